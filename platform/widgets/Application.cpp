@@ -1,0 +1,107 @@
+#include "platform/widgets/Application.h"
+
+#include "platform/core/Exception.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+
+TApplication *Application = nullptr;
+
+TApplication::TApplication(const QString &exePath, QObject *parent)
+    : QObject(parent), FTitle(TitleFromExePath(exePath))
+{
+    Application = this;
+}
+
+TApplication::~TApplication()
+{
+    for (QWidget *w : FOwned)
+        delete w;
+    if (Application == this)
+        Application = nullptr;
+}
+
+QString TApplication::TitleFromExePath(const QString &exePath)
+{
+    QString name = QFileInfo(exePath).fileName();
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot >= 0)
+        name.truncate(dot);
+    if (name.isEmpty())
+        return name;
+    return name.left(1).toUpper() + name.mid(1).toLower();
+}
+
+QString TApplication::ErrorBoxText(const QString &message)
+{
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void TApplication::SetMessageBoxHandler(TMessageBoxHandler handler)
+{
+    FHandler = std::move(handler);
+}
+
+int TApplication::MessageBox(const QString &text, const QString &caption, TMessageKind kind)
+{
+    const TMessageBoxRequest request{text, caption, kind};
+    int answer = IDOK;
+    if (FHandler) {
+        answer = FHandler(request);
+    } else {
+        QMessageBox box(FMainWindow);
+        box.setWindowTitle(caption);
+        box.setText(text);
+        box.setTextFormat(Qt::PlainText);
+        switch (kind) {
+        case TMessageKind::Information:
+            box.setIcon(QMessageBox::NoIcon);
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case TMessageKind::Question:
+            box.setIcon(QMessageBox::NoIcon);
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            break;
+        case TMessageKind::Error:
+            box.setIcon(QMessageBox::Critical);
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        }
+        const int result = box.exec();
+        if (kind == TMessageKind::Question)
+            answer = result == QMessageBox::Yes ? IDYES : IDNO;
+    }
+    Q_EMIT MessageBoxShown(request, answer);
+    return answer;
+}
+
+void TApplication::ShowMessage(const QString &text)
+{
+    MessageBox(text, FTitle, TMessageKind::Information);
+}
+
+void TApplication::ShowException(const std::exception &e)
+{
+    MessageBox(ErrorBoxText(ExceptionText(e)), FTitle, TMessageKind::Error);
+}
+
+void TApplication::Guard(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        ShowException(e);
+    }
+}
+
+void TApplication::Adopt(QWidget *window)
+{
+    FOwned.push_back(window);
+    QObject::connect(window, &QObject::destroyed, this, [this, window]() {
+        std::erase(FOwned, window);
+    });
+}

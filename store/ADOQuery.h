@@ -1,0 +1,138 @@
+#pragma once
+
+#include "store/Field.h"
+#include "store/FieldTypes.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class TADOConnection;
+class TDataSource;
+
+// The lines of the statement. Any change closes the record set first and
+// then derives the parameter list anew from the whole text.
+class TSQLStrings {
+public:
+    explicit TSQLStrings(TADOQuery *owner) : FOwner(owner) {}
+    void Clear();
+    void Add(const QString &line);
+    QString Text() const { return FLines.join(u'\n'); }
+    int Count() const { return int(FLines.size()); }
+
+private:
+    TADOQuery *FOwner;
+    QStringList FLines;
+};
+
+// A parameter of the statement: a word beginning with ":" outside quotes.
+struct TParameter {
+    QString Name;
+    std::optional<QString> Value; // bound as text; unset binds null
+};
+
+// The parameters, addressed by position (0 is the first).
+class TParameters {
+public:
+    int Count() const { return int(FItems.size()); }
+    TParameter &operator[](int index);          // out of range raises
+    const TParameter &operator[](int index) const;
+    void SetValue(int index, const QString &value) { (*this)[index].Value = value; }
+    void Rebuild(const QString &sqlText);        // keeps values of same-named parameters
+    static QStringList ParameterNames(const QString &sqlText);
+
+private:
+    std::vector<TParameter> FItems;
+};
+
+// A bookmark: an opaque token for one row of the snapshot.
+using TBookmark = std::optional<long long>;
+
+
+// ADOQuery1: the record set. Opening it runs the statement and takes the
+// whole result into memory (a static, client-side snapshot); every move,
+// count and record-number lookup works on that copy. Posts and deletes are
+// written to the file at once (optimistic: the row is checked not to have
+// been changed by another program since it was read).
+class TADOQuery {
+public:
+    TADOQuery();
+    ~TADOQuery();
+    TADOQuery(const TADOQuery &) = delete;
+    TADOQuery &operator=(const TADOQuery &) = delete;
+
+    TADOConnection *Connection() const { return FConnection; }
+    void SetConnection(TADOConnection *c) { FConnection = c; }
+    TDataSource *DataSource() const { return FDataSource; }
+    void SetDataSource(TDataSource *ds) { FDataSource = ds; } // set by TDataSource::SetDataSet
+
+    TSQLStrings SQL{this};
+    TParameters Parameters;
+
+    // -- state
+    void Open();   // does nothing when open; state rsBrowse, cursor on the first row
+    void Close();  // drops any pending row unwritten; does nothing when closed
+    bool Active() const { return State() != rsClosed; }
+    TDataSetState State() const;
+
+    // -- cursor (each move first finishes a pending row: Post when any field
+    //    was changed, Cancel otherwise)
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const;
+    bool Bof() const;
+    bool IsEmpty() const;
+    int RecordCount() const;        // rows of the snapshot (a pending new row not counted)
+    int RecNo() const;              // 1-based; -1 while empty or inserting; closed raises
+    void SetRecNo(int recNo);       // moves there; nothing when already there
+
+    // -- editing
+    void Append();
+    void Edit();
+    void Post();
+    void Cancel();
+    void Delete();
+    bool Modified() const;          // any field of the pending row changed
+
+    // -- bookmarks
+    TBookmark GetBookmark() const;  // empty when there is no current row or inserting
+    void GotoBookmark(const TBookmark &bookmark);
+    bool BookmarkValid(const TBookmark &bookmark) const;
+
+    // -- controls
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const;
+
+    // -- fields
+    int FieldCount() const;
+    TField *Fields(int index) const;
+    TField *FieldByName(const QString &name) const; // raises "Field 'X' not found"
+    TField *FindField(const QString &name) const;   // nullptr when absent
+
+    // -- random access for the grid (no cursor move). Row is 0-based over
+    //    the rows the grid shows: the snapshot rows, then the pending new
+    //    row while inserting.
+    int DisplayRowCount() const;
+    int CurrentDisplayRow() const;  // -1 when there is none
+    QString DisplayText(int row, int fieldIndex) const;
+    void MoveToDisplayRow(int row); // a cursor move like any other
+
+    // Used by TField.
+    bool FieldIsNull(int fieldIndex) const;
+    QString FieldText(int fieldIndex) const;
+    void SetFieldText(int fieldIndex, const std::optional<QString> &value);
+
+    // Called by TSQLStrings when the statement text changes.
+    void StatementChanged();
+
+private:
+    class TImpl;
+    std::unique_ptr<TImpl> d;
+    TADOConnection *FConnection = nullptr;
+    TDataSource *FDataSource = nullptr;
+};
