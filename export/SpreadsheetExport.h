@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class TGridColumns;
+
+// Copies the grid into a new workbook of the spreadsheet application
+// registered as "EXCEL.APPLICATION": the fields' display names as titles in
+// row 1, each column as wide as the grid's (pixels x 0.11 characters), then
+// every record of the grid's record set from the first. The workbook is
+// saved as a copy under fileName (a "C:\..." name is in the home folder) in
+// the Excel 97 format and stays open, unsaved as a document, in the
+// application, which keeps running for the user. The record set is left on
+// the record it was on, with its controls enabled, however the export ends.
+void GridToSpreadsheet(TGridColumns *grid, const QString &fileName);
