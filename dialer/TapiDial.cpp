@@ -218,3 +218,13 @@ void TTapiDial::ApplyStoredProperties(const QString &telephonNo, TCallDialog cal
     SetStatusWindow(statusWindow);
     SetLanguage(language);
 }
+
+void DialFieldText(TTapiDial *dialer, const QString &text)
+{
+    if (text.isEmpty()) {
+        Application->ShowMessage(QStringLiteral("Telefon Numarası Yok!"));
+        return;
+    }
+    dialer->SetTelephonNo(text);
+    dialer->Dial();
+}

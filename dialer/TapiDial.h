@@ -18,6 +18,8 @@ class QWidget;
 //
 //     TapiDial1 = new TTapiDial(this);
 //     TapiDial1->ApplyStoredProperties(QStringLiteral("0"), None, false, english);
+//
+// and its dial buttons call DialFieldText(TapiDial1, DBEdit3->text()).
 class TTapiDial : public QObject {
     Q_OBJECT
 public:
@@ -68,3 +70,8 @@ private:
     HCALL FCall = 0;
     LINECALLPARAMS FCallParams{};
 };
+
+// What a window's dial button does with the text its number field shows:
+// an empty text gives the message "Telefon Numarası Yok!" and nothing
+// more; any other text becomes the dialer's TelephonNo and is dialled.
+void DialFieldText(TTapiDial *dialer, const QString &text);

@@ -7,8 +7,6 @@ namespace {
 // Silence the modem needs on either side of "+++" before it leaves data
 // mode (register S12, one second by default).
 constexpr int GuardTimeMs = 1100;
-// The longest a command other than dialling may take to be answered.
-constexpr int CommandTimeoutCapMs = 5000;
 
 } // namespace
 
@@ -55,7 +53,7 @@ bool TModemCall::UsesModem() const
 
 int TModemCall::CommandTimeoutMs() const
 {
-    return qMin(FConfig.DialTimeout * 1000, CommandTimeoutCapMs);
+    return ModemCommandTimeoutMs(FConfig);
 }
 
 void TModemCall::Start(DWORD requestId)

@@ -127,5 +127,5 @@ void TModemConfigDialog::TestModem()
     }
     FTest->setEnabled(false);
     FAnswer->setText(QStringLiteral("Bekleniyor..."));
-    FLink.Command(QByteArrayLiteral("AT"), qMin(config.DialTimeout, 5) * 1000);
+    FLink.Command(QByteArrayLiteral("AT"), ModemCommandTimeoutMs(config));
 }

@@ -22,6 +22,11 @@ TModemResult ModemResultOf(const QString &line)
     return TModemResult::None;
 }
 
+int ModemCommandTimeoutMs(const TModemConfig &config)
+{
+    return qMin(config.DialTimeout, 5) * 1000;
+}
+
 TModemLink::TModemLink(QObject *parent)
     : QObject(parent)
 {

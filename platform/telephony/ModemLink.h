@@ -14,6 +14,10 @@ enum class TModemResult { None, Ok, Connect, Ring, NoCarrier, Error, NoDialtone,
 // (an echoed command, information text).
 TModemResult ModemResultOf(const QString &line);
 
+// How long a command other than dialling may take to be answered: the
+// modem's answer timeout, at most five seconds.
+int ModemCommandTimeoutMs(const TModemConfig &config);
+
 // One open serial port to a modem. Commands are written without waiting;
 // every line the modem sends back arrives as LineReceived, and a command
 // sent with an answer timeout raises TimedOut when nothing final came back

@@ -581,6 +581,24 @@ private Q_SLOTS:
         }
     }
 
+    void dialButtonNeedsANumber()
+    {
+        TTapiDial *dialer = Dialer();
+        LastStatus = QStringLiteral("unchanged");
+        DialFieldText(dialer, QString());
+        QCOMPARE(FBoxes.size(), 1);
+        QCOMPARE(FBoxes[0].Text, QStringLiteral("Telefon Numarası Yok!"));
+        QCOMPARE(FBoxes[0].Caption, QStringLiteral("Velmora-rehber"));
+        QCOMPARE(dialer->TelephonNo(), QStringLiteral("0"));
+        QCOMPARE(LastStatus, QStringLiteral("unchanged"));
+
+        DialFieldText(dialer, QStringLiteral("5551212")); // no modem: the error path
+        QCOMPARE(dialer->TelephonNo(), QStringLiteral("5551212"));
+        QCOMPARE(SharedTelephonNo, QStringLiteral("5551212"));
+        QCOMPARE(FBoxes.size(), 2);
+        QCOMPARE(FBoxes[1].Text, QStringLiteral("Error during dialing?!"));
+    }
+
     void dialogsOfTheMenu()
     {
         TTapiDial *dialer = Dialer();
