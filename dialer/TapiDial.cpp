@@ -152,11 +152,10 @@ void TTapiDial::HangUp()
 void TTapiDial::ConfigDialog()
 {
     lineConfigDialog(0, FOwnerWindow, "comm/datamodem");
-    // A modem added while the dialer had no line is taken into use at once.
-    if (FLine == 0) {
-        ShutdownTapi();
+    // A modem added while the dialer had no line is taken into use at once
+    // (a dialer without a line holds no handles to release first).
+    if (FLine == 0)
         InitTapi();
-    }
 }
 
 void TTapiDial::TranslateDialog()
