@@ -1,10 +1,12 @@
 #pragma once
 
+#include "store/DataSource.h"
 #include "store/Field.h"
 #include "store/FieldTypes.h"
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -64,7 +66,7 @@ public:
     TADOQuery &operator=(const TADOQuery &) = delete;
 
     TADOConnection *Connection() const { return FConnection; }
-    void SetConnection(TADOConnection *c) { FConnection = c; }
+    void SetConnection(TADOConnection *c);
     TDataSource *DataSource() const { return FDataSource; }
     void SetDataSource(TDataSource *ds) { FDataSource = ds; } // set by TDataSource::SetDataSet
 
@@ -125,12 +127,29 @@ public:
     // Used by TField.
     bool FieldIsNull(int fieldIndex) const;
     QString FieldText(int fieldIndex) const;
+    double FieldDateTime(int fieldIndex) const;
     void SetFieldText(int fieldIndex, const std::optional<QString> &value);
+
+    // Memory the snapshot holds, in bytes (rows, their index, the pending row).
+    std::size_t SnapshotBytes() const;
 
     // Called by TSQLStrings when the statement text changes.
     void StatementChanged();
 
 private:
+    void Notify(TDataEvent event);
+    void SetState(TDataSetState state);
+    void UpdateData();
+    void CheckActive() const;
+    void CheckWritable() const;
+    void CheckFieldIndex(int fieldIndex) const;
+    void FinishPending();
+    void BeginInsert();
+    void WritePending();
+    void MoveTo(long long row);
+    QStringList OriginsOf(const std::vector<int> &columns) const;
+    std::vector<int> RowMatchColumns(const std::vector<int> &alsoCheck) const;
+
     class TImpl;
     std::unique_ptr<TImpl> d;
     TADOConnection *FConnection = nullptr;
