@@ -364,11 +364,11 @@ int TADOQuery::RecNo() const
 void TADOQuery::SetRecNo(int recNo)
 {
     CheckActive();
+    // Outside the set nothing moves.
     if (recNo == RecNo() || recNo < 1 || recNo > d->RowCount())
         return;
     FinishPending();
-    if (recNo <= d->RowCount())
-        MoveTo(recNo - 1);
+    MoveTo(recNo - 1);
 }
 
 // -- editing ---------------------------------------------------------------

@@ -59,9 +59,16 @@ private Q_SLOTS:
         s.Query.Append();
         F(s.Query, "Ad")->SetAsString(QStringLiteral("Ayşe"));
         s.Query.Post();
+        // A changed name keeps its place until the list is loaded again.
+        s.Query.First();
+        s.Query.Edit();
+        F(s.Query, "Ad")->SetAsString(QStringLiteral("Zuhal"));
+        s.Query.Post();
+        QCOMPARE(s.Query.RecNo(), 1);
+        QCOMPARE(ColumnValues(s.Query, QStringLiteral("Ad")), (QStringList{"Zuhal", "Deniz", "Zeynep", "Ayşe"}));
         s.Query.Close();
         s.Query.Open();
-        QCOMPARE(ColumnValues(s.Query, QStringLiteral("Ad")), (QStringList{"Ayşe", "Cem", "Deniz", "Zeynep"}));
+        QCOMPARE(ColumnValues(s.Query, QStringLiteral("Ad")), (QStringList{"Ayşe", "Deniz", "Zeynep", "Zuhal"}));
     }
 
     void postOutsideEditingFailsAndCancelDoesNothing()

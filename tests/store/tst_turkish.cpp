@@ -87,6 +87,15 @@ private Q_SLOTS:
         s.Query.Parameters.SetValue(0, QStringLiteral("ŞAHİN"));
         s.Query.Open();
         QCOMPARE(ColumnValues(s.Query, QStringLiteral("Ad")), (QStringList{"Sahin", "Şahin"}));
+        // ESCAPE in the statement, and null never matching.
+        TStoreSession x(QStringLiteral("SELECT '100%' LIKE '100!%' ESCAPE '!' AS A, '1000' LIKE '100!%' ESCAPE '!' AS B,"
+                                       " 'a_b' LIKE 'A!_%' ESCAPE '!' AS C, NULL LIKE '%' AS N, 'x' LIKE NULL AS P"));
+        x.Query.Open();
+        QCOMPARE(x.Query.FieldByName(QStringLiteral("A"))->AsString(), QStringLiteral("1"));
+        QCOMPARE(x.Query.FieldByName(QStringLiteral("B"))->AsString(), QStringLiteral("0"));
+        QCOMPARE(x.Query.FieldByName(QStringLiteral("C"))->AsString(), QStringLiteral("1"));
+        QVERIFY(x.Query.FieldByName(QStringLiteral("N"))->IsNull());
+        QVERIFY(x.Query.FieldByName(QStringLiteral("P"))->IsNull());
         // A bad escape is the engine's error.
         TStoreSession e(QStringLiteral("SELECT * FROM DBASE WHERE AD LIKE 'a' ESCAPE 'ab'"));
         QCOMPARE(ErrorOf([&] { e.Query.Open(); }), QStringLiteral("ESCAPE expression must be a single character"));
