@@ -314,6 +314,9 @@ protected:
     void Member(DISPID member, WORD flags, const DISPPARAMS &params, VARIANT *result) override
     {
         MemberName(member);
+        // Like every member of the application, these talk to LibreOffice,
+        // so that one that went away is reported at once.
+        FSession->Office->Desktop()->getCurrentFrame();
         switch (member) {
         case Visible:
             if (IsPut(flags)) {
