@@ -31,7 +31,7 @@
 // Put or Flush.
 class TCalcCellWriter {
 public:
-    static constexpr int kFlushRows = 2048;
+    static constexpr int kFlushRows = 8192;
     static constexpr int kFlushIntervalMs = 200;
     static constexpr size_t kQueuedBlocks = 2;
 
