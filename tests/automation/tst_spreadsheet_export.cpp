@@ -185,14 +185,24 @@ private Q_SLOTS:
         FQuery->SetRecNo(3);
         FGrid.Columns[0].second = 230; // widened by the user
         const QString saved = FHome->FilePath(QStringLiteral("VelmoraTelReh.xls"));
+        // When the message shows, the copy is saved and every value is in
+        // the sheet; the controls come back only after it.
+        const auto before = FOffice->Documents();
         bool savedBeforeMessage = false;
-        FOnMessage = [&] { savedBeforeMessage = QFileInfo::exists(saved) && FQuery->ControlsDisabled(); };
+        QString lastRowAtMessage;
+        FOnMessage = [&] {
+            savedBeforeMessage = QFileInfo::exists(saved) && FQuery->ControlsDisabled();
+            const auto added = TCalcTestOffice::Added(before, FOffice->Documents());
+            if (added.size() == 1)
+                lastRowAtMessage = TCalcTestOffice::Text(TCalcTestOffice::FirstSheet(added.front()), 6, int(Contacts().size()));
+        };
 
         const auto doc = Export();
         FGrid.Columns[0].second = 115;
         QVERIFY(doc.is());
         QCOMPARE(FMessages, QStringList{kMessage});
         QVERIFY(savedBeforeMessage);
+        QCOMPARE(lastRowAtMessage, *Contacts().back()[6]);
         QCOMPARE(FQuery->RecNo(), 3);
         QVERIFY(!FQuery->ControlsDisabled());
 
