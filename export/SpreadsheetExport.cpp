@@ -45,7 +45,7 @@ private:
 
 void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
 {
-    // 1-3: the record set, its record number, the controls held still.
+    // The record set, its record number, the controls held still.
     TADOQuery *query = grid->DataSource()->DataSet();
     const int recNo = query->RecNo(); // a closed set fails here, before anything starts
     const bool wasInserting = query->State() == rsInsert;
@@ -63,14 +63,14 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
 
     std::exception_ptr failure;
     try {
-        // 4-7: the application, visible, a new workbook, its first sheet.
+        // The application, visible, a new workbook, its first sheet.
         application = CreateOleObject(QStringLiteral("EXCEL.APPLICATION"));
         OlePropertySet(application.Get(), QStringLiteral("VISIBLE"), {}, true);
         workbooks = OleFunction(application.Get(), QStringLiteral("WORKBOOKS")).ToDispatch();
         workbook = OleFunction(workbooks.Get(), QStringLiteral("ADD")).ToDispatch();
         worksheet = OlePropertyGet(workbook.Get(), QStringLiteral("WORKSHEETS"), {1}).ToDispatch();
 
-        // 8: titles and widths.
+        // Titles and widths.
         const int columns = grid->ColumnCount();
         std::vector<TField *> fields;
         for (int i = 0; i < columns; ++i) {
@@ -81,7 +81,7 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
             OlePropertySet(column.Get(), QStringLiteral("ColumnWidth"), {}, grid->ColumnWidth(i) * 0.11);
         }
 
-        // 9: from the first record; this posts or drops a pending row. A
+        // From the first record; this posts or drops a pending row. A
         // new row that was being inserted (no record number) and is posted
         // now stands at the end of the set: that is where the cursor goes
         // back to.
@@ -90,7 +90,7 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
             restoreTo = query->RecordCount();
         int row = 1;
 
-        // 10: every record.
+        // Every record.
         while (!query->Eof()) {
             ++row;
             for (int j = 0; j < columns; ++j)
@@ -104,13 +104,13 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
         // that it is true.
         OleProcedure(workbook.Get(), QStringLiteral("SaveCopyAs"), {fileName});
 
-        // 11: done.
+        // Done.
         Application->ShowMessage(kCompletionMessage);
     } catch (...) {
         failure = std::current_exception();
     }
 
-    // 12-14, whatever happened above.
+    // Alerts off, the record back, the controls back, whatever happened above.
     TCleanup cleanup;
     if (application)
         cleanup.Run([&] { OlePropertySet(application.Get(), QStringLiteral("DisplayAlerts"), {}, false); });
@@ -120,7 +120,7 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
     });
     cleanup.Run([&] { query->EnableControls(); });
 
-    // 15: the objects are released when they go out of scope.
+    // The objects are released when they go out of scope.
     if (failure)
         std::rethrow_exception(failure);
     cleanup.RaiseFirst();
