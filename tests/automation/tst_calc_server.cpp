@@ -11,6 +11,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -107,6 +108,17 @@ private Q_SLOTS:
         QVERIFY(TCalcTestOffice::IsEmpty(sheet, 3, 399));
         QVERIFY(TCalcTestOffice::IsEmpty(sheet, 4, 399));
         QVERIFY(TCalcTestOffice::IsEmpty(sheet, 7, 1));
+    }
+
+    void workbookOutlivesTheProgram()
+    {
+        const auto before = FOffice->Documents();
+        const int rc = QProcess::execute(QStringLiteral(CALC_CLIENT), {QStringLiteral("Güle güle")});
+        QCOMPARE(rc, 0);
+        const auto added = TCalcTestOffice::Added(before, FOffice->Documents());
+        QCOMPARE(added.size(), size_t(1));
+        QCOMPARE(TCalcTestOffice::Text(TCalcTestOffice::FirstSheet(added.front()), 0, 0), QStringLiteral("Güle güle"));
+        TCalcTestOffice::Close(added.front());
     }
 
     void columnWidthIsInCharacters_data()
