@@ -50,7 +50,7 @@ private Q_SLOTS:
         w.DBMemo1->setFocus();
         QTest::keyClicks(w.DBMemo1, QStringLiteral("Moda Cad."));
         QTest::keyClick(w.DBMemo1, Qt::Key_Return);
-        QTest::keyClicks(w.DBMemo1, QStringLiteral("İstanbul"));
+        f.Type(w.DBMemo1, QStringLiteral("İstanbul"));
         w.Button4->click();
         QVERIFY(f.Boxes.isEmpty());
         QVERIFY(f.BrowsingConfiguration());
