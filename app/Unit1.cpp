@@ -118,6 +118,7 @@ void TForm1::showEvent(QShowEvent *e)
             move(frame.topLeft());
         }
         DBEdit1->setFocus(Qt::OtherFocusReason);
+        activateWindow(); // the first activation opens the database
     }
 }
 
