@@ -2,6 +2,7 @@
 
 #include "store/Field.h"
 #include "store/FieldTypes.h"
+#include "platform/widgets/DataLink.h"
 
 #include <QString>
 #include <QStringList>
@@ -56,7 +57,7 @@ using TBookmark = std::optional<long long>;
 // count and record-number lookup works on that copy. Posts and deletes are
 // written to the file at once (optimistic: the row is checked not to have
 // been changed by another program since it was read).
-class TADOQuery {
+class TADOQuery final : public TLinkedDataSet {
 public:
     TADOQuery();
     ~TADOQuery();
@@ -74,7 +75,9 @@ public:
     // -- state
     void Open();   // does nothing when open; state rsBrowse, cursor on the first row
     void Close();  // drops any pending row unwritten; does nothing when closed
-    bool Active() const { return State() != rsClosed; }
+    bool Active() const override { return State() != rsClosed; }
+    bool RowPending() const override { return State() == rsEdit || State() == rsInsert; }
+    bool Inserting() const override { return State() == rsInsert; }
     TDataSetState State() const;
 
     // -- cursor (each move first finishes a pending row: Post when any field
@@ -117,15 +120,17 @@ public:
     // -- random access for the grid (no cursor move). Row is 0-based over
     //    the rows the grid shows: the snapshot rows, then the pending new
     //    row while inserting.
-    int DisplayRowCount() const;
-    int CurrentDisplayRow() const;  // -1 when there is none
-    QString DisplayText(int row, int fieldIndex) const;
-    void MoveToDisplayRow(int row); // a cursor move like any other
+    int DisplayRowCount() const override;
+    int CurrentDisplayRow() const override;  // -1 when there is none
+    QString DisplayText(int row, int fieldIndex) const override;
+    void MoveToDisplayRow(int row) override; // a cursor move like any other
 
-    // Used by TField.
+    // Used by TField and the bound controls.
+    int FieldIndex(const QString &name) const override; // -1 when absent
+    int FieldWidth(int fieldIndex) const override;      // the field's Size()
     bool FieldIsNull(int fieldIndex) const;
-    QString FieldText(int fieldIndex) const;
-    void SetFieldText(int fieldIndex, const std::optional<QString> &value);
+    QString FieldText(int fieldIndex) const override;
+    void SetFieldText(int fieldIndex, const std::optional<QString> &value) override;
 
     // Called by TSQLStrings when the statement text changes.
     void StatementChanged();

@@ -54,7 +54,11 @@ int TApplication::MessageBox(const QString &text, const QString &caption, TMessa
     } else {
         QMessageBox box(FMainWindow);
         box.setWindowTitle(caption);
-        box.setText(text);
+        // Lines of the program's texts may be separated by a carriage
+        // return alone; the box shows each on its own line.
+        QString shown = text;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        box.setText(shown);
         box.setTextFormat(Qt::PlainText);
         switch (kind) {
         case TMessageKind::Information:
@@ -89,12 +93,14 @@ void TApplication::ShowException(const std::exception &e)
     MessageBox(ErrorBoxText(ExceptionText(e)), FTitle, TMessageKind::Error);
 }
 
-void TApplication::Guard(const std::function<void()> &handler)
+bool TApplication::Guard(const std::function<void()> &handler)
 {
     try {
         handler();
+        return true;
     } catch (const std::exception &e) {
         ShowException(e);
+        return false;
     }
 }
 

@@ -58,8 +58,12 @@ public:
     static QString ErrorBoxText(const QString &message);
 
     // Runs an event handler; whatever it raises goes to the error box, so
-    // that no exception unwinds through Qt's frames.
-    void Guard(const std::function<void()> &handler);
+    // that no exception unwinds through Qt's frames. True when the handler
+    // ran to its end.
+    bool Guard(const std::function<void()> &handler);
+
+    // True while boxes are real windows (no test handler answers them).
+    bool ShowsRealBoxes() const { return !FHandler; }
 
     using TMessageBoxHandler = std::function<int(const TMessageBoxRequest &)>;
     void SetMessageBoxHandler(TMessageBoxHandler handler);

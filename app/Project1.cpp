@@ -1,0 +1,20 @@
+// Velmora Telefon Rehberi: the program entry. It reads no arguments.
+#include "app/Unit1.h"
+#include "platform/widgets/Application.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication qtApplication(argc, argv);
+    TApplication application(QCoreApplication::applicationFilePath());
+    int exitCode = 0;
+    {
+        TForm1 form1;
+        application.SetMainWindow(&form1);
+        form1.show();
+        qtApplication.exec();
+        application.SetMainWindow(nullptr);
+    }
+    return exitCode;
+}

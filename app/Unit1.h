@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolButton;
+class TADOConnection;
+class TADOQuery;
+class TDataSource;
+class TDBEdit;
+class TDBGrid;
+class TDBMemo;
+class TEdit;
+class TRadioGroup;
+
+// The statements of the contact list.
+extern const char *const AllRecordsStatement;
+QString SearchStatement(int itemIndex);
+
+// Form1, the program's one window: the contact form above the grid, the
+// search bar below it, the menus, and the components it owns for the
+// program's whole life.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // -- the window's controls, in the order they are created
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label10, *Label11, *Label12;
+    QFrame *Bevel1;
+    QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3;
+    TDBGrid *DBGrid1;
+    TDBEdit *DBEdit1, *DBEdit2, *DBEdit3;
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8, *Button9;
+    TRadioGroup *RadioGroup1;
+    TDBEdit *DBEdit4, *DBEdit5;
+    TDBMemo *DBMemo1;
+    QGroupBox *GroupBox1;
+    TEdit *Edit1;
+    TDBEdit *DBEdit6;
+    QPushButton *Button10;
+
+    // -- menus
+    QMenu *lemler1, *Ayarlar1, *Hakknda1;
+    QAction *Yeni1, *Deitir1, *Sil1, *ExcelleAktar1, *XmlDosyaOlutur1;
+    QAction *konum1, *modem1, *Hakknda2;
+    QMenu *PopupMenu1;
+    QAction *Deitir2, *Sil2, *ExceleAktar1, *XmleAktar1;
+
+    // -- the non-visual components
+    std::unique_ptr<TDataSource> DataSource1;
+    std::unique_ptr<TADOConnection> ADOConnection1;
+    std::unique_ptr<TADOQuery> ADOQuery1;
+
+    // -- window events
+    void FormActivate(QObject *sender);
+    void FormCloseQuery(QObject *sender, bool &canClose);
+    void FormKeyPress(QObject *sender, QChar &key);
+
+    // -- editing workflow
+    void Button1Click(QObject *sender);
+    void Button2Click(QObject *sender);
+    void Button3Click(QObject *sender);
+    void Button4Click(QObject *sender);
+    void Button5Click(QObject *sender);
+    void Button6Click(QObject *sender);
+    void Button7Click(QObject *sender);
+    void Button8Click(QObject *sender);
+    void Button9Click(QObject *sender);
+    void Yeni1Click(QObject *sender);
+    void Deitir1Click(QObject *sender);
+    void Sil1Click(QObject *sender);
+    void Deitir2Click(QObject *sender);
+    void Sil2Click(QObject *sender);
+    void Hakknda2Click(QObject *sender);
+    void DBGrid1DeleteKey(QObject *sender);
+
+    // -- search
+    void Edit1KeyPress(QObject *sender, QChar &key);
+    void Button10Click(QObject *sender);
+
+    // The About message's text.
+    static QString AboutText();
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void CreateComponents();
+    void ConnectHandlers();
+    void SetTabOrder();
+    void SetInsertingConfiguration();
+    void SetBrowsingConfiguration();
+
+    QWidget *FSurface = nullptr;
+    bool FSkipActivation = false;
+    bool FCentred = false;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/widgets/DataLink.h"
+
+#include <QString>
+#include <functional>
+
+// The tie between one bound control and one field of the data source's
+// record set. The control shows the field of the current row, is writable
+// only while a row is pending (AutoEdit is off), and hands its text to the
+// field only when the user typed into it.
+class TFieldLink final : public TDataLink {
+public:
+    struct TControl {
+        std::function<void(const QString &)> SetText;
+        std::function<QString()> Text;
+        std::function<void(bool)> SetReadOnly;
+        std::function<void(int)> SetMaxLength; // 0: no limit
+    };
+
+    explicit TFieldLink(TControl control) : FControl(std::move(control)) {}
+    ~TFieldLink() override;
+
+    TLinkSource *DataSource() const { return FDataSource; }
+    void SetDataSource(TLinkSource *source);
+    QString DataField() const { return FDataField; }
+    void SetDataField(const QString &name);
+
+    // The user typed: the text now belongs to the field once handed over.
+    void UserEdited() { FModified = true; }
+    bool Modified() const { return FModified; }
+
+    void DataEvent(TDataEvent event) override;
+    void UpdateData() override;
+
+private:
+    // The record set and the field's index, when both are there.
+    TLinkedDataSet *DataSet(int &field) const;
+    bool Editing() const;
+    void Refresh();
+
+    TControl FControl;
+    TLinkSource *FDataSource = nullptr;
+    QString FDataField;
+    bool FModified = false;
+};
