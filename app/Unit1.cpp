@@ -29,9 +29,19 @@ void TForm1::ConnectHandlers()
             (this->*handler)(button);
         });
 
+    const std::pair<QToolButton *, void (TForm1::*)(QObject *)> dialButtons[] = {
+        {SpeedButton1, &TForm1::SpeedButton1Click},
+        {SpeedButton2, &TForm1::SpeedButton2Click},
+        {SpeedButton3, &TForm1::SpeedButton3Click}};
+    for (const auto &[button, handler] : dialButtons)
+        GuardedConnect(button, &QToolButton::clicked, this, [this, button = button, handler = handler] {
+            (this->*handler)(button);
+        });
+
     const std::pair<QAction *, void (TForm1::*)(QObject *)> items[] = {
         {Yeni1, &TForm1::Yeni1Click}, {Deitir1, &TForm1::Deitir1Click}, {Sil1, &TForm1::Sil1Click},
-        {Hakknda2, &TForm1::Hakknda2Click}, {Deitir2, &TForm1::Deitir2Click}, {Sil2, &TForm1::Sil2Click}};
+        {konum1, &TForm1::konum1Click}, {modem1, &TForm1::modem1Click}, {Hakknda2, &TForm1::Hakknda2Click},
+        {Deitir2, &TForm1::Deitir2Click}, {Sil2, &TForm1::Sil2Click}};
     for (const auto &[item, handler] : items)
         GuardedConnect(item, &QAction::triggered, this, [this, item = item, handler = handler] {
             (this->*handler)(item);

@@ -18,6 +18,7 @@ class TDBGrid;
 class TDBMemo;
 class TEdit;
 class TRadioGroup;
+class TTapiDial;
 
 // The statements of the contact list.
 extern const char *const AllRecordsStatement;
@@ -56,6 +57,7 @@ public:
 
     // -- the non-visual components
     std::unique_ptr<TDataSource> DataSource1;
+    TTapiDial *TapiDial1 = nullptr; // owned by the window, like every component
     std::unique_ptr<TADOConnection> ADOConnection1;
     std::unique_ptr<TADOQuery> ADOQuery1;
 
@@ -85,6 +87,13 @@ public:
     // -- search
     void Edit1KeyPress(QObject *sender, QChar &key);
     void Button10Click(QObject *sender);
+
+    // -- dialling
+    void SpeedButton1Click(QObject *sender);
+    void SpeedButton2Click(QObject *sender);
+    void SpeedButton3Click(QObject *sender);
+    void konum1Click(QObject *sender);
+    void modem1Click(QObject *sender);
 
     // The About message's text.
     static QString AboutText();

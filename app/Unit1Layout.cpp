@@ -2,6 +2,7 @@
 // font, tab order and bound field; the menus; the components it owns.
 #include "app/Unit1.h"
 
+#include "dialer/TapiDial.h"
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/DBGrid.h"
 #include "platform/widgets/DBMemo.h"
@@ -205,6 +206,12 @@ void TForm1::CreateComponents()
 {
     DataSource1 = std::make_unique<TDataSource>();
     DataSource1->SetAutoEdit(false);
+
+    // The dialer opens its line as it is created; the window's stored
+    // settings are then applied through its setters.
+    TapiDial1 = new TTapiDial(this);
+    TapiDial1->setObjectName(QStringLiteral("TapiDial1"));
+    TapiDial1->ApplyStoredProperties(QStringLiteral("0"), None, false, english);
 
     ADOConnection1 = std::make_unique<TADOConnection>();
     ADOConnection1->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));

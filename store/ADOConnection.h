@@ -6,6 +6,7 @@
 #include <vector>
 
 struct sqlite3;
+class TADOQuery;
 
 enum TConnectMode { cmUnknown, cmRead, cmWrite, cmReadWrite, cmShareDenyRead, cmShareDenyWrite, cmShareExclusive, cmShareDenyNone };
 enum TCursorLocation { clUseServer, clUseClient };
@@ -56,6 +57,18 @@ public:
     // and the statements of store/ use it.
     sqlite3 *Handle() const { return FDb; }
 
+    // True while NOCASE on this connection is the Turkish order. It is not
+    // when the file has an index that orders by NOCASE: such an index must
+    // keep the order every other program reads it in.
+    bool TurkishNoCase() const { return FTurkishNoCase; }
+
+    // Record sets using this connection; Close closes them first.
+    void AttachDataSet(TADOQuery *dataSet);
+    void DetachDataSet(TADOQuery *dataSet);
+
+    // How long a statement waits for another program's write to finish.
+    static constexpr int BusyTimeoutMs = 5000;
+
 private:
     QString FProvider;
     QString FConnectionString;
@@ -64,4 +77,6 @@ private:
     bool FKeepConnection = true;
     TCursorLocation FCursorLocation = clUseClient;
     sqlite3 *FDb = nullptr;
+    bool FTurkishNoCase = false;
+    std::vector<TADOQuery *> FDataSets;
 };

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "store/DataSource.h"
 #include "store/Field.h"
 #include "store/FieldTypes.h"
 #include "platform/widgets/DataLink.h"
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -65,7 +67,7 @@ public:
     TADOQuery &operator=(const TADOQuery &) = delete;
 
     TADOConnection *Connection() const { return FConnection; }
-    void SetConnection(TADOConnection *c) { FConnection = c; }
+    void SetConnection(TADOConnection *c);
     TDataSource *DataSource() const { return FDataSource; }
     void SetDataSource(TDataSource *ds) { FDataSource = ds; } // set by TDataSource::SetDataSet
 
@@ -130,12 +132,29 @@ public:
     int FieldWidth(int fieldIndex) const override;      // the field's Size()
     bool FieldIsNull(int fieldIndex) const;
     QString FieldText(int fieldIndex) const override;
+    double FieldDateTime(int fieldIndex) const;
     void SetFieldText(int fieldIndex, const std::optional<QString> &value) override;
+
+    // Memory the snapshot holds, in bytes (rows, their index, the pending row).
+    std::size_t SnapshotBytes() const;
 
     // Called by TSQLStrings when the statement text changes.
     void StatementChanged();
 
 private:
+    void Notify(TDataEvent event);
+    void SetState(TDataSetState state);
+    void UpdateData();
+    void CheckActive() const;
+    void CheckWritable() const;
+    void CheckFieldIndex(int fieldIndex) const;
+    void FinishPending();
+    void BeginInsert();
+    void WritePending();
+    void MoveTo(long long row);
+    QStringList OriginsOf(const std::vector<int> &columns) const;
+    std::vector<int> RowMatchColumns(const std::vector<int> &alsoCheck) const;
+
     class TImpl;
     std::unique_ptr<TImpl> d;
     TADOConnection *FConnection = nullptr;

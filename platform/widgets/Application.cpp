@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <utility>
 
 TApplication *Application = nullptr;
 
@@ -16,7 +17,9 @@ TApplication::TApplication(const QString &exePath, QObject *parent)
 
 TApplication::~TApplication()
 {
-    for (QWidget *w : FOwned)
+    // Each window leaves FOwned as it is destroyed: walk a copy.
+    const std::vector<QWidget *> owned = std::exchange(FOwned, {});
+    for (QWidget *w : owned)
         delete w;
     if (Application == this)
         Application = nullptr;

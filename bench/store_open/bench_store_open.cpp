@@ -1,0 +1,192 @@
+// Opening the contact list: the record set's "SELECT * FROM DBASE ORDER BY
+// AD" on 100,000 sample contacts, against the stock sqlite3 shell running
+// the same statement on the same file (output to /dev/null), in the same
+// run. Also the snapshot's memory against the table's text bytes.
+#include "store/ADOConnection.h"
+#include "store/ADOQuery.h"
+#include "store/Statement.h"
+#include "tools/ContactsDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <string>
+#include <sys/wait.h>
+
+extern char **environ;
+
+namespace {
+
+const char *const kStatement = "SELECT * FROM DBASE ORDER BY AD";
+constexpr int kContacts = 100000;
+
+QTemporaryDir *gDir = nullptr;
+QString gShell;
+
+QString DatabaseFile()
+{
+    return gDir->filePath(QStringLiteral("fihrist.mdb"));
+}
+
+double TextBytes()
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(DatabaseFile()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    double bytes = 0;
+    {
+        TStatement st(db, QByteArray(
+            "SELECT sum(coalesce(length(CAST(Ad AS BLOB)),0) + coalesce(length(CAST(Soyad AS BLOB)),0)"
+            " + coalesce(length(CAST(CTelefon AS BLOB)),0) + coalesce(length(CAST(ETelefon AS BLOB)),0)"
+            " + coalesce(length(CAST(ITelefon AS BLOB)),0) + coalesce(length(CAST(Email AS BLOB)),0)"
+            " + coalesce(length(CAST(Adres AS BLOB)),0)) FROM DBASE"));
+        if (st.Step())
+            bytes = st.ColumnDouble(0);
+    }
+    sqlite3_close(db);
+    return bytes;
+}
+
+void OpenRecordSet(benchmark::State &state, bool withConnection)
+{
+    TADOConnection connection;
+    TADOQuery query;
+    query.SetConnection(&connection);
+    query.SQL.Add(QString::fromLatin1(kStatement));
+    if (!withConnection)
+        connection.Open();
+    std::size_t snapshot = 0;
+    for (auto _ : state) {
+        if (withConnection)
+            connection.Open();
+        query.Open();
+        state.PauseTiming();
+        snapshot = query.SnapshotBytes();
+        if (query.RecordCount() != kContacts)
+            state.SkipWithError("wrong row count");
+        query.Close();
+        if (withConnection)
+            connection.Close();
+        state.ResumeTiming();
+    }
+    const double text = TextBytes();
+    state.counters["rows"] = kContacts;
+    state.counters["snapshot_bytes"] = double(snapshot);
+    state.counters["text_bytes"] = text;
+    state.counters["snapshot_per_text"] = double(snapshot) / text;
+}
+
+// Open and Close of the record set; the connection is opened once, outside the timing.
+void BM_RecordSetOpen(benchmark::State &state) { OpenRecordSet(state, false); }
+// The connection opened and closed inside the timing as well.
+void BM_RecordSetOpenWithConnection(benchmark::State &state) { OpenRecordSet(state, true); }
+
+// A search: the surname statement with the pattern "ş%" (Turkish LIKE on
+// every row, then the sort of the matches).
+void BM_RecordSetSearch(benchmark::State &state)
+{
+    TADOConnection connection;
+    TADOQuery query;
+    query.SetConnection(&connection);
+    query.SQL.Add(QStringLiteral("SELECT * FROM DBASE WHERE SOYAD LIKE :deger ORDER BY AD"));
+    query.Parameters.SetValue(0, QStringLiteral("ş%"));
+    connection.Open();
+    int found = 0;
+    for (auto _ : state) {
+        query.Open();
+        state.PauseTiming();
+        found = query.RecordCount();
+        query.Close();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = found;
+}
+
+void RunShell(benchmark::State &state, const char *statement)
+{
+    if (gShell.isEmpty()) {
+        state.SkipWithError("sqlite3 shell not found");
+        return;
+    }
+    const std::string shell = QFile::encodeName(gShell).toStdString();
+    const std::string file = QFile::encodeName(DatabaseFile()).toStdString();
+    const std::string sql = statement;
+    for (auto _ : state) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        char *argv[] = {const_cast<char *>(shell.c_str()), const_cast<char *>(file.c_str()),
+                        const_cast<char *>(sql.c_str()), nullptr};
+        pid_t pid = 0;
+        const int rc = posix_spawn(&pid, shell.c_str(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        if (rc != 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("sqlite3 shell failed");
+            break;
+        }
+    }
+}
+
+void BM_Sqlite3Shell(benchmark::State &state) { RunShell(state, kStatement); }
+// The shell's own LIKE (ASCII letter case only) on the same column.
+void BM_Sqlite3ShellSearch(benchmark::State &state)
+{
+    RunShell(state, "SELECT * FROM DBASE WHERE SOYAD LIKE 's%' ORDER BY AD");
+}
+
+BENCHMARK(BM_RecordSetOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RecordSetOpenWithConnection)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_Sqlite3Shell)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RecordSetSearch)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_Sqlite3ShellSearch)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
+// Keeps each benchmark's time per iteration for the ratio line.
+class TRatioReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> Times;
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+                Times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    QTemporaryDir dir;
+    gDir = &dir;
+    gShell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    CreateContactsDatabase(DatabaseFile());
+    AddSampleContacts(DatabaseFile(), kContacts);
+    QDir::setCurrent(dir.path());
+
+    TRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto time = [&](const char *prefix) {
+        for (const auto &[name, t] : reporter.Times)
+            if (name.rfind(prefix, 0) == 0)
+                return t;
+        return 0.0;
+    };
+    const double open = time("BM_RecordSetOpen/"), withConnection = time("BM_RecordSetOpenWithConnection/"),
+                 shell = time("BM_Sqlite3Shell/"), search = time("BM_RecordSetSearch/"),
+                 shellSearch = time("BM_Sqlite3ShellSearch/");
+    if (open > 0 && shell > 0)
+        std::printf("ratio record set open / sqlite3 shell: %.2f (with connection open: %.2f); target <= 1.5\n",
+                    open / shell, withConnection / shell);
+    if (search > 0 && shellSearch > 0)
+        std::printf("ratio record set search / sqlite3 shell search: %.2f\n", search / shellSearch);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,229 @@
+#include "dialer/TapiDial.h"
+
+#include "platform/core/Exception.h"
+#include "platform/widgets/Application.h"
+
+#include <QWidget>
+#include <cstring>
+
+namespace {
+
+// The destination buffer: 30 characters and the terminating zero.
+constexpr int DestAddressSize = 31;
+
+QWidget *FormOf(QObject *owner)
+{
+    auto *widget = qobject_cast<QWidget *>(owner);
+    return widget && widget->isWindow() ? widget : nullptr;
+}
+
+} // namespace
+
+TTapiDial::TTapiDial(QObject *owner)
+    : QObject(nullptr)
+{
+    QWidget *form = FormOf(owner);
+    if (!form)
+        throw Exception(QStringLiteral("Please drop the component onto a Form!"));
+    for (QObject *component : owner->children()) {
+        if (component->metaObject() == &TTapiDial::staticMetaObject)
+            throw Exception(QStringLiteral("There is TTApiDial component already on this form"));
+    }
+    setParent(owner);
+    FOwnerWindow = form;
+    FTelephonNo = QStringLiteral("9865");
+    FCallDialog = None;
+    CreateStatusWindow();
+    FStatusWindow = true;
+    StatusWindowExists = true;
+    InitTapi();
+    FLanguage = english;
+}
+
+TTapiDial::~TTapiDial()
+{
+    // The status window belongs to the application object and stays.
+    FStatusWindow = false;
+    StatusWindowExists = false;
+    ShutdownTapi();
+}
+
+void TTapiDial::Report(const QString &englishText, const QString &croatianText)
+{
+    LastStatus = FLanguage == croatian ? croatianText : englishText;
+    LogStatus(LastStatus);
+}
+
+void TTapiDial::InitTapi()
+{
+    Report(QStringLiteral("Initializing TAPI"), QStringLiteral("Inicijaliziram TAPI"));
+    std::memset(&FCallParams, 0, sizeof FCallParams);
+    FCallParams.dwTotalSize = sizeof FCallParams;
+    FCallParams.dwBearerMode = LINEBEARERMODE_VOICE;
+    FCallParams.dwMediaMode = FCallDialog == Win95 ? LINEMEDIAMODE_INTERACTIVEVOICE : LINEMEDIAMODE_DATAMODEM;
+
+    bool failed = false;
+    DWORD devices = 0;
+    if (lineInitialize(&FLineApp, nullptr, LineCallback, nullptr, &devices) < 0) {
+        FLineApp = 0;
+        failed = true;
+    } else if (devices == 0) {
+        lineShutdown(FLineApp);
+        FLineApp = 0;
+        Report(QStringLiteral("No TAPI devices"), QStringLiteral("Nemate instaliranih TAPI uređaja"));
+        failed = true;
+    } else {
+        LINEEXTENSIONID extension{};
+        if (lineNegotiateAPIVersion(FLineApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &NegotiatedApiVersion,
+                                    &extension) < 0) {
+            lineShutdown(FLineApp);
+            FLineApp = 0;
+            Report(QStringLiteral("Error in lineNegotiateAPIVersion"), QStringLiteral("Nemate potrebnu TAPI verziju"));
+            failed = true;
+        } else if (lineOpen(FLineApp, LINEMAPPER, &FLine, NegotiatedApiVersion, 0, 0, LINECALLPRIVILEGE_NONE, 0,
+                            &FCallParams) < 0) {
+            lineShutdown(FLineApp);
+            FLineApp = 0;
+            FLine = 0;
+            Report(QStringLiteral("Error in LineOpen"), QStringLiteral("Greška u otvaranju linije"));
+            failed = true;
+        }
+    }
+    if (FLine == 0) {
+        Report(QStringLiteral("Error!!"), QStringLiteral("Greška, nema linija"));
+        failed = true;
+    }
+    if (!failed)
+        Report(QStringLiteral("TAPI successfully initialized"), QStringLiteral("TAPI je uspješno inicijaliziran"));
+}
+
+void TTapiDial::ShutdownTapi()
+{
+    if (FLine != 0)
+        lineClose(FLine);
+    if (FLineApp != 0)
+        lineShutdown(FLineApp);
+    // Released handles are never handed to the service again.
+    FLine = 0;
+    FLineApp = 0;
+    Report(QStringLiteral("TAPI terminated"), QStringLiteral("Završili smo sa TAPI-jem."));
+}
+
+void TTapiDial::Dial()
+{
+    if (FTelephonNo.isEmpty())
+        return;
+    // A number that does not fit the destination is refused, never cut:
+    // a shortened number would call someone else.
+    const QByteArray number = FTelephonNo.toUtf8();
+    LONG result = LINEERR_INVALADDRESS;
+    if (number.size() < DestAddressSize) {
+        char destAddress[DestAddressSize] = {};
+        std::memcpy(destAddress, number.constData(), size_t(number.size()));
+        result = lineMakeCall(FLine, &FCall, destAddress, 0, &FCallParams);
+    }
+    const bool failed = result < 0;
+    if (failed)
+        Report(QStringLiteral("Error in lineMakeCall"), QStringLiteral("Greška u zvanju"));
+
+    if (FCallDialog == None && !failed) {
+        const QString caption = FTelephonNo + QStringLiteral(" nolu telefonla konuşuluyor.");
+        const QString text = FLanguage == croatian
+            ? QStringLiteral("Kada završite razgovor, pritisnite dugme da prekinete vezu.")
+            : FTelephonNo + QStringLiteral(" nolu telefon Aranıyor...");
+        if (Application->MessageBox(text, caption, TMessageKind::Information) == IDOK)
+            HangUp();
+    }
+    if (failed) {
+        Application->MessageBox(FLanguage == croatian ? QStringLiteral("Greška u zvanju")
+                                                      : QStringLiteral("Error during dialing?!"),
+                                Application->Title(), TMessageKind::Information);
+    }
+}
+
+void TTapiDial::HangUp()
+{
+    if (lineDrop(FCall, nullptr, 0) < 0)
+        Report(QStringLiteral("Error in lineDrop"), QStringLiteral("Greška u zatvaranju linije."));
+    else
+        Report(QStringLiteral("Line Dropped"), QStringLiteral("Linija je zatvorena."));
+}
+
+void TTapiDial::ConfigDialog()
+{
+    lineConfigDialog(0, FOwnerWindow, "comm/datamodem");
+    // A modem added while the dialer had no line is taken into use at once
+    // (a dialer without a line holds no handles to release first).
+    if (FLine == 0)
+        InitTapi();
+}
+
+void TTapiDial::TranslateDialog()
+{
+    const DWORD version = LONG(NegotiatedApiVersion) <= LONG(TAPI_VERSION1_4) ? TAPI_VERSION1_4 : TAPI_VERSION2_0;
+    const QByteArray number = FTelephonNo.toUtf8();
+    lineTranslateDialog(FLineApp, 0, version, FOwnerWindow, number.constData());
+}
+
+void TTapiDial::SetTelephonNo(const QString &value)
+{
+    if (value != FTelephonNo)
+        FTelephonNo = value;
+    SharedTelephonNo = FTelephonNo;
+}
+
+void TTapiDial::SetCallDialog(TCallDialog value)
+{
+    if (value == FCallDialog)
+        return;
+    FCallDialog = value;
+    const QString word = value == Win95 ? QStringLiteral("Win95") : QStringLiteral("None");
+    Report(QStringLiteral("Call dialog set to: ") + word, QStringLiteral("Dijalog za poziv je promjenjen u: ") + word);
+    ShutdownTapi();
+    InitTapi();
+}
+
+void TTapiDial::SetStatusWindow(bool value)
+{
+    if (value) {
+        // The constructor leaves the window built but hidden while the
+        // property already reads true; a stored true must still show it.
+        FStatusWindow = true;
+        if (!StatusWindowExists)
+            CreateStatusWindow();
+        if (StatusForm)
+            StatusForm->show();
+        return;
+    }
+    if (!FStatusWindow)
+        return;
+    FStatusWindow = false;
+    if (StatusWindowExists)
+        ReleaseStatusWindow();
+}
+
+void TTapiDial::SetLanguage(TLanguage value)
+{
+    if (value != FLanguage)
+        FLanguage = value;
+    SharedLanguage = FLanguage;
+}
+
+void TTapiDial::ApplyStoredProperties(const QString &telephonNo, TCallDialog callDialog, bool statusWindow,
+                                      TLanguage language)
+{
+    SetTelephonNo(telephonNo);
+    SetCallDialog(callDialog);
+    SetStatusWindow(statusWindow);
+    SetLanguage(language);
+}
+
+void DialFieldText(TTapiDial *dialer, const QString &text)
+{
+    if (text.isEmpty()) {
+        Application->ShowMessage(QStringLiteral("Telefon Numarası Yok!"));
+        return;
+    }
+    dialer->SetTelephonNo(text);
+    dialer->Dial();
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "dialer/Tapi.h"
+
+// The line service behind dialer/Tapi.h: every modem of the service's
+// settings is one line device. The functions declared in Tapi.h are
+// implemented in LineService.cpp; they are to be called from the thread
+// that called lineInitialize, and every message reaches the callback
+// through that thread's event loop.
+//
+// Versions the service speaks.
+constexpr DWORD LineServiceLowestVersion = 0x00010003;
+constexpr DWORD LineServiceHighestVersion = 0x00020000;

@@ -1,0 +1,131 @@
+#include "platform/telephony/ModemConfigDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Modem Ayarları"));
+    setObjectName(QStringLiteral("ModemConfigDialog"));
+    setModal(true);
+
+    FPort = new QComboBox(this);
+    FPort->setObjectName(QStringLiteral("portBox"));
+    FPort->setEditable(true);
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports) {
+        const QString label = info.description().isEmpty() ? info.systemLocation()
+                                                            : info.systemLocation() + QStringLiteral(" — ") + info.description();
+        FPort->addItem(label, info.systemLocation());
+    }
+    FPort->setEditText(config.Port);
+
+    FSpeed = new QComboBox(this);
+    FSpeed->setObjectName(QStringLiteral("speedBox"));
+    for (int speed : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
+        FSpeed->addItem(QString::number(speed), speed);
+    const int speedIndex = FSpeed->findData(config.Speed);
+    if (speedIndex >= 0) {
+        FSpeed->setCurrentIndex(speedIndex);
+    } else {
+        FSpeed->addItem(QString::number(config.Speed), config.Speed);
+        FSpeed->setCurrentIndex(FSpeed->count() - 1);
+    }
+
+    FInit = new QLineEdit(config.InitString, this);
+    FInit->setObjectName(QStringLiteral("initEdit"));
+
+    FTone = new QRadioButton(QStringLiteral("Ton"), this);
+    FTone->setObjectName(QStringLiteral("toneButton"));
+    FPulse = new QRadioButton(QStringLiteral("Darbe"), this);
+    FPulse->setObjectName(QStringLiteral("pulseButton"));
+    (config.Pulse ? FPulse : FTone)->setChecked(true);
+    auto *dialing = new QHBoxLayout;
+    dialing->addWidget(FTone);
+    dialing->addWidget(FPulse);
+    dialing->addStretch();
+
+    FTimeout = new QSpinBox(this);
+    FTimeout->setObjectName(QStringLiteral("timeoutBox"));
+    FTimeout->setRange(1, 255);
+    FTimeout->setSuffix(QStringLiteral(" sn"));
+    FTimeout->setValue(config.DialTimeout);
+
+    FTest = new QPushButton(QStringLiteral("Modemi Sına"), this);
+    FTest->setObjectName(QStringLiteral("testButton"));
+    FAnswer = new QLabel(this);
+    FAnswer->setObjectName(QStringLiteral("answerLabel"));
+    FAnswer->setTextFormat(Qt::PlainText);
+    auto *test = new QHBoxLayout;
+    test->addWidget(FTest);
+    test->addWidget(FAnswer, 1);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Port:"), FPort);
+    form->addRow(QStringLiteral("Hız:"), FSpeed);
+    form->addRow(QStringLiteral("Başlatma komutu:"), FInit);
+    form->addRow(QStringLiteral("Arama:"), dialing);
+    form->addRow(QStringLiteral("Yanıt süresi:"), FTimeout);
+    form->addRow(test);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttonBox"));
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Tamam"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("İptal"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+
+    connect(FTest, &QPushButton::clicked, this, &TModemConfigDialog::TestModem);
+    connect(&FLink, &TModemLink::Answered, this, [this](TModemResult, const QString &line) {
+        FAnswer->setText(line);
+        FLink.Close();
+        FTest->setEnabled(true);
+    });
+    connect(&FLink, &TModemLink::TimedOut, this, [this]() {
+        FAnswer->setText(QStringLiteral("Modem yanıt vermedi"));
+        FLink.Close();
+        FTest->setEnabled(true);
+    });
+}
+
+TModemConfig TModemConfigDialog::Config() const
+{
+    TModemConfig c;
+    // An entry picked from the list carries the device path; a typed one
+    // is the path itself.
+    const int index = FPort->findText(FPort->currentText());
+    c.Port = index >= 0 ? FPort->itemData(index).toString() : FPort->currentText().trimmed();
+    bool ok = false;
+    const int speed = FSpeed->currentText().toInt(&ok);
+    c.Speed = ok && speed > 0 ? speed : c.Speed;
+    c.InitString = FInit->text().trimmed();
+    c.Pulse = FPulse->isChecked();
+    c.DialTimeout = FTimeout->value();
+    return c;
+}
+
+void TModemConfigDialog::TestModem()
+{
+    const TModemConfig config = Config();
+    if (!FLink.Open(config)) {
+        FAnswer->setText(QStringLiteral("Port açılamadı: ") + FLink.ErrorText());
+        return;
+    }
+    FTest->setEnabled(false);
+    FAnswer->setText(QStringLiteral("Bekleniyor..."));
+    FLink.Command(QByteArrayLiteral("AT"), ModemCommandTimeoutMs(config));
+}

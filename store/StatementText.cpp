@@ -1,0 +1,95 @@
+#include "store/StatementText.h"
+
+QByteArray QuoteIdentifier(const QString &name)
+{
+    QByteArray quoted = name.toUtf8();
+    quoted.replace("\"", "\"\"");
+    return '"' + quoted + '"';
+}
+
+static QByteArray TargetName(const TWriteTarget &target)
+{
+    return QuoteIdentifier(target.Schema) + '.' + QuoteIdentifier(target.Table);
+}
+
+static QByteArray ColumnList(const QStringList &columns)
+{
+    QByteArray list;
+    for (const QString &c : columns) {
+        if (!list.isEmpty())
+            list += ", ";
+        list += QuoteIdentifier(c);
+    }
+    return list;
+}
+
+static QByteArray Returning(const QStringList &returning)
+{
+    return returning.isEmpty() ? QByteArray() : " RETURNING " + ColumnList(returning);
+}
+
+static QByteArray WhereSameValues(const QStringList &columns)
+{
+    QByteArray where;
+    for (const QString &c : columns) {
+        where += where.isEmpty() ? " WHERE " : " AND ";
+        where += QuoteIdentifier(c) + " IS ? COLLATE BINARY";
+    }
+    return where;
+}
+
+QByteArray InsertSql(const TWriteTarget &target, const QStringList &columns, const QStringList &returning)
+{
+    QByteArray sql = "INSERT INTO " + TargetName(target);
+    if (columns.isEmpty()) {
+        sql += " DEFAULT VALUES";
+    } else {
+        QByteArray marks;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            marks += i ? ", ?" : "?";
+        sql += " (" + ColumnList(columns) + ") VALUES (" + marks + ')';
+    }
+    return sql + Returning(returning);
+}
+
+QByteArray UpdateSql(const TWriteTarget &target, const QStringList &setColumns, const QStringList &whereColumns,
+                     const QStringList &returning)
+{
+    QByteArray set;
+    for (const QString &c : setColumns) {
+        if (!set.isEmpty())
+            set += ", ";
+        set += QuoteIdentifier(c) + " = ?";
+    }
+    return "UPDATE " + TargetName(target) + " SET " + set + WhereSameValues(whereColumns) + Returning(returning);
+}
+
+QByteArray DeleteSql(const TWriteTarget &target, const QStringList &whereColumns)
+{
+    return "DELETE FROM " + TargetName(target) + WhereSameValues(whereColumns);
+}
+
+QByteArray SchemaProbeSql()
+{
+    return "SELECT count(*) FROM sqlite_master";
+}
+
+QByteArray NoCaseIndexSql()
+{
+    return "SELECT 1 FROM sqlite_master AS m, pragma_index_list(m.name) AS il, pragma_index_xinfo(il.name) AS ix"
+           " WHERE m.type = 'table' AND ix.key = 1 AND upper(ix.coll) = 'NOCASE' LIMIT 1";
+}
+
+QByteArray TableColumnsSql()
+{
+    return "SELECT name, type, pk FROM pragma_table_info(?, ?)";
+}
+
+QByteArray TableDefinitionSql(const QString &schema)
+{
+    return "SELECT sql FROM " + QuoteIdentifier(schema) + ".sqlite_master WHERE type = 'table' AND name = ?";
+}
+
+QByteArray SavepointSql() { return "SAVEPOINT velmora_row"; }
+QByteArray RollbackToSavepointSql() { return "ROLLBACK TO velmora_row"; }
+QByteArray ReleaseSavepointSql() { return "RELEASE velmora_row"; }

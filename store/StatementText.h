@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Every SQL text the store runs on its own, in one place. Identifiers are
+// quoted; values are always bound as parameters ("?"), in the order the
+// builders list them.
+
+QByteArray QuoteIdentifier(const QString &name);
+
+// The table a record set writes to.
+struct TWriteTarget {
+    QString Schema; // "main" for the file itself
+    QString Table;
+};
+
+// INSERT of the given columns (DEFAULT VALUES when there are none);
+// parameters: one per column. Returns the row as stored: the columns of
+// `returning`.
+QByteArray InsertSql(const TWriteTarget &target, const QStringList &columns, const QStringList &returning);
+
+// UPDATE of `setColumns` where every column of `whereColumns` still holds
+// the value read (NULL-safe, byte for byte). Parameters: the new values,
+// then the values read. Returns `returning` of each changed row.
+QByteArray UpdateSql(const TWriteTarget &target, const QStringList &setColumns, const QStringList &whereColumns,
+                     const QStringList &returning);
+
+// DELETE where every column of `whereColumns` holds the value read.
+QByteArray DeleteSql(const TWriteTarget &target, const QStringList &whereColumns);
+
+// Reading the schema: any query over sqlite_master fails on a file that is
+// not a database.
+QByteArray SchemaProbeSql();
+// One row when any index of the file orders a key by NOCASE.
+QByteArray NoCaseIndexSql();
+// name, declared type, position in the primary key (0 when none) of the
+// columns of table ?1 in schema ?2.
+QByteArray TableColumnsSql();
+// The CREATE TABLE text of table ?1.
+QByteArray TableDefinitionSql(const QString &schema);
+
+// A save point around a write that must touch at most one row.
+QByteArray SavepointSql();
+QByteArray RollbackToSavepointSql();
+QByteArray ReleaseSavepointSql();

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct sqlite3;
+
+// Turkish text comparison for the engine, on the program's own connection.
+//
+// Order: the Turkish alphabet without regard to letter case
+// (a b c ç d e f g ğ h ı i j k l m n o ö p q r s ş t u ü v w x y z, with
+// I the capital of ı and İ that of i); other accented Latin letters count
+// as their base letter. Texts equal in that order are ordered by their
+// bytes, so the order is total: two texts compare equal only when they are
+// the same text.
+int TurkishCompare(const char *a, std::size_t na, const char *b, std::size_t nb);
+
+// LIKE: "%" any run of characters, "_" exactly one, letter case and the
+// Turkish marks ignored (ç/c, ğ/g, ı/i, ö/o, ş/s, ü/u). escape is 0 when
+// the pattern has no escape character.
+class TTurkishPattern {
+public:
+    TTurkishPattern(const char *pattern, std::size_t n, char32_t escape);
+    bool Matches(const char *text, std::size_t n) const;
+    char32_t Escape() const { return FEscape; }
+
+private:
+    char32_t FEscape;
+    bool FNeverMatches = false;
+    std::size_t FCount = 0;
+    char32_t *FTokens = nullptr;
+    char32_t FInline[32];
+
+public:
+    ~TTurkishPattern();
+    TTurkishPattern(const TTurkishPattern &) = delete;
+    TTurkishPattern &operator=(const TTurkishPattern &) = delete;
+};
+
+// Installs LIKE (the forms with and without ESCAPE) on the connection.
+void RegisterTurkishLike(sqlite3 *db);
+// Makes NOCASE on the connection the Turkish order above. Only for files
+// whose indexes do not depend on NOCASE: another program's NOCASE must
+// still find the same order in them.
+void RegisterTurkishNoCase(sqlite3 *db);

@@ -1,0 +1,296 @@
+// Adding, changing, confirming, cancelling and deleting contacts through
+// the buttons, the menus and the quick key, as a user would.
+#include "FormFixture.h"
+
+#include "platform/widgets/DBEdit.h"
+#include "platform/widgets/DBGrid.h"
+#include "platform/widgets/DBMemo.h"
+#include "store/ADOQuery.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const std::vector<TContactRow> Three = {
+    {QStringLiteral("Ayşe"), QStringLiteral("Kaya"), QStringLiteral("0532 000 00 01")},
+    {QStringLiteral("Burak"), QStringLiteral("Demir"), QStringLiteral("0532 000 00 02")},
+    {QStringLiteral("Ceren"), QStringLiteral("Aydın"), QStringLiteral("0532 000 00 03")},
+};
+
+int Count(const TFormFixture &f)
+{
+    return RunSql(f.DatabasePath(), QStringLiteral("SELECT count(*) FROM DBASE")).toInt();
+}
+
+} // namespace
+
+class TestWorkflow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void newConfirmStoresWhatWasTyped()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        w.Button1->click();
+        QVERIFY(f.EditingConfiguration());
+        QCOMPARE(QApplication::focusWidget(), w.DBEdit1);
+        QVERIFY(!w.DBEdit1->isReadOnly());
+        QCOMPARE(f.GridColumn(0).size(), 4); // the new row at the end
+        f.Type(w.DBEdit1, QStringLiteral("Şule \"Su\" O'Neil"));
+        f.Type(w.DBEdit3, QStringLiteral("0555 123 45 67"));
+        // A field emptied by the user is written as empty text; one nobody
+        // typed into stays null.
+        f.Type(w.DBEdit6, QStringLiteral("x"));
+        QTest::keyClick(w.DBEdit6, Qt::Key_Backspace);
+        w.DBMemo1->setFocus();
+        QTest::keyClicks(w.DBMemo1, QStringLiteral("Moda Cad."));
+        QTest::keyClick(w.DBMemo1, Qt::Key_Return);
+        QTest::keyClicks(w.DBMemo1, QStringLiteral("İstanbul"));
+        w.Button4->click();
+        QVERIFY(f.Boxes.isEmpty());
+        QVERIFY(f.BrowsingConfiguration());
+        QCOMPARE(w.ADOQuery1->State(), rsBrowse);
+        // It stays at the end of the list until the list is loaded again.
+        QCOMPARE(f.GridColumn(0).last(), QStringLiteral("Şule \"Su\" O'Neil"));
+        const auto rows = QueryRows(f.DatabasePath(),
+                                    QStringLiteral("SELECT Ad, Soyad, CTelefon, Email, Adres FROM DBASE WHERE Ad LIKE 'Ş%'"));
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(rows[0][0].toString(), QStringLiteral("Şule \"Su\" O'Neil"));
+        QVERIFY(rows[0][1].isNull());
+        QCOMPARE(rows[0][2].toString(), QStringLiteral("0555 123 45 67"));
+        QVERIFY(!rows[0][3].isNull());
+        QCOMPARE(rows[0][3].toString(), QString());
+        QCOMPARE(rows[0][4].toString(), QStringLiteral("Moda Cad.\nİstanbul"));
+        // The new row can be changed at once.
+        w.Button2->click();
+        f.Type(w.DBEdit2, QStringLiteral("Yıldız"));
+        w.Button4->click();
+        QVERIFY(f.Boxes.isEmpty());
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT Soyad FROM DBASE WHERE Ad LIKE 'Ş%'")).toString(),
+                 QStringLiteral("Yıldız"));
+        w.Button10->click();
+        QCOMPARE(f.GridColumn(0).at(3), QStringLiteral("Şule \"Su\" O'Neil"));
+    }
+
+    void cancelRestoresStoredValues()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        f.ClickGrid(1);
+        w.Button2->click();
+        QVERIFY(f.EditingConfiguration());
+        QTest::keyClick(w.DBEdit1, Qt::Key_End);
+        QTest::keyClicks(w.DBEdit1, QStringLiteral("XYZ"));
+        w.Button9->click();
+        QVERIFY(f.BrowsingConfiguration());
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("Burak"));
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT count(*) FROM DBASE WHERE Ad='Burak'")).toInt(), 1);
+        // Cancel of a new contact makes it disappear.
+        w.Button1->click();
+        w.Button9->click();
+        QCOMPARE(f.GridColumn(0).size(), 3);
+        QCOMPARE(Count(f), 3);
+    }
+
+    void browsingBoxesAreReadOnly()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        w.DBEdit2->setFocus();
+        QTest::keyClicks(w.DBEdit2, QStringLiteral("abc"));
+        QCOMPARE(w.DBEdit2->text(), QStringLiteral("Kaya"));
+        // Capital Q does nothing; the box stays read-only.
+        w.DBEdit1->setFocus();
+        QTest::keyClicks(w.DBEdit1, QStringLiteral("Q"));
+        QVERIFY(f.BrowsingConfiguration());
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("Ayşe"));
+        QVERIFY(f.Boxes.isEmpty());
+    }
+
+    void quickKeyStartsANewContact()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        QCOMPARE(QApplication::focusWidget(), w.DBEdit1);
+        QTest::keyClicks(w.DBEdit1, QStringLiteral("q"));
+        QVERIFY(f.EditingConfiguration());
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("q"));
+        QTest::keyClicks(w.DBEdit1, QStringLiteral("uynh"));
+        // A second q while a changed row is pending writes it and starts another.
+        QTest::keyClicks(w.DBEdit1, QStringLiteral("q"));
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("q"));
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT count(*) FROM DBASE WHERE Ad='quynh'")).toInt(), 1);
+        // Confirm clicked with the mouse: the window takes the focus, and the
+        // next q starts a new contact.
+        QTest::keyClicks(w.DBEdit1, QStringLiteral("a"));
+        QTest::mouseClick(w.Button4, Qt::LeftButton);
+        QVERIFY(f.BrowsingConfiguration());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(&w));
+        QTest::keyClicks(&w, QStringLiteral("q"));
+        QVERIFY(f.EditingConfiguration());
+        QCOMPARE(QApplication::focusWidget(), w.DBEdit1);
+        QTest::mouseClick(w.Button9, Qt::LeftButton);
+        QCOMPARE(Count(f), 5);
+        QVERIFY(f.Boxes.isEmpty());
+    }
+
+    void deleteAsksAndOnlyYesDeletes()
+    {
+        TFormFixture f;
+        f.Start({{QStringLiteral("Tek")}});
+        TForm1 &w = *f.Form;
+        f.Answer(IDNO);
+        w.Button3->click();
+        QCOMPARE(f.Boxes.size(), 1);
+        const TMessageBoxRequest question = f.Boxes.front();
+        QCOMPARE(question.Text, QStringLiteral("Silmek istediğinizden emin misiniz"));
+        QCOMPARE(question.Caption, QStringLiteral("Uyarı"));
+        QCOMPARE(question.Kind, TMessageKind::Question);
+        QCOMPARE(Count(f), 1);
+        f.ClearBoxes();
+        f.Answer(IDYES);
+        w.Sil1->trigger();
+        QCOMPARE(Count(f), 0);
+        QVERIFY(f.GridColumn(0).isEmpty());
+        QVERIFY(f.BrowsingConfiguration());
+        f.ClearBoxes();
+        w.Sil2->trigger();
+        QCOMPARE(f.ErrorTexts(), QStringList{QStringLiteral("Cannot perform this operation on an empty dataset.")});
+        // Change on the empty list begins a new contact; Confirm stores it.
+        f.ClearBoxes();
+        w.Button2->click();
+        QVERIFY(f.EditingConfiguration());
+        f.Type(w.DBEdit1, QStringLiteral("Yeni"));
+        w.Button4->click();
+        QCOMPARE(Count(f), 1);
+        QVERIFY(f.Boxes.isEmpty());
+    }
+
+    void gridCtrlDeleteDeletesUnaskedOnlyWhileBrowsing()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        f.ClickGrid(1);
+        QTest::keyClick(w.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(f.Boxes.isEmpty());
+        QCOMPARE(Count(f), 2);
+        QCOMPARE(f.GridColumn(0), (QStringList{QStringLiteral("Ayşe"), QStringLiteral("Ceren")}));
+        w.Button1->click();
+        QTest::keyClick(w.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(Count(f), 2);
+        QCOMPARE(w.ADOQuery1->State(), rsInsert);
+    }
+
+    void menuCommandsRunWhateverTheButtonState()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        // Sil while a new contact is entered drops it and keeps the configuration.
+        w.Yeni1->trigger();
+        f.Type(w.DBEdit1, QStringLiteral("Geçici"));
+        w.Sil1->trigger();
+        QCOMPARE(f.BoxTexts(), QStringList{QStringLiteral("Silmek istediğinizden emin misiniz")});
+        QVERIFY(f.EditingConfiguration());
+        QCOMPARE(w.ADOQuery1->State(), rsBrowse);
+        QCOMPARE(Count(f), 3);
+        f.ClearBoxes();
+        w.Button4->click();
+        QCOMPARE(f.ErrorTexts(), QStringList{QStringLiteral("Dataset not in edit or insert mode.")});
+        QVERIFY(f.EditingConfiguration());
+        w.Button9->click();
+        QVERIFY(f.BrowsingConfiguration());
+
+        // Yeni while a changed contact is pending stores the change first.
+        f.ClearBoxes();
+        f.ClickGrid(2);
+        w.Deitir2->trigger();
+        QTest::keyClick(w.DBEdit2, Qt::Key_End);
+        f.Type(w.DBEdit2, QStringLiteral("oğlu"));
+        // Change from the main menu while editing only moves the focus.
+        w.DBEdit3->setFocus();
+        w.Deitir1->trigger();
+        QCOMPARE(QApplication::focusWidget(), w.DBEdit1);
+        QCOMPARE(w.ADOQuery1->State(), rsEdit);
+        w.Yeni1->trigger();
+        QCOMPARE(w.ADOQuery1->State(), rsInsert);
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT Soyad FROM DBASE WHERE Ad='Ceren'")).toString(),
+                 QStringLiteral("Aydınoğlu"));
+        QVERIFY(f.Boxes.isEmpty());
+    }
+
+    void failuresLeaveTheConfigurationAsItWas()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        f.ClickGrid(0);
+        w.Button2->click();
+        f.Type(w.DBEdit2, QStringLiteral("lar"));
+        // Another program removes the contact meanwhile: Confirm fails, the
+        // typing stays, and the user can cancel.
+        RunSql(f.DatabasePath(), QStringLiteral("DELETE FROM DBASE WHERE Ad='Ayşe'"));
+        w.Button4->click();
+        QCOMPARE(f.ErrorTexts().size(), 1);
+        QVERIFY(f.EditingConfiguration());
+        QCOMPARE(w.ADOQuery1->State(), rsEdit);
+        QCOMPARE(w.DBEdit2->text(), QStringLiteral("Kayalar"));
+        w.Button9->click();
+        QVERIFY(f.BrowsingConfiguration());
+        QCOMPARE(Count(f), 2);
+
+        // With the database closed New fails and nothing changes.
+        w.ADOQuery1->Close();
+        f.ClearBoxes();
+        w.Button1->click();
+        QCOMPARE(f.ErrorTexts(), QStringList{QStringLiteral("Cannot perform this operation on a closed dataset.")});
+        QVERIFY(f.BrowsingConfiguration());
+    }
+
+    void navigationAtTheEndsDoesNothing()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        w.Button7->click();
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("Ayşe"));
+        w.Button6->click();
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("Ceren"));
+        w.Button8->click();
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("Ceren"));
+        w.Button5->click();
+        QCOMPARE(w.DBEdit1->text(), QStringLiteral("Ayşe"));
+        QVERIFY(f.Boxes.isEmpty());
+    }
+
+    void pastedControlCharactersAreKeptExactly()
+    {
+        TFormFixture f;
+        f.Start(Three);
+        TForm1 &w = *f.Form;
+        w.Button1->click();
+        const QString name = QStringLiteral("Tab\there");
+        QApplication::clipboard()->setText(name);
+        w.DBEdit1->setFocus();
+        QTest::keyClick(w.DBEdit1, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(w.DBEdit1->text(), name);
+        w.Button4->click();
+        QVERIFY(f.Boxes.isEmpty());
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT Ad FROM DBASE WHERE Ad LIKE 'Tab%'")).toString(), name);
+        w.Button10->click();
+        f.ClickGrid(3);
+        QCOMPARE(w.DBEdit1->text(), name);
+    }
+};
+
+QTEST_MAIN(TestWorkflow)
+#include "tst_workflow.moc"

@@ -1,0 +1,532 @@
+#include "dialer/ModemSimulator.h"
+#include "dialer/Tapi.h"
+#include "platform/telephony/ModemSettings.h"
+#include "support/TestHome.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct TMessage {
+    DWORD Device, Msg, Param1, Param2;
+    bool operator==(const TMessage &o) const
+    {
+        return Device == o.Device && Msg == o.Msg && Param1 == o.Param1 && Param2 == o.Param2;
+    }
+};
+
+QList<TMessage> Messages;
+bool InsideServiceCall = false;
+bool DeliveredInsideServiceCall = false;
+bool DeliveredOnOtherThread = false;
+
+void Record(DWORD device, DWORD msg, DWORD, DWORD p1, DWORD p2, DWORD)
+{
+    if (InsideServiceCall)
+        DeliveredInsideServiceCall = true;
+    if (QThread::currentThread() != qApp->thread())
+        DeliveredOnOtherThread = true;
+    Messages.push_back({device, msg, p1, p2});
+}
+
+// The call states reported for one call, with their details.
+QList<QPair<DWORD, DWORD>> StatesOf(HCALL call)
+{
+    QList<QPair<DWORD, DWORD>> states;
+    for (const TMessage &m : Messages) {
+        if (m.Msg == LINE_CALLSTATE && m.Device == call)
+            states.push_back({m.Param1, m.Param2});
+    }
+    return states;
+}
+
+LONG ReplyTo(DWORD request)
+{
+    for (const TMessage &m : Messages) {
+        if (m.Msg == LINE_REPLY && m.Param1 == request)
+            return LONG(m.Param2);
+    }
+    return 1; // none yet
+}
+
+bool HasState(HCALL call, DWORD state)
+{
+    for (const auto &s : StatesOf(call)) {
+        if (s.first == state)
+            return true;
+    }
+    return false;
+}
+
+LINECALLPARAMS VoiceParams(DWORD media = LINEMEDIAMODE_DATAMODEM)
+{
+    LINECALLPARAMS p;
+    std::memset(&p, 0, sizeof p);
+    p.dwTotalSize = sizeof p;
+    p.dwBearerMode = LINEBEARERMODE_VOICE;
+    p.dwMediaMode = media;
+    return p;
+}
+
+// Runs a dialog that the code under test opens modally: fill is called
+// with it once it is up.
+template <typename Fill>
+void WhenDialogOpens(Fill fill)
+{
+    QTimer::singleShot(0, [fill]() {
+        QWidget *w = nullptr;
+        QTRY_VERIFY((w = QApplication::activeModalWidget()) != nullptr);
+        fill(qobject_cast<QDialog *>(w));
+    });
+}
+
+} // namespace
+
+class TestLineService : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestHome> FHome;
+    std::unique_ptr<TModemSimulator> FModem;
+    HLINEAPP FApp = 0;
+    HLINE FLine = 0;
+
+    // One modem on the simulator's port, opened as the dialer opens it.
+    void OpenLine(const TModemConfig &config)
+    {
+        SaveModems({config});
+        DWORD devices = 0;
+        QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
+        QCOMPARE(devices, DWORD(1));
+        DWORD version = 0;
+        LINEEXTENSIONID ext;
+        QCOMPARE(lineNegotiateAPIVersion(FApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &version, &ext), 0);
+        const LINECALLPARAMS params = VoiceParams();
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, version, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), 0);
+    }
+
+    TModemConfig Modem(const QByteArray &init = "ATZ", bool pulse = false, int timeout = 1)
+    {
+        TModemConfig c;
+        c.Port = FModem->PortName();
+        c.Speed = 9600;
+        c.InitString = QString::fromLatin1(init);
+        c.Pulse = pulse;
+        c.DialTimeout = timeout;
+        return c;
+    }
+
+    // Places a call; returns its handle and request id.
+    QPair<HCALL, LONG> Call(const char *number)
+    {
+        HCALL call = 0;
+        const LINECALLPARAMS params = VoiceParams();
+        InsideServiceCall = true;
+        const LONG request = lineMakeCall(FLine, &call, number, 0, &params);
+        InsideServiceCall = false;
+        return {call, request};
+    }
+
+    void DropAndDeallocate(HCALL call)
+    {
+        InsideServiceCall = true;
+        const LONG request = lineDrop(call, nullptr, 0);
+        InsideServiceCall = false;
+        QVERIFY(request > 0);
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_IDLE));
+        QCOMPARE(ReplyTo(DWORD(request)) <= 0, true);
+        QCOMPARE(lineDeallocateCall(call), 0);
+        QCOMPARE(lineDeallocateCall(call), LINEERR_INVALCALLHANDLE);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The settings' folder is fixed once per process: one home for all.
+        FHome = std::make_unique<TTestHome>();
+    }
+
+    void init()
+    {
+        Messages.clear();
+        DeliveredInsideServiceCall = DeliveredOnOtherThread = false;
+        FModem = std::make_unique<TModemSimulator>();
+        QVERIFY(FModem->IsValid());
+        SaveModems({});
+        SaveDialingLocation(TDialingLocation());
+    }
+
+    void cleanup()
+    {
+        if (FApp)
+            lineShutdown(FApp);
+        FApp = FLine = 0;
+        QCoreApplication::processEvents();
+        FModem.reset();
+        QVERIFY(!DeliveredInsideServiceCall);
+        QVERIFY(!DeliveredOnOtherThread);
+    }
+
+    void noModemMeansNoDevices()
+    {
+        DWORD devices = 7;
+        QCOMPARE(lineInitialize(&FApp, nullptr, Record, nullptr, &devices), 0);
+        QCOMPARE(devices, DWORD(0));
+        DWORD version = 0;
+        LINEEXTENSIONID ext;
+        QCOMPARE(lineNegotiateAPIVersion(FApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &version, &ext),
+                 LINEERR_BADDEVICEID);
+        const LINECALLPARAMS params = VoiceParams();
+        HLINE line = 0;
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
+                 LINEERR_LINEMAPPERFAILED);
+        QCOMPARE(lineShutdown(FApp), 0);
+        QCOMPARE(lineShutdown(FApp), LINEERR_INVALAPPHANDLE);
+        FApp = 0;
+    }
+
+    void negotiatesHighestCommonVersion_data()
+    {
+        QTest::addColumn<DWORD>("low");
+        QTest::addColumn<DWORD>("high");
+        QTest::addColumn<LONG>("result");
+        QTest::addColumn<DWORD>("version");
+        QTest::newRow("1.4 to 2.0") << DWORD(0x10004) << DWORD(0x20000) << 0 << DWORD(0x20000);
+        QTest::newRow("1.4 only") << DWORD(0x10004) << DWORD(0x10004) << 0 << DWORD(0x10004);
+        QTest::newRow("1.4 to 3.0") << DWORD(0x10004) << DWORD(0x30000) << 0 << DWORD(0x20000);
+        QTest::newRow("above") << DWORD(0x20001) << DWORD(0x30000) << LINEERR_INCOMPATIBLEAPIVERSION << DWORD(0);
+        QTest::newRow("below") << DWORD(0x10000) << DWORD(0x10002) << LINEERR_INCOMPATIBLEAPIVERSION << DWORD(0);
+    }
+    void negotiatesHighestCommonVersion()
+    {
+        QFETCH(DWORD, low);
+        QFETCH(DWORD, high);
+        QFETCH(LONG, result);
+        QFETCH(DWORD, version);
+        SaveModems({Modem(), Modem()});
+        DWORD devices = 0;
+        QCOMPARE(lineInitialize(&FApp, nullptr, Record, nullptr, &devices), 0);
+        QCOMPARE(devices, DWORD(2));
+        DWORD agreed = 0;
+        LINEEXTENSIONID ext;
+        QCOMPARE(lineNegotiateAPIVersion(FApp, 1, low, high, &agreed, &ext), result);
+        QCOMPARE(agreed, version);
+        QCOMPARE(lineNegotiateAPIVersion(FApp, 2, low, high, &agreed, &ext), LINEERR_BADDEVICEID);
+    }
+
+    void mapperRefusesWhatNoModemOffers()
+    {
+        SaveModems({Modem()});
+        DWORD devices = 0;
+        QCOMPARE(lineInitialize(&FApp, nullptr, Record, nullptr, &devices), 0);
+        HLINE line = 0;
+        LINECALLPARAMS fax = VoiceParams(LINEMEDIAMODE_G3FAX);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &fax),
+                 LINEERR_LINEMAPPERFAILED);
+        LINECALLPARAMS voice = VoiceParams(LINEMEDIAMODE_INTERACTIVEVOICE);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &voice), 0);
+        QVERIFY(line != 0);
+        QCOMPARE(lineClose(line), 0);
+        QCOMPARE(lineClose(line), LINEERR_INVALLINEHANDLE);
+    }
+
+    void dialsTheCleanedNumberAsAVoiceCall_data()
+    {
+        QTest::addColumn<QByteArray>("number");
+        QTest::addColumn<QByteArray>("init");
+        QTest::addColumn<bool>("pulse");
+        QTest::addColumn<QString>("outside");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("formatting dropped") << QByteArray("0212 555 12 12") << QByteArray("ATZ") << false << QString()
+                                            << QByteArray("ATZ\rATDT02125551212;\r");
+        QTest::newRow("all formatting") << QByteArray("(0212) 555-12.12/3") << QByteArray("AT&F") << false << QString()
+                                        << QByteArray("AT&F\rATDT021255512123;\r");
+        QTest::newRow("pulse, no init") << QByteArray("5551212") << QByteArray("") << true << QString()
+                                        << QByteArray("AT\rATDP5551212;\r");
+        QTest::newRow("outside line") << QByteArray("5551212") << QByteArray("ATZ") << false << QStringLiteral("9")
+                                      << QByteArray("ATZ\rATDT9,5551212;\r");
+        QTest::newRow("canonical, other area") << QByteArray("+90 (312) 1234567") << QByteArray("ATZ") << false
+                                               << QString() << QByteArray("ATZ\rATDT03121234567;\r");
+        QTest::newRow("canonical, abroad") << QByteArray("+49 (30) 1234567") << QByteArray("ATZ") << false
+                                           << QString() << QByteArray("ATZ\rATDT0049301234567;\r");
+        QTest::newRow("30 characters") << QByteArray("123456789012345678901234567890") << QByteArray("ATZ") << false
+                                       << QString() << QByteArray("ATZ\rATDT123456789012345678901234567890;\r");
+    }
+    void dialsTheCleanedNumberAsAVoiceCall()
+    {
+        QFETCH(QByteArray, number);
+        QFETCH(QByteArray, init);
+        QFETCH(bool, pulse);
+        QFETCH(QString, outside);
+        QFETCH(QByteArray, bytes);
+        TDialingLocation location;
+        location.AreaCode = QStringLiteral("212");
+        location.OutsideLine = outside;
+        SaveDialingLocation(location);
+        OpenLine(Modem(init, pulse));
+        const auto [call, request] = Call(number.constData());
+        QVERIFY(request > 0);
+        QVERIFY(call != 0);
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
+        QCOMPARE(FModem->Received(), bytes);
+        QCOMPARE(ReplyTo(DWORD(request)), 0);
+        const QList<QPair<DWORD, DWORD>> connected{
+            {LINECALLSTATE_DIALING, 0}, {LINECALLSTATE_PROCEEDING, 0}, {LINECALLSTATE_CONNECTED, 0}};
+        QCOMPARE(StatesOf(call), connected);
+
+        FModem->ClearReceived();
+        DropAndDeallocate(call);
+        QCOMPARE(FModem->Received(), QByteArray("ATH\r"));
+        const QList<QPair<DWORD, DWORD>> dropped{{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL},
+                                                 {LINECALLSTATE_IDLE, 0}};
+        QCOMPARE(StatesOf(call).mid(3), dropped);
+    }
+
+    void refusesWhatIsNotADialString_data()
+    {
+        QTest::addColumn<QByteArray>("number");
+        QTest::newRow("carriage return") << QByteArray("123\rATZ");
+        QTest::newRow("semicolon and escape") << QByteArray("5;+++ATH");
+        QTest::newRow("AT command") << QByteArray("ATDT123");
+        QTest::newRow("letters") << QByteArray("0212 ABC");
+        QTest::newRow("line feed") << QByteArray("123\n");
+        QTest::newRow("empty") << QByteArray("");
+        QTest::newRow("only formatting") << QByteArray(" - ");
+        QTest::newRow("31 characters") << QByteArray("1234567890123456789012345678901");
+        QTest::newRow("non-ascii") << QByteArray("５５５");
+    }
+    void refusesWhatIsNotADialString()
+    {
+        QFETCH(QByteArray, number);
+        OpenLine(Modem());
+        const auto [call, request] = Call(number.constData());
+        QCOMPARE(request, LINEERR_INVALADDRESS);
+        QCOMPARE(call, HCALL(0));
+        // The address is refused before anything is queued for the modem.
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(FModem->Received(), QByteArray());
+        QVERIFY(Messages.isEmpty());
+    }
+
+    void modemResultCodesEndTheCall_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("busyState");
+        QTest::addColumn<DWORD>("mode");
+        QTest::newRow("BUSY") << QByteArray("BUSY") << true << LINEDISCONNECTMODE_BUSY;
+        QTest::newRow("NO CARRIER") << QByteArray("NO CARRIER") << false << LINEDISCONNECTMODE_NORMAL;
+        QTest::newRow("NO DIALTONE") << QByteArray("NO DIALTONE") << false << LINEDISCONNECTMODE_NODIALTONE;
+        QTest::newRow("NO ANSWER") << QByteArray("NO ANSWER") << false << LINEDISCONNECTMODE_NOANSWER;
+        QTest::newRow("ERROR") << QByteArray("ERROR") << false << LINEDISCONNECTMODE_UNAVAIL;
+    }
+    void modemResultCodesEndTheCall()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, busyState);
+        QFETCH(DWORD, mode);
+        FModem->SetEcho(true);
+        FModem->SetAnswer("ATD", answer);
+        OpenLine(Modem());
+        const auto [call, request] = Call("5551212");
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_DISCONNECTED));
+        QCOMPARE(ReplyTo(DWORD(request)), 0);
+        QList<QPair<DWORD, DWORD>> expected{{LINECALLSTATE_DIALING, 0}, {LINECALLSTATE_PROCEEDING, 0}};
+        if (busyState)
+            expected.push_back({LINECALLSTATE_BUSY, LINEBUSYMODE_STATION});
+        expected.push_back({LINECALLSTATE_DISCONNECTED, mode});
+        QCOMPARE(StatesOf(call), expected);
+        // The modem is back on hook: a drop sends nothing and ends the call.
+        FModem->ClearReceived();
+        DropAndDeallocate(call);
+        QCOMPARE(FModem->Received(), QByteArray());
+        QCOMPARE(StatesOf(call).size(), expected.size() + 1);
+    }
+
+    void silentModemFailsTheRequest()
+    {
+        FModem->SetSilent(true);
+        OpenLine(Modem("ATZ", false, 1));
+        const auto [call, request] = Call("5551212");
+        QVERIFY(request > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(HasState(call, LINECALLSTATE_DISCONNECTED), 20000);
+        QVERIFY(ReplyTo(DWORD(request)) < 0);
+        QVERIFY(!HasState(call, LINECALLSTATE_DIALING));
+        QCOMPARE(FModem->Received(), QByteArray("ATZ\r"));
+        DropAndDeallocate(call);
+    }
+
+    void modemSilentAfterDialingIsPutOnHook()
+    {
+        FModem->SetAnswer("ATD", "");
+        OpenLine(Modem("ATZ", false, 1));
+        const auto [call, request] = Call("5551212");
+        QTRY_VERIFY_WITH_TIMEOUT(HasState(call, LINECALLSTATE_DISCONNECTED), 20000);
+        QCOMPARE(ReplyTo(DWORD(request)), 0);
+        QCOMPARE(StatesOf(call).last(), qMakePair(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER));
+        QTRY_COMPARE(FModem->Received(), QByteArray("ATZ\rATDT5551212;\r\rATH\r"));
+        DropAndDeallocate(call);
+    }
+
+    void dropWhileDialingAbortsTheDial()
+    {
+        FModem->SetAnswer("ATD", "");
+        OpenLine(Modem("ATZ", false, 30));
+        const auto [call, request] = Call("5551212");
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_PROCEEDING));
+        DropAndDeallocate(call);
+        QCOMPARE(FModem->Received(), QByteArray("ATZ\rATDT5551212;\r\rATH\r"));
+        QCOMPARE(StatesOf(call).mid(2), (QList<QPair<DWORD, DWORD>>{
+                                            {LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL},
+                                            {LINECALLSTATE_IDLE, 0}}));
+    }
+
+    void dropLeavesDataModeFirst()
+    {
+        FModem->SetAnswer("ATD", "CONNECT 9600");
+        OpenLine(Modem());
+        const auto [call, request] = Call("5551212");
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
+        FModem->ClearReceived();
+        DropAndDeallocate(call);
+        QCOMPARE(FModem->Received(), QByteArray("+++ATH\r"));
+    }
+
+    void oneCallAtATimePerModem()
+    {
+        OpenLine(Modem());
+        const auto [call, request] = Call("5551212");
+        QVERIFY(request > 0);
+        HCALL second = 0;
+        const LINECALLPARAMS params = VoiceParams();
+        QCOMPARE(lineMakeCall(FLine, &second, "5551213", 0, &params), LINEERR_CALLUNAVAIL);
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
+        DropAndDeallocate(call);
+        QVERIFY(lineMakeCall(FLine, &second, "5551213", 0, &params) > 0);
+        QTRY_VERIFY(HasState(second, LINECALLSTATE_CONNECTED));
+    }
+
+    void callInfoCarriesTheApplicationName()
+    {
+        OpenLine(Modem());
+        const auto [call, request] = Call("0212 555 12 12");
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
+
+        alignas(LINECALLINFO) unsigned char buffer[1024];
+        auto *info = reinterpret_cast<LINECALLINFO *>(buffer);
+        info->dwTotalSize = sizeof buffer;
+        QCOMPARE(lineGetCallInfo(call, info), 0);
+        QCOMPARE(info->dwTotalSize, DWORD(sizeof buffer));
+        QCOMPARE(info->hLine, FLine);
+        QCOMPARE(info->dwAppNameSize, DWORD(4));
+        QVERIFY(info->dwAppNameOffset >= sizeof(LINECALLINFO));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer + info->dwAppNameOffset)), QByteArray("tst"));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer + info->dwDisplayableAddressOffset)),
+                 QByteArray("02125551212"));
+        QCOMPARE(info->dwUsedSize, DWORD(sizeof(LINECALLINFO) + 4 + 12));
+        QCOMPARE(info->dwNeededSize, info->dwUsedSize);
+
+        // A record with room for the fixed part only says how much it needs.
+        alignas(LINECALLINFO) unsigned char small[sizeof(LINECALLINFO)];
+        info = reinterpret_cast<LINECALLINFO *>(small);
+        info->dwTotalSize = sizeof small;
+        QCOMPARE(lineGetCallInfo(call, info), 0);
+        QCOMPARE(info->dwAppNameSize, DWORD(0));
+        QCOMPARE(info->dwUsedSize, DWORD(sizeof small));
+        QCOMPARE(info->dwNeededSize, DWORD(sizeof(LINECALLINFO) + 4 + 12));
+        info->dwTotalSize = sizeof small - 1;
+        QCOMPARE(lineGetCallInfo(call, info), LINEERR_STRUCTURETOOSMALL);
+    }
+
+    void shutdownHangsUpAndStopsMessages()
+    {
+        OpenLine(Modem());
+        const auto [call, request] = Call("5551212");
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
+        const qsizetype before = Messages.size();
+        FModem->ClearReceived();
+        QCOMPARE(lineShutdown(FApp), 0);
+        FApp = 0;
+        QTRY_COMPARE(FModem->Received(), QByteArray("ATH\r"));
+        QTest::qWait(50);
+        QCOMPARE(Messages.size(), before);
+        QCOMPARE(lineDrop(call, nullptr, 0), LINEERR_INVALCALLHANDLE);
+        QCOMPARE(lineMakeCall(FLine, nullptr, "1", 0, nullptr), LINEERR_INVALLINEHANDLE);
+    }
+
+    void configDialogAddsTheFirstModem()
+    {
+        QString answer;
+        WhenDialogOpens([&](QDialog *dialog) {
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Modem Ayarları"));
+            dialog->findChild<QComboBox *>(QStringLiteral("portBox"))->setEditText(FModem->PortName());
+            dialog->findChild<QComboBox *>(QStringLiteral("speedBox"))->setCurrentText(QStringLiteral("57600"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("initEdit"))->setText(QStringLiteral("AT&F"));
+            dialog->findChild<QRadioButton *>(QStringLiteral("pulseButton"))->setChecked(true);
+            dialog->findChild<QSpinBox *>(QStringLiteral("timeoutBox"))->setValue(45);
+            dialog->findChild<QPushButton *>(QStringLiteral("testButton"))->click();
+            auto *label = dialog->findChild<QLabel *>(QStringLiteral("answerLabel"));
+            QTRY_COMPARE(label->text(), QStringLiteral("OK"));
+            answer = label->text();
+            dialog->accept();
+        });
+        QCOMPARE(lineConfigDialog(0, nullptr, "comm/datamodem"), 0);
+        QCOMPARE(answer, QStringLiteral("OK"));
+        QCOMPARE(FModem->Received(), QByteArray("AT\r"));
+        const QList<TModemConfig> modems = LoadModems();
+        QCOMPARE(modems.size(), 1);
+        QCOMPARE(modems[0].Port, FModem->PortName());
+        QCOMPARE(modems[0].Speed, 57600);
+        QCOMPARE(modems[0].InitString, QStringLiteral("AT&F"));
+        QVERIFY(modems[0].Pulse);
+        QCOMPARE(modems[0].DialTimeout, 45);
+
+        // Cancelling keeps what was stored; an unknown class or device is refused.
+        WhenDialogOpens([](QDialog *dialog) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("initEdit"))->setText(QStringLiteral("ATX"));
+            dialog->reject();
+        });
+        QCOMPARE(lineConfigDialog(0, nullptr, "comm/datamodem"), 0);
+        QCOMPARE(LoadModems()[0].InitString, QStringLiteral("AT&F"));
+        QCOMPARE(lineConfigDialog(0, nullptr, "wave/in"), LINEERR_INVALDEVICECLASS);
+        QCOMPARE(lineConfigDialog(1, nullptr, "comm/datamodem"), LINEERR_BADDEVICEID);
+    }
+
+    void translateDialogKeepsTheLocation()
+    {
+        QString shown;
+        WhenDialogOpens([&](QDialog *dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Konum Seçenekleri"));
+            QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("numberLabel"))->text(),
+                     QStringLiteral("+90 (212) 555 12 12"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("areaEdit"))->setText(QStringLiteral("312"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("outsideEdit"))->setText(QStringLiteral("0"));
+            shown = dialog->findChild<QLabel *>(QStringLiteral("dialableLabel"))->text();
+            dialog->accept();
+        });
+        QCOMPARE(lineTranslateDialog(0, 0, TAPI_VERSION1_4, nullptr, "+90 (212) 555 12 12"), 0);
+        QCOMPARE(shown, QStringLiteral("0,02125551212"));
+        const TDialingLocation location = LoadDialingLocation();
+        QCOMPARE(location.AreaCode, QStringLiteral("312"));
+        QCOMPARE(location.OutsideLine, QStringLiteral("0"));
+        QCOMPARE(location.CountryCode, QStringLiteral("90"));
+        QCOMPARE(lineTranslateDialog(0, 0, 0x00010000, nullptr, "1"), LINEERR_INCOMPATIBLEAPIVERSION);
+        QCOMPARE(lineTranslateDialog(0x7777, 0, TAPI_VERSION1_4, nullptr, "1"), LINEERR_INVALAPPHANDLE);
+    }
+};
+
+QTEST_MAIN(TestLineService)
+#include "tst_lineservice.moc"

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "store/ADOConnection.h"
+#include "store/ADOQuery.h"
+#include "store/DataSource.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+// Runs SQL on the file through a connection of its own, as another program
+// would (stock SQLite, no Turkish order).
+void OtherProgramExec(const QString &path, const QString &sql);
+// The rows of a query on such a connection, each as its values joined by
+// "|", a null shown as "<null>".
+QStringList OtherProgramRows(const QString &path, const QString &sql);
+
+// Makes a contacts database at path with one contact per entry of names
+// (Ad only; the other columns null).
+void MakeContacts(const QString &path, const QStringList &names);
+
+// The text of the EDatabaseError (or other Exception) the call raises;
+// "<no error>" when it raises none.
+QString ErrorOf(const std::function<void()> &call);
+
+// The bytes of a file; empty when it cannot be read.
+QByteArray FileBytes(const QString &path);
+
+// The record set's values of one field down the whole snapshot.
+QStringList ColumnValues(TADOQuery &q, const QString &field);
+
+// A control that records what it is told.
+class TRecordingLink : public TDataLink {
+public:
+    std::vector<TDataEvent> Events;
+    int UpdateCalls = 0;
+    std::function<void()> OnUpdate;
+    void DataEvent(TDataEvent event) override { Events.push_back(event); }
+    void UpdateData() override
+    {
+        ++UpdateCalls;
+        if (OnUpdate)
+            OnUpdate();
+    }
+    int Count(TDataEvent e) const
+    {
+        int n = 0;
+        for (TDataEvent x : Events)
+            n += x == e;
+        return n;
+    }
+};
+
+// A connection and record set on "fihrist.mdb" in the working directory,
+// with the data source bound.
+struct TStoreSession {
+    TADOConnection Connection;
+    TADOQuery Query;
+    TDataSource Source;
+    TRecordingLink Link;
+
+    explicit TStoreSession(const QString &sql = QStringLiteral("SELECT * FROM DBASE ORDER BY AD"));
+    ~TStoreSession();
+};

@@ -1,0 +1,111 @@
+#include "tools/ContactsDatabase.h"
+
+#include "platform/core/Exception.h"
+#include "store/Statement.h"
+#include "store/StatementText.h"
+#include "tools/SampleContacts.h"
+
+#include <QFile>
+#include <sqlite3.h>
+
+#include <memory>
+
+const TContactColumn *ContactColumns(int *count)
+{
+    static const TContactColumn columns[] = {
+        {"Ad", "VARCHAR(50)", 50},
+        {"Soyad", "VARCHAR(50)", 50},
+        {"CTelefon", "VARCHAR(20)", 20},
+        {"ETelefon", "VARCHAR(20)", 20},
+        {"ITelefon", "VARCHAR(20)", 20},
+        {"Email", "VARCHAR(100)", 100},
+        {"Adres", "MEMO", 1000},
+    };
+    *count = int(std::size(columns));
+    return columns;
+}
+
+QByteArray ContactsTableSql()
+{
+    int count = 0;
+    const TContactColumn *columns = ContactColumns(&count);
+    QByteArray sql = "CREATE TABLE DBASE (\n    No INTEGER PRIMARY KEY";
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = QuoteIdentifier(QString::fromLatin1(columns[i].Name));
+        sql += ",\n    " + name + ' ' + columns[i].Type + " COLLATE NOCASE CHECK (length(" + name
+            + ") <= " + QByteArray::number(columns[i].Width) + ')';
+    }
+    return sql + "\n)";
+}
+
+namespace {
+
+struct TDbCloser {
+    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
+};
+using TDb = std::unique_ptr<sqlite3, TDbCloser>;
+
+TDb OpenDatabase(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    TDb owner(db);
+    if (rc != SQLITE_OK)
+        throw EDatabaseError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
+    return owner;
+}
+
+} // namespace
+
+void CreateContactsDatabase(const QString &path)
+{
+    // Made empty first with O_EXCL: an existing file is never touched.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (QFile::exists(path))
+            throw EFileError(QStringLiteral("%1 already exists; it is not overwritten").arg(path));
+        throw EFileError(QStringLiteral("%1 cannot be created: %2").arg(path, file.errorString()));
+    }
+    file.close();
+    try {
+        TDb db = OpenDatabase(path);
+        ExecuteSql(db.get(), ContactsTableSql());
+    } catch (...) {
+        QFile::remove(path);
+        throw;
+    }
+}
+
+void AddSampleContacts(const QString &path, int n)
+{
+    TDb db = OpenDatabase(path);
+    ExecuteSql(db.get(), "BEGIN IMMEDIATE");
+    try {
+        int count = 0;
+        const TContactColumn *columns = ContactColumns(&count);
+        QByteArray sql = "INSERT INTO DBASE (";
+        QByteArray marks;
+        for (int i = 0; i < count; ++i) {
+            sql += (i ? ", " : "") + QuoteIdentifier(QString::fromLatin1(columns[i].Name));
+            marks += i ? ", ?" : "?";
+        }
+        TStatement insert(db.get(), sql + ") VALUES (" + marks + ')');
+        TSampleContacts samples;
+        for (int k = 0; k < n; ++k) {
+            const TSampleContact c = samples.Next();
+            const std::optional<QByteArray> *values[] = {&c.Ad, &c.Soyad, &c.CTelefon, &c.ETelefon, &c.ITelefon, &c.Email, &c.Adres};
+            for (int i = 0; i < count; ++i) {
+                if (*values[i])
+                    insert.BindText(i + 1, **values[i]);
+                else
+                    insert.BindNull(i + 1);
+            }
+            insert.Execute();
+            insert.Reset();
+        }
+        ExecuteSql(db.get(), "COMMIT");
+    } catch (...) {
+        sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
