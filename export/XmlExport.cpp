@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -18,7 +17,7 @@ namespace {
 constexpr std::string_view XmlHeader =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-9\"?>"
     "<TelRehberi SirketAd\xFD=\"Velmora\" G\xF6nderenProgram=\"Velmora_TelRehberi\">";
-constexpr std::string_view XmlRowStart = "<Ki\xFE";
+constexpr std::string_view XmlRowStart = "<Ki\xFEi";
 constexpr std::string_view XmlRowEnd = "/>";
 constexpr std::string_view XmlFooter = "</TelRehberi>";
 
@@ -36,9 +35,8 @@ struct TDateTimeParts {
 };
 
 // Splits a date-time value (days since 30 December 1899, the fraction the
-// time of day) into its parts, rounded to the millisecond. For a value
-// before 1899 the fraction is still the time of day: -1.25 is 29 December
-// 1899, 06:00.
+// time of day) into its parts, rounded to the millisecond. The fraction is
+// the time of day before 1899 too: -0.75 is 29 December 1899, 06:00.
 TDateTimeParts DecodeDateTime(const TField *field)
 {
     const double value = field->AsDateTime();
@@ -47,8 +45,8 @@ TDateTimeParts DecodeDateTime(const TField *field)
         || msecs >= double(LastDay + 1) * MSecsPerDay)
         throw EDatabaseError(QStringLiteral("Field '%1' holds no valid date").arg(field->FieldName()));
     const long long total = (long long)msecs;
-    const long long days = total / MSecsPerDay;
-    const long long time = std::llabs(total) % MSecsPerDay;
+    const long long days = total >= 0 ? total / MSecsPerDay : -((-total + MSecsPerDay - 1) / MSecsPerDay);
+    const long long time = total - days * MSecsPerDay;
 
     using namespace std::chrono;
     const year_month_day date{sys_days{year{1899} / December / 30} + std::chrono::days{days}};

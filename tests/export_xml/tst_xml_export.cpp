@@ -28,7 +28,7 @@ const QString Contacts = QStringLiteral("Ad VARCHAR(50), Soyad VARCHAR(50), CTel
 const QString Typed = QStringLiteral(", Aktif BOOLEAN, Dogum DATE, Saat TIME, Kayit DATETIME, Sira INTEGER");
 const QString Done = QStringLiteral("\"C:\\\" anadizinine XML Formatında Kayıt Tamamlandı");
 
-QByteArray Row(const QByteArray &attributes) { return "<Ki\xFE" + attributes + "/>"; }
+QByteArray Row(const QByteArray &attributes) { return "<Ki\xFEi" + attributes + "/>"; }
 QByteArray Repeat(char c, int n) { return QByteArray(n, c); }
 // n copies of c as an SQL expression
 QString SqlRepeat(char c, int n)
@@ -288,7 +288,7 @@ private Q_SLOTS:
                 FQuery->FieldByName(QStringLiteral("AD"))->SetAsString(QStringLiteral("Deniz"));
         }
         const QByteArray file = Export();
-        QCOMPARE(file.count("<Ki\xFE"), rowsWritten);
+        QCOMPARE(file.count("<Ki\xFEi"), rowsWritten);
         QCOMPARE(FQuery->State(), rsBrowse);
         QCOMPARE(FQuery->FieldByName(QStringLiteral("Ad"))->AsString(), currentAfter);
         QVERIFY(!FQuery->ControlsDisabled());
@@ -306,15 +306,18 @@ private Q_SLOTS:
         QTest::newRow("target is a folder") << "target folder" << QString::fromLocal8Bit(std::strerror(EISDIR));
         QTest::newRow("write fails part-way") << "file size limit" << QString::fromLocal8Bit(std::strerror(EFBIG));
         QTest::newRow("record set closed") << "closed" << QStringLiteral("Cannot perform this operation on a closed dataset");
+        QTest::newRow("value cannot be read") << "bad date" << QStringLiteral("'yok' is not a valid date and time");
     }
     void failureKeepsThePreviousExport()
     {
         QFETCH(QString, failure);
         QFETCH(QString, error);
-        Sql(QStringLiteral("CREATE TABLE DBASE (%1)").arg(Contacts));
+        Sql(QStringLiteral("CREATE TABLE DBASE (%1%2)").arg(Contacts, Typed));
         Sql(QStringLiteral("INSERT INTO DBASE (Ad) VALUES ('Ali')"));
         Open();
         const QByteArray previous = Export();
+        if (failure == u"bad date")
+            Sql(QStringLiteral("INSERT INTO DBASE (Ad, Dogum) VALUES ('Z', 'yok')"));
         Sql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
                            "INSERT INTO DBASE (Ad, Adres) SELECT 'K' || i, %1 FROM n").arg(SqlRepeat('y', 200)));
         Open();
@@ -356,7 +359,7 @@ private Q_SLOTS:
         QFile::setPermissions(FHome->Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         const QString target = QDir(home).filePath(QStringLiteral("VelmoraTelReh.xml"));
-        if (failure == u"closed")
+        if (failure == u"closed" || failure == u"bad date")
             QCOMPARE(raised, error);
         else if (failure == u"file size limit")
             QCOMPARE(raised, QStringLiteral("Cannot write file \"%1\". %2").arg(target, error));
