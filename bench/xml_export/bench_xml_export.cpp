@@ -12,6 +12,7 @@
 #include "platform/widgets/Application.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
+#include "tools/ContactsDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,12 +20,10 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <map>
 #include <memory>
 #include <spawn.h>
-#include <sqlite3.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -32,47 +31,6 @@
 extern char **environ;
 
 namespace {
-
-const char *const Names[] = {"Ahmet", "Ayşe", "Mehmet", "Fatma", "Mustafa", "Emine", "Ali", "Hatice", "Hüseyin",
-                             "Zeynep", "İbrahim", "Elif", "Ömer", "Şule", "Çağrı", "Gülşen", "Oğuz", "Işıl"};
-const char *const Surnames[] = {"Yılmaz", "Kaya", "Demir", "Şahin", "Çelik", "Yıldız", "Yıldırım", "Öztürk",
-                                "Aydın", "Özdemir", "Arslan", "Doğan", "Kılıç", "Aslan", "Çetin", "Kara"};
-const char *const Cities[] = {"İstanbul", "Ankara", "İzmir", "Bursa", "Antalya", "Konya", "Gaziantep", "Şanlıurfa"};
-
-// A contacts database of n sample contacts in folder/fihrist.mdb.
-void CreateSampleDatabase(const QString &folder, int n)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(QDir(folder).filePath(QStringLiteral("fihrist.mdb")).toUtf8().constData(), &db);
-    sqlite3_exec(db,
-                 "CREATE TABLE DBASE (Ad VARCHAR(50), Soyad VARCHAR(50), CTelefon VARCHAR(20), ETelefon VARCHAR(20),"
-                 " ITelefon VARCHAR(20), Email VARCHAR(50), Adres MEMO); BEGIN",
-                 nullptr, nullptr, nullptr);
-    sqlite3_stmt *insert = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO DBASE VALUES (?,?,?,?,?,?,?)", -1, &insert, nullptr);
-    unsigned seed = 12345;
-    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFFFF; };
-    for (int i = 0; i < n; ++i) {
-        const std::string ad = Names[next() % std::size(Names)];
-        const std::string soyad = Surnames[next() % std::size(Surnames)];
-        char mobile[32], home[32], work[32], mail[96], address[160];
-        std::snprintf(mobile, sizeof mobile, "05%02u %03u %02u %02u", 30 + next() % 30, next() % 1000, next() % 100, next() % 100);
-        std::snprintf(home, sizeof home, "0212 %03u %02u %02u", next() % 1000, next() % 100, next() % 100);
-        std::snprintf(work, sizeof work, "0216 %03u %02u %02u", next() % 1000, next() % 100, next() % 100);
-        std::snprintf(mail, sizeof mail, "kisi%d@ornek.com.tr", i);
-        std::snprintf(address, sizeof address, "%s Sok. No:%u D:%u\r\n%s", Surnames[next() % std::size(Surnames)],
-                      next() % 200, next() % 20, Cities[next() % std::size(Cities)]);
-        const std::string values[] = {ad, soyad, mobile, next() % 3 ? std::string(home) : std::string(),
-                                      next() % 2 ? std::string(work) : std::string(), mail, address};
-        for (int c = 0; c < 7; ++c)
-            sqlite3_bind_text(insert, c + 1, values[c].c_str(), int(values[c].size()), SQLITE_TRANSIENT);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-}
 
 // One database per size, each in its own folder that is also HOME and the
 // working directory while it is used.
@@ -89,7 +47,9 @@ TSample &Sample(int n)
     auto &s = samples[n];
     if (!s) {
         s = std::make_unique<TSample>();
-        CreateSampleDatabase(s->Dir.path(), n);
+        const QString path = QDir(s->Dir.path()).filePath(QStringLiteral("fihrist.mdb"));
+        CreateContactsDatabase(path);
+        AddSampleContacts(path, n);
     }
     qputenv("HOME", QFile::encodeName(s->Dir.path()));
     QDir::setCurrent(s->Dir.path());
