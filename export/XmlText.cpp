@@ -14,7 +14,7 @@ constexpr std::array<TCharClass, 256> MakeCharClasses()
     std::array<TCharClass, 256> classes{};
     for (int c = 0; c < 256; ++c) {
         if (c < 0x20)
-            classes[c] = (c == 0x09 || c == 0x0A || c == 0x0D) ? Reference : Drop;
+            classes[c] = (c == 0x09 || c == 0x0A || c == 0x0D) ? Byte : Drop; // a memo keeps its line breaks
         else if (c == '&' || c == '<' || c == '>' || c == '"')
             classes[c] = Entity;
         else if (c >= 0x80 && c <= 0x9F)
