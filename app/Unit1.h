@@ -95,6 +95,10 @@ public:
     void konum1Click(QObject *sender);
     void modem1Click(QObject *sender);
 
+    // -- exports
+    void XmlDosyaOlutur1Click(QObject *sender);
+    void XmleAktar1Click(QObject *sender);
+
     // The About message's text.
     static QString AboutText();
 

@@ -281,4 +281,9 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     setFixedSize(ClientWidth, ClientHeight + menuHeight);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The controls go first, while the record set they are bound to exists.
+    delete FSurface;
+    FSurface = nullptr;
+}

@@ -127,7 +127,7 @@ void TADOConnection::Open()
         }
         const QString message = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_finalize(probe);
-        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+        if (code == SQLITE_NOTADB)
             throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
         if (code != SQLITE_OK)
             throw EDatabaseError(message);

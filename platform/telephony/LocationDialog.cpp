@@ -1,6 +1,7 @@
 #include "platform/telephony/LocationDialog.h"
 
-#include <QDialogButtonBox>
+#include "platform/telephony/DialogLayout.h"
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QVBoxLayout>
 
 TLocationDialog::TLocationDialog(const TDialingLocation &location, const QString &number, QWidget *parent)
     : QDialog(parent), FNumber(number)
@@ -54,16 +54,7 @@ TLocationDialog::TLocationDialog(const TDialingLocation &location, const QString
     form->addRow(QStringLiteral("Numara:"), numberLabel);
     form->addRow(QStringLiteral("Çevrilecek:"), FDialable);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->setObjectName(QStringLiteral("buttonBox"));
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Tamam"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("İptal"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
+    LayOutSettingsDialog(this, form);
 
     for (QLineEdit *edit : {FCountry, FArea, FOutside})
         connect(edit, &QLineEdit::textChanged, this, &TLocationDialog::UpdateDialable);

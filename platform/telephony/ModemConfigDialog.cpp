@@ -1,7 +1,8 @@
 #include "platform/telephony/ModemConfigDialog.h"
 
+#include "platform/telephony/DialogLayout.h"
+
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,7 +11,6 @@
 #include <QRadioButton>
 #include <QSerialPortInfo>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, QWidget *parent)
     : QDialog(parent)
@@ -78,16 +78,7 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, QWidget *pare
     form->addRow(QStringLiteral("Yanıt süresi:"), FTimeout);
     form->addRow(test);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->setObjectName(QStringLiteral("buttonBox"));
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Tamam"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("İptal"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
+    LayOutSettingsDialog(this, form);
 
     connect(FTest, &QPushButton::clicked, this, &TModemConfigDialog::TestModem);
     connect(&FLink, &TModemLink::Answered, this, [this](TModemResult, const QString &line) {

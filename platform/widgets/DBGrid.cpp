@@ -16,6 +16,7 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     setTabKeyNavigation(true);
     setShowGrid(true);
     setWordWrap(false);
+    setTextElideMode(Qt::ElideNone); // cells are cut at their border, as typed
     setFocusPolicy(Qt::ClickFocus); // reached with the mouse only
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);

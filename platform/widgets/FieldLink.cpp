@@ -66,8 +66,8 @@ void TFieldLink::Refresh()
     FModified = false;
     int field;
     TLinkedDataSet *set = DataSet(field);
-    FControl.SetText(set ? set->FieldText(field) : QString());
-    FControl.SetReadOnly(!(set && set->RowPending()));
     if (FControl.SetMaxLength)
         FControl.SetMaxLength(set ? set->FieldWidth(field) : 0);
+    FControl.SetText(set ? set->FieldText(field) : QString());
+    FControl.SetReadOnly(!(set && set->RowPending()));
 }

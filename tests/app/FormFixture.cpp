@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QtTest>
 
@@ -82,7 +83,17 @@ void TFormFixture::ClickGrid(int row, int column)
 void TFormFixture::Type(QWidget *control, const QString &text)
 {
     control->setFocus();
-    QTest::keyClicks(control, text);
+    for (const QChar c : text) {
+        if (c.unicode() >= 32 && c.unicode() < 127) {
+            QTest::keyClick(control, char(c.unicode()));
+            continue;
+        }
+        // Letters beyond ASCII arrive as key events that carry only text.
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(control, &press);
+        QApplication::sendEvent(control, &release);
+    }
 }
 
 QStringList TFormFixture::EnabledButtons() const

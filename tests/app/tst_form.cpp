@@ -241,8 +241,7 @@ private Q_SLOTS:
     void foreignFileIsRefusedAndLeftAlone()
     {
         TFormFixture f;
-        QByteArray jet(4096, '\0');
-        jet.replace(0, 19, "\x00\x01\x00\x00Standard Jet DB", 19);
+        const QByteArray jet = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4096 - 19, '\0');
         {
             QFile file(f.DatabasePath());
             QVERIFY(file.open(QIODevice::WriteOnly));

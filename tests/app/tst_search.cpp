@@ -43,7 +43,7 @@ class TestSearch : public QObject {
         if (pattern.isEmpty())
             QTest::keyClick(f.Form->Edit1, Qt::Key_Backspace);
         else
-            QTest::keyClicks(f.Form->Edit1, pattern);
+            f.Type(f.Form->Edit1, pattern);
         QTest::keyClick(f.Form->Edit1, Qt::Key_Return);
     }
 

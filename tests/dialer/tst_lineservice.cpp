@@ -1,3 +1,4 @@
+#include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
 #include "dialer/Tapi.h"
 #include "platform/telephony/ModemSettings.h"
@@ -81,17 +82,6 @@ LINECALLPARAMS VoiceParams(DWORD media = LINEMEDIAMODE_DATAMODEM)
     return p;
 }
 
-// Runs a dialog that the code under test opens modally: fill is called
-// with it once it is up.
-template <typename Fill>
-void WhenDialogOpens(Fill fill)
-{
-    QTimer::singleShot(0, [fill]() {
-        QWidget *w = nullptr;
-        QTRY_VERIFY((w = QApplication::activeModalWidget()) != nullptr);
-        fill(qobject_cast<QDialog *>(w));
-    });
-}
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
 #include "dialer/TapiDial.h"
 #include "platform/core/Exception.h"
@@ -51,15 +52,6 @@ int DialersOn(QObject *form)
     return n;
 }
 
-template <typename Fill>
-void WhenDialogOpens(Fill fill)
-{
-    QTimer::singleShot(0, [fill]() {
-        QWidget *w = nullptr;
-        QTRY_VERIFY((w = QApplication::activeModalWidget()) != nullptr);
-        fill(qobject_cast<QDialog *>(w));
-    });
-}
 
 const QString ThirtyOne = QStringLiteral("1234567890123456789012345678901");
 

@@ -95,6 +95,38 @@ private Q_SLOTS:
         QCOMPARE(QDir(home.Path()).entryList(QDir::Files), QStringList{QStringLiteral("fihrist.mdb")});
     }
 
+    void damagedDatabasesFailWithoutBeingWritten_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("schema page") << 100 << false;
+        QTest::newRow("contacts page") << 4096 << true;
+    }
+    void damagedDatabasesFailWithoutBeingWritten()
+    {
+        QFETCH(int, offset);
+        QFETCH(bool, connects);
+        TTestHome home;
+        const QString path = home.FilePath(QStringLiteral("fihrist.mdb"));
+        CreateContactsDatabase(path);
+        AddSampleContacts(path, 200);
+        QByteArray bytes = FileBytes(path);
+        for (int i = 0; i < 64; ++i)
+            bytes[offset + i] = char(0xA5 ^ i);
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        TStoreSession s;
+        QCOMPARE(ErrorOf([&] { s.Query.Open(); }), QStringLiteral("database disk image is malformed"));
+        QCOMPARE(s.Connection.Connected(), connects);
+        QCOMPARE(s.Query.State(), rsClosed);
+        s.Connection.Close();
+        QCOMPARE(FileBytes(path), bytes);
+        QCOMPARE(QDir(home.Path()).entryList(QDir::Files), QStringList{QStringLiteral("fihrist.mdb")});
+    }
+
     void openAndCloseTwiceHaveNoFurtherEffect()
     {
         TTestHome home;
