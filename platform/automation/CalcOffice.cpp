@@ -110,7 +110,12 @@ QString UnoDisposedText()
 
 QString UnoErrorText(const uno::Exception &e)
 {
-    const QString message = ToQString(e.Message).trimmed();
+    QString message = ToQString(e.Message);
+    // Debug builds of LibreOffice append where in their sources it was raised.
+    const qsizetype at = message.indexOf(QStringLiteral(" at ./"));
+    if (at >= 0)
+        message.truncate(at);
+    message = message.trimmed();
     if (message.isEmpty())
         return QStringLiteral("LibreOffice Calc reported an error");
     return QStringLiteral("LibreOffice Calc reported an error: %1").arg(message);

@@ -267,8 +267,9 @@ private:
             Reference<frame::XStorable>(FModel, UNO_QUERY_THROW)->storeToURL(url, args);
         } catch (const lang::DisposedException &) {
             throw;
-        } catch (const uno::Exception &e) {
-            throw EOleError(QStringLiteral("The workbook could not be saved as \"%1\": %2").arg(path, UnoErrorText(e)));
+        } catch (const uno::Exception &) {
+            // Calc's own text here is a code and source locations.
+            throw EOleError(QStringLiteral("The workbook could not be saved as \"%1\"").arg(path));
         }
     }
 
