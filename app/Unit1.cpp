@@ -42,7 +42,8 @@ void TForm1::ConnectHandlers()
         {Yeni1, &TForm1::Yeni1Click}, {Deitir1, &TForm1::Deitir1Click}, {Sil1, &TForm1::Sil1Click},
         {konum1, &TForm1::konum1Click}, {modem1, &TForm1::modem1Click}, {Hakknda2, &TForm1::Hakknda2Click},
         {Deitir2, &TForm1::Deitir2Click}, {Sil2, &TForm1::Sil2Click},
-        {XmlDosyaOlutur1, &TForm1::XmlDosyaOlutur1Click}, {XmleAktar1, &TForm1::XmleAktar1Click}};
+        {XmlDosyaOlutur1, &TForm1::XmlDosyaOlutur1Click}, {XmleAktar1, &TForm1::XmleAktar1Click},
+        {ExcelleAktar1, &TForm1::ExcelleAktar1Click}, {ExceleAktar1, &TForm1::ExceleAktar1Click}};
     for (const auto &[item, handler] : items)
         GuardedConnect(item, &QAction::triggered, this, [this, item = item, handler = handler] {
             (this->*handler)(item);

@@ -96,6 +96,8 @@ public:
     void modem1Click(QObject *sender);
 
     // -- exports
+    void ExcelleAktar1Click(QObject *sender);
+    void ExceleAktar1Click(QObject *sender);
     void XmlDosyaOlutur1Click(QObject *sender);
     void XmleAktar1Click(QObject *sender);
 

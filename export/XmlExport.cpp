@@ -21,7 +21,7 @@ constexpr std::string_view XmlRowStart = "<Ki\xFEi";
 constexpr std::string_view XmlRowEnd = "/>";
 constexpr std::string_view XmlFooter = "</TelRehberi>";
 
-const QString CompletionMessage = QStringLiteral("\"C:\\\" anadizinine XML Formatında Kayıt Tamamlandı");
+const QString CompletionMessage = QStringLiteral("\"C:\" anadizinine XML Formatında Kayıt Tamamlandı");
 
 constexpr long long MSecsPerDay = 86400000;
 // 1 January 0001 and 31 December 9999 as days since 30 December 1899.

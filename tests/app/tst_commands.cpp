@@ -98,7 +98,7 @@ private Q_SLOTS:
         const QString file = f.Home.FilePath(QStringLiteral("VelmoraTelReh.xml"));
         f.ClickGrid(1);
         f.Form->XmlDosyaOlutur1->trigger();
-        QCOMPARE(f.BoxTexts(), QStringList{QStringLiteral("\"C:\\\" anadizinine XML Formatında Kayıt Tamamlandı")});
+        QCOMPARE(f.BoxTexts(), QStringList{QStringLiteral("\"C:\" anadizinine XML Formatında Kayıt Tamamlandı")});
         QCOMPARE(f.Form->DBEdit1->text(), QStringLiteral("Burak")); // the cursor came back
         QVERIFY(f.Form->DBGrid1->isEnabled());
         const QByteArray first = ReadFile(file);

@@ -26,7 +26,7 @@ const QByteArray Footer = "</TelRehberi>";
 const QString Contacts = QStringLiteral("Ad VARCHAR(50), Soyad VARCHAR(50), CTelefon VARCHAR(20), ETelefon VARCHAR(20), "
                                         "ITelefon VARCHAR(20), Email VARCHAR(50), Adres MEMO");
 const QString Typed = QStringLiteral(", Aktif BOOLEAN, Dogum DATE, Saat TIME, Kayit DATETIME, Sira INTEGER");
-const QString Done = QStringLiteral("\"C:\\\" anadizinine XML Formatında Kayıt Tamamlandı");
+const QString Done = QStringLiteral("\"C:\" anadizinine XML Formatında Kayıt Tamamlandı");
 
 QByteArray Row(const QByteArray &attributes) { return "<Ki\xFEi" + attributes + "/>"; }
 QByteArray Repeat(char c, int n) { return QByteArray(n, c); }
