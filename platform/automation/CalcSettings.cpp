@@ -1,5 +1,7 @@
 #include "platform/automation/CalcSettings.h"
 
+#include "platform/core/PlatformSettings.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QSettings>
@@ -16,8 +18,7 @@ const QString kProfile = QStringLiteral("LibreOffice/Profile");
 
 QString TCalcSettings::FilePath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
-        .filePath(QStringLiteral("velmora/calc.conf"));
+    return OpenPlatformSettings(QStringLiteral("Calc"))->fileName();
 }
 
 TCalcSettings TCalcSettings::Defaults()
@@ -32,25 +33,25 @@ TCalcSettings TCalcSettings::Defaults()
 TCalcSettings TCalcSettings::Load()
 {
     const TCalcSettings d = Defaults();
-    QSettings ini(FilePath(), QSettings::IniFormat);
+    const std::unique_ptr<QSettings> ini = OpenPlatformSettings(QStringLiteral("Calc"));
     TCalcSettings s;
-    s.Program = ini.value(kProgram, d.Program).toString();
-    s.Headless = ini.value(kHeadless, d.Headless).toBool();
-    s.StartTimeoutSeconds = ini.value(kTimeout, d.StartTimeoutSeconds).toInt();
+    s.Program = ini->value(kProgram, d.Program).toString();
+    s.Headless = ini->value(kHeadless, d.Headless).toBool();
+    s.StartTimeoutSeconds = ini->value(kTimeout, d.StartTimeoutSeconds).toInt();
     if (s.StartTimeoutSeconds <= 0)
         s.StartTimeoutSeconds = d.StartTimeoutSeconds;
-    s.Profile = ini.value(kProfile, d.Profile).toString();
+    s.Profile = ini->value(kProfile, d.Profile).toString();
     return s;
 }
 
 void TCalcSettings::Save() const
 {
-    QSettings ini(FilePath(), QSettings::IniFormat);
-    ini.setValue(kProgram, Program);
-    ini.setValue(kHeadless, Headless);
-    ini.setValue(kTimeout, StartTimeoutSeconds);
-    ini.setValue(kProfile, Profile);
-    ini.sync();
+    const std::unique_ptr<QSettings> ini = OpenPlatformSettings(QStringLiteral("Calc"));
+    ini->setValue(kProgram, Program);
+    ini->setValue(kHeadless, Headless);
+    ini->setValue(kTimeout, StartTimeoutSeconds);
+    ini->setValue(kProfile, Profile);
+    ini->sync();
 }
 
 QString TCalcSettings::PipeName() const

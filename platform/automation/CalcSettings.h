@@ -3,7 +3,7 @@
 #include <QString>
 
 // Settings of the spreadsheet server, kept like a control panel's in
-// QSettings under the user's config folder ($XDG_CONFIG_HOME/velmora/calc.conf):
+// QSettings under the user's config folder ($XDG_CONFIG_HOME/Velmora/Calc.ini):
 //
 //   [LibreOffice]
 //   Program=/usr/lib/libreoffice/program/soffice   the program started

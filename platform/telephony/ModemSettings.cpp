@@ -1,5 +1,7 @@
 #include "platform/telephony/ModemSettings.h"
 
+#include "platform/core/PlatformSettings.h"
+
 #include <QRegularExpression>
 #include <QSettings>
 #include <memory>
@@ -8,10 +10,9 @@ namespace {
 
 constexpr int MaxDialDigits = 30;
 
-QSettings *OpenSettings()
+std::unique_ptr<QSettings> OpenSettings()
 {
-    return new QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Velmora"),
-                         QStringLiteral("Telefon"));
+    return OpenPlatformSettings(QStringLiteral("Telefon"));
 }
 
 bool IsFormatting(QChar c)
@@ -29,7 +30,7 @@ bool IsDialCharacter(QChar c)
 
 QList<TModemConfig> LoadModems()
 {
-    std::unique_ptr<QSettings> settings(OpenSettings());
+    const std::unique_ptr<QSettings> settings = OpenSettings();
     QList<TModemConfig> modems;
     const int count = settings->beginReadArray(QStringLiteral("Modems"));
     for (int i = 0; i < count; ++i) {
@@ -50,7 +51,7 @@ QList<TModemConfig> LoadModems()
 
 void SaveModems(const QList<TModemConfig> &modems)
 {
-    std::unique_ptr<QSettings> settings(OpenSettings());
+    const std::unique_ptr<QSettings> settings = OpenSettings();
     settings->remove(QStringLiteral("Modems"));
     settings->beginWriteArray(QStringLiteral("Modems"), int(modems.size()));
     for (int i = 0; i < modems.size(); ++i) {
@@ -68,7 +69,7 @@ void SaveModems(const QList<TModemConfig> &modems)
 
 TDialingLocation LoadDialingLocation()
 {
-    std::unique_ptr<QSettings> settings(OpenSettings());
+    const std::unique_ptr<QSettings> settings = OpenSettings();
     TDialingLocation l;
     settings->beginGroup(QStringLiteral("Location"));
     l.CountryCode = settings->value(QStringLiteral("CountryCode"), l.CountryCode).toString();
@@ -81,7 +82,7 @@ TDialingLocation LoadDialingLocation()
 
 void SaveDialingLocation(const TDialingLocation &location)
 {
-    std::unique_ptr<QSettings> settings(OpenSettings());
+    const std::unique_ptr<QSettings> settings = OpenSettings();
     settings->beginGroup(QStringLiteral("Location"));
     settings->setValue(QStringLiteral("CountryCode"), location.CountryCode);
     settings->setValue(QStringLiteral("AreaCode"), location.AreaCode);
