@@ -2,6 +2,7 @@
 // real LibreOffice, started headless on a profile of the test's own. The
 // workbooks are read back through UNO.
 #include "CalcTestOffice.h"
+#include "support/ContactsDb.h"
 
 #include "export/SpreadsheetExport.h"
 #include "platform/automation/ClassRegistry.h"
@@ -17,7 +18,6 @@
 
 #include <QFileInfo>
 #include <QtTest>
-#include <sqlite3.h>
 
 #include <cmath>
 #include <functional>
@@ -62,24 +62,14 @@ const std::vector<TRow> &Contacts()
 
 void CreateDatabase(const QString &path, const std::vector<TRow> &rows)
 {
-    CreateContactsDatabase(path);
-    sqlite3 *db = nullptr;
-    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO DBASE (Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres) VALUES (?,?,?,?,?,?,?)",
-                       -1, &st, nullptr);
+    std::vector<TContactRow> contacts;
     for (const TRow &row : rows) {
-        sqlite3_reset(st);
-        for (int i = 0; i < 7; ++i) {
-            if (row[size_t(i)])
-                sqlite3_bind_text(st, i + 1, row[size_t(i)]->toUtf8().constData(), -1, SQLITE_TRANSIENT);
-            else
-                sqlite3_bind_null(st, i + 1);
-        }
-        QCOMPARE(sqlite3_step(st), SQLITE_DONE);
+        TContactRow contact;
+        for (const std::optional<QString> &value : row)
+            contact.push_back(value ? QVariant(*value) : QVariant());
+        contacts.push_back(contact);
     }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    MakeContactsDatabase(path, contacts);
 }
 
 } // namespace

@@ -47,9 +47,8 @@ QVariant Column(sqlite3_stmt *stmt, int column)
     }
 }
 
-std::vector<QVariantList> Run(const QString &path, const QString &sql, const QVariantList &args)
+std::vector<QVariantList> Run(TDb &db, const QString &sql, const QVariantList &args)
 {
-    TDb db(path);
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(db.db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK)
         qFatal("bad test statement %s: %s", qPrintable(sql), sqlite3_errmsg(db.db));
@@ -74,24 +73,39 @@ std::vector<QVariantList> Run(const QString &path, const QString &sql, const QVa
 void MakeContactsDatabase(const QString &path, const std::vector<TContactRow> &rows)
 {
     CreateContactsDatabase(path);
+    TDb db(path);
+    sqlite3_exec(db.db, "BEGIN", nullptr, nullptr, nullptr);
     for (const TContactRow &row : rows) {
         QVariantList args(row.begin(), row.end());
         while (args.size() < 7)
             args << QVariant();
-        Run(path,
+        Run(db,
             QStringLiteral("INSERT INTO DBASE (Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?)"),
             args);
     }
+    sqlite3_exec(db.db, "COMMIT", nullptr, nullptr, nullptr);
 }
 
 QVariant RunSql(const QString &path, const QString &sql, const QVariantList &args)
 {
-    const auto rows = Run(path, sql, args);
+    TDb db(path);
+    const auto rows = Run(db, sql, args);
     return rows.empty() || rows.front().isEmpty() ? QVariant() : rows.front().front();
 }
 
 std::vector<QVariantList> QueryRows(const QString &path, const QString &sql)
 {
-    return Run(path, sql, {});
+    TDb db(path);
+    return Run(db, sql, {});
+}
+
+void ExecSql(const QString &path, const QString &sql)
+{
+    TDb db(path);
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db.db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    const QString message = QString::fromUtf8(error);
+    sqlite3_free(error);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(sql + QStringLiteral(": ") + message));
 }

@@ -18,5 +18,9 @@ void MakeContactsDatabase(const QString &path, const std::vector<TContactRow> &r
 // program changing the file); returns the first column of the first row.
 QVariant RunSql(const QString &path, const QString &sql, const QVariantList &args = {});
 
+// Runs statements (one or several) on the file through a connection of
+// its own; the test fails when they do.
+void ExecSql(const QString &path, const QString &sql);
+
 // All rows of a query as text lists (NULL as an invalid QVariant).
 std::vector<QVariantList> QueryRows(const QString &path, const QString &sql);
