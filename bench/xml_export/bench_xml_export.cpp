@@ -8,6 +8,7 @@
 // so that 10,000 and 100,000 records can be compared.
 #include "HeapCounter.h"
 
+#include "bench/support/BenchSupport.h"
 #include "export/XmlExport.h"
 #include "platform/widgets/Application.h"
 #include "store/ADOConnection.h"
@@ -20,15 +21,10 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <fcntl.h>
-#include <map>
 #include <memory>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
-extern char **environ;
 
 namespace {
 
@@ -105,51 +101,12 @@ void BM_Sqlite3ShellCsv(benchmark::State &state)
     TSample &s = Sample(int(state.range(0)));
     const std::string out = QDir(s.Dir.path()).filePath(QStringLiteral("out.csv")).toStdString();
     const std::string db = QDir(s.Dir.path()).filePath(QStringLiteral("fihrist.mdb")).toStdString();
-    const char *argv[] = {"sqlite3", "-csv", db.c_str(), "SELECT * FROM DBASE ORDER BY AD", nullptr};
-    for (auto _ : state) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "sqlite3", &actions, nullptr, const_cast<char **>(argv), environ) != 0) {
-            state.SkipWithError("cannot start sqlite3");
-            break;
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        posix_spawn_file_actions_destroy(&actions);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            state.SkipWithError("sqlite3 failed");
-            break;
-        }
-    }
+    TimeProgram(state, {Sqlite3Shell(), "-csv", db, "SELECT * FROM DBASE ORDER BY AD"}, out);
 }
 
 BENCHMARK(BM_DataSetToXml)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_OpenAndDataSetToXml)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Sqlite3ShellCsv)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
-// Keeps the real time of every run so that the ratios can be printed after.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> Times;
-    // The time of benchmark name with argument n; 0 when it did not run.
-    double Time(const std::string &name, const std::string &n) const
-    {
-        const std::string key = name + "/" + n;
-        for (const auto &[run, time] : Times)
-            if (run == key || run.rfind(key + "/", 0) == 0)
-                return time;
-        return 0;
-    }
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                Times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
@@ -162,17 +119,12 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char *n : {"10000", "100000"}) {
-        const double shell = reporter.Time("BM_Sqlite3ShellCsv", n);
-        const double xml = reporter.Time("BM_DataSetToXml", n);
-        const double open = reporter.Time("BM_OpenAndDataSetToXml", n);
-        if (shell <= 0)
-            continue;
-        if (xml > 0)
-            std::printf("%s records: export / sqlite3 shell = %.2f\n", n, xml / shell);
-        if (open > 0)
-            std::printf("%s records: open + export / sqlite3 shell = %.2f\n", n, open / shell);
-    }
+    reporter.PrintRatio("export of 10000 records / sqlite3 shell csv", "BM_DataSetToXml/10000/",
+                        "BM_Sqlite3ShellCsv/10000/", 2.0);
+    reporter.PrintRatio("export of 100000 records / sqlite3 shell csv", "BM_DataSetToXml/100000/",
+                        "BM_Sqlite3ShellCsv/100000/", 2.0);
+    reporter.PrintRatio("open + export of 100000 records / sqlite3 shell csv", "BM_OpenAndDataSetToXml/100000/",
+                        "BM_Sqlite3ShellCsv/100000/", 2.0);
     benchmark::Shutdown();
     samples.clear();
     return 0;
