@@ -1,4 +1,5 @@
-// Velmora Telefon Rehberi: the program entry. It reads no arguments.
+// Velmora Telefon Rehberi: the program entry. It reads no arguments, and
+// its exit code is 0.
 #include "app/Unit1.h"
 #include "platform/widgets/Application.h"
 
@@ -8,7 +9,6 @@ int main(int argc, char *argv[])
 {
     QApplication qtApplication(argc, argv);
     TApplication application(QCoreApplication::applicationFilePath());
-    int exitCode = 0;
     {
         TForm1 form1;
         application.SetMainWindow(&form1);
@@ -16,5 +16,5 @@ int main(int argc, char *argv[])
         qtApplication.exec();
         application.SetMainWindow(nullptr);
     }
-    return exitCode;
+    return 0;
 }
