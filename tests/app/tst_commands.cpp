@@ -2,6 +2,7 @@
 // the modem (simulated on a pseudo-terminal, driven through the real serial
 // port) and the XML export from both menus.
 #include "FormFixture.h"
+#include "support/TestTools.h"
 
 #include "dialer/TapiStatus.h"
 #include "dialer/ModemSimulator.h"
@@ -24,11 +25,6 @@ const std::vector<TContactRow> Contacts = {
     {QStringLiteral("Burak"), QStringLiteral("Demir"), QStringLiteral("0533 000 00 01")},
 };
 
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -101,7 +97,7 @@ private Q_SLOTS:
         QCOMPARE(f.BoxTexts(), QStringList{QStringLiteral("\"C:\" anadizinine XML Formatında Kayıt Tamamlandı")});
         QCOMPARE(f.Form->DBEdit1->text(), QStringLiteral("Burak")); // the cursor came back
         QVERIFY(f.Form->DBGrid1->isEnabled());
-        const QByteArray first = ReadFile(file);
+        const QByteArray first = FileBytes(file);
         QVERIFY(first.startsWith("<?xml version=\"1.0\" encoding=\"ISO-8859-9\"?><TelRehberi"));
         QVERIFY(first.contains("<Ki\xFE" "i No=\"1\" Ad=\"Ay\xFE" "e\" Soyad=\"Kaya\" CTelefon=\"0532 111 22 33\""));
 
@@ -114,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(f.BoxTexts().size(), 1);
         QCOMPARE(f.Form->ADOQuery1->State(), rsBrowse);
         QCOMPARE(f.Form->DBEdit1->text(), QStringLiteral("Cem"));
-        QVERIFY(ReadFile(file).contains("Ad=\"Cem\"/>"));
+        QVERIFY(FileBytes(file).contains("Ad=\"Cem\"/>"));
     }
 };
 

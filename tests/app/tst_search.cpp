@@ -1,5 +1,6 @@
 // Narrowing the list with a LIKE pattern on one field, and back to all.
 #include "FormFixture.h"
+#include "support/TestTools.h"
 
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/Edit.h"
@@ -25,9 +26,7 @@ const std::vector<TContactRow> People = {
 
 QByteArray Hash(const QString &path)
 {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(FileBytes(path), QCryptographicHash::Sha256);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/automation/OleCall.h"
 #include "platform/core/Exception.h"
 #include "support/TestHome.h"
+#include "support/TestTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,16 +42,6 @@ public:
 private:
     int *FAlive;
 };
-
-QString ErrorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const EOleError &e) {
-        return e.Message();
-    }
-    return QStringLiteral("(no error)");
-}
 
 } // namespace
 

@@ -31,22 +31,6 @@ void MakeContacts(const QString &path, const QStringList &names)
     MakeContactsDatabase(path, rows);
 }
 
-QString ErrorOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &e) {
-        return ExceptionText(e);
-    }
-    return QStringLiteral("<no error>");
-}
-
-QByteArray FileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QStringList ColumnValues(TADOQuery &q, const QString &field)
 {
     QStringList values;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestTools.h"
+
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/DataSource.h"
@@ -20,12 +22,7 @@ QStringList OtherProgramRows(const QString &path, const QString &sql);
 // (Ad only; the other columns null).
 void MakeContacts(const QString &path, const QStringList &names);
 
-// The text of the EDatabaseError (or other Exception) the call raises;
-// "<no error>" when it raises none.
-QString ErrorOf(const std::function<void()> &call);
 
-// The bytes of a file; empty when it cannot be read.
-QByteArray FileBytes(const QString &path);
 
 // The record set's values of one field down the whole snapshot.
 QStringList ColumnValues(TADOQuery &q, const QString &field);
