@@ -5,7 +5,7 @@
 // always-on-top status window that lists the texts. All of it exists once
 // in the program and is shared by every TTapiDial.
 
-#include "dialer/Tapi.h"
+#include "platform/telephony/Tapi.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "dialer/Tapi.h"
+#include "platform/telephony/Tapi.h"
 
-// The line service behind dialer/Tapi.h: every modem of the service's
+// The line service behind Tapi.h: every modem of the service's
 // settings is one line device. The functions declared in Tapi.h are
 // implemented in LineService.cpp; they are to be called from the thread
 // that called lineInitialize, and every message reaches the callback

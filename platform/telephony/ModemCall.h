@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialer/Tapi.h"
+#include "platform/telephony/Tapi.h"
 #include "platform/telephony/ModemLink.h"
 #include "platform/telephony/ModemSettings.h"
 

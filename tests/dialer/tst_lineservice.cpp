@@ -1,6 +1,6 @@
 #include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
-#include "dialer/Tapi.h"
+#include "platform/telephony/Tapi.h"
 #include "platform/telephony/ModemSettings.h"
 #include "support/TestHome.h"
 

@@ -3,7 +3,7 @@
 // The telephony declarations the dialer is written against: the line
 // functions, the callback, the messages, constants and records of the
 // Telephony API (versions 1.4 to 2.0), with their published names and
-// values. The line service in platform/telephony implements them for a
+// values. The line service beside this header implements them for a
 // Hayes-compatible modem on a serial port.
 
 #include <cstddef>
