@@ -1,18 +1,17 @@
 #include "fuzz/FuzzStore.h"
 
+#include "fuzz/FuzzSupport.h"
+
+#include "platform/core/Exception.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 
-void UseDatabaseFile(TADOConnection &connection, const QString &path)
-{
-    connection.SetConnectionString(QStringLiteral("Data Source=") + path);
-}
+namespace {
 
-int ReadEveryField(TADOQuery &query)
+void ReadEveryField(TADOQuery &query)
 {
     query.Open();
-    int rows = 0;
-    for (query.First(); !query.Eof(); query.Next(), ++rows) {
+    for (query.First(); !query.Eof(); query.Next()) {
         for (int i = 0; i < query.FieldCount(); ++i) {
             const TField *field = query.Fields(i);
             (void)field->AsString();
@@ -20,5 +19,29 @@ int ReadEveryField(TADOQuery &query)
                 (void)field->AsDateTime();
         }
     }
-    return rows;
+}
+
+} // namespace
+
+void ReadThroughRecordSet(const QString &path, const QStringList &statements, const QStringList &parameterValues)
+{
+    const QByteArray before = FileBytes(path);
+    {
+        TADOConnection connection;
+        connection.SetConnectionString(QStringLiteral("Data Source=") + path);
+        TADOQuery query;
+        query.SetConnection(&connection);
+        for (const QString &sql : statements) {
+            query.SQL.Clear();
+            query.SQL.Add(sql);
+            for (int i = 0; i < query.Parameters.Count(); ++i)
+                query.Parameters.SetValue(i, parameterValues.at(i % parameterValues.size()));
+            try {
+                ReadEveryField(query);
+            } catch (const Exception &) {
+                FUZZ_CHECK(!query.Active(), QStringLiteral("a failed Open left the record set open"));
+            }
+        }
+    }
+    FUZZ_CHECK(FileBytes(path) == before, QStringLiteral("reading changed the file"));
 }

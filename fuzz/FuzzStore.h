@@ -1,13 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-class TADOConnection;
-class TADOQuery;
-
-// Points the connection at a database file by its absolute path.
-void UseDatabaseFile(TADOConnection &connection, const QString &path);
-
-// Opens the record set and reads every field of every row as the grid and
-// the exports would; returns the number of rows. Raises what Open raises.
-int ReadEveryField(TADOQuery &query);
+// Runs each statement through the program's record set on the database
+// file at path (absolute), parameters set in turn from parameterValues,
+// and reads every field of every row as the grid and the exports would.
+// An error is an answer too, but must leave the record set closed. The
+// file must be byte for byte as it was before.
+void ReadThroughRecordSet(const QString &path, const QStringList &statements, const QStringList &parameterValues);

@@ -8,13 +8,11 @@
 #include "fuzz/FuzzSupport.h"
 
 #include "platform/telephony/ModemLink.h"
+#include "tests/support/RawPty.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <fcntl.h>
-#include <pty.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -26,14 +24,7 @@ struct TLine {
 
     TLine()
     {
-        char name[128] = {};
-        FUZZ_CHECK(openpty(&Master, &Slave, name, nullptr, nullptr) == 0, QStringLiteral("no pseudo-terminal"));
-        termios raw{};
-        tcgetattr(Slave, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(Slave, TCSANOW, &raw);
-        fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-        Name = QString::fromLocal8Bit(name);
+        FUZZ_CHECK(OpenRawPty(&Master, &Slave, &Name), QStringLiteral("no pseudo-terminal"));
     }
     int Unread() const
     {
