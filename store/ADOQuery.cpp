@@ -3,10 +3,7 @@
 #include "store/ADOConnection.h"
 #include "store/ADOQueryImpl.h"
 #include "store/DataSource.h"
-#include "store/Statement.h"
-#include "store/StatementText.h"
-
-#include <sqlite3.h>
+#include "store/Provider.h"
 
 TADOQuery::TADOQuery() : d(std::make_unique<TImpl>()) {}
 
@@ -93,75 +90,16 @@ void TADOQuery::Open()
         throw EDatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
     FConnection->Open();
 
-    TStatement stmt(FConnection->Handle(), SQL.Text());
-    if (stmt.ColumnCount() == 0 || !stmt.ReadOnly())
-        throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
-    // Parameters go by position; a name the engine merged into one
-    // parameter takes the value of its first occurrence.
-    for (int i = 1; i <= stmt.ParameterCount(); ++i) {
-        const QString name = QString::fromUtf8(stmt.ParameterName(i).mid(1));
-        int index = -1;
-        for (int k = 0; k < Parameters.Count() && index < 0 && !name.isEmpty(); ++k)
-            if (Parameters[k].Name.compare(name, Qt::CaseInsensitive) == 0)
-                index = k;
-        if (index < 0 && i - 1 < Parameters.Count())
-            index = i - 1;
-        if (index >= 0 && Parameters[index].Value)
-            stmt.BindText(i, *Parameters[index].Value);
-        else
-            stmt.BindNull(i);
+    QStringList names;
+    std::vector<TParameterValue> values;
+    for (int k = 0; k < Parameters.Count(); ++k) {
+        names << Parameters[k].Name;
+        values.push_back(Parameters[k].Value);
     }
-
     TResultTable table;
-    std::vector<TResultColumn> columns = DescribeColumns(stmt, &table);
+    std::vector<TResultColumn> columns;
+    FConnection->Engine()->Select(SQL.Text(), names, values, d->Rows, columns, table);
     const int n = int(columns.size());
-
-    TRowArena &rows = d->Rows;
-    rows.Clear();
-    rows.SetColumnCount(n);
-    sqlite3_stmt *h = stmt.Handle();
-    try {
-        while (stmt.Step()) {
-            rows.BeginRow();
-            for (int c = 0; c < n; ++c) {
-                switch (sqlite3_column_type(h, c)) {
-                case SQLITE_INTEGER: rows.AddInteger(sqlite3_column_int64(h, c)); break;
-                case SQLITE_FLOAT: rows.AddFloat(sqlite3_column_double(h, c)); break;
-                case SQLITE_TEXT: {
-                    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(h, c));
-                    rows.AddBytes(TCellKind::Text, text, std::size_t(sqlite3_column_bytes(h, c)));
-                    break;
-                }
-                case SQLITE_BLOB: {
-                    const auto *blob = static_cast<const char *>(sqlite3_column_blob(h, c));
-                    rows.AddBytes(TCellKind::Blob, blob, std::size_t(sqlite3_column_bytes(h, c)));
-                    break;
-                }
-                default: rows.AddNull(); break;
-                }
-            }
-            rows.EndRow();
-        }
-    } catch (...) {
-        rows.Clear();
-        throw;
-    }
-    rows.ShrinkToFit();
-
-    // Columns without a declared type take the type of their first value.
-    for (int c = 0; c < n; ++c) {
-        TResultColumn &col = columns[std::size_t(c)];
-        if (!col.TypeFromValues)
-            continue;
-        col.Type = ftString;
-        for (std::size_t r = 0; r < rows.RowCount(); ++r) {
-            const TCellView cell = rows.Cell(r, c);
-            if (cell.Kind != TCellKind::Null) {
-                col.Type = FieldTypeFromValue(cell.Kind);
-                break;
-            }
-        }
-    }
 
     // The same columns as before keep their field objects.
     bool same = d->Fields.size() == columns.size();

@@ -4,37 +4,8 @@
 
 #include "store/ADOConnection.h"
 #include "store/ADOQueryImpl.h"
-#include "store/Statement.h"
-#include "store/StatementText.h"
+#include "store/Provider.h"
 
-#include <sqlite3.h>
-
-namespace {
-
-// A write that must touch at most one row runs inside a save point, so
-// that a write that touched more is taken back whole.
-class TSavepoint {
-public:
-    explicit TSavepoint(sqlite3 *db) : FDb(db) { ExecuteSql(db, SavepointSql()); }
-    ~TSavepoint()
-    {
-        if (!FReleased) {
-            sqlite3_exec(FDb, RollbackToSavepointSql().constData(), nullptr, nullptr, nullptr);
-            sqlite3_exec(FDb, ReleaseSavepointSql().constData(), nullptr, nullptr, nullptr);
-        }
-    }
-    void Release()
-    {
-        ExecuteSql(FDb, ReleaseSavepointSql());
-        FReleased = true;
-    }
-
-private:
-    sqlite3 *FDb;
-    bool FReleased = false;
-};
-
-} // namespace
 
 // -- editing ---------------------------------------------------------------
 
@@ -130,11 +101,17 @@ std::vector<int> TADOQuery::RowMatchColumns(const std::vector<int> &alsoCheck) c
     return where;
 }
 
+TProvider *TADOQuery::Engine() const
+{
+    TProvider *engine = FConnection ? FConnection->Engine() : nullptr;
+    if (!engine)
+        throw EDatabaseError(ClosedText());
+    return engine;
+}
+
 void TADOQuery::WritePending()
 {
-    sqlite3 *db = FConnection ? FConnection->Handle() : nullptr;
-    if (!db)
-        throw EDatabaseError(ClosedText());
+    TProvider *engine = Engine();
     const int n = int(d->Columns.size());
     std::vector<int> changed;
     for (int c = 0; c < n; ++c)
@@ -145,17 +122,14 @@ void TADOQuery::WritePending()
         std::vector<int> all;
         for (int c = 0; c < n; ++c)
             all.push_back(c);
-        TStatement insert(db, InsertSql(d->Table.Target, OriginsOf(changed), OriginsOf(all)));
-        int pos = 1;
+        std::vector<TCellValue> values;
         for (int c : changed)
-            d->Pending[std::size_t(c)].Bind(insert, pos++);
+            values.push_back(d->Pending[std::size_t(c)]);
         // The row as stored: its new key and the defaults of the columns
         // nobody touched.
-        std::vector<TCellValue> stored = d->Pending;
-        if (insert.Step())
-            for (int c = 0; c < n; ++c)
-                stored[std::size_t(c)] = TCellValue::FromColumn(insert, c);
-        insert.Execute();
+        std::vector<TCellValue> stored = engine->Insert(d->Table.Target, OriginsOf(changed), values, OriginsOf(all));
+        if (stored.size() != std::size_t(n))
+            stored = d->Pending;
 
         d->Rows.BeginRow();
         for (const TCellValue &v : stored)
@@ -174,37 +148,25 @@ void TADOQuery::WritePending()
     if (!changed.empty()) {
         const std::vector<TCellValue> original = d->RowValues(d->Cursor);
         const std::vector<int> where = RowMatchColumns(changed);
-        const bool byKey = !d->Table.KeyColumns.empty();
-        std::optional<TSavepoint> savepoint;
-        if (!byKey)
-            savepoint.emplace(db);
-        TStatement update(db, UpdateSql(d->Table.Target, OriginsOf(changed), OriginsOf(where), OriginsOf(changed)));
-        int pos = 1;
+        TRowWrite write{d->Table.Target, OriginsOf(changed), {}, OriginsOf(where), {}, !d->Table.KeyColumns.empty()};
         for (int c : changed)
-            d->Pending[std::size_t(c)].Bind(update, pos++);
+            write.Values.push_back(d->Pending[std::size_t(c)]);
         for (int c : where)
-            original[std::size_t(c)].Bind(update, pos++);
-        std::vector<TCellValue> stored = d->Pending;
-        int rowsChanged = 0;
-        while (update.Step()) {
-            if (rowsChanged++ == 0)
-                for (std::size_t k = 0; k < changed.size(); ++k)
-                    stored[std::size_t(changed[k])] = TCellValue::FromColumn(update, int(k));
-        }
+            write.Original.push_back(original[std::size_t(c)]);
+        std::vector<TCellValue> stored;
+        const int rowsChanged = engine->Update(write, &stored);
         if (rowsChanged == 0)
             throw EDatabaseError(QStringLiteral(
                 "Row cannot be located for updating. Some values may have been changed since it was last read."));
         if (rowsChanged > 1)
             throw EDatabaseError(QStringLiteral(
                 "Key column information is insufficient or incorrect. Too many rows were affected by update."));
-        if (savepoint)
-            savepoint->Release();
 
         // Only the changed columns take what was written; the others keep
         // what was read.
         std::vector<TCellValue> row = original;
-        for (int c : changed)
-            row[std::size_t(c)] = stored[std::size_t(c)];
+        for (std::size_t k = 0; k < changed.size(); ++k)
+            row[std::size_t(changed[k])] = k < stored.size() ? stored[k] : d->Pending[std::size_t(changed[k])];
         d->Rows.BeginRow();
         for (const TCellValue &v : row)
             d->Rows.AddCell(v.View());
@@ -228,34 +190,21 @@ void TADOQuery::Delete()
     CheckWritable();
     if (d->Editing())
         UpdateData();
-    sqlite3 *db = FConnection ? FConnection->Handle() : nullptr;
-    if (!db)
-        throw EDatabaseError(ClosedText());
-
+    TProvider *engine = Engine();
     const std::vector<TCellValue> original = d->RowValues(d->Cursor);
     const std::vector<int> where = RowMatchColumns({});
-    const bool byKey = !d->Table.KeyColumns.empty();
-    {
-        std::optional<TSavepoint> savepoint;
-        if (!byKey)
-            savepoint.emplace(db);
-        TStatement del(db, DeleteSql(d->Table.Target, OriginsOf(where)));
-        int pos = 1;
-        for (int c : where)
-            original[std::size_t(c)].Bind(del, pos++);
-        del.Execute();
-        const int deleted = sqlite3_changes(db);
-        if (deleted > 1)
-            throw EDatabaseError(QStringLiteral(
-                "Key column information is insufficient or incorrect. Too many rows were affected by delete."));
-        // By key, no row deleted means another program deleted it first:
-        // it is gone either way. By values, the row may have been changed.
-        if (deleted == 0 && !byKey)
-            throw EDatabaseError(QStringLiteral(
-                "Row cannot be located for deleting. Some values may have been changed since it was last read."));
-        if (savepoint)
-            savepoint->Release();
-    }
+    TRowWrite write{d->Table.Target, {}, {}, OriginsOf(where), {}, !d->Table.KeyColumns.empty()};
+    for (int c : where)
+        write.Original.push_back(original[std::size_t(c)]);
+    const int deleted = engine->Delete(write);
+    if (deleted > 1)
+        throw EDatabaseError(QStringLiteral(
+            "Key column information is insufficient or incorrect. Too many rows were affected by delete."));
+    // By key, no row deleted means another program deleted it first: it is
+    // gone either way. By values, the row may have been changed.
+    if (deleted == 0 && !write.ByKey)
+        throw EDatabaseError(QStringLiteral(
+            "Row cannot be located for deleting. Some values may have been changed since it was last read."));
 
     d->Rows.RemoveRow(std::size_t(d->Cursor));
     d->Pending.clear();

@@ -118,6 +118,11 @@ constexpr char32_t kOneChar = 0xFFFFFFFE;
 
 } // namespace
 
+char32_t TurkishFold(char32_t cp)
+{
+    return FoldOf(Tables(), cp);
+}
+
 int TurkishCompare(const char *a, std::size_t na, const char *b, std::size_t nb)
 {
     const TTables &t = Tables();

@@ -37,6 +37,11 @@ public:
     TTurkishPattern &operator=(const TTurkishPattern &) = delete;
 };
 
+// The letter LIKE compares a character as: lower case, Turkish marks and
+// the accents of Latin letters taken off ("Ş" and "ş" give "s", "I" and "ı"
+// give "i", "É" gives "e").
+char32_t TurkishFold(char32_t cp);
+
 // Installs LIKE (the forms with and without ESCAPE) on the connection.
 void RegisterTurkishLike(sqlite3 *db);
 // Makes NOCASE on the connection the Turkish order above. Only for files
