@@ -36,6 +36,11 @@ public:
     // number of rows it touched.
     int Execute(const QByteArray &sql, const std::vector<TCellValue> &values);
 
+    // COPY ... FROM STDIN: Begin, the data in pieces of text format, End.
+    void BeginCopy(const QByteArray &sql);
+    void PutCopy(const QByteArray &data);
+    void EndCopy();
+
 private:
     struct TResult;
     TResult Run(const QByteArray &sql, const std::vector<TCellValue> &values);

@@ -1,8 +1,12 @@
 // velmora-rehber-db: creates a contacts database for the program.
 //
-//   velmora-rehber-db create FILE [--sample N]
+//   velmora-rehber-db create FILE|SERVER [--sample N]
+//   velmora-rehber-db copy FILE SERVER
+//
+// SERVER is a libpq connection string or a postgresql:// URI.
 #include "platform/core/Exception.h"
 #include "tools/ContactsDatabase.h"
+#include "tools/ContactsServer.h"
 
 #include <QString>
 #include <cstdio>
@@ -10,12 +14,27 @@
 
 static int Usage()
 {
-    std::fputs("usage: velmora-rehber-db create FILE [--sample N]\n", stderr);
+    std::fputs("usage: velmora-rehber-db create FILE|SERVER [--sample N]\n"
+               "       velmora-rehber-db copy FILE SERVER\n", stderr);
     return 2;
+}
+
+static int Fail(const std::exception &e)
+{
+    std::fprintf(stderr, "velmora-rehber-db: %s\n", ExceptionText(e).toLocal8Bit().constData());
+    return 1;
 }
 
 int main(int argc, char **argv)
 {
+    if (argc == 4 && QString::fromLocal8Bit(argv[1]) == QLatin1String("copy")) {
+        try {
+            CopyContactsToServer(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        } catch (const std::exception &e) {
+            return Fail(e);
+        }
+        return 0;
+    }
     if (argc < 3 || QString::fromLocal8Bit(argv[1]) != QLatin1String("create"))
         return Usage();
     const QString path = QString::fromLocal8Bit(argv[2]);
@@ -32,12 +51,17 @@ int main(int argc, char **argv)
             return Usage();
     }
     try {
-        CreateContactsDatabase(path);
-        if (sample > 0)
-            AddSampleContacts(path, sample);
+        if (IsServerName(path)) {
+            CreateContactsServer(path);
+            if (sample > 0)
+                AddSampleContactsToServer(path, sample);
+        } else {
+            CreateContactsDatabase(path);
+            if (sample > 0)
+                AddSampleContacts(path, sample);
+        }
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "velmora-rehber-db: %s\n", ExceptionText(e).toLocal8Bit().constData());
-        return 1;
+        return Fail(e);
     }
     return 0;
 }
