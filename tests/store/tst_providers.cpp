@@ -171,6 +171,37 @@ private Q_SLOTS:
         QCOMPARE(ColumnValues(s.Query, QStringLiteral("Soyad")), QStringList{"İkinci"});
     }
 
+    void theToolCopiesAFileToTheServerWhole()
+    {
+        const std::vector<TContactRow> rows = {
+            {QStringLiteral("Çağla"), QVariant(), QStringLiteral("0532 111 22 33")},
+            {QStringLiteral("Ömer"), QStringLiteral(""), QVariant(), QVariant(), QVariant(), QVariant(),
+             QStringLiteral("Satır 1\nSatır\t2 \\ son")}};
+        MakeContactsDatabase(File(), rows);
+        ExecSql(File(), QStringLiteral("DELETE FROM DBASE WHERE No = 1; INSERT INTO DBASE (No, Ad) VALUES (7, 'Zeki')"));
+        MakeServerContacts(Server(), {});
+        const QString server = TestServer(ServerDatabaseFor(Server()));
+        const QString tool = QString::fromLocal8Bit(qgetenv("VELMORA_TEST_BINARY_DIR")) + QStringLiteral("/tools/velmora-rehber-db");
+        QCOMPARE(QProcess::execute(tool, {QStringLiteral("copy"), File(), server}), 0);
+        TSession file(QStringLiteral("fihrist.mdb")), copy(QStringLiteral("sunucu.mdb"));
+        file.Query.Open();
+        copy.Query.Open();
+        for (int i = 0; i < file.Query.FieldCount(); ++i) {
+            const QString name = file.Query.Fields(i)->FieldName();
+            QCOMPARE(copy.Query.Fields(i)->FieldName(), name);
+            QCOMPARE(ColumnValues(copy.Query, name), ColumnValues(file.Query, name));
+        }
+        // The key goes on after the copied ones; a second copy or create
+        // fails whole.
+        copy.Query.Append();
+        copy.Query.FieldByName(QStringLiteral("Ad"))->SetAsString(QStringLiteral("Yeni"));
+        copy.Query.Post();
+        QCOMPARE(copy.Query.FieldByName(QStringLiteral("No"))->AsString(), QStringLiteral("8"));
+        QVERIFY(QProcess::execute(tool, {QStringLiteral("copy"), File(), server}) != 0);
+        QVERIFY(QProcess::execute(tool, {QStringLiteral("create"), server}) != 0);
+        QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM dbase")).at(0).at(0).toInt(), 3);
+    }
+
     void serverFailuresReadClearlyAndNameNoSecret_data()
     {
         QTest::addColumn<QString>("server");
