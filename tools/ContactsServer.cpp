@@ -45,6 +45,29 @@ QByteArray CopySql(bool withKey)
     return sql + ") FROM STDIN";
 }
 
+// Sends rows through COPY; next fills the fields of one row and returns
+// false when there are no more.
+void CopyRows(TPgProvider &pg, bool withKey, const std::function<bool(std::vector<std::optional<QByteArray>> &)> &next)
+{
+    pg.BeginCopy(CopySql(withKey));
+    QByteArray chunk;
+    std::vector<std::optional<QByteArray>> fields;
+    while (next(fields)) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i)
+                chunk += '\t';
+            AppendCopyField(chunk, fields[i]);
+        }
+        chunk += '\n';
+        if (chunk.size() > (1 << 20)) {
+            pg.PutCopy(chunk);
+            chunk.clear();
+        }
+    }
+    pg.PutCopy(chunk);
+    pg.EndCopy();
+}
+
 // Runs work inside one transaction on the server.
 void InTransaction(const QString &server, const std::function<void(TPgProvider &)> &work)
 {
@@ -93,22 +116,14 @@ void CopyContactsToServer(const QString &file, const QString &server)
         select += ", " + QuoteIdentifier(QString::fromLatin1(columns[i].Name));
     TStatement rows(source.Handle(), select + " FROM DBASE ORDER BY No");
     InTransaction(server, [&](TPgProvider &pg) {
-        pg.BeginCopy(CopySql(true));
-        QByteArray chunk;
-        while (rows.Step()) {
-            chunk += QByteArray::number(qlonglong(rows.ColumnInt64(0)));
-            for (int c = 1; c <= count; ++c) {
-                chunk += '\t';
-                AppendCopyField(chunk, rows.ColumnType(c) == SQLITE_NULL ? std::nullopt : std::optional(rows.ColumnBytes(c)));
-            }
-            chunk += '\n';
-            if (chunk.size() > (1 << 20)) {
-                pg.PutCopy(chunk);
-                chunk.clear();
-            }
-        }
-        pg.PutCopy(chunk);
-        pg.EndCopy();
+        CopyRows(pg, true, [&](std::vector<std::optional<QByteArray>> &fields) {
+            if (!rows.Step())
+                return false;
+            fields.assign(1, QByteArray::number(qlonglong(rows.ColumnInt64(0))));
+            for (int c = 1; c <= count; ++c)
+                fields.push_back(rows.ColumnType(c) == SQLITE_NULL ? std::nullopt : std::optional(rows.ColumnBytes(c)));
+            return true;
+        });
         pg.Execute(PgSql::ResetContactsIdentity());
     });
 }
@@ -116,24 +131,14 @@ void CopyContactsToServer(const QString &file, const QString &server)
 void AddSampleContactsToServer(const QString &server, int n)
 {
     InTransaction(server, [&](TPgProvider &pg) {
-        pg.BeginCopy(CopySql(false));
         TSampleContacts samples;
-        QByteArray chunk;
-        for (int k = 0; k < n; ++k) {
+        int k = 0;
+        CopyRows(pg, false, [&](std::vector<std::optional<QByteArray>> &fields) {
+            if (k++ == n)
+                return false;
             const TSampleContact c = samples.Next();
-            const std::optional<QByteArray> *values[] = {&c.Ad, &c.Soyad, &c.CTelefon, &c.ETelefon, &c.ITelefon, &c.Email, &c.Adres};
-            for (int i = 0; i < 7; ++i) {
-                if (i)
-                    chunk += '\t';
-                AppendCopyField(chunk, *values[i]);
-            }
-            chunk += '\n';
-            if (chunk.size() > (1 << 20)) {
-                pg.PutCopy(chunk);
-                chunk.clear();
-            }
-        }
-        pg.PutCopy(chunk);
-        pg.EndCopy();
+            fields = {c.Ad, c.Soyad, c.CTelefon, c.ETelefon, c.ITelefon, c.Email, c.Adres};
+            return true;
+        });
     });
 }

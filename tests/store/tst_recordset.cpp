@@ -15,6 +15,19 @@ namespace {
 const QString kClosed = QStringLiteral("Cannot perform this operation on a closed dataset");
 const QString kNotEditing = QStringLiteral("Dataset not in edit or insert mode");
 QString Ad(TADOQuery &q) { return q.FieldByName(QStringLiteral("Ad"))->AsString(); }
+
+struct TExpectedField { const char *Name; TFieldType Type; int Size; const char *Text; };
+template <std::size_t N>
+void CheckFields(TADOQuery &q, const TExpectedField (&expected)[N])
+{
+    for (const TExpectedField &e : expected) {
+        TField *f = q.FieldByName(QString::fromLatin1(e.Name));
+        QCOMPARE(f->DataType(), e.Type);
+        QCOMPARE(f->Size(), e.Size);
+        if (e.Text)
+            QCOMPARE(f->AsString(), QString::fromUtf8(e.Text));
+    }
+}
 }
 
 class TestRecordSet : public QObject {
@@ -33,18 +46,12 @@ private:
             "INSERT INTO T (id) VALUES (2);"));
         TStoreSession s(QStringLiteral("SELECT * FROM T ORDER BY id"));
         s.Query.Open();
-        const struct { const char *Name; TFieldType Type; int Size; const char *Text; } expected[] = {
+        const TExpectedField expected[] = {
             {"id", ftInteger, 0, "1"}, {"s", ftString, 30, "x"}, {"c", ftString, 4, "ab  "}, {"t", ftMemo, 0, "text"},
             {"i2", ftInteger, 0, "7"}, {"i8", ftInteger, 0, "9000000000"}, {"f", ftFloat, 0, "2.5"},
             {"n", ftFloat, 0, "3.25"}, {"b", ftBoolean, 0, "False"}, {"d", ftDate, 0, "2024-03-05"},
             {"tm", ftTime, 0, "13:45:10.25"}, {"dt", ftDateTime, 0, "2024-03-05 13:45:10.25"}, {"bl", ftBlob, 0, nullptr}};
-        for (const auto &e : expected) {
-            TField *f = s.Query.FieldByName(QString::fromLatin1(e.Name));
-            QCOMPARE(f->DataType(), e.Type);
-            QCOMPARE(f->Size(), e.Size);
-            if (e.Text)
-                QCOMPARE(f->AsString(), QString::fromUtf8(e.Text));
-        }
+        CheckFields(s.Query, expected);
         QCOMPARE(s.Query.FieldByName(QStringLiteral("bl"))->AsString().size(), 2); // the bytes, not their hex text
         const double day = QDate(1899, 12, 30).daysTo(QDate(2024, 3, 5));
         const double time = (13 * 3600 + 45 * 60 + 10.25) / 86400.0;
@@ -356,19 +363,13 @@ private Q_SLOTS:
             "INSERT INTO T (id) VALUES (2);"));
         TStoreSession s(QStringLiteral("SELECT * FROM T ORDER BY id"));
         s.Query.Open();
-        const struct { const char *Name; TFieldType Type; int Size; const char *Text; } expected[] = {
+        const TExpectedField expected[] = {
             {"id", ftInteger, 0, "1"}, {"s", ftString, 30, "x"}, {"m", ftMemo, 0, "long"}, {"t", ftString, 0, "text"},
             {"i", ftInteger, 0, "42"}, {"f", ftFloat, 0, "2.5"}, {"n", ftFloat, 0, "3"}, {"b", ftBoolean, 0, "True"},
             {"y", ftBoolean, 0, "False"}, {"d", ftDate, 0, "2024-03-05"}, {"tm", ftTime, 0, "13:45:10.250"},
             {"dt", ftDateTime, 0, "2024-03-05 13:45:10.250"}, {"ts", ftDateTime, 0, "45356.5"},
             {"bl", ftBlob, 0, nullptr}, {"u", ftInteger, 0, "7"}};
-        for (const auto &e : expected) {
-            TField *f = s.Query.FieldByName(QString::fromLatin1(e.Name));
-            QCOMPARE(f->DataType(), e.Type);
-            QCOMPARE(f->Size(), e.Size);
-            if (e.Text)
-                QCOMPARE(f->AsString(), QString::fromUtf8(e.Text));
-        }
+        CheckFields(s.Query, expected);
         const double day = QDate(1899, 12, 30).daysTo(QDate(2024, 3, 5));
         const double time = (13 * 3600 + 45 * 60 + 10.25) / 86400.0;
         QCOMPARE(s.Query.FieldByName(QStringLiteral("d"))->AsDateTime(), day);
