@@ -32,6 +32,7 @@ for xdg in "" "$work/data" "relative/data"; do
     esac
     rm -rf "$work/home" "$work/data"
     start_from_menu "$xdg"
+    [ "$(stat -c %a "$expected")" = 700 ] || fail "the new data folder is open to others"
     [ "$(count_contacts)" = 0 ] || fail "the new database is not an empty contacts database"
     sqlite3 "$expected/fihrist.mdb" "INSERT INTO DBASE (Ad) VALUES ('Ayşe')"
     start_from_menu "$xdg"
