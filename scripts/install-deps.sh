@@ -10,6 +10,7 @@ packages=(
     libxml2-dev libbenchmark-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
+    librsvg2-bin desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()
