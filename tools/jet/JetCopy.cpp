@@ -3,29 +3,14 @@
 #include "platform/core/Exception.h"
 #include "store/Statement.h"
 #include "store/StatementText.h"
+#include "tools/ContactsDatabase.h"
 #include "tools/jet/JetDatabase.h"
 
-#include <QFile>
 #include <sqlite3.h>
 
 #include <memory>
 
 namespace {
-
-struct TDbCloser {
-    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
-};
-using TDb = std::unique_ptr<sqlite3, TDbCloser>;
-
-TDb OpenEmptyDatabase(const QString &path)
-{
-    sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    TDb owner(db);
-    if (rc != SQLITE_OK)
-        throw EDatabaseError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
-    return owner;
-}
 
 constexpr int kProgressEvery = 1000; // rows
 
@@ -70,7 +55,7 @@ TJetCopyCounts CopyJetDatabase(const QString &jetPath, const QByteArray &jet3Cha
                                const TJetCopyProgress &progress)
 {
     TJetDatabase jet(jetPath, jet3Charset);
-    TDb db = OpenEmptyDatabase(sqlitePath);
+    TDatabaseFile db = OpenDatabaseFile(sqlitePath);
     // The file is new and only put in place when complete: no journal.
     ExecuteSql(db.get(), "PRAGMA journal_mode = OFF");
     ExecuteSql(db.get(), "BEGIN");
