@@ -51,13 +51,16 @@ TConvertTarget::TConvertTarget(const QString &sourcePath, const QString &targetP
     const QFileInfo source(sourcePath);
     if (!source.exists())
         throw EFileError(QStringLiteral("%1 does not exist").arg(sourcePath));
+    QFile sourceFile(sourcePath);
+    if (source.isFile() && !sourceFile.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("%1 cannot be read: %2").arg(sourcePath, sourceFile.errorString()));
     if (!source.isFile() || !IsJetFile(sourcePath))
         throw EFileError(QStringLiteral("%1 is not a Jet database (a file of the earlier Windows version)").arg(sourcePath));
 
     const QFileInfo target(targetPath);
     if (target.exists()) {
-        if (target.isDir())
-            throw EFileError(QStringLiteral("%1 is a folder").arg(targetPath));
+        if (!target.isFile())
+            throw EFileError(QStringLiteral("%1 exists and is not a file").arg(targetPath));
         if (!IsJetFile(targetPath))
             throw EFileError(QStringLiteral("%1 already exists and is not a Jet database; it is not overwritten").arg(targetPath));
         FKeptJetPath = targetPath + QStringLiteral(".jet");
