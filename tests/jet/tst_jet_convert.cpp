@@ -132,7 +132,7 @@ QStringList ConvertedRows(const QString &db, const QString &table, const QString
 QStringList DeclaredTypes(const QString &db, const QString &table)
 {
     QStringList types;
-    for (const QVariantList &row : QueryRows(db, QStringLiteral("SELECT type FROM pragma_table_info(?)").replace(u'?', u'\'' + table + u'\'')))
+    for (const QVariantList &row : QueryRows(db, QStringLiteral("SELECT type FROM pragma_table_info('%1')").arg(table)))
         types << row.value(0).toString().section(u' ', 0, 0);
     return types;
 }

@@ -40,7 +40,7 @@ std::int64_t CopyTable(sqlite3 *db, const QString &jetPath, TJetTable &table, st
         if (++read % kProgressEvery == 0)
             progress(table.Name(), readBefore + read);
     }
-    if (read != table.DeclaredRows())
+    if (read < table.DeclaredRows())
         throw EFileError(QStringLiteral("'%1' is damaged: %2 of the %3 rows of table '%4' can be read")
                              .arg(jetPath)
                              .arg(read)

@@ -19,8 +19,9 @@ using TJetCopyProgress = std::function<void(const QString &table, std::int64_t r
 
 // Copies every user table of the Jet file at jetPath, with its columns and
 // rows, into the empty SQLite database file at sqlitePath, in one
-// transaction. A table whose rows do not add up to the count its definition
-// keeps is a damaged file: EFileError, and the database file is left to
-// the caller to throw away.
+// transaction. A table with fewer readable rows than the count its
+// definition keeps is a damaged file: EFileError, and the database file is
+// left to the caller to throw away. (More rows than counted is only a count
+// the engine did not bring up to date.)
 TJetCopyCounts CopyJetDatabase(const QString &jetPath, const QByteArray &jet3Charset, const QString &sqlitePath,
                                const TJetCopyProgress &progress);
