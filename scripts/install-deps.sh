@@ -8,9 +8,11 @@ packages=(
     qt6-base-dev qt6-serialport-dev libgl-dev
     libsqlite3-dev sqlite3
     postgresql libpq-dev libicu-dev
+    mdbtools-dev mdbtools
     libxml2-dev libbenchmark-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
+    librsvg2-bin desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

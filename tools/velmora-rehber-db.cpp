@@ -1,12 +1,14 @@
 // velmora-rehber-db: creates a contacts database for the program.
 //
 //   velmora-rehber-db create FILE|SERVER [--sample N]
+//   velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]
 //   velmora-rehber-db copy FILE SERVER
 //
 // SERVER is a libpq connection string or a postgresql:// URI.
 #include "platform/core/Exception.h"
 #include "tools/ContactsDatabase.h"
 #include "tools/ContactsServer.h"
+#include "tools/jet/ConvertCommand.h"
 
 #include <QString>
 #include <cstdio>
@@ -15,7 +17,9 @@
 static int Usage()
 {
     std::fputs("usage: velmora-rehber-db create FILE|SERVER [--sample N]\n"
-               "       velmora-rehber-db copy FILE SERVER\n", stderr);
+               "       velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]\n"
+               "       velmora-rehber-db copy FILE SERVER\n",
+               stderr);
     return 2;
 }
 
@@ -27,6 +31,12 @@ static int Fail(const std::exception &e)
 
 int main(int argc, char **argv)
 {
+    if (argc >= 2 && QString::fromLocal8Bit(argv[1]) == QLatin1String("convert")) {
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return RunConvertCommand(args);
+    }
     if (argc == 4 && QString::fromLocal8Bit(argv[1]) == QLatin1String("copy")) {
         try {
             CopyContactsToServer(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
