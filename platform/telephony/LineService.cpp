@@ -6,7 +6,6 @@
 #include "platform/telephony/ModemSettings.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QPointer>
@@ -155,26 +154,27 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
     if ((dwMediaModes & ~SupportedMediaModes) != 0)
         return LINEERR_INVALMEDIAMODE;
 
+    // The line's modem must be there and answer now: a line that cannot
+    // call is refused here, not after a call has been promised.
     DWORD device = dwDeviceID;
     const QList<TModemConfig> modems = LoadModems();
     const DWORD count = qMin(app->second.DeviceCount, DWORD(modems.size()));
     if (dwDeviceID == LINEMAPPER) {
-        // Every modem line offers the same; take the first whose port is
-        // there, or the first of all when none is plugged in.
-        if (!SupportsCallParams(lpCallParams) || count == 0)
+        // Every modem line offers the same: take the first that answers.
+        if (!SupportsCallParams(lpCallParams))
             return LINEERR_LINEMAPPERFAILED;
         device = 0;
-        for (DWORD i = 0; i < count; ++i) {
-            if (QFile::exists(modems.at(int(i)).Port)) {
-                device = i;
-                break;
-            }
-        }
+        while (device < count && !ModemAnswers(modems.at(int(device))))
+            ++device;
+        if (device == count)
+            return LINEERR_LINEMAPPERFAILED;
     } else {
         if (dwDeviceID >= count)
             return LINEERR_BADDEVICEID;
         if (!SupportsCallParams(lpCallParams))
             return LINEERR_INVALCALLPARAMS;
+        if (!ModemAnswers(modems.at(int(device))))
+            return LINEERR_RESOURCEUNAVAIL;
     }
     const HLINE line = s.NewHandle();
     s.Lines[line] = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes};
@@ -221,6 +221,12 @@ LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWOR
     const HCALL handle = s.NewHandle();
     auto *call = new TModemCall(handle, hLine, line->second.Device, modems.at(int(line->second.Device)),
                                 dialable.toLatin1(), cleaned.toLatin1(), media, target);
+    // The modem may have been unplugged since the line was opened: only a
+    // modem that takes its initialisation now gets the request.
+    if (!call->Initialise()) {
+        delete call;
+        return LINEERR_RESOURCEUNAVAIL;
+    }
     s.Calls[handle] = call;
     *lphCall = handle;
     const DWORD request = s.NewRequest();

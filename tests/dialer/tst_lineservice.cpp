@@ -1,6 +1,7 @@
 #include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
 #include "platform/telephony/Tapi.h"
+#include "platform/telephony/ModemLink.h"
 #include "platform/telephony/ModemSettings.h"
 #include "support/TestHome.h"
 
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QThread>
 #include <QTimer>
@@ -105,6 +107,9 @@ class TestLineService : public QObject {
         QCOMPARE(lineNegotiateAPIVersion(FApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &version, &ext), 0);
         const LINECALLPARAMS params = VoiceParams();
         QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, version, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), 0);
+        // Opening the line asks the modem whether it is there.
+        QCOMPARE(FModem->Received(), QByteArray("AT\r"));
+        FModem->ClearReceived();
     }
 
     TModemConfig Modem(const QByteArray &init = "ATZ", bool pulse = false, int timeout = 1)
@@ -345,28 +350,97 @@ private Q_SLOTS:
         QCOMPARE(StatesOf(call).size(), expected.size() + 1);
     }
 
-    void silentModemFailsTheRequest()
+    // A modem that is not there, stays silent or sends only noise: the line
+    // is not opened, and on a line opened before, the call is refused at
+    // once with nothing posted; once it answers again it dials.
+    void modemThatCannotCallIsRefusedAtOnce_data()
     {
-        FModem->SetSilent(true);
-        OpenLine(Modem("ATZ", false, 1));
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("port gone") << QStringLiteral("gone");
+        QTest::newRow("silent") << QStringLiteral("silent");
+        QTest::newRow("noise") << QStringLiteral("noise");
+    }
+    void modemThatCannotCallIsRefusedAtOnce()
+    {
+        QFETCH(QString, fault);
+        auto breakModem = [&](bool broken) {
+            TModemConfig config = Modem();
+            if (fault == u"gone" && broken)
+                config.Port = FHome->FilePath(QStringLiteral("ttyUSB9"));
+            SaveModems({config});
+            FModem->SetSilent(fault == u"silent" && broken);
+            FModem->SetFlood("AT", fault == u"noise" && broken ? 1 << 20 : 0);
+        };
+        breakModem(true);
+        DWORD devices = 0;
+        QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
+        const LINECALLPARAMS params = VoiceParams();
+        HLINE line = 0;
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
+                 LINEERR_LINEMAPPERFAILED);
+        QCOMPARE(lineOpen(FApp, 0, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
+                 LINEERR_RESOURCEUNAVAIL);
+        QCOMPARE(line, HLINE(0));
+        lineShutdown(FApp);
+
+        breakModem(false);
+        FModem->ClearReceived();
+        OpenLine(Modem());
+        breakModem(true); // unplugged while the line is open
+        const auto [refused, failure] = Call("5551212");
+        QCOMPARE(failure, LINEERR_RESOURCEUNAVAIL);
+        QCOMPARE(refused, HCALL(0));
+        QVERIFY(!FModem->Received().contains("ATD"));
+        QCoreApplication::processEvents();
+        QVERIFY(Messages.isEmpty());
+
+        breakModem(false); // plugged in again: the same line dials
         const auto [call, request] = Call("5551212");
         QVERIFY(request > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(HasState(call, LINECALLSTATE_DISCONNECTED), 20000);
-        QVERIFY(ReplyTo(DWORD(request)) < 0);
-        QVERIFY(!HasState(call, LINECALLSTATE_DIALING));
-        QCOMPARE(FModem->Received(), QByteArray("ATZ\r"));
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
+        QVERIFY(FModem->Received().endsWith("ATZ\rATDT5551212;\r"));
         DropAndDeallocate(call);
     }
 
+    // Noise without line ends is dropped beyond a reply's length and
+    // counted; a result code after it is still understood.
+    void noiseIsBoundedAndDropped()
+    {
+        FModem->SetFlood("ATI", 2 << 20);
+        TModemLink link;
+        QVERIFY(link.Open(Modem()));
+        QSignalSpy timedOut(&link, &TModemLink::TimedOut);
+        QSignalSpy answered(&link, &TModemLink::Answered);
+        link.Command("ATI3", 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.DroppedBytes() + link.UnfinishedBytes(), qint64(2 << 20), 20000);
+        QCOMPARE(FModem->Flooded(), qint64(2 << 20));
+        QCOMPARE(link.UnfinishedBytes(), TModemLink::MaxReplyLength);
+        QVERIFY(answered.isEmpty());
+        link.Command("AT", 1000);
+        QTRY_COMPARE(answered.count(), 1);
+        QCOMPARE(answered.at(0).at(1).toString(), QStringLiteral("OK"));
+        QCOMPARE(link.UnfinishedBytes(), 0);
+    }
+
+    void modemSilentAfterDialingIsPutOnHook_data()
+    {
+        QTest::addColumn<bool>("noise");
+        QTest::newRow("silence") << false;
+        QTest::newRow("noise") << true;
+    }
     void modemSilentAfterDialingIsPutOnHook()
     {
+        QFETCH(bool, noise);
         FModem->SetAnswer("ATD", "");
+        if (noise)
+            FModem->SetFlood("ATD", 2 << 20);
         OpenLine(Modem("ATZ", false, 1));
         const auto [call, request] = Call("5551212");
         QTRY_VERIFY_WITH_TIMEOUT(HasState(call, LINECALLSTATE_DISCONNECTED), 20000);
         QCOMPARE(ReplyTo(DWORD(request)), 0);
         QCOMPARE(StatesOf(call).last(), qMakePair(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER));
-        QTRY_COMPARE(FModem->Received(), QByteArray("ATZ\rATDT5551212;\r\rATH\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(FModem->Received(), QByteArray("ATZ\rATDT5551212;\r\rATH\r"), 20000);
         DropAndDeallocate(call);
     }
 

@@ -318,37 +318,32 @@ private Q_SLOTS:
         QCOMPARE(FBoxes[0].Caption, QStringLiteral("0212 555 12 12 nolu telefonla konuşuluyor."));
         QCOMPARE(FBoxes[0].Text, boxText);
         QCOMPARE(FBoxes[0].Kind, TMessageKind::Information);
-        QCOMPARE(FModem->Received(), QByteArray("ATZ\rATDT02125551212;\rATH\r"));
+        QCOMPARE(FModem->Received(), QByteArray("AT\rATZ\rATDT02125551212;\rATH\r"));
     }
 
     void callEndedByTheModem_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<bool>("silent");
         QTest::addColumn<QStringList>("texts");
         const QStringList dialing{QStringLiteral("LINE_REPLY ok"), QStringLiteral("Dialing: 5551212"),
                                   QStringLiteral("Proceeding")};
         const QStringList dropped{QStringLiteral("Line Dropped"), QStringLiteral("LINE_REPLY ok"),
                                   QStringLiteral("Idle - call deallocated")};
-        QTest::newRow("busy") << QByteArray("BUSY") << false
+        QTest::newRow("busy") << QByteArray("BUSY")
             << dialing + QStringList{QStringLiteral("Busy"), QStringLiteral("Disconnected: busy")} + dropped;
-        QTest::newRow("no dial tone") << QByteArray("NO DIALTONE") << false
+        QTest::newRow("no dial tone") << QByteArray("NO DIALTONE")
             << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
-        QTest::newRow("no answer") << QByteArray("NO ANSWER") << false
+        QTest::newRow("no answer") << QByteArray("NO ANSWER")
             << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
-        QTest::newRow("no carrier") << QByteArray("NO CARRIER") << false
+        QTest::newRow("no carrier") << QByteArray("NO CARRIER")
             << dialing + QStringList{QStringLiteral("Disconnected: normal")} + dropped;
-        QTest::newRow("silence") << QByteArray() << true
-            << QStringList{QStringLiteral("Reply error"), QStringLiteral("Disconnected: ")} + dropped;
     }
     void callEndedByTheModem()
     {
         QFETCH(QByteArray, answer);
-        QFETCH(bool, silent);
         QFETCH(QStringList, texts);
         ConfigureModem(1);
         FModem->SetAnswer("ATD", answer);
-        FModem->SetSilent(silent);
         TTapiDial *dialer = Dialer();
         dialer->SetTelephonNo(QStringLiteral("5551212"));
         bool ended = false;
@@ -362,7 +357,7 @@ private Q_SLOTS:
 
     void dialFailuresShowTheErrorDialog_data()
     {
-        QTest::addColumn<bool>("modem");
+        QTest::addColumn<QString>("modem"); // none, ok, silent (no answer), gone (port missing)
         QTest::addColumn<QString>("number");
         QTest::addColumn<TCallDialog>("mode");
         QTest::addColumn<TLanguage>("language");
@@ -370,25 +365,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dialog");
         const QString e = QStringLiteral("Error in lineMakeCall");
         const QString d = QStringLiteral("Error during dialing?!");
-        QTest::newRow("no modem") << false << QStringLiteral("5551212") << None << english << e << d;
-        QTest::newRow("no modem, Win95") << false << QStringLiteral("5551212") << Win95 << english << e << d;
-        QTest::newRow("no modem, croatian") << false << QStringLiteral("5551212") << None << croatian
+        const QString none = QStringLiteral("none"), ok = QStringLiteral("ok");
+        const QString nul = QStringLiteral("0532") + QChar(0) + QStringLiteral(" 111 22 33");
+        QTest::newRow("no modem") << none << QStringLiteral("5551212") << None << english << e << d;
+        QTest::newRow("no modem, Win95") << none << QStringLiteral("5551212") << Win95 << english << e << d;
+        QTest::newRow("no modem, croatian") << none << QStringLiteral("5551212") << None << croatian
                                             << QStringLiteral("Greška u zvanju") << QStringLiteral("Greška u zvanju");
-        QTest::newRow("31 characters") << true << ThirtyOne << None << english << e << d;
-        QTest::newRow("carriage return") << true << QStringLiteral("123\rATZ") << None << english << e << d;
-        QTest::newRow("escape sequence") << true << QStringLiteral("5;+++ATH") << None << english << e << d;
-        QTest::newRow("letters") << true << QStringLiteral("ATDT5551212") << Win95 << english << e << d;
+        QTest::newRow("silent modem") << QStringLiteral("silent") << QStringLiteral("5551212") << None << english << e << d;
+        QTest::newRow("port missing") << QStringLiteral("gone") << QStringLiteral("5551212") << None << english << e << d;
+        QTest::newRow("31 characters") << ok << ThirtyOne << None << english << e << d;
+        QTest::newRow("carriage return") << ok << QStringLiteral("123\rATZ") << None << english << e << d;
+        QTest::newRow("escape sequence") << ok << QStringLiteral("5;+++ATH") << None << english << e << d;
+        QTest::newRow("letters") << ok << QStringLiteral("ATDT5551212") << Win95 << english << e << d;
+        QTest::newRow("NUL inside") << ok << nul << None << english << e << d;
+        QTest::newRow("NUL at the end") << ok << QStringLiteral("5551212") + QChar(0) << Win95 << english << e << d;
     }
     void dialFailuresShowTheErrorDialog()
     {
-        QFETCH(bool, modem);
+        QFETCH(QString, modem);
         QFETCH(QString, number);
         QFETCH(TCallDialog, mode);
         QFETCH(TLanguage, language);
         QFETCH(QString, status);
         QFETCH(QString, dialog);
-        if (modem)
-            ConfigureModem();
+        if (modem != u"none")
+            ConfigureModem(1);
+        if (modem == u"gone")
+            SaveModems({TModemConfig{FHome->FilePath(QStringLiteral("ttyUSB9"))}});
+        FModem->SetSilent(modem == u"silent");
         TTapiDial *dialer = Dialer(language);
         dialer->SetCallDialog(mode);
         dialer->SetTelephonNo(number);
@@ -399,8 +403,47 @@ private Q_SLOTS:
         QCOMPARE(FBoxes[0].Caption, QStringLiteral("Velmora-rehber"));
         QCOMPARE(FBoxes[0].Kind, TMessageKind::Information);
         QTest::qWait(20);
-        QCOMPARE(FModem->Received(), QByteArray());
+        QVERIFY(!FModem->Received().contains("ATD"));
         QCOMPARE(dialer->TelephonNo(), number); // never cut short
+    }
+
+    // A modem plugged in after the start is taken into use at the next
+    // dial; one unplugged later fails the dial at once, as any refused call.
+    void modemPluggedInLaterIsTakenIntoUse_data()
+    {
+        QTest::addColumn<bool>("silent"); // else the port is missing
+        QTest::newRow("port missing") << false;
+        QTest::newRow("modem silent") << true;
+    }
+    void modemPluggedInLaterIsTakenIntoUse()
+    {
+        QFETCH(bool, silent);
+        auto plug = [&](bool in) {
+            ConfigureModem(1);
+            if (!in && !silent)
+                SaveModems({TModemConfig{FHome->FilePath(QStringLiteral("ttyUSB9"))}});
+            FModem->SetSilent(!in && silent);
+        };
+        plug(false);
+        TTapiDial *dialer = Dialer();
+        QCOMPARE(dialer->LineHandle(), HLINE(0));
+        plug(true);
+        dialer->SetTelephonNo(QStringLiteral("5551212"));
+        bool connected = false;
+        AnswerDialBoxWhen([]() { return LastStatus.startsWith(QStringLiteral("Connected: ")); }, &connected);
+        dialer->Dial();
+        QVERIFY(connected);
+        QTRY_COMPARE(LastStatus, QStringLiteral("Idle - call deallocated"));
+        QVERIFY(dialer->LineHandle() != 0);
+
+        plug(false);
+        FModem->ClearReceived();
+        dialer->Dial();
+        QCOMPARE(LastStatus, QStringLiteral("Error in lineMakeCall"));
+        QCOMPARE(FBoxes.size(), 2);
+        QCOMPARE(FBoxes[1].Text, QStringLiteral("Error during dialing?!"));
+        QTest::qWait(20);
+        QVERIFY(!FModem->Received().contains("ATD"));
     }
 
     void earlierFailureDoesNotSpoilTheNextDial()
@@ -425,6 +468,7 @@ private Q_SLOTS:
         ConfigureModem();
         TTapiDial *dialer = Dialer();
         dialer->SetTelephonNo(QString());
+        FModem->ClearReceived();
         LastStatus = QStringLiteral("unchanged");
         const QStringList before = Log();
         dialer->Dial();
