@@ -10,6 +10,7 @@ packages=(
     libxml2-dev libbenchmark-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
+    libglib2.0-dev xdg-utils
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
+#include "dialer/PhoneHandler.h"
 #include "dialer/TapiDial.h"
 #include "platform/core/Exception.h"
 #include "platform/telephony/ModemSettings.h"
@@ -63,6 +64,7 @@ class TestTapiDial : public QObject {
     std::unique_ptr<TTestHome> FHome;
     std::unique_ptr<TApplication> FApp;
     std::unique_ptr<TModemSimulator> FModem;
+    std::unique_ptr<TPhoneHandler> FPhone;
     std::unique_ptr<QWidget> FForm;
     QList<TMessageBoxRequest> FBoxes;
     std::function<int()> FOnDialBox;
@@ -101,6 +103,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         FHome = std::make_unique<TTestHome>();
+        FPhone = std::make_unique<TPhoneHandler>();
         FApp = std::make_unique<TApplication>(QStringLiteral("/usr/bin/velmora-rehber"));
         FApp->SetMessageBoxHandler([this](const TMessageBoxRequest &r) {
             FBoxes << r;
@@ -121,6 +124,8 @@ private Q_SLOTS:
         QVERIFY(FModem->IsValid());
         SaveModems({});
         SaveDialingLocation(TDialingLocation());
+        SaveLineDevice(TLineDevice::Modem);
+        FPhone->Unregister();
         FForm = std::make_unique<QWidget>();
         FBoxes.clear();
         FOnDialBox = nullptr;
@@ -444,6 +449,44 @@ private Q_SLOTS:
         QCOMPARE(FBoxes[1].Text, QStringLiteral("Error during dialing?!"));
         QTest::qWait(20);
         QVERIFY(!FModem->Received().contains("ATD"));
+    }
+
+    // Through the phone application: the link is handed over, the box still
+    // appears, and closing it hangs up nothing; with no application
+    // registered, or one that cannot start, the dial fails as any refused call.
+    void dialThroughThePhoneApplication_data()
+    {
+        QTest::addColumn<int>("handler"); // 0 none, 1 registered, 2 cannot start
+        QTest::newRow("handed over") << 1;
+        QTest::newRow("no application") << 0;
+        QTest::newRow("application cannot start") << 2;
+    }
+    void dialThroughThePhoneApplication()
+    {
+        QFETCH(int, handler);
+        if (handler != 0)
+            FPhone->Register(handler == 1);
+        SaveLineDevice(TLineDevice::PhoneApplication);
+        TTapiDial *dialer = Dialer();
+        QCOMPARE(dialer->LineHandle() != 0, handler != 0);
+        dialer->SetTelephonNo(QStringLiteral("0532 111 22 33"));
+        const QByteArray before = FPhone->Received();
+        bool idle = false;
+        AnswerDialBoxWhen([]() { return LastStatus == QStringLiteral("Idle - call deallocated"); }, &idle);
+        const qsizetype logged = Log().size();
+        dialer->Dial();
+        QCOMPARE(FBoxes.size(), 1);
+        if (handler != 1) {
+            QCOMPARE(LastStatus, QStringLiteral("Error in lineMakeCall"));
+            QCOMPARE(FBoxes[0].Text, QStringLiteral("Error during dialing?!"));
+            QCOMPARE(FPhone->Received(), before);
+            return;
+        }
+        QVERIFY(idle);
+        QCOMPARE(FBoxes[0].Text, QStringLiteral("0532 111 22 33 nolu telefon Aranıyor..."));
+        QCOMPARE(Log().mid(logged), Arrows({QStringLiteral("LINE_REPLY ok"), QStringLiteral("Idle - call deallocated"),
+                                            QStringLiteral("Error in lineDrop")}));
+        QTRY_COMPARE(FPhone->Received(), before + "tel:+905321112233\n");
     }
 
     void earlierFailureDoesNotSpoilTheNextDial()
