@@ -706,6 +706,15 @@ private Q_SLOTS:
         dialer->TranslateDialog();
         QCOMPARE(number, QStringLiteral("0212 555 12 12"));
         QCOMPARE(LastStatus, before);
+
+        // A NUL does not end the number the dialog shows.
+        dialer->SetTelephonNo(QStringLiteral("0532") + QChar(0) + QStringLiteral(" 111"));
+        WhenDialogOpens([&](QDialog *dialog) {
+            number = dialog->findChild<QLabel *>(QStringLiteral("numberLabel"))->text();
+            dialog->reject();
+        });
+        dialer->TranslateDialog();
+        QCOMPARE(number, QStringLiteral("0532") + QChar::ReplacementCharacter + QStringLiteral(" 111"));
     }
 };
 
