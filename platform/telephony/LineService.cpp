@@ -124,8 +124,7 @@ LONG HandOver(HLINE line, HCALL *lphCall, const QString &address, const TMessage
     const QString uri = TelUri(address, LoadDialingLocation());
     if (uri.isEmpty())
         return LINEERR_INVALADDRESS;
-    QString error;
-    if (!HandOverToPhoneApplication(uri, &error))
+    if (!HandOverToPhoneApplication(uri))
         return LINEERR_OPERATIONFAILED;
     TLineService &s = Service();
     const HCALL handle = s.NewHandle();

@@ -151,8 +151,9 @@ void TModemCall::OnTimedOut()
 {
     switch (FStep) {
     case TStep::Dialing:
-        // Nothing came back (or only noise) in time: the call has failed, but the modem may
-        // still be dialling or off hook; put it back on hook.
+        // Nothing came back in time (silence, or only noise): the call has
+        // failed, but the modem may still be dialling or off hook; put it
+        // back on hook.
         ReportState(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER);
         StartHangUp();
         return;

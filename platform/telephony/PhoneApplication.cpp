@@ -69,18 +69,18 @@ QString TelHandlerDesktopFile()
     return QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
 }
 
-bool HandOverToPhoneApplication(const QString &uri, QString *error)
+bool HandOverToPhoneApplication(const QString &uri)
 {
     const QString entry = TelHandlerDesktopFile();
     if (entry.isEmpty()) {
-        *error = QStringLiteral("no application is registered for tel: links");
+        qWarning("No application is registered for tel: links");
         return false;
     }
     // GIO loads the entry (refusing one whose program is missing) and
     // starts its Exec line with the link, reporting a start that fails.
     GDesktopAppInfo *app = g_desktop_app_info_new_from_filename(QFile::encodeName(entry).constData());
     if (!app) {
-        *error = entry + QStringLiteral(": cannot be started");
+        qWarning("%s cannot be started", qUtf8Printable(entry));
         return false;
     }
     QByteArray link = uri.toUtf8();
@@ -89,10 +89,9 @@ bool HandOverToPhoneApplication(const QString &uri, QString *error)
     const bool started = g_app_info_launch_uris(G_APP_INFO(app), uris, nullptr, &failure);
     g_list_free(uris);
     g_object_unref(app);
-    if (!started) {
-        *error = failure ? QString::fromUtf8(failure->message) : entry + QStringLiteral(": cannot be started");
-        if (failure)
-            g_error_free(failure);
+    if (failure) {
+        qWarning("%s cannot be started: %s", qUtf8Printable(entry), failure->message);
+        g_error_free(failure);
     }
     return started;
 }

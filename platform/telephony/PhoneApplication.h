@@ -24,6 +24,6 @@ QString TelUri(const QString &number, const TDialingLocation &location);
 QString TelHandlerDesktopFile();
 
 // Hands the link to the registered application and returns once it has
-// been started; false (with the reason) when none is registered or it
-// cannot be started.
-bool HandOverToPhoneApplication(const QString &uri, QString *error);
+// been started; false when none is registered or it cannot be started (the
+// reason goes to the program's warnings).
+bool HandOverToPhoneApplication(const QString &uri);
