@@ -1,7 +1,9 @@
 # The Debian package, built with `cpack -G DEB` in a configured build folder.
 # It installs under /usr whatever prefix the build was configured with; its
 # dependencies are read from the programs by dpkg-shlibdeps. LibreOffice
-# Calc is only recommended: without it the spreadsheet export says so.
+# Calc and xdg-utils are only recommended: without Calc the spreadsheet
+# export says so, and without xdg-utils dialling through the desktop's phone
+# application fails as a modem that cannot dial does.
 
 set(_docdir ${CMAKE_INSTALL_DATADIR}/doc/velmora-rehber)
 configure_file(copyright.in copyright @ONLY)
@@ -26,8 +28,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "through a Hayes-compatible modem, and exports the list to XML or into a"
     "LibreOffice Calc spreadsheet. The interface is in Turkish."
     ""
-    "The package also holds velmora-rehber-db, the tool that creates contacts"
-    "databases.")
+    "The package also holds velmora-rehber-db, the contacts tool: it creates"
+    "databases, brings contacts in from vCard and CSV files and takes them out"
+    "again, converts the Jet databases of the program's earlier Windows"
+    "version, and copies a directory to a PostgreSQL server.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -36,6 +40,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VELMORA_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libreoffice-calc)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc, xdg-utils")
 
 include(CPack)

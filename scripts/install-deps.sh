@@ -13,6 +13,7 @@ packages=(
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
+    libglib2.0-dev xdg-utils
 )
 
 missing=()

@@ -1,5 +1,5 @@
 # The Debian package made by cpack from this build: its name, its computed
-# dependencies, LibreOffice Calc only recommended, every file under /usr,
+# dependencies, LibreOffice Calc and xdg-utils only recommended, every file under /usr,
 # and a menu entry that names the launcher under /usr.
 source "$(dirname "$0")/PackagingTest.sh"
 
@@ -9,7 +9,7 @@ deb=$(echo "$work"/velmora-rehber_*.deb)
 [ -f "$deb" ] || fail "no velmora-rehber_*.deb"
 
 [ "$(dpkg-deb -f "$deb" Package)" = velmora-rehber ] || fail "package name"
-[ "$(dpkg-deb -f "$deb" Recommends)" = libreoffice-calc ] || fail "Recommends is not libreoffice-calc"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "libreoffice-calc, xdg-utils" ] || fail "Recommends is not libreoffice-calc, xdg-utils"
 depends=$(dpkg-deb -f "$deb" Depends)
 dependencies=$(tr ',' '\n' <<< "$depends" | awk '{print $1}')
 for library in libc6 libqt6widgets6 libqt6serialport6 libsqlite3-0; do
