@@ -66,7 +66,7 @@ using TBookmark = std::optional<long long>;
 // ADOQuery1: the record set. Opening it runs the statement and takes the
 // whole result into memory (a static, client-side snapshot); every move,
 // count and record-number lookup works on that copy. Posts and deletes are
-// written to the file at once (optimistic: the row is checked not to have
+// written to the database at once (optimistic: the row is checked not to have
 // been changed by another program since it was read).
 class TADOQuery final : public TLinkedDataSet {
 public:
