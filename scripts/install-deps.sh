@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
     libsqlite3-dev sqlite3
+    postgresql libpq-dev libicu-dev
     mdbtools-dev mdbtools
     libxml2-dev libbenchmark-dev
     libreoffice-calc libreoffice-dev

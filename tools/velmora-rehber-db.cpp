@@ -1,9 +1,13 @@
 // velmora-rehber-db: creates a contacts database for the program.
 //
-//   velmora-rehber-db create FILE [--sample N]
+//   velmora-rehber-db create FILE|SERVER [--sample N]
 //   velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]
+//   velmora-rehber-db copy FILE SERVER
+//
+// SERVER is a libpq connection string or a postgresql:// URI.
 #include "platform/core/Exception.h"
 #include "tools/ContactsDatabase.h"
+#include "tools/ContactsServer.h"
 #include "tools/jet/ConvertCommand.h"
 
 #include <QString>
@@ -12,10 +16,17 @@
 
 static int Usage()
 {
-    std::fputs("usage: velmora-rehber-db create FILE [--sample N]\n"
-               "       velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]\n",
+    std::fputs("usage: velmora-rehber-db create FILE|SERVER [--sample N]\n"
+               "       velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]\n"
+               "       velmora-rehber-db copy FILE SERVER\n",
                stderr);
     return 2;
+}
+
+static int Fail(const std::exception &e)
+{
+    std::fprintf(stderr, "velmora-rehber-db: %s\n", ExceptionText(e).toLocal8Bit().constData());
+    return 1;
 }
 
 int main(int argc, char **argv)
@@ -25,6 +36,14 @@ int main(int argc, char **argv)
         for (int i = 2; i < argc; ++i)
             args << QString::fromLocal8Bit(argv[i]);
         return RunConvertCommand(args);
+    }
+    if (argc == 4 && QString::fromLocal8Bit(argv[1]) == QLatin1String("copy")) {
+        try {
+            CopyContactsToServer(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        } catch (const std::exception &e) {
+            return Fail(e);
+        }
+        return 0;
     }
     if (argc < 3 || QString::fromLocal8Bit(argv[1]) != QLatin1String("create"))
         return Usage();
@@ -42,12 +61,17 @@ int main(int argc, char **argv)
             return Usage();
     }
     try {
-        CreateContactsDatabase(path);
-        if (sample > 0)
-            AddSampleContacts(path, sample);
+        if (IsServerName(path)) {
+            CreateContactsServer(path);
+            if (sample > 0)
+                AddSampleContactsToServer(path, sample);
+        } else {
+            CreateContactsDatabase(path);
+            if (sample > 0)
+                AddSampleContacts(path, sample);
+        }
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "velmora-rehber-db: %s\n", ExceptionText(e).toLocal8Bit().constData());
-        return 1;
+        return Fail(e);
     }
     return 0;
 }
