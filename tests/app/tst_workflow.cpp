@@ -343,6 +343,48 @@ private Q_SLOTS:
         QVERIFY(f.Boxes.isEmpty());
     }
 
+    // Megabytes in one line, stored by another program in a table that does
+    // not check the lengths: the controls show a part, and a change in that
+    // part writes the whole value back.
+    void longValuesSurviveAnEdit()
+    {
+        TFormFixture f;
+        MakeContactsDatabase(f.DatabasePath(), {});
+        const int mb = 1024 * 1024;
+        ExecSql(f.DatabasePath(),
+                QStringLiteral("DROP TABLE DBASE;"
+                               "CREATE TABLE DBASE (No INTEGER PRIMARY KEY, Ad TEXT, Soyad VARCHAR(50), CTelefon TEXT,"
+                               " ETelefon TEXT, ITelefon TEXT, Email TEXT, Adres TEXT);"
+                               "INSERT INTO DBASE (Ad, Soyad, Email, Adres) VALUES ('Uzun',"
+                               " replace(hex(zeroblob(%1)), '0', 's'), replace(hex(zeroblob(%1)), '0', 'e'),"
+                               " replace(hex(zeroblob(%2)), '0', 'a'))")
+                    .arg(10 * mb)
+                    .arg(5 * mb));
+        f.Start({}, false);
+        TForm1 &w = *f.Form;
+        QVERIFY(f.Boxes.isEmpty());
+        QVERIFY(w.DBEdit2->text().size() < 10 * mb);
+        QVERIFY(w.DBMemo1->toPlainText().size() < 10 * mb);
+        QVERIFY(f.GridColumn(6).front().size() < 10 * mb);
+        w.Button2->click();
+        w.DBEdit2->setFocus();
+        QTest::keyClick(w.DBEdit2, Qt::Key_Home);
+        QTest::keyClick(w.DBEdit2, Qt::Key_Delete);
+        w.DBMemo1->setFocus();
+        QTest::keyClick(w.DBMemo1, Qt::Key_Home, Qt::ControlModifier);
+        f.Type(w.DBMemo1, QStringLiteral("Ev: "));
+        w.Button4->click();
+        QVERIFY(f.Boxes.isEmpty());
+        const auto stored = QueryRows(
+            f.DatabasePath(),
+            QStringLiteral("SELECT length(Soyad), length(Email), length(Adres), substr(Adres, 1, 5),"
+                           " Soyad = substr(replace(hex(zeroblob(%1)), '0', 's'), 2),"
+                           " Adres = 'Ev: ' || replace(hex(zeroblob(%2)), '0', 'a') FROM DBASE")
+                .arg(10 * mb)
+                .arg(5 * mb));
+        QCOMPARE(stored.at(0), (QVariantList{20 * mb - 1, 20 * mb, 10 * mb + 4, QStringLiteral("Ev: a"), 1, 1}));
+    }
+
     void pastedControlCharactersAreKeptExactly()
     {
         TFormFixture f;
