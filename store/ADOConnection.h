@@ -69,6 +69,13 @@ public:
     // How long a statement waits for another program's write to finish.
     static constexpr int BusyTimeoutMs = 5000;
 
+    // The engine's work in the statement now running, which Open bounds by
+    // the size of the file.
+    struct TWorkMeter {
+        sqlite3 *Db = nullptr;
+        long long Steps = 0;
+    };
+
 private:
     QString FProvider;
     QString FConnectionString;
@@ -79,4 +86,5 @@ private:
     sqlite3 *FDb = nullptr;
     bool FTurkishNoCase = false;
     std::vector<TADOQuery *> FDataSets;
+    TWorkMeter FWork;
 };
