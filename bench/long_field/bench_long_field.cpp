@@ -4,15 +4,12 @@
 // blanks; against the same window on an ordinary contact, and the stock
 // sqlite3 shell running the window's statement on the long contact (output
 // to /dev/null), in the same run.
-#include "app/Unit1.h"
 #include "bench/support/BenchSupport.h"
-#include "platform/widgets/Application.h"
+#include "bench/window/BenchWindow.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/Statement.h"
-#include "tools/ContactsDatabase.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -77,9 +74,7 @@ BENCHMARK(BM_Sqlite3Shell)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTim
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qt(argc, argv);
-    TApplication application(QStringLiteral("velmora-rehber"));
+    TBenchWindow window(argc, argv);
     benchmark::Initialize(&argc, argv);
 
     QTemporaryDir dir;
@@ -90,10 +85,7 @@ int main(int argc, char **argv)
     }
     QDir::setCurrent(gFolders[0]);
 
-    TForm1 form;
-    gForm = &form;
-    application.SetMainWindow(&form);
-    form.show();
+    gForm = &window.Show();
 
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
