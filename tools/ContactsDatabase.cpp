@@ -8,7 +8,6 @@
 #include <QFile>
 #include <sqlite3.h>
 
-#include <memory>
 
 const TContactColumn *ContactColumns(int *count)
 {
@@ -38,24 +37,20 @@ QByteArray ContactsTableSql()
     return sql + "\n)";
 }
 
-namespace {
+void TDatabaseFileCloser::operator()(sqlite3 *db) const
+{
+    sqlite3_close_v2(db);
+}
 
-struct TDbCloser {
-    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
-};
-using TDb = std::unique_ptr<sqlite3, TDbCloser>;
-
-TDb OpenDatabase(const QString &path)
+TDatabaseFile OpenDatabaseFile(const QString &path)
 {
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    TDb owner(db);
+    TDatabaseFile owner(db);
     if (rc != SQLITE_OK)
         throw EDatabaseError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
     return owner;
 }
-
-} // namespace
 
 void CreateContactsDatabase(const QString &path)
 {
@@ -68,7 +63,7 @@ void CreateContactsDatabase(const QString &path)
     }
     file.close();
     try {
-        TDb db = OpenDatabase(path);
+        TDatabaseFile db = OpenDatabaseFile(path);
         ExecuteSql(db.get(), ContactsTableSql());
     } catch (...) {
         QFile::remove(path);
@@ -78,7 +73,7 @@ void CreateContactsDatabase(const QString &path)
 
 void AddSampleContacts(const QString &path, int n)
 {
-    TDb db = OpenDatabase(path);
+    TDatabaseFile db = OpenDatabaseFile(path);
     ExecuteSql(db.get(), "BEGIN IMMEDIATE");
     try {
         int count = 0;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+struct sqlite3;
 
 // The contacts table DBASE: the key "No" (INTEGER PRIMARY KEY), then the
 // seven text columns. Text columns sort with NOCASE (the program's
@@ -25,3 +28,11 @@ void CreateContactsDatabase(const QString &path);
 
 // Adds n sample contacts to the database at path in one transaction.
 void AddSampleContacts(const QString &path, int n);
+
+// An existing database file, opened for reading and writing; closed when
+// it goes. Raises EDatabaseError with the engine's message.
+struct TDatabaseFileCloser {
+    void operator()(sqlite3 *db) const;
+};
+using TDatabaseFile = std::unique_ptr<sqlite3, TDatabaseFileCloser>;
+TDatabaseFile OpenDatabaseFile(const QString &path);

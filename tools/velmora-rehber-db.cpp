@@ -1,8 +1,10 @@
 // velmora-rehber-db: creates a contacts database for the program.
 //
 //   velmora-rehber-db create FILE [--sample N]
+//   velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]
 #include "platform/core/Exception.h"
 #include "tools/ContactsDatabase.h"
+#include "tools/jet/ConvertCommand.h"
 
 #include <QString>
 #include <cstdio>
@@ -10,12 +12,20 @@
 
 static int Usage()
 {
-    std::fputs("usage: velmora-rehber-db create FILE [--sample N]\n", stderr);
+    std::fputs("usage: velmora-rehber-db create FILE [--sample N]\n"
+               "       velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]\n",
+               stderr);
     return 2;
 }
 
 int main(int argc, char **argv)
 {
+    if (argc >= 2 && QString::fromLocal8Bit(argv[1]) == QLatin1String("convert")) {
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return RunConvertCommand(args);
+    }
     if (argc < 3 || QString::fromLocal8Bit(argv[1]) != QLatin1String("create"))
         return Usage();
     const QString path = QString::fromLocal8Bit(argv[2]);
