@@ -9,16 +9,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
-// The file must exist and begin like an SQLite database (an empty file is
-// an empty database). Nothing is created and nothing written.
+// The file must exist, be a regular file (a named pipe or a device would
+// block the reading) and begin like an SQLite database (an empty file is an
+// empty database). Nothing is created and nothing written.
 void CheckDatabaseFile(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!info.isFile())
+        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EDatabaseError(QStringLiteral("The file '%1' cannot be opened: %2").arg(path, file.errorString()));
@@ -28,6 +32,41 @@ void CheckDatabaseFile(const QString &path)
         throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'. %2").arg(path, JetConvertHint(path)));
     if (!head.isEmpty() && (head.size() < 100 || !head.startsWith(magic)))
         throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
+}
+
+// What one statement may do. A statement of this program reads each stored
+// row a few times, so its work follows the size of the file; one that goes
+// far beyond that (a view over an endless recursive query, whose sort would
+// also fill the disk with temporary data) is stopped, and TStatement reports
+// it. The work is counted in the engine's steps from the start of each
+// statement, checked every so many.
+constexpr int kStepsBetweenChecks = 10000;
+constexpr qint64 kBaseSteps = 4'000'000;
+constexpr qint64 kStepsPerFileByte = 16;
+
+qint64 StepBound(sqlite3 *db)
+{
+    qint64 bytes = 0;
+    const sqlite3_filename file = sqlite3_db_filename(db, "main");
+    for (const char *name : {static_cast<const char *>(file), file ? sqlite3_filename_wal(file) : nullptr}) {
+        struct stat st;
+        if (name && *name && ::stat(name, &st) == 0)
+            bytes += st.st_size;
+    }
+    return kBaseSteps + kStepsPerFileByte * bytes;
+}
+
+int CountWork(void *meter)
+{
+    auto *work = static_cast<TSqliteProvider::TWorkMeter *>(meter);
+    work->Steps += kStepsBetweenChecks;
+    return work->Steps > kBaseSteps && work->Steps > StepBound(work->Db) ? 1 : 0;
+}
+
+int StatementStarts(unsigned, void *meter, void *, void *)
+{
+    static_cast<TSqliteProvider::TWorkMeter *>(meter)->Steps = 0;
+    return 0;
 }
 
 // A write that must touch at most one row runs inside a save point, so
@@ -73,6 +112,9 @@ TSqliteProvider::TSqliteProvider(const QString &path)
     }
     sqlite3_extended_result_codes(db, 0);
     sqlite3_busy_timeout(db, BusyTimeoutMs);
+    FWork = {db, 0};
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, StatementStarts, &FWork);
+    sqlite3_progress_handler(db, kStepsBetweenChecks, CountWork, &FWork);
 
     bool turkishNoCase = false;
     try {

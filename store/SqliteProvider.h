@@ -30,7 +30,15 @@ public:
     // How long a statement waits for another program's write to finish.
     static constexpr int BusyTimeoutMs = 5000;
 
+    // The engine's work in the statement now running, which the provider
+    // bounds by the size of the file.
+    struct TWorkMeter {
+        sqlite3 *Db = nullptr;
+        long long Steps = 0;
+    };
+
 private:
     sqlite3 *FDb = nullptr;
     bool FTurkishNoCase = false;
+    TWorkMeter FWork;
 };

@@ -72,8 +72,11 @@ bool TStatement::Step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    // The statement's own error text (sqlite3_step keeps it on the handle).
-    const QString message = QString::fromUtf8(sqlite3_errmsg(FDb));
+    // The statement's own error text (sqlite3_step keeps it on the handle);
+    // an interrupted statement was stopped by the connection's bound on work.
+    const QString message = rc == SQLITE_INTERRUPT
+        ? QStringLiteral("The query cannot be completed: it does far more work than the database file calls for")
+        : QString::fromUtf8(sqlite3_errmsg(FDb));
     sqlite3_reset(FStmt);
     throw EDatabaseError(message);
 }

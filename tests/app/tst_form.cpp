@@ -178,6 +178,10 @@ private Q_SLOTS:
         QCOMPARE(f.GridCurrentRow(), 0);
         f.Form->Button8->click();
         QCOMPARE(f.GridCurrentRow(), 1);
+        // Letters do not move it: the grid has no type-ahead search.
+        QTest::keyClicks(grid, QStringLiteral("zi"));
+        QCOMPARE(f.GridCurrentRow(), 1);
+        QCOMPARE(f.Form->DBEdit1->text(), QStringLiteral("Cem"));
         QVERIFY(f.Boxes.isEmpty());
     }
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QtTest>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 class TestConnection : public QObject {
     Q_OBJECT
@@ -97,6 +98,34 @@ private Q_SLOTS:
         QVERIFY(!c.Connected());
         QCOMPARE(FileBytes(path), content);
         QCOMPARE(QDir(home.Path()).entryList(QDir::Files), QStringList{QStringLiteral("fihrist.mdb")});
+    }
+
+    // Files that would never finish opening: a named pipe blocks the read,
+    // a contacts view over an endless recursive query never ends its sort.
+    void filesThatWouldNotFinishOpeningFail()
+    {
+        TTestHome home;
+        const QString path = home.FilePath(QStringLiteral("fihrist.mdb"));
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        TStoreSession pipe;
+        QCOMPARE(ErrorOf([&] { pipe.Query.Open(); }), QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        QVERIFY(!pipe.Connection.Connected());
+        QVERIFY(QFile::remove(path));
+
+        MakeContacts(path, {QStringLiteral("Ayşe")});
+        OtherProgramExec(path, QStringLiteral(
+            "DROP TABLE DBASE; CREATE VIEW DBASE AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r)"
+            " SELECT n AS No, 'Ad ' || n AS Ad, NULL AS Soyad, NULL AS CTelefon, NULL AS ETelefon, NULL AS ITelefon,"
+            " NULL AS Email, NULL AS Adres FROM r"));
+        TStoreSession endless;
+        QCOMPARE(ErrorOf([&] { endless.Query.Open(); }), QStringLiteral("The query cannot be completed: it does far "
+                                                                         "more work than the database file calls for"));
+        QCOMPARE(endless.Query.State(), rsClosed);
+        // The bound holds for each statement anew: one that ends is served.
+        endless.Query.SQL.Clear();
+        endless.Query.SQL.Add(QStringLiteral("SELECT * FROM DBASE LIMIT 3"));
+        endless.Query.Open();
+        QCOMPARE(endless.Query.RecordCount(), 3);
     }
 
     void damagedDatabasesFailWithoutBeingWritten_data()
