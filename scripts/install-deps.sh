@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev libgl-dev
     libsqlite3-dev sqlite3
     libxml2-dev libbenchmark-dev
+    libicu-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
 )

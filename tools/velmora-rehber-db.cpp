@@ -1,35 +1,39 @@
-// velmora-rehber-db: creates a contacts database for the program.
+// velmora-rehber-db: the contacts tool of the program.
 //
 //   velmora-rehber-db create FILE [--sample N]
+//   velmora-rehber-db import FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]
+//   velmora-rehber-db export FILE --format vcard|csv [--from fihrist.mdb]
 #include "platform/core/Exception.h"
 #include "tools/ContactsDatabase.h"
+#include "tools/import/ExportCommand.h"
+#include "tools/import/ImportCommand.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstdio>
 #include <exception>
 
-static int Usage()
-{
-    std::fputs("usage: velmora-rehber-db create FILE [--sample N]\n", stderr);
-    return 2;
-}
+namespace {
 
-int main(int argc, char **argv)
+int CreateCommand(const QStringList &args)
 {
-    if (argc < 3 || QString::fromLocal8Bit(argv[1]) != QLatin1String("create"))
-        return Usage();
-    const QString path = QString::fromLocal8Bit(argv[2]);
+    if (args.isEmpty() || args.constFirst().startsWith(u'-')) {
+        std::fputs("usage: velmora-rehber-db create FILE [--sample N]\n", args.value(0) == QLatin1String("--help") ? stdout : stderr);
+        return args.value(0) == QLatin1String("--help") ? 0 : 2;
+    }
+    const QString path = args.constFirst();
     int sample = 0;
-    for (int i = 3; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
         bool ok = false;
-        if (arg == QLatin1String("--sample") && i + 1 < argc) {
-            sample = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
-        } else if (arg.startsWith(QLatin1String("--sample="))) {
+        if (arg == QLatin1String("--sample") && i + 1 < args.size())
+            sample = args.at(++i).toInt(&ok);
+        else if (arg.startsWith(QLatin1String("--sample=")))
             sample = arg.mid(9).toInt(&ok);
+        if (!ok || sample < 0) {
+            std::fputs("usage: velmora-rehber-db create FILE [--sample N]\n", stderr);
+            return 2;
         }
-        if (!ok || sample < 0)
-            return Usage();
     }
     try {
         CreateContactsDatabase(path);
@@ -40,4 +44,43 @@ int main(int argc, char **argv)
         return 1;
     }
     return 0;
+}
+
+struct TCommand {
+    const char *Name;
+    int (*Run)(const QStringList &args);
+};
+
+const TCommand kCommands[] = {
+    {"create", CreateCommand},
+    {"import", ImportCommand},
+    {"export", ExportCommand},
+};
+
+int Usage(FILE *to)
+{
+    std::fputs("usage: velmora-rehber-db COMMAND ... (COMMAND --help tells more)\n"
+               "  create FILE [--sample N]\n"
+               "  import FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]\n"
+               "  export FILE --format vcard|csv [--from fihrist.mdb]\n",
+               to);
+    return to == stdout ? 0 : 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return Usage(stderr);
+    const QString name = QString::fromLocal8Bit(argv[1]);
+    if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+        return Usage(stdout);
+    QStringList args;
+    for (int i = 2; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    for (const TCommand &command : kCommands)
+        if (name == QLatin1String(command.Name))
+            return command.Run(args);
+    return Usage(stderr);
 }

@@ -1,0 +1,112 @@
+#include "tools/vcard/VCardValue.h"
+
+namespace {
+
+char Unescaped(char c)
+{
+    return c == 'n' || c == 'N' ? '\n' : c;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+QList<QByteArray> SplitComponents(const QByteArray &value, char listSeparator)
+{
+    QList<QByteArray> parts;
+    QByteArray current;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value.at(i);
+        if (c == '\\' && i + 1 < value.size()) {
+            current += Unescaped(value.at(++i));
+        } else if (c == ';') {
+            parts << current;
+            current.clear();
+        } else if (c == ',') {
+            current += listSeparator;
+        } else {
+            current += c;
+        }
+    }
+    parts << current;
+    return parts;
+}
+
+QByteArray UnescapeText(const QByteArray &value)
+{
+    if (!value.contains('\\'))
+        return value;
+    QByteArray out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value.at(i);
+        if (c == '\\' && i + 1 < value.size())
+            out += Unescaped(value.at(++i));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QByteArray DecodeQuotedPrintable(const QByteArray &value)
+{
+    QByteArray out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value.at(i);
+        if (c == '=' && i + 2 < value.size() && HexDigit(value.at(i + 1)) >= 0 && HexDigit(value.at(i + 2)) >= 0) {
+            out += char(HexDigit(value.at(i + 1)) * 16 + HexDigit(value.at(i + 2)));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void AppendEscaped(QByteArray &out, const QByteArray &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case ',': out += "\\,"; break;
+        case ';': out += "\\;"; break;
+        case '\n': out += "\\n"; break;
+        case '\r':
+            out += "\\n";
+            if (i + 1 < text.size() && text.at(i + 1) == '\n')
+                ++i;
+            break;
+        default: out += c;
+        }
+    }
+}
+
+void AppendFolded(QByteArray &out, const QByteArray &line)
+{
+    const char *p = line.constData();
+    qsizetype left = line.size();
+    qsizetype room = 75;
+    while (left > room) {
+        qsizetype cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(p[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 sequence
+        out.append(p, cut);
+        out += "\r\n ";
+        p += cut;
+        left -= cut;
+        room = 74;
+    }
+    out.append(p, left);
+    out += "\r\n";
+}
