@@ -41,15 +41,9 @@ bool TCsvParser::Next()
             FLine = FInput.LineNumber();
             FText = FInput.Text();
             if (FInput.State() == TLineState::TooLong)
-                throw Exception(QStringLiteral("line %1 is longer than %2 bytes; this is not a CSV file that can be read")
-                                    .arg(FLine)
-                                    .arg(TTextInput::MaxLineBytes));
-            if (FInput.State() == TLineState::NulByte)
-                FProblems << QStringLiteral("line %1 holds a NUL byte").arg(FLine);
-            else if (FInput.State() == TLineState::BadEncoding)
-                FProblems << QStringLiteral("line %1 is not readable as %2 (name the file's encoding with --encoding)")
-                                 .arg(FLine)
-                                 .arg(FInput.Encoding());
+                FInput.RefuseLongLine("CSV");
+            if (FInput.State() != TLineState::Ok)
+                FProblems << FInput.Problem();
         }
         if (!FProblems.isEmpty() || !FText.trimmed().isEmpty())
             break;
@@ -75,15 +69,10 @@ bool TCsvParser::Parse()
                 break;
             }
             if (FInput.State() == TLineState::TooLong)
-                throw Exception(QStringLiteral("line %1 is longer than %2 bytes; this is not a CSV file that can be read")
-                                    .arg(FInput.LineNumber())
-                                    .arg(TTextInput::MaxLineBytes));
+                FInput.RefuseLongLine("CSV");
             if (FInput.State() != TLineState::Ok)
-                FProblems << (FInput.State() == TLineState::NulByte
-                                  ? QStringLiteral("line %1 holds a NUL byte").arg(FInput.LineNumber())
-                                  : QStringLiteral("line %1 is not readable as %2").arg(FInput.LineNumber()).arg(FInput.Encoding()));
-            FText = FText.mid(i) + '\n' + FInput.Text();
-            i = 0;
+                FProblems << FInput.Problem();
+            FText = '\n' + FInput.Text();
             field += '\n';
             i = 1;
             if (FText.size() + field.size() > MaxRecordBytes)

@@ -13,7 +13,15 @@ TCsvReader::TCsvReader(TTextInput &input)
         throw Exception(QStringLiteral("line %1, the header, is not readable text in %2").arg(input.LineNumber()).arg(input.Encoding()));
     if (input.Text().trimmed().isEmpty())
         throw Exception(QStringLiteral("the file is empty"));
-    FDelimiter = TCsvParser::DetectDelimiter(input.Text());
+    // Excel's "sep=;" line names the delimiter; the header follows it.
+    const QByteArray first = input.Text().trimmed();
+    if (first.size() == 5 && first.toLower().startsWith("sep=")) {
+        FDelimiter = first.at(4);
+        if (!input.ReadLine() || input.State() != TLineState::Ok)
+            throw Exception(QStringLiteral("the file has no header after its \"sep=\" line"));
+    } else {
+        FDelimiter = TCsvParser::DetectDelimiter(input.Text());
+    }
     FParser = std::make_unique<TCsvParser>(input, FDelimiter);
     FParser->SetFirstLine(input.Text(), input.LineNumber());
     FParser->Next();

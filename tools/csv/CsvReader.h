@@ -9,7 +9,8 @@
 class TTextInput;
 
 // Reads the contacts of a CSV file: its first line is the header (which
-// also decides the delimiter), each further record one contact.
+// also decides the delimiter, unless a "sep=;" line before it names it),
+// each further record one contact.
 class TCsvReader {
 public:
     // Raises Exception when the header is not one the import knows.

@@ -63,10 +63,16 @@ int ImportCommand(const QStringList &args)
 
     TToolSummary summary;
     bool ok = false;
+    QString failure;
     try {
         ok = ImportContacts(options, summary, Say);
+    } catch (const EDatabaseError &e) {
+        failure = options.Database + QStringLiteral(": ") + e.Message();
     } catch (const std::exception &e) {
-        Say(QStringLiteral("velmora-rehber-db: %1: %2").arg(options.File, ExceptionText(e)));
+        failure = options.File + QStringLiteral(": ") + ExceptionText(e);
+    }
+    if (!failure.isEmpty()) {
+        Say(QStringLiteral("velmora-rehber-db: ") + failure);
         summary.Added = 0;
         summary.Note = QStringLiteral("nothing written");
     }

@@ -211,3 +211,23 @@ bool TTextInput::ReadLine()
         }
     }
 }
+
+QString TTextInput::Problem() const
+{
+    switch (FState) {
+    case TLineState::Ok: return QString();
+    case TLineState::NulByte: return QStringLiteral("line %1 holds a NUL byte").arg(FLineNumber);
+    case TLineState::BadEncoding:
+        return QStringLiteral("line %1 is not readable as %2 (name the file's encoding with --encoding)").arg(FLineNumber).arg(FEncoding);
+    case TLineState::TooLong: return QStringLiteral("line %1 is longer than %2 bytes").arg(FLineNumber).arg(MaxLineBytes);
+    }
+    return QString();
+}
+
+void TTextInput::RefuseLongLine(const char *kind) const
+{
+    throw Exception(QStringLiteral("line %1 is longer than %2 bytes; this is not a %3 file that can be read")
+                        .arg(FLineNumber)
+                        .arg(MaxLineBytes)
+                        .arg(QLatin1String(kind)));
+}

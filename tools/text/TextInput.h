@@ -39,6 +39,13 @@ public:
     TLineState State() const { return FState; }
     std::int64_t LineNumber() const { return FLineNumber; }
 
+    // What is wrong with the current line, in words with its number:
+    // "line 4 is not readable as UTF-8 (name the file's encoding with
+    // --encoding)"; empty when it is Ok.
+    QString Problem() const;
+    // Raises the Exception for a line too long to read on from.
+    [[noreturn]] void RefuseLongLine(const char *kind) const;
+
     QString Encoding() const { return FEncoding; }
     std::int64_t BytesRead() const { return FBytesRead; }
     std::int64_t Size() const { return FSize; } // 0 when not known (a pipe)

@@ -103,15 +103,9 @@ bool TVCardReader::NextLogicalLine()
     FLogical.clear();
     const auto badLine = [this] {
         FBadText = true;
-        FLineProblems << (FInput.State() == TLineState::NulByte
-                              ? QStringLiteral("line %1 holds a NUL byte").arg(FInput.LineNumber())
-                              : QStringLiteral("line %1 is not readable as %2").arg(FInput.LineNumber()).arg(FInput.Encoding()));
+        FLineProblems << FInput.Problem();
     };
-    const auto tooLong = [this] {
-        throw Exception(QStringLiteral("line %1 is longer than %2 bytes; this is not a vCard file that can be read")
-                            .arg(FInput.LineNumber())
-                            .arg(TTextInput::MaxLineBytes));
-    };
+    const auto tooLong = [this] { FInput.RefuseLongLine("vCard"); };
     // The first physical line (blank lines are passed over).
     for (;;) {
         if (FHaveNext) {
