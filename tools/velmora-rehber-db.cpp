@@ -7,6 +7,7 @@
 #include "tools/ContactsDatabase.h"
 #include "tools/import/ExportCommand.h"
 #include "tools/import/ImportCommand.h"
+#include "tools/report/ToolSummary.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,6 +40,9 @@ int CreateCommand(const QStringList &args)
         CreateContactsDatabase(path);
         if (sample > 0)
             AddSampleContacts(path, sample);
+        TToolSummary summary;
+        summary.Added = sample;
+        summary.Print();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "velmora-rehber-db: %s\n", ExceptionText(e).toLocal8Bit().constData());
         return 1;

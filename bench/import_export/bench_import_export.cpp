@@ -7,7 +7,9 @@
 // against the shell's ".import" of an equivalent CSV (the same rows with
 // their keys) into the same table; export to vCard and to CSV, against
 // "sqlite3 -csv" of the same statement. Each side is a program started
-// anew; the empty database is put back before each import, untimed.
+// anew; the empty database is put back before each import, untimed. The
+// imports allow duplicates, so that both sides write all 100,000 rows (the
+// sample contacts share many e-mail addresses).
 #include "bench/support/BenchSupport.h"
 #include "tools/ContactsDatabase.h"
 
@@ -66,13 +68,14 @@ void TimeImport(benchmark::State &state, const std::vector<std::string> &argv, c
 void BM_ImportVCard(benchmark::State &state)
 {
     TFiles &f = Files();
-    TimeImport(state, {VELMORA_REHBER_DB, "import", f.Path("contacts.vcf"), "--into", f.Path("into.mdb")}, f.Path("into.mdb"));
+    TimeImport(state, {VELMORA_REHBER_DB, "import", f.Path("contacts.vcf"), "--into", f.Path("into.mdb"), "--allow-duplicates"}, f.Path("into.mdb"));
 }
 
 void BM_ImportCsv(benchmark::State &state)
 {
     TFiles &f = Files();
-    TimeImport(state, {VELMORA_REHBER_DB, "import", f.Path("contacts.csv"), "--into", f.Path("into.mdb")}, f.Path("into.mdb"));
+    TimeImport(state, {VELMORA_REHBER_DB, "import", f.Path("contacts.csv"), "--into", f.Path("into.mdb"), "--allow-duplicates"},
+               f.Path("into.mdb"));
 }
 
 void BM_Sqlite3ShellImport(benchmark::State &state)

@@ -24,7 +24,8 @@ char TCsvParser::DetectDelimiter(const QByteArray &headerLine)
 
 void TCsvParser::SetFirstLine(const QByteArray &line, std::int64_t number)
 {
-    FText = line;
+    FText.resize(0);
+    FText.append(line.constData(), line.size());
     FLine = number;
     FHaveFirst = true;
 }
@@ -39,13 +40,14 @@ bool TCsvParser::Next()
             if (!FInput.ReadLine())
                 return false;
             FLine = FInput.LineNumber();
-            FText = FInput.Text();
+            FText.resize(0);
+            FText.append(FInput.Text().constData(), FInput.Text().size());
             if (FInput.State() == TLineState::TooLong)
                 FInput.RefuseLongLine("CSV");
             if (FInput.State() != TLineState::Ok)
                 FProblems << FInput.Problem();
         }
-        if (!FProblems.isEmpty() || !FText.trimmed().isEmpty())
+        if (!FProblems.isEmpty() || !QByteArrayView(FText).trimmed().isEmpty())
             break;
     }
     return Parse();
@@ -72,7 +74,9 @@ bool TCsvParser::Parse()
                 FInput.RefuseLongLine("CSV");
             if (FInput.State() != TLineState::Ok)
                 FProblems << FInput.Problem();
-            FText = '\n' + FInput.Text();
+            FText.resize(1);
+            FText[0] = '\n';
+            FText.append(FInput.Text().constData(), FInput.Text().size());
             field += '\n';
             i = 1;
             if (FText.size() + field.size() > MaxRecordBytes)
@@ -92,7 +96,12 @@ bool TCsvParser::Parse()
                     quoted = false;
                 }
             } else {
-                field += c;
+                qsizetype j = i + 1;
+                while (j < FText.size() && FText.at(j) != '"')
+                    ++j;
+                field.append(FText.constData() + i, j - i);
+                i = j;
+                continue;
             }
         } else if (c == FDelimiter) {
             FFields << field;
@@ -108,7 +117,13 @@ bool TCsvParser::Parse()
         } else {
             if (wasQuoted)
                 broken = true;
-            field += c;
+            // The rest of an unquoted field at once.
+            qsizetype j = i + 1;
+            while (j < FText.size() && FText.at(j) != FDelimiter && FText.at(j) != '"')
+                ++j;
+            field.append(FText.constData() + i, j - i);
+            i = j;
+            continue;
         }
         ++i;
     }

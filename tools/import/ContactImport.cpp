@@ -83,22 +83,24 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
                                        .arg(n)
                                        .arg(widths[std::size_t(i)]);
         }
-        const QString where = record.Position > 0 ? QStringLiteral("%1 %2: ").arg(recordWord).arg(record.Position) : QString();
+        const auto where = [&] {
+            return record.Position > 0 ? QStringLiteral("%1 %2: ").arg(recordWord).arg(record.Position) : QString();
+        };
         if (!record.Problems.isEmpty()) {
             ++summary.Refused;
-            tell(where + record.Problems.join(QStringLiteral("; ")) + (options.SkipBad ? QStringLiteral(" (skipped)") : QString()));
+            tell(where() + record.Problems.join(QStringLiteral("; ")) + (options.SkipBad ? QStringLiteral(" (skipped)") : QString()));
             continue;
         }
         if (!options.AllowDuplicates) {
             if (const QString same = duplicates.Find(record.Values, recordWord); !same.isEmpty()) {
                 ++summary.Duplicates;
-                tell(where + QStringLiteral("skipped as duplicate: ") + same);
+                tell(where() + QStringLiteral("skipped as duplicate: ") + same);
                 continue;
             }
             duplicates.Add(record.Values, record.Position);
         }
         if (!record.NotTaken.isEmpty())
-            tell(where + QStringLiteral("not taken: ") + record.NotTaken.join(QStringLiteral(", ")));
+            tell(where() + QStringLiteral("not taken: ") + record.NotTaken.join(QStringLiteral(", ")));
         ++accepted;
         if (writer && (summary.Refused == 0 || options.SkipBad))
             writer->Add(record.Values);

@@ -157,7 +157,8 @@ void TTextInput::DecodeLine(const char *p, qsizetype n)
             FState = TLineState::BadEncoding;
         return;
     }
-    FLine = QByteArray(p, n);
+    // UTF-8 is handed out where it stands: no copy.
+    FLine = QByteArray::fromRawData(p, n);
     if (!QByteArrayView(FLine).isValidUtf8()) {
         FLine.clear();
         FState = TLineState::BadEncoding;

@@ -35,6 +35,7 @@ public:
     bool ReadLine();
     // Makes the next ReadLine give the current line again.
     void Unread() { FRepeat = true; }
+    // The line's text; valid until the next ReadLine (copy what is kept).
     const QByteArray &Text() const { return FLine; }
     TLineState State() const { return FState; }
     std::int64_t LineNumber() const { return FLineNumber; }

@@ -5,6 +5,8 @@
 #include "tools/text/TextInput.h"
 #include "tools/vcard/VCardValue.h"
 
+#include <cstring>
+
 namespace {
 
 // Properties about the person that the contacts table has no column for;
@@ -13,53 +15,64 @@ const char *const kOtherData[] = {"ORG", "TITLE", "ROLE", "NOTE", "BDAY", "ANNIV
 // Properties whose values are read.
 const char *const kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL"};
 
-bool OneOf(const QByteArray &name, const char *const *list, std::size_t n)
+bool Is(QByteArrayView a, const char *b)
+{
+    const qsizetype n = qsizetype(std::strlen(b));
+    return a.size() == n && qstrnicmp(a.data(), n, b, n) == 0;
+}
+
+bool OneOf(QByteArrayView name, const char *const *list, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i)
-        if (name == list[i])
+        if (Is(name, list[i]))
             return true;
     return false;
 }
 
-// Where the name and parameters end: the first ":" outside double quotes.
-qsizetype ValueStart(const QByteArray &line)
+bool ContainsNoCase(QByteArrayView text, const char *word)
 {
+    const qsizetype n = qsizetype(std::strlen(word));
+    for (qsizetype i = 0; i + n <= text.size(); ++i)
+        if (qstrnicmp(text.data() + i, n, word, n) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TVCardReader::THead TVCardReader::HeadOf(QByteArrayView line)
+{
+    THead head;
     bool quoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const char c = line.at(i);
-        if (c == '"')
+        if (c == '"') {
             quoted = !quoted;
-        else if (c == ':' && !quoted)
-            return i;
+        } else if (c == ':' && !quoted) {
+            head.Colon = i;
+            break;
+        }
     }
-    return -1;
-}
-
-// The property name of a line (upper case, without its group).
-QByteArray NameOf(const QByteArray &line)
-{
     qsizetype end = 0;
     while (end < line.size() && line.at(end) != ';' && line.at(end) != ':')
         ++end;
-    QByteArray name = line.left(end).toUpper();
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot >= 0 ? name.mid(dot + 1) : name;
+    qsizetype dot = end;
+    while (dot > 0 && line.at(dot - 1) != '.')
+        --dot;
+    head.Group = dot > 0 ? line.first(dot - 1) : QByteArrayView();
+    head.Name = line.sliced(dot, end - dot);
+    head.Params = line.sliced(end, (head.Colon < 0 ? line.size() : head.Colon) - end);
+    head.Value = head.Colon < 0 ? QByteArrayView() : line.sliced(head.Colon + 1);
+    return head;
 }
 
-QByteArray HeadOf(const QByteArray &line)
-{
-    const qsizetype colon = ValueStart(line);
-    return (colon < 0 ? line : line.left(colon)).toUpper();
-}
+namespace {
 
 // A photo, a logo, a sound, a key or any BASE64 value: passed over unread.
-bool Skipped(const QByteArray &line)
+bool Skipped(const TVCardReader::THead &head)
 {
-    const QByteArray name = NameOf(line);
-    if (name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY")
-        return true;
-    const QByteArray head = HeadOf(line);
-    return head.contains("BASE64") || head.contains("ENCODING=B");
+    return Is(head.Name, "PHOTO") || Is(head.Name, "LOGO") || Is(head.Name, "SOUND") || Is(head.Name, "KEY")
+        || ContainsNoCase(head.Params, "BASE64") || ContainsNoCase(head.Params, "ENCODING=B");
 }
 
 TPhoneKind PhoneKind(const QByteArray &types)
@@ -110,39 +123,45 @@ bool TVCardReader::NextLogicalLine()
     for (;;) {
         if (FHaveNext) {
             FHaveNext = false;
-            FLogical = FNextPhysical;
+            std::swap(FLogical, FNextPhysical);
         } else {
             if (!FInput.ReadLine()) {
                 FAtEnd = true;
                 return false;
             }
             if (FInput.State() == TLineState::TooLong) {
-                if (!Skipped(FInput.Text()))
+                if (!Skipped(HeadOf(FInput.Text())))
                     tooLong();
                 FDiscard = true;
             } else if (FInput.State() != TLineState::Ok) {
                 badLine();
             }
-            FLogical = FInput.Text();
+            FLogical.resize(0);
+            FLogical.append(FInput.Text().constData(), FInput.Text().size());
         }
-        if (!FLogical.trimmed().isEmpty() || FBadText)
+        if (!QByteArrayView(FLogical).trimmed().isEmpty() || FBadText)
             break;
     }
     FLogicalLine = FInput.LineNumber();
-    FDiscard = FDiscard || Skipped(FLogical);
-    const bool quotedPrintable = HeadOf(FLogical).contains("QUOTED-PRINTABLE");
-    if (FDiscard)
-        FLogical = FLogical.left(ValueStart(FLogical) < 0 ? 64 : ValueStart(FLogical));
+    {
+        const THead head = HeadOf(FLogical);
+        FDiscard = FDiscard || Skipped(head);
+        FQuotedPrintable = ContainsNoCase(head.Params, "QUOTED-PRINTABLE");
+        if (FDiscard)
+            FLogical.truncate(head.Colon < 0 ? 64 : head.Colon);
+    }
 
     // Continuation lines: folded (a leading blank) or after a soft break.
     while (FInput.ReadLine()) {
         const QByteArray &text = FInput.Text();
         const TLineState state = FInput.State();
-        const bool softBreak = quotedPrintable && FLogical.endsWith('=');
+        const bool softBreak = FQuotedPrintable && FLogical.endsWith('=');
         const bool folded = state == TLineState::Ok && !text.isEmpty() && (text.at(0) == ' ' || text.at(0) == '\t');
         if (!softBreak && !folded && state == TLineState::Ok) {
-            FNextPhysical = text;
+            FNextPhysical.resize(0);
+            FNextPhysical.append(text.constData(), text.size());
             FHaveNext = true;
+            FHead = HeadOf(FLogical);
             return true;
         }
         if (state == TLineState::TooLong) {
@@ -166,50 +185,51 @@ bool TVCardReader::NextLogicalLine()
             tooLong();
     }
     FAtEnd = true;
+    FHead = HeadOf(FLogical);
     return true;
 }
 
-void TVCardReader::Take(const QByteArray &line)
+void TVCardReader::Take()
 {
-    const qsizetype colon = ValueStart(line);
-    if (colon < 0) {
+    const THead &head = FHead;
+    if (head.Colon < 0) {
         FLineProblems << QStringLiteral("line %1 is not a vCard line").arg(FLogicalLine);
         return;
     }
-    const QByteArray name = NameOf(line);
-    if (OneOf(name, kOtherData, std::size(kOtherData))) {
-        if (!line.mid(colon + 1).trimmed().isEmpty() && !FOtherNames.contains(QString::fromLatin1(name)))
-            FOtherNames << QString::fromLatin1(name);
+    if (OneOf(head.Name, kOtherData, std::size(kOtherData))) {
+        const QString name = QString::fromLatin1(head.Name.toByteArray().toUpper());
+        if (!head.Value.trimmed().isEmpty() && !FOtherNames.contains(name))
+            FOtherNames << name;
         return;
     }
-    if (!OneOf(name, kRead, std::size(kRead)))
+    if (!OneOf(head.Name, kRead, std::size(kRead)))
         return;
     TProperty p;
-    p.Name = name;
-    p.Value = line.mid(colon + 1);
-    qsizetype nameEnd = 0;
-    while (nameEnd < colon && line.at(nameEnd) != ';')
-        ++nameEnd;
-    const qsizetype dot = line.left(nameEnd).lastIndexOf('.');
-    if (dot >= 0)
-        p.Group = line.left(dot).toUpper();
+    p.Name = head.Name.toByteArray().toUpper();
+    p.Value = head.Value.toByteArray();
+    p.Group = head.Group.toByteArray().toUpper();
     // Parameters: "TYPE=cell,voice", "TYPE=\"cell,voice\"", 2.1's bare "CELL".
-    const QList<QByteArray> params = line.mid(nameEnd, colon - nameEnd).split(';');
-    for (const QByteArray &param : params) {
+    QByteArrayView rest = head.Params;
+    while (!rest.isEmpty()) {
+        qsizetype end = rest.indexOf(';', 1);
+        if (end < 0)
+            end = rest.size();
+        const QByteArrayView param = rest.first(end).sliced(rest.startsWith(';') ? 1 : 0);
+        rest = rest.sliced(end);
         if (param.isEmpty())
             continue;
         const qsizetype eq = param.indexOf('=');
-        const QByteArray key = eq < 0 ? QByteArray() : param.left(eq).trimmed().toUpper();
-        QByteArray value = (eq < 0 ? param : param.mid(eq + 1)).trimmed();
-        value.replace('"', "");
-        const QByteArray upper = value.toUpper();
-        if (key == "ENCODING" || (key.isEmpty() && (upper == "QUOTED-PRINTABLE" || upper == "8BIT" || upper == "7BIT"))) {
-            p.QuotedPrintable = p.QuotedPrintable || upper == "QUOTED-PRINTABLE";
-        } else if (key == "CHARSET") {
-            p.Charset = value;
-        } else if (key == "TYPE" || key.isEmpty()) {
-            for (const QByteArray &t : upper.split(','))
-                p.Types += t.trimmed() + ',';
+        const QByteArrayView key = eq < 0 ? QByteArrayView() : param.first(eq).trimmed();
+        QByteArrayView value = (eq < 0 ? param : param.sliced(eq + 1)).trimmed();
+        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+            value = value.sliced(1, value.size() - 2);
+        if (Is(key, "ENCODING") || (key.isEmpty() && (Is(value, "QUOTED-PRINTABLE") || Is(value, "8BIT") || Is(value, "7BIT")))) {
+            p.QuotedPrintable = p.QuotedPrintable || Is(value, "QUOTED-PRINTABLE");
+        } else if (Is(key, "CHARSET")) {
+            p.Charset = value.toByteArray();
+        } else if (Is(key, "TYPE") || key.isEmpty()) {
+            p.Types += value.toByteArray().toUpper();
+            p.Types += ',';
         }
     }
     FProperties.push_back(std::move(p));
@@ -309,10 +329,7 @@ bool TVCardReader::Next(TContactRecord &record)
             }
             return false;
         }
-        const QByteArray name = NameOf(FLogical);
-        const qsizetype colon = ValueStart(FLogical);
-        const QByteArray value = colon < 0 ? QByteArray() : FLogical.mid(colon + 1).trimmed().toUpper();
-        const bool begin = name == "BEGIN" && value == "VCARD";
+        const bool begin = Is(FHead.Name, "BEGIN") && Is(FHead.Value.trimmed(), "VCARD");
         if (!FInCard) {
             if (begin) {
                 FInCard = true;
@@ -335,12 +352,12 @@ bool TVCardReader::Next(TContactRecord &record)
             ++FCards;
             return true;
         }
-        if (name == "END" && value == "VCARD") {
+        if (Is(FHead.Name, "END") && Is(FHead.Value.trimmed(), "VCARD")) {
             FInCard = false;
             MakeRecord(record);
             return true;
         }
         if (!FBadText && !FDiscard)
-            Take(FLogical);
+            Take();
     }
 }

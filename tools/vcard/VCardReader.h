@@ -36,18 +36,26 @@ public:
         QByteArray Value;  // still escaped
         bool QuotedPrintable = false;
     };
+    // The parts of a content line "group.NAME;params:value", as views into it.
+    struct THead {
+        QByteArrayView Group, Name, Params, Value;
+        qsizetype Colon = -1; // -1: the line has no ":"
+    };
+    static THead HeadOf(QByteArrayView line);
 
 private:
     bool NextLogicalLine();
-    void Take(const QByteArray &line);
+    void Take();
     void MakeRecord(TContactRecord &record);
 
     TTextInput &FInput;
     QByteArray FLogical;             // the logical line being read
+    THead FHead;                     // its parts
     std::int64_t FLogicalLine = 0;   // its first line number
     QByteArray FNextPhysical;        // a line read ahead that begins the next logical line
     bool FHaveNext = false;
     bool FDiscard = false;           // the current logical line is passed over (a photo)
+    bool FQuotedPrintable = false;
     bool FBadText = false;           // a line of the current logical line was not readable
     bool FAtEnd = false;
 

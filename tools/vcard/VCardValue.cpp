@@ -24,18 +24,29 @@ QList<QByteArray> SplitComponents(const QByteArray &value, char listSeparator)
 {
     QList<QByteArray> parts;
     QByteArray current;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char c = value.at(i);
-        if (c == '\\' && i + 1 < value.size()) {
-            current += Unescaped(value.at(++i));
-        } else if (c == ';') {
+    const char *p = value.constData();
+    const char *const end = p + value.size();
+    while (p < end) {
+        const char *run = p;
+        while (p < end && *p != '\\' && *p != ';' && *p != ',')
+            ++p;
+        current.append(run, p - run);
+        if (p == end)
+            break;
+        if (*p == '\\' && p + 1 < end) {
+            current += Unescaped(p[1]);
+            p += 2;
+            continue;
+        }
+        if (*p == ';') {
             parts << current;
             current.clear();
-        } else if (c == ',') {
+        } else if (*p == ',') {
             current += listSeparator;
         } else {
-            current += c;
+            current += *p; // a "\\" at the very end
         }
+        ++p;
     }
     parts << current;
     return parts;
