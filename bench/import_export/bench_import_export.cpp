@@ -102,12 +102,12 @@ void BM_Sqlite3ShellCsv(benchmark::State &state)
     TimeProgram(state, {Sqlite3Shell(), "-csv", f.Path("fihrist.mdb"), "SELECT * FROM DBASE ORDER BY AD"}, f.Path("shell.csv"));
 }
 
-BENCHMARK(BM_ImportVCard)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_Sqlite3ShellImport)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_ExportVCard)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_Sqlite3ShellCsv)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_ImportVCard)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Sqlite3ShellImport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ExportVCard)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Sqlite3ShellCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace
 

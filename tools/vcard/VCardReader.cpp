@@ -12,8 +12,12 @@ namespace {
 // Properties about the person that the contacts table has no column for;
 // a card holding one says so.
 const char *const kOtherData[] = {"ORG", "TITLE", "ROLE", "NOTE", "BDAY", "ANNIVERSARY", "URL", "NICKNAME", "IMPP", "RELATED"};
+// What one card may hold at the most: more is a broken or hostile file.
+constexpr std::size_t kMostProperties = 1000;
+constexpr qsizetype kMostProblems = 20;
 // Properties whose values are read.
 const char *const kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL"};
+enum TRead { rN, rFN, rTEL, rEMAIL, rADR, rLABEL, rXABLABEL };
 
 bool Is(QByteArrayView a, const char *b)
 {
@@ -75,18 +79,30 @@ bool Skipped(const TVCardReader::THead &head)
         || ContainsNoCase(head.Params, "BASE64") || ContainsNoCase(head.Params, "ENCODING=B");
 }
 
-TPhoneKind PhoneKind(const QByteArray &types)
+// The kinds of number a TYPE value or an Apple label names, as bits.
+enum : unsigned { tMobile = 1, tOther = 2, tHome = 4, tWork = 8 };
+
+unsigned TypeBits(QByteArrayView text)
 {
-    const auto has = [&](const char *t) { return types.contains(t); };
-    if (has("CELL") || has("MOBILE") || has("IPHONE"))
-        return TPhoneKind::Mobile;
-    if (has("FAX") || has("PAGER"))
-        return TPhoneKind::Other;
-    if (has("HOME"))
-        return TPhoneKind::Home;
-    if (has("WORK"))
-        return TPhoneKind::Work;
-    return TPhoneKind::Untyped;
+    unsigned bits = 0;
+    if (ContainsNoCase(text, "CELL") || ContainsNoCase(text, "MOBILE") || ContainsNoCase(text, "IPHONE"))
+        bits |= tMobile;
+    if (ContainsNoCase(text, "FAX") || ContainsNoCase(text, "PAGER"))
+        bits |= tOther;
+    if (ContainsNoCase(text, "HOME"))
+        bits |= tHome;
+    if (ContainsNoCase(text, "WORK"))
+        bits |= tWork;
+    return bits;
+}
+
+TPhoneKind PhoneKind(unsigned bits)
+{
+    return bits & tMobile ? TPhoneKind::Mobile
+        : bits & tOther   ? TPhoneKind::Other
+        : bits & tHome    ? TPhoneKind::Home
+        : bits & tWork    ? TPhoneKind::Work
+                          : TPhoneKind::Untyped;
 }
 
 QByteArray Joined(const QList<QByteArray> &parts, char separator)
@@ -116,7 +132,8 @@ bool TVCardReader::NextLogicalLine()
     FLogical.clear();
     const auto badLine = [this] {
         FBadText = true;
-        FLineProblems << FInput.Problem();
+        if (FLineProblems.size() < kMostProblems)
+            FLineProblems << FInput.Problem();
     };
     const auto tooLong = [this] { FInput.RefuseLongLine("vCard"); };
     // The first physical line (blank lines are passed over).
@@ -202,12 +219,22 @@ void TVCardReader::Take()
             FOtherNames << name;
         return;
     }
-    if (!OneOf(head.Name, kRead, std::size(kRead)))
+    int kind = 0;
+    while (kind < int(std::size(kRead)) && !Is(head.Name, kRead[kind]))
+        ++kind;
+    if (kind == int(std::size(kRead)))
         return;
+    if (FProperties.size() >= kMostProperties) {
+        if (!FTooMany)
+            FLineProblems << QStringLiteral("the card has more than %1 names, numbers, e-mails and addresses").arg(kMostProperties);
+        FTooMany = true;
+        return;
+    }
     TProperty p;
-    p.Name = head.Name.toByteArray().toUpper();
+    p.Kind = kind;
     p.Value = head.Value.toByteArray();
-    p.Group = head.Group.toByteArray().toUpper();
+    if (!head.Group.isEmpty())
+        p.Group = head.Group.toByteArray().toUpper();
     // Parameters: "TYPE=cell,voice", "TYPE=\"cell,voice\"", 2.1's bare "CELL".
     QByteArrayView rest = head.Params;
     while (!rest.isEmpty()) {
@@ -228,8 +255,7 @@ void TVCardReader::Take()
         } else if (Is(key, "CHARSET")) {
             p.Charset = value.toByteArray();
         } else if (Is(key, "TYPE") || key.isEmpty()) {
-            p.Types += value.toByteArray().toUpper();
-            p.Types += ',';
+            p.Types |= TypeBits(value);
         }
     }
     FProperties.push_back(std::move(p));
@@ -242,12 +268,12 @@ void TVCardReader::MakeRecord(TContactRecord &record)
     record.Problems = FLineProblems;
     FLineProblems.clear();
 
-    QByteArray labels[16]; // X-ABLabel of each group, as types
+    unsigned labels[16]; // the kind an X-ABLabel gives the numbers of its group
     QList<QByteArray> groups;
     for (const TProperty &p : FProperties)
-        if (p.Name == "X-ABLABEL" && !p.Group.isEmpty() && groups.size() < 16) {
+        if (p.Kind == rXABLABEL && !p.Group.isEmpty() && groups.size() < 16) {
             groups << p.Group;
-            labels[groups.size() - 1] = UnescapeText(p.Value).toUpper() + ',';
+            labels[groups.size() - 1] = TypeBits(p.Value);
         }
 
     QByteArray fullName, label;
@@ -261,41 +287,41 @@ void TVCardReader::MakeRecord(TContactRecord &record)
                 : QByteArrayView(value).isValidUtf8()    ? QStringLiteral("UTF-8")
                                                          : QStringLiteral("windows-1254");
             if (!ToUtf8(charset, value, &utf8)) {
-                record.Problems << QStringLiteral("%1: the text is not readable as %2").arg(QString::fromLatin1(p.Name), charset);
+                record.Problems << QStringLiteral("%1: the text is not readable as %2").arg(QLatin1String(kRead[p.Kind]), charset);
                 continue;
             }
             if (utf8.contains('\0')) {
-                record.Problems << QStringLiteral("%1: the text holds a NUL byte").arg(QString::fromLatin1(p.Name));
+                record.Problems << QStringLiteral("%1: the text holds a NUL byte").arg(QLatin1String(kRead[p.Kind]));
                 continue;
             }
             value = utf8;
         }
-        if (p.Name == "N") {
+        if (p.Kind == rN) {
             const QList<QByteArray> parts = SplitComponents(value, ' ');
             if (record.HasName())
                 continue;
             record.Values[cfSoyad] = parts.value(0).trimmed();
             record.Values[cfAd] = Joined({parts.value(1), parts.value(2)}, ' ');
-        } else if (p.Name == "FN") {
+        } else if (p.Kind == rFN) {
             if (fullName.isEmpty())
                 fullName = UnescapeText(value).trimmed();
-        } else if (p.Name == "TEL") {
+        } else if (p.Kind == rTEL) {
             QByteArray number = UnescapeText(value).trimmed();
-            if (number.toLower().startsWith("tel:"))
+            if (number.size() >= 4 && qstrnicmp(number.constData(), 4, "tel:", 4) == 0)
                 number = number.mid(4);
-            QByteArray types = p.Types;
+            unsigned types = p.Types;
             if (const qsizetype g = groups.indexOf(p.Group); !p.Group.isEmpty() && g >= 0)
-                types += labels[g];
+                types |= labels[g];
             record.AddPhone(number, PhoneKind(types));
-        } else if (p.Name == "EMAIL") {
+        } else if (p.Kind == rEMAIL) {
             record.AddEmail(UnescapeText(value));
-        } else if (p.Name == "ADR") {
+        } else if (p.Kind == rADR) {
             const QByteArray address = Joined(SplitComponents(value, ','), '\n');
             if (!address.isEmpty()) {
                 record.AddAddress(address);
                 haveAddress = true;
             }
-        } else if (p.Name == "LABEL" && label.isEmpty()) {
+        } else if (p.Kind == rLABEL && label.isEmpty()) {
             label = UnescapeText(value).trimmed();
         }
     }
@@ -308,6 +334,7 @@ void TVCardReader::MakeRecord(TContactRecord &record)
         record.NotTaken << FOtherNames.join(QStringLiteral(", "));
     FProperties.clear();
     FOtherNames.clear();
+    FTooMany = false;
 }
 
 bool TVCardReader::Next(TContactRecord &record)

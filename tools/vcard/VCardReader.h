@@ -29,9 +29,9 @@ public:
     bool Next(TContactRecord &record);
 
     struct TProperty {
-        QByteArray Group;
-        QByteArray Name;   // upper case
-        QByteArray Types;  // TYPE values, upper case, each followed by ","
+        QByteArray Group;  // upper case
+        int Kind = 0;      // which of the properties read
+        unsigned Types = 0; // the kinds of number TYPE names
         QByteArray Charset;
         QByteArray Value;  // still escaped
         bool QuotedPrintable = false;
@@ -62,6 +62,7 @@ private:
     std::int64_t FCards = 0;
     bool FInCard = false;
     std::vector<TProperty> FProperties;
+    bool FTooMany = false;
     QStringList FLineProblems;
     QStringList FOtherNames;
 };

@@ -86,24 +86,31 @@ QByteArray DecodeQuotedPrintable(const QByteArray &value)
 
 void AppendEscaped(QByteArray &out, const QByteArray &text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text.at(i);
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case ',': out += "\\,"; break;
-        case ';': out += "\\;"; break;
+    const char *p = text.constData();
+    const char *const end = p + text.size();
+    while (p < end) {
+        const char *run = p;
+        while (p < end && *p != '\\' && *p != ',' && *p != ';' && *p != '\n' && *p != '\r')
+            ++p;
+        out.append(run, p - run);
+        if (p == end)
+            break;
+        switch (*p) {
         case '\n': out += "\\n"; break;
         case '\r':
             out += "\\n";
-            if (i + 1 < text.size() && text.at(i + 1) == '\n')
-                ++i;
+            if (p + 1 < end && p[1] == '\n')
+                ++p;
             break;
-        default: out += c;
+        default:
+            out += '\\';
+            out += *p;
         }
+        ++p;
     }
 }
 
-void AppendFolded(QByteArray &out, const QByteArray &line)
+static void AppendFolded(QByteArray &out, const QByteArray &line)
 {
     const char *p = line.constData();
     qsizetype left = line.size();
@@ -120,4 +127,15 @@ void AppendFolded(QByteArray &out, const QByteArray &line)
     }
     out.append(p, left);
     out += "\r\n";
+}
+
+void AppendContentLine(QByteArray &out, qsizetype start)
+{
+    if (out.size() - start <= 75) {
+        out += "\r\n";
+        return;
+    }
+    const QByteArray line = out.mid(start);
+    out.truncate(start);
+    AppendFolded(out, line);
 }

@@ -20,7 +20,9 @@ QByteArray DecodeQuotedPrintable(const QByteArray &value);
 // A text value escaped for writing: "\" "," ";" escaped, line breaks as "\n".
 void AppendEscaped(QByteArray &out, const QByteArray &text);
 
-// Appends one content line, folded so that no line is longer than 75
+
+// Ends the content line that begins at out[start] (already appended,
+// unfolded) with CRLF, folded first so that no line is longer than 75
 // octets (a continuation line begins with a space, which counts), never
-// inside a UTF-8 sequence, and ended with CRLF.
-void AppendFolded(QByteArray &out, const QByteArray &line);
+// inside a UTF-8 sequence.
+void AppendContentLine(QByteArray &out, qsizetype start);

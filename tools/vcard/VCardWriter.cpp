@@ -6,21 +6,21 @@
 void TVCardWriter::Append(QByteArray &out, const QByteArray *values) const
 {
     out += FVersion4 ? "BEGIN:VCARD\r\nVERSION:4.0\r\n" : "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-    QByteArray line;
-    line.reserve(256);
-    line = "N:";
-    AppendEscaped(line, values[cfSoyad]);
-    line += ';';
-    AppendEscaped(line, values[cfAd]);
-    line += ";;;";
-    AppendFolded(out, line);
+    qsizetype start = out.size();
+    out += "N:";
+    AppendEscaped(out, values[cfSoyad]);
+    out += ';';
+    AppendEscaped(out, values[cfAd]);
+    out += ";;;";
+    AppendContentLine(out, start);
 
-    line = "FN:";
-    AppendEscaped(line, values[cfAd]);
+    start = out.size();
+    out += "FN:";
+    AppendEscaped(out, values[cfAd]);
     if (!values[cfAd].isEmpty() && !values[cfSoyad].isEmpty())
-        line += ' ';
-    AppendEscaped(line, values[cfSoyad]);
-    AppendFolded(out, line);
+        out += ' ';
+    AppendEscaped(out, values[cfSoyad]);
+    AppendContentLine(out, start);
 
     static const char *const phones3[] = {"TEL;TYPE=CELL:", "TEL;TYPE=HOME:", "TEL;TYPE=WORK:"};
     static const char *const phones4[] = {"TEL;TYPE=cell:", "TEL;TYPE=home:", "TEL;TYPE=work:"};
@@ -28,20 +28,23 @@ void TVCardWriter::Append(QByteArray &out, const QByteArray *values) const
         const QByteArray &number = values[cfCTelefon + i];
         if (number.isEmpty())
             continue;
-        line = FVersion4 ? phones4[i] : phones3[i];
-        AppendEscaped(line, number);
-        AppendFolded(out, line);
+        start = out.size();
+        out += FVersion4 ? phones4[i] : phones3[i];
+        AppendEscaped(out, number);
+        AppendContentLine(out, start);
     }
     if (!values[cfEmail].isEmpty()) {
-        line = FVersion4 ? "EMAIL:" : "EMAIL;TYPE=INTERNET:";
-        AppendEscaped(line, values[cfEmail]);
-        AppendFolded(out, line);
+        start = out.size();
+        out += FVersion4 ? "EMAIL:" : "EMAIL;TYPE=INTERNET:";
+        AppendEscaped(out, values[cfEmail]);
+        AppendContentLine(out, start);
     }
     if (!values[cfAdres].isEmpty()) {
-        line = FVersion4 ? "ADR:;;" : "ADR;TYPE=HOME:;;";
-        AppendEscaped(line, values[cfAdres]);
-        line += ";;;;";
-        AppendFolded(out, line);
+        start = out.size();
+        out += FVersion4 ? "ADR:;;" : "ADR;TYPE=HOME:;;";
+        AppendEscaped(out, values[cfAdres]);
+        out += ";;;;";
+        AppendContentLine(out, start);
     }
     out += "END:VCARD\r\n";
 }
