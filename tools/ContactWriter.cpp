@@ -55,7 +55,7 @@ void TContactWriter::Add(const QByteArray *values)
         if (values[i].isNull())
             FInsert->BindNull(i + 1);
         else
-            FInsert->BindText(i + 1, values[i]);
+            FInsert->BindTextInPlace(i + 1, values[i]);
     }
     FInsert->Execute();
     FInsert->Reset();

@@ -11,33 +11,43 @@ namespace {
 
 // Properties about the person that the contacts table has no column for;
 // a card holding one says so.
-const char *const kOtherData[] = {"ORG", "TITLE", "ROLE", "NOTE", "BDAY", "ANNIVERSARY", "URL", "NICKNAME", "IMPP", "RELATED"};
+constexpr QByteArrayView kOtherData[] = {"ORG", "TITLE", "ROLE", "NOTE", "BDAY", "ANNIVERSARY", "URL", "NICKNAME", "IMPP", "RELATED"};
 // What one card may hold at the most: more is a broken or hostile file.
 constexpr std::size_t kMostProperties = 1000;
 constexpr qsizetype kMostProblems = 20;
 // Properties whose values are read.
-const char *const kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL"};
+constexpr QByteArrayView kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL"};
 enum TRead { rN, rFN, rTEL, rEMAIL, rADR, rLABEL, rXABLABEL };
 
-bool Is(QByteArrayView a, const char *b)
+char Lower(char c)
 {
-    const qsizetype n = qsizetype(std::strlen(b));
-    return a.size() == n && qstrnicmp(a.data(), n, b, n) == 0;
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
 }
 
-bool OneOf(QByteArrayView name, const char *const *list, std::size_t n)
+// Equal without regard to ASCII letter case.
+bool Is(QByteArrayView a, QByteArrayView b)
 {
-    for (std::size_t i = 0; i < n; ++i)
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+template <std::size_t N>
+int IndexIn(QByteArrayView name, const QByteArrayView (&list)[N])
+{
+    for (std::size_t i = 0; i < N; ++i)
         if (Is(name, list[i]))
-            return true;
-    return false;
+            return int(i);
+    return -1;
 }
 
-bool ContainsNoCase(QByteArrayView text, const char *word)
+bool ContainsNoCase(QByteArrayView text, QByteArrayView word)
 {
-    const qsizetype n = qsizetype(std::strlen(word));
-    for (qsizetype i = 0; i + n <= text.size(); ++i)
-        if (qstrnicmp(text.data() + i, n, word, n) == 0)
+    for (qsizetype i = 0; i + word.size() <= text.size(); ++i)
+        if (Is(text.sliced(i, word.size()), word))
             return true;
     return false;
 }
@@ -129,7 +139,7 @@ bool TVCardReader::NextLogicalLine()
         return false;
     FDiscard = false;
     FBadText = false;
-    FLogical.clear();
+    FLogical.resize(0);
     const auto badLine = [this] {
         FBadText = true;
         if (FLineProblems.size() < kMostProblems)
@@ -160,13 +170,14 @@ bool TVCardReader::NextLogicalLine()
             break;
     }
     FLogicalLine = FInput.LineNumber();
-    {
-        const THead head = HeadOf(FLogical);
-        FDiscard = FDiscard || Skipped(head);
-        FQuotedPrintable = ContainsNoCase(head.Params, "QUOTED-PRINTABLE");
-        if (FDiscard)
-            FLogical.truncate(head.Colon < 0 ? 64 : head.Colon);
+    FHead = HeadOf(FLogical);
+    FDiscard = FDiscard || Skipped(FHead);
+    FQuotedPrintable = ContainsNoCase(FHead.Params, "QUOTED-PRINTABLE");
+    if (FDiscard) {
+        FLogical.truncate(FHead.Colon < 0 ? 64 : FHead.Colon);
+        FHead = HeadOf(FLogical);
     }
+    bool continued = false;
 
     // Continuation lines: folded (a leading blank) or after a soft break.
     while (FInput.ReadLine()) {
@@ -178,7 +189,8 @@ bool TVCardReader::NextLogicalLine()
             FNextPhysical.resize(0);
             FNextPhysical.append(text.constData(), text.size());
             FHaveNext = true;
-            FHead = HeadOf(FLogical);
+            if (continued)
+                FHead = HeadOf(FLogical);
             return true;
         }
         if (state == TLineState::TooLong) {
@@ -192,6 +204,7 @@ bool TVCardReader::NextLogicalLine()
         }
         if (FDiscard)
             continue;
+        continued = true;
         if (softBreak) {
             FLogical.chop(1);
             FLogical += text;
@@ -202,7 +215,8 @@ bool TVCardReader::NextLogicalLine()
             tooLong();
     }
     FAtEnd = true;
-    FHead = HeadOf(FLogical);
+    if (continued)
+        FHead = HeadOf(FLogical);
     return true;
 }
 
@@ -213,16 +227,14 @@ void TVCardReader::Take()
         FLineProblems << QStringLiteral("line %1 is not a vCard line").arg(FLogicalLine);
         return;
     }
-    if (OneOf(head.Name, kOtherData, std::size(kOtherData))) {
+    if (IndexIn(head.Name, kOtherData) >= 0) {
         const QString name = QString::fromLatin1(head.Name.toByteArray().toUpper());
         if (!head.Value.trimmed().isEmpty() && !FOtherNames.contains(name))
             FOtherNames << name;
         return;
     }
-    int kind = 0;
-    while (kind < int(std::size(kRead)) && !Is(head.Name, kRead[kind]))
-        ++kind;
-    if (kind == int(std::size(kRead)))
+    const int kind = IndexIn(head.Name, kRead);
+    if (kind < 0)
         return;
     if (FProperties.size() >= kMostProperties) {
         if (!FTooMany)
@@ -287,11 +299,11 @@ void TVCardReader::MakeRecord(TContactRecord &record)
                 : QByteArrayView(value).isValidUtf8()    ? QStringLiteral("UTF-8")
                                                          : QStringLiteral("windows-1254");
             if (!ToUtf8(charset, value, &utf8)) {
-                record.Problems << QStringLiteral("%1: the text is not readable as %2").arg(QLatin1String(kRead[p.Kind]), charset);
+                record.Problems << QStringLiteral("%1: the text is not readable as %2").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()), charset);
                 continue;
             }
             if (utf8.contains('\0')) {
-                record.Problems << QStringLiteral("%1: the text holds a NUL byte").arg(QLatin1String(kRead[p.Kind]));
+                record.Problems << QStringLiteral("%1: the text holds a NUL byte").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()));
                 continue;
             }
             value = utf8;
