@@ -232,3 +232,10 @@ void TTextInput::RefuseLongLine(const char *kind) const
                         .arg(MaxLineBytes)
                         .arg(QLatin1String(kind)));
 }
+
+int TTextInput::PeekNextByte() const
+{
+    if (FStart < FBuffer.size())
+        return static_cast<unsigned char>(FBuffer.at(FStart));
+    return FEnd ? EndOfFile : NotKnown;
+}

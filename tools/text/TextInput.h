@@ -35,6 +35,11 @@ public:
     bool ReadLine();
     // Makes the next ReadLine give the current line again.
     void Unread() { FRepeat = true; }
+    // The first byte of the next line as it stands in the file, when it has
+    // been read already: a byte value, EndOfFile, or NotKnown.
+    static constexpr int EndOfFile = -1;
+    static constexpr int NotKnown = -2;
+    int PeekNextByte() const;
     // The line's text; valid until the next ReadLine (copy what is kept).
     const QByteArray &Text() const { return FLine; }
     TLineState State() const { return FState; }

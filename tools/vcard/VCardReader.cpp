@@ -139,7 +139,6 @@ bool TVCardReader::NextLogicalLine()
         return false;
     FDiscard = false;
     FBadText = false;
-    FLogical.resize(0);
     const auto badLine = [this] {
         FBadText = true;
         if (FLineProblems.size() < kMostProblems)
@@ -148,49 +147,43 @@ bool TVCardReader::NextLogicalLine()
     const auto tooLong = [this] { FInput.RefuseLongLine("vCard"); };
     // The first physical line (blank lines are passed over).
     for (;;) {
-        if (FHaveNext) {
-            FHaveNext = false;
-            std::swap(FLogical, FNextPhysical);
-        } else {
-            if (!FInput.ReadLine()) {
-                FAtEnd = true;
-                return false;
-            }
-            if (FInput.State() == TLineState::TooLong) {
-                if (!Skipped(HeadOf(FInput.Text())))
-                    tooLong();
-                FDiscard = true;
-            } else if (FInput.State() != TLineState::Ok) {
-                badLine();
-            }
-            FLogical.resize(0);
-            FLogical.append(FInput.Text().constData(), FInput.Text().size());
+        if (!FInput.ReadLine()) {
+            FAtEnd = true;
+            return false;
         }
-        if (!QByteArrayView(FLogical).trimmed().isEmpty() || FBadText)
+        if (FInput.State() == TLineState::TooLong) {
+            if (!Skipped(HeadOf(FInput.Text())))
+                tooLong();
+            FDiscard = true;
+            break;
+        }
+        if (FInput.State() != TLineState::Ok) {
+            badLine();
+            break;
+        }
+        if (!QByteArrayView(FInput.Text()).trimmed().isEmpty())
             break;
     }
     FLogicalLine = FInput.LineNumber();
-    FHead = HeadOf(FLogical);
+    const QByteArray &first = FInput.Text();
+    FHead = HeadOf(first);
     FDiscard = FDiscard || Skipped(FHead);
-    FQuotedPrintable = ContainsNoCase(FHead.Params, "QUOTED-PRINTABLE");
-    if (FDiscard) {
-        FLogical.truncate(FHead.Colon < 0 ? 64 : FHead.Colon);
-        FHead = HeadOf(FLogical);
-    }
-    bool continued = false;
+    const bool quotedPrintable = ContainsNoCase(FHead.Params, "QUOTED-PRINTABLE");
+    const int next = FInput.PeekNextByte();
+    if (next != ' ' && next != '\t' && next != TTextInput::NotKnown && !(quotedPrintable && first.endsWith('=')))
+        return true; // a line of its own, read where it stands
 
-    // Continuation lines: folded (a leading blank) or after a soft break.
+    // Folded (continuation lines begin with a blank) or with soft breaks.
+    FLogical.resize(0);
+    FLogical.append(first.constData(), FDiscard ? FHead.Name.data() + FHead.Name.size() - first.constData() : first.size());
     while (FInput.ReadLine()) {
         const QByteArray &text = FInput.Text();
         const TLineState state = FInput.State();
-        const bool softBreak = FQuotedPrintable && FLogical.endsWith('=');
+        const bool softBreak = quotedPrintable && FLogical.endsWith('=');
         const bool folded = state == TLineState::Ok && !text.isEmpty() && (text.at(0) == ' ' || text.at(0) == '\t');
         if (!softBreak && !folded && state == TLineState::Ok) {
-            FNextPhysical.resize(0);
-            FNextPhysical.append(text.constData(), text.size());
-            FHaveNext = true;
-            if (continued)
-                FHead = HeadOf(FLogical);
+            FInput.Unread();
+            FHead = HeadOf(FLogical);
             return true;
         }
         if (state == TLineState::TooLong) {
@@ -204,10 +197,9 @@ bool TVCardReader::NextLogicalLine()
         }
         if (FDiscard)
             continue;
-        continued = true;
         if (softBreak) {
             FLogical.chop(1);
-            FLogical += text;
+            FLogical.append(text.constData(), text.size());
         } else {
             FLogical.append(text.constData() + 1, text.size() - 1);
         }
@@ -215,8 +207,7 @@ bool TVCardReader::NextLogicalLine()
             tooLong();
     }
     FAtEnd = true;
-    if (continued)
-        FHead = HeadOf(FLogical);
+    FHead = HeadOf(FLogical);
     return true;
 }
 

@@ -49,13 +49,10 @@ private:
     void MakeRecord(TContactRecord &record);
 
     TTextInput &FInput;
-    QByteArray FLogical;             // the logical line being read
-    THead FHead;                     // its parts
+    QByteArray FLogical;             // a logical line of several physical ones
+    THead FHead;                     // the parts of the logical line being read
     std::int64_t FLogicalLine = 0;   // its first line number
-    QByteArray FNextPhysical;        // a line read ahead that begins the next logical line
-    bool FHaveNext = false;
     bool FDiscard = false;           // the current logical line is passed over (a photo)
-    bool FQuotedPrintable = false;
     bool FBadText = false;           // a line of the current logical line was not readable
     bool FAtEnd = false;
 
