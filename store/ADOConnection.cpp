@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "store/ADOQuery.h"
+#include "store/JetSignature.h"
 #include "store/Statement.h"
 #include "store/StatementText.h"
 #include "store/TurkishText.h"
@@ -93,6 +94,8 @@ static void CheckDatabaseFile(const QString &path)
         throw EDatabaseError(QStringLiteral("The file '%1' cannot be opened: %2").arg(path, file.errorString()));
     const QByteArray head = file.read(100);
     static const QByteArray magic("SQLite format 3\0", 16);
+    if (HasJetSignature(head))
+        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'. %2").arg(path, JetConvertHint(path)));
     if (!head.isEmpty() && (head.size() < 100 || !head.startsWith(magic)))
         throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
 }

@@ -12,7 +12,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <memory>
 
 const TContactColumn *ContactColumns(int *count)
 {
@@ -42,24 +41,20 @@ QByteArray ContactsTableSql()
     return sql + "\n)";
 }
 
-namespace {
+void TDatabaseFileCloser::operator()(sqlite3 *db) const
+{
+    sqlite3_close_v2(db);
+}
 
-struct TDbCloser {
-    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
-};
-using TDb = std::unique_ptr<sqlite3, TDbCloser>;
-
-TDb OpenDatabase(const QString &path)
+TDatabaseFile OpenDatabaseFile(const QString &path)
 {
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    TDb owner(db);
+    TDatabaseFile owner(db);
     if (rc != SQLITE_OK)
         throw EDatabaseError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
     return owner;
 }
-
-} // namespace
 
 void CreateContactsDatabase(const QString &path)
 {
@@ -72,7 +67,7 @@ void CreateContactsDatabase(const QString &path)
     }
     file.close();
     try {
-        TDb db = OpenDatabase(path);
+        TDatabaseFile db = OpenDatabaseFile(path);
         ExecuteSql(db.get(), ContactsTableSql());
     } catch (...) {
         QFile::remove(path);
@@ -122,7 +117,7 @@ std::vector<int> ContactColumnWidths(sqlite3 *db)
 
 void AddSampleContacts(const QString &path, int n)
 {
-    TDb db = OpenDatabase(path);
+    TDatabaseFile db = OpenDatabaseFile(path);
     TContactWriter writer(db.get());
     TSampleContacts samples;
     for (int k = 0; k < n; ++k) {

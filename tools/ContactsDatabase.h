@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 class TADOConnection;
@@ -43,3 +44,11 @@ std::vector<int> ContactColumnWidths(sqlite3 *db);
 
 // Adds n sample contacts to the database at path in one transaction.
 void AddSampleContacts(const QString &path, int n);
+
+// An existing database file, opened for reading and writing; closed when
+// it goes. Raises EDatabaseError with the engine's message.
+struct TDatabaseFileCloser {
+    void operator()(sqlite3 *db) const;
+};
+using TDatabaseFile = std::unique_ptr<sqlite3, TDatabaseFileCloser>;
+TDatabaseFile OpenDatabaseFile(const QString &path);

@@ -3,10 +3,12 @@
 //   velmora-rehber-db create FILE [--sample N]
 //   velmora-rehber-db import FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]
 //   velmora-rehber-db export FILE --format vcard|csv [--from fihrist.mdb]
+//   velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]
 #include "platform/core/Exception.h"
 #include "tools/ContactsDatabase.h"
 #include "tools/import/ExportCommand.h"
 #include "tools/import/ImportCommand.h"
+#include "tools/jet/ConvertCommand.h"
 #include "tools/report/ToolSummary.h"
 
 #include <QString>
@@ -59,6 +61,7 @@ const TCommand kCommands[] = {
     {"create", CreateCommand},
     {"import", ImportCommand},
     {"export", ExportCommand},
+    {"convert", RunConvertCommand},
 };
 
 int Usage(FILE *to)
@@ -66,7 +69,8 @@ int Usage(FILE *to)
     std::fputs("usage: velmora-rehber-db COMMAND ... (COMMAND --help tells more)\n"
                "  create FILE [--sample N]\n"
                "  import FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]\n"
-               "  export FILE --format vcard|csv [--from fihrist.mdb]\n",
+               "  export FILE --format vcard|csv [--from fihrist.mdb]\n"
+               "  convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]\n",
                to);
     return to == stdout ? 0 : 2;
 }

@@ -249,6 +249,7 @@ private Q_SLOTS:
         }
         f.Start({}, false);
         QCOMPARE(f.ErrorTexts().size(), 1);
+        QVERIFY(f.ErrorTexts().constFirst().endsWith(QStringLiteral("\"velmora-rehber-db convert fihrist.mdb\" converts it.")));
         QFile file(f.DatabasePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), jet);

@@ -64,23 +64,27 @@ private Q_SLOTS:
     void foreignFilesAreRefusedAndLeftUntouched_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("hint");
         QByteArray jet(4096, '\0');
         jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20));
-        QTest::newRow("Jet file") << jet;
+        QTest::newRow("Jet file") << jet
+                                  << QStringLiteral(" It is a database of the program's earlier Windows version: in its folder, "
+                                                    "the command \"velmora-rehber-db convert fihrist.mdb\" converts it");
         QByteArray random;
         quint32 x = 12345;
         for (int i = 0; i < 8192; ++i) {
             x = x * 1103515245u + 12345u;
             random += char(x >> 24);
         }
-        QTest::newRow("random bytes") << random;
-        QTest::newRow("short text") << QByteArray("not a database\n");
+        QTest::newRow("random bytes") << random << QString();
+        QTest::newRow("short text") << QByteArray("not a database\n") << QString();
         QByteArray corrupt = QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\x7f') + random;
-        QTest::newRow("damaged SQLite header") << corrupt;
+        QTest::newRow("damaged SQLite header") << corrupt << QString();
     }
     void foreignFilesAreRefusedAndLeftUntouched()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QString, hint);
         TTestHome home;
         const QString path = home.FilePath(QStringLiteral("fihrist.mdb"));
         {
@@ -89,7 +93,7 @@ private Q_SLOTS:
             f.write(content);
         }
         TADOConnection c;
-        QCOMPARE(ErrorOf([&] { c.Open(); }), QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        QCOMPARE(ErrorOf([&] { c.Open(); }), QStringLiteral("Unrecognized database format '%1'.").arg(path) + hint);
         QVERIFY(!c.Connected());
         QCOMPARE(FileBytes(path), content);
         QCOMPARE(QDir(home.Path()).entryList(QDir::Files), QStringList{QStringLiteral("fihrist.mdb")});

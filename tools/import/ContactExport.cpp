@@ -53,7 +53,7 @@ void ExportContacts(const TExportOptions &options, TToolSummary &summary)
     buffer.reserve(kFlushAt + 64 * 1024);
     if (options.Format == TExportOptions::Csv)
         csv.AppendHeader(buffer);
-    TProgressLine progress(QStringLiteral("export"), 0);
+    TProgressLine progress;
     QByteArray values[cfCount];
     while (rows.Step()) {
         for (int i = 0; i < cfCount; ++i) {
@@ -66,12 +66,13 @@ void ExportContacts(const TExportOptions &options, TToolSummary &summary)
             cards.Append(buffer, values);
         ++summary.Read;
         ++summary.Added;
-        progress.Update(summary.Read, summary.Read);
+        if ((summary.Read & 0xff) == 0)
+            progress.Show(QStringLiteral("export: %1 records").arg(summary.Read));
         if (buffer.size() >= kFlushAt)
             Write(file, buffer);
     }
     Write(file, buffer);
-    progress.Finish();
+    progress.Clear();
     if (!file.commit())
         throw EFileError(QStringLiteral("%1 cannot be written: %2").arg(options.File, file.errorString()));
 }

@@ -64,7 +64,7 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
         lines = std::make_unique<TCsvReader>(input);
     const QString recordWord = vcard ? QStringLiteral("card") : QStringLiteral("line");
 
-    TProgressLine progress(QStringLiteral("import"), input.Size());
+    TProgressLine progress;
     const auto tell = [&](const QString &text) {
         progress.Clear();
         say(text);
@@ -73,7 +73,11 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
     TContactRecord record;
     while (vcard ? cards->Next(record) : lines->Next(record)) {
         ++summary.Read;
-        progress.Update(input.BytesRead(), summary.Read);
+        if ((summary.Read & 0xff) == 0)
+            progress.Show(input.Size() > 0 ? QStringLiteral("import: %1 %, %2 records")
+                                                 .arg(std::min<std::int64_t>(100, input.BytesRead() * 100 / input.Size()))
+                                                 .arg(summary.Read)
+                                           : QStringLiteral("import: %1 records").arg(summary.Read));
         for (int i = 0; i < count; ++i) {
             if (record.Values[i].isEmpty())
                 record.Values[i] = QByteArray(); // written as NULL
@@ -108,7 +112,7 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
     if (lines)
         if (const QStringList unread = lines->UnreadColumnsWithData(); !unread.isEmpty())
             tell(QStringLiteral("columns not read: ") + unread.join(QStringLiteral(", ")));
-    progress.Finish();
+    progress.Clear();
 
     const bool ok = summary.Refused == 0 || options.SkipBad;
     if (options.DryRun) {

@@ -1,12 +1,12 @@
 #include "tools/report/ProgressLine.h"
 
-#include <cstdio>
 #include <unistd.h>
 
-TProgressLine::TProgressLine(QString label, std::int64_t total)
-    : FLabel(std::move(label)), FTotal(total), FEnabled(isatty(STDERR_FILENO) == 1)
+using namespace std::chrono_literals;
+
+TProgressLine::TProgressLine(std::FILE *stream)
+    : FStream(stream), FTerminal(::isatty(::fileno(stream)) == 1), FStart(std::chrono::steady_clock::now())
 {
-    FTimer.start();
 }
 
 TProgressLine::~TProgressLine()
@@ -14,26 +14,24 @@ TProgressLine::~TProgressLine()
     Clear();
 }
 
-void TProgressLine::Draw(std::int64_t done, std::int64_t records)
+void TProgressLine::Show(const QString &text)
 {
-    const qint64 now = FTimer.elapsed();
-    if (now < 1000 || now - FLastDraw < 200)
+    if (!FTerminal)
         return;
-    FLastDraw = now;
-    QString text = FLabel + QStringLiteral(": ");
-    if (FTotal > 0)
-        text += QStringLiteral("%1 %, ").arg(std::min<std::int64_t>(100, done * 100 / FTotal));
-    text += QStringLiteral("%1 records").arg(records);
-    std::fprintf(stderr, "\r%s\033[K", text.toLocal8Bit().constData());
-    std::fflush(stderr);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - FStart < 1s || (FShown && now - FLast < 200ms))
+        return;
+    FLast = now;
     FShown = true;
+    std::fprintf(FStream, "\r\033[K%s", text.toLocal8Bit().constData());
+    std::fflush(FStream);
 }
 
 void TProgressLine::Clear()
 {
     if (!FShown)
         return;
-    std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
+    std::fputs("\r\033[K", FStream);
+    std::fflush(FStream);
     FShown = false;
 }
