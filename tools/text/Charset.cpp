@@ -24,16 +24,13 @@ bool CharsetKnown(const QString &name)
     return U_SUCCESS(error) && c;
 }
 
-bool ToUtf8(const QString &charset, const QByteArray &bytes, QByteArray *utf8)
+bool ToUtf8(UConverter *converter, QByteArrayView bytes, QByteArray *utf8)
 {
-    utf8->clear();
     UErrorCode error = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, TConverterCloser> c(ucnv_open(charset.toLatin1().constData(), &error));
-    if (U_FAILURE(error))
-        return false;
-    ucnv_setToUCallBack(c.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+    ucnv_reset(converter);
+    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
     utf8->resize(bytes.size() * 4 + 4);
-    const int32_t n = ucnv_toAlgorithmic(UCNV_UTF8, c.get(), utf8->data(), int32_t(utf8->size()), bytes.constData(),
+    const int32_t n = ucnv_toAlgorithmic(UCNV_UTF8, converter, utf8->data(), int32_t(utf8->size()), bytes.data(),
                                          int32_t(bytes.size()), &error);
     if (U_FAILURE(error)) {
         utf8->clear();
@@ -41,6 +38,14 @@ bool ToUtf8(const QString &charset, const QByteArray &bytes, QByteArray *utf8)
     }
     utf8->resize(n);
     return true;
+}
+
+bool ToUtf8(const QString &charset, const QByteArray &bytes, QByteArray *utf8)
+{
+    utf8->clear();
+    UErrorCode error = U_ZERO_ERROR;
+    std::unique_ptr<UConverter, TConverterCloser> c(ucnv_open(charset.toLatin1().constData(), &error));
+    return U_SUCCESS(error) && ToUtf8(c.get(), bytes, utf8);
 }
 
 QString DetectCharset(const QByteArray &sample)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+struct UConverter;
+
 // Text in a named character set (any name ICU knows: "UTF-8",
 // "windows-1254", "ISO-8859-9", "UTF-16LE" ...) turned into UTF-8.
 
@@ -12,6 +14,8 @@ bool CharsetKnown(const QString &name);
 // The bytes converted to UTF-8; false (and *utf8 empty) when a byte
 // sequence is not text in that set.
 bool ToUtf8(const QString &charset, const QByteArray &bytes, QByteArray *utf8);
+// The same with an open ICU converter, which is reset first.
+bool ToUtf8(UConverter *converter, QByteArrayView bytes, QByteArray *utf8);
 
 // The character set of a sample of a file, from ICU's charset detection:
 // "UTF-8" for a sample of ASCII or UTF-8, "UTF-16LE"/"UTF-16BE" for a

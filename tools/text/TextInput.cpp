@@ -153,7 +153,7 @@ void TTextInput::DecodeLine(const char *p, qsizetype n)
         return;
     }
     if (FPathKind == TPath::ByLine) {
-        if (!ToUtf8(FEncoding, QByteArray::fromRawData(p, n), &FLine))
+        if (!ToUtf8(FConverter, QByteArrayView(p, n), &FLine))
             FState = TLineState::BadEncoding;
         return;
     }
