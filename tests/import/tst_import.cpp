@@ -112,8 +112,8 @@ private Q_SLOTS:
                           "ADR;TYPE=work;LABEL=\"İzmir\":;;Kordon Boyu 1;Konak;İzmir;;Türkiye\r\nEND:VCARD\r\n")
             << QStringList{QStringLiteral("Doğan Öztürk||+90-536-555-12-12||0232 555 12 13|dogan@posta.com|Kordon Boyu 1\nKonak\nİzmir\nTürkiye")}
             << QString();
-        QTest::newRow("our columns, ; and Windows-1254")
-            << QByteArray("soyad;AD;ctelefon;Email;ADRES\r\n\xDE" "ahin;\xC7" "a\xF0la;0532 111 22 33;cagla@ornek.com.tr;"
+        QTest::newRow("our columns, Excel's sep=;, Windows-1254")
+            << QByteArray("sep=;\r\nsoyad;AD;ctelefon;Email;ADRES\r\n\xDE" "ahin;\xC7" "a\xF0la;0532 111 22 33;cagla@ornek.com.tr;"
                           "\"Ba\xF0" "dat Cad. \x93" "K\xF6\xFE" "k\x94; No 5\r\nKad\xFDk\xF6y\"\r\n")
             << QStringList{QStringLiteral("Çağla|Şahin|0532 111 22 33|||cagla@ornek.com.tr|Bağdat Cad. “Köşk”; No 5\nKadıköy")}
             << QString();
