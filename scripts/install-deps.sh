@@ -10,6 +10,7 @@ packages=(
     postgresql libpq-dev libicu-dev
     mdbtools-dev mdbtools
     libxml2-dev libbenchmark-dev
+    libicu-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
     librsvg2-bin desktop-file-utils appstream dpkg-dev file

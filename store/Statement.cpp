@@ -52,6 +52,11 @@ void TStatement::BindText(int pos, const QByteArray &utf8)
     Check(sqlite3_bind_text64(FStmt, pos, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 
+void TStatement::BindTextInPlace(int pos, const QByteArray &utf8)
+{
+    Check(sqlite3_bind_text64(FStmt, pos, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_STATIC, SQLITE_UTF8));
+}
+
 void TStatement::BindBlob(int pos, const QByteArray &bytes)
 {
     Check(sqlite3_bind_blob64(FStmt, pos, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT));

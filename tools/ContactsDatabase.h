@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
+class TADOConnection;
 struct sqlite3;
 
 // The contacts table DBASE: the key "No" (INTEGER PRIMARY KEY), then the
@@ -25,6 +27,20 @@ QByteArray ContactsTableSql();
 // Creates a new database file holding an empty DBASE. Refuses (EFileError)
 // when the file exists already; nothing is overwritten.
 void CreateContactsDatabase(const QString &path);
+
+// Opens the program's connection on the database file at path (so that
+// NOCASE is the Turkish order, as in the window).
+void OpenContactsDatabase(TADOConnection &connection, const QString &path);
+
+// All contacts in the program's order: the window's own statement.
+QByteArray ContactsInOrderSql();
+// rowid, CTelefon, ETelefon, ITelefon, Email of every contact.
+QByteArray ContactKeysSql();
+
+// The widths (in characters, 0 for none) of the seven text columns of the
+// file's DBASE, from its declared types and checks; raises EDatabaseError
+// when a column is missing.
+std::vector<int> ContactColumnWidths(sqlite3 *db);
 
 // Adds n sample contacts to the database at path in one transaction.
 void AddSampleContacts(const QString &path, int n);

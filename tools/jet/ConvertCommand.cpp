@@ -4,7 +4,7 @@
 #include "tools/jet/ConvertTarget.h"
 #include "tools/jet/CopyInChild.h"
 #include "tools/jet/JetDatabase.h"
-#include "tools/jet/ProgressLine.h"
+#include "tools/report/ProgressLine.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "tools/jet/ProgressLine.h"
+#include "tools/report/ProgressLine.h"
 
 #include <unistd.h>
 
