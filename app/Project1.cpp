@@ -1,6 +1,8 @@
 // Velmora Telefon Rehberi: the program entry. It reads no arguments, and
 // its exit code is 0.
 #include "app/Unit1.h"
+#include "platform/automation/CalcServer.h"
+#include "platform/automation/ClassRegistry.h"
 #include "platform/widgets/Application.h"
 
 #include <QApplication>
@@ -9,6 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication qtApplication(argc, argv);
     TApplication application(QCoreApplication::applicationFilePath());
+    RegisterCalcServer(ClassRegistry()); // the spreadsheet the exports reach as "EXCEL.APPLICATION"
     {
         TForm1 form1;
         application.SetMainWindow(&form1);

@@ -98,11 +98,14 @@ void TForm1::closeEvent(QCloseEvent *e)
     e->accept(); // closing is always allowed
 }
 
-// Keys typed while the window itself, and no control, has the focus.
+// Keys typed while the window itself, and no control, has the focus. A key
+// that a control left unused comes here too, and stops here: DBEdit1 hands
+// its characters to FormKeyPress itself, no other control does.
 void TForm1::keyPressEvent(QKeyEvent *e)
 {
+    const QWidget *focused = focusWidget();
     const QString typed = e->text();
-    if (typed.size() == 1) {
+    if ((!focused || focused == this) && typed.size() == 1) {
         QChar key = typed.at(0);
         Application->Guard([&] { FormKeyPress(this, key); });
     }

@@ -113,11 +113,17 @@ void TTapiDial::Dial()
 {
     if (FTelephonNo.isEmpty())
         return;
-    // A number that does not fit the destination is refused, never cut:
-    // a shortened number would call someone else.
+    // A line that could not be opened (no modem answered) is opened again
+    // first: a modem plugged in since then is taken into use.
+    if (FLine == 0)
+        InitTapi();
+    // A number that would not reach the line whole is refused, never cut:
+    // one that does not fit the destination, or that holds a NUL, which
+    // would end the zero-terminated text early. A shortened number would
+    // call someone else.
     const QByteArray number = FTelephonNo.toUtf8();
     LONG result = LINEERR_INVALADDRESS;
-    if (number.size() < DestAddressSize) {
+    if (number.size() < DestAddressSize && !number.contains('\0')) {
         char destAddress[DestAddressSize] = {};
         std::memcpy(destAddress, number.constData(), size_t(number.size()));
         result = lineMakeCall(FLine, &FCall, destAddress, 0, &FCallParams);
@@ -161,7 +167,11 @@ void TTapiDial::ConfigDialog()
 void TTapiDial::TranslateDialog()
 {
     const DWORD version = LONG(NegotiatedApiVersion) <= LONG(TAPI_VERSION1_4) ? TAPI_VERSION1_4 : TAPI_VERSION2_0;
-    const QByteArray number = FTelephonNo.toUtf8();
+    // The dialog shows the number as zero-terminated text: a NUL in it is
+    // shown as the replacement character instead of ending it there.
+    QString shown = FTelephonNo;
+    shown.replace(QChar(0), QChar::ReplacementCharacter);
+    const QByteArray number = shown.toUtf8();
     lineTranslateDialog(FLineApp, 0, version, FOwnerWindow, number.constData());
 }
 

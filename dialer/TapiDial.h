@@ -9,8 +9,8 @@
 class QWidget;
 
 // The dialer component: owned by a form, it opens one outgoing telephone
-// line when it is created, dials its TelephonNo, drops the call, opens the
-// line service's two dialogs, and reports every step as an English or
+// line when it is created (and again before dialling while it has none),
+// dials its TelephonNo, drops the call, opens the line service's two dialogs, and reports every step as an English or
 // Croatian status text (LastStatus, and the status window when shown).
 //
 // Only the constructor raises. A window holding a dialer creates it with

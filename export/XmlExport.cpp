@@ -71,9 +71,9 @@ void CheckFieldNames(const TADOQuery &recordSet)
     }
 }
 
-// Steps 4 to 9: the pass over the record set with its controls disabled,
-// the cursor back on the bookmarked record afterwards. On a failure the
-// controls are enabled and the cursor returned before the error goes on.
+// The pass over the record set with its controls disabled, the cursor back
+// on the bookmarked record afterwards. On a failure the controls are enabled
+// and the cursor returned before the error goes on.
 void WriteRecords(TADOQuery &recordSet, TXmlFile &file)
 {
     recordSet.DisableControls();

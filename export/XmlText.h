@@ -8,13 +8,14 @@ class TXmlFile;
 // How text becomes the bytes of an ISO-8859-9 XML file.
 //
 // Letters of ISO-8859-9 (ASCII, Latin-1 less ÐÝÞðýþ, and ĞİŞğış) are their
-// single bytes. Everything else that XML allows is a numeric character
-// reference: characters outside ISO-8859-9 ("€", "ł", Cyrillic, emoji ...),
-// the C1 controls (which readers treating the label as Windows-1254 would
-// misread as bytes), and tab, line feed and carriage return, which a parser
-// would otherwise turn into spaces inside an attribute. "&", "<", ">" and
-// "\"" are entity references. What XML 1.0 forbids (NUL and the other C0
-// controls, lone surrogates, U+FFFE, U+FFFF) is left out.
+// single bytes, and so are tab, line feed and carriage return: a memo's line
+// breaks stay in the value as they are (a parser reads them as spaces inside
+// an attribute). Everything else that XML allows is a numeric character
+// reference: characters outside ISO-8859-9 ("€", "ł", Cyrillic, emoji ...)
+// and the C1 controls (which readers treating the label as Windows-1254
+// would misread as bytes). "&", "<", ">" and "\"" are entity references.
+// What XML 1.0 forbids (NUL and the other C0 controls, lone surrogates,
+// U+FFFE, U+FFFF) is left out, and the rest of the value goes on.
 
 // Writes value as the text between an attribute's quotes.
 void WriteXmlAttributeValue(TXmlFile &file, QStringView value);

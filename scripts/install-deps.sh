@@ -7,10 +7,15 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
     libsqlite3-dev sqlite3
+    postgresql libpq-dev libicu-dev
+    mdbtools-dev mdbtools
     libxml2-dev libbenchmark-dev
     clang libfuzzer-14-dev
+    libicu-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
+    librsvg2-bin desktop-file-utils appstream dpkg-dev file
+    libglib2.0-dev xdg-utils
 )
 
 missing=()

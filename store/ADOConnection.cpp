@@ -2,15 +2,12 @@
 
 #include "platform/core/Exception.h"
 #include "store/ADOQuery.h"
-#include "store/Statement.h"
-#include "store/StatementText.h"
-#include "store/TurkishText.h"
+#include "store/DataSources.h"
+#include "store/PgProvider.h"
+#include "store/SqliteProvider.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
-#include <sqlite3.h>
 
 static const QString kDoubleQuotes = QStringLiteral("\"\"");
 
@@ -81,78 +78,39 @@ QString TADOConnection::DatabasePath() const
     return QDir::cleanPath(QDir::current().absoluteFilePath(source));
 }
 
-// The file must exist and begin like an SQLite database (an empty file is
-// an empty database). Nothing is created and nothing written.
-static void CheckDatabaseFile(const QString &path)
+sqlite3 *TADOConnection::Handle() const
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EDatabaseError(QStringLiteral("The file '%1' cannot be opened: %2").arg(path, file.errorString()));
-    const QByteArray head = file.read(100);
-    static const QByteArray magic("SQLite format 3\0", 16);
-    if (!head.isEmpty() && (head.size() < 100 || !head.startsWith(magic)))
-        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
+    const auto *file = dynamic_cast<const TSqliteProvider *>(FEngine.get());
+    return file ? file->Handle() : nullptr;
+}
+
+bool TADOConnection::TurkishNoCase() const
+{
+    const auto *file = dynamic_cast<const TSqliteProvider *>(FEngine.get());
+    return file ? file->TurkishNoCase() : FEngine != nullptr;
 }
 
 void TADOConnection::Open()
 {
-    if (FDb)
+    // A server connection that was lost is made again.
+    if (FEngine && FEngine->Lost())
+        Close();
+    if (FEngine)
         return;
-    const QString path = DatabasePath();
-    CheckDatabaseFile(path);
-
-    sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close_v2(db);
-        throw EDatabaseError(message);
-    }
-    sqlite3_extended_result_codes(db, 0);
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
-
-    bool turkishNoCase = false;
-    try {
-        // Reading the schema proves the file is a database we can read.
-        sqlite3_stmt *probe = nullptr;
-        const QByteArray probeSql = SchemaProbeSql();
-        int code = sqlite3_prepare_v2(db, probeSql.constData(), int(probeSql.size()), &probe, nullptr);
-        if (code == SQLITE_OK) {
-            code = sqlite3_step(probe);
-            if (code == SQLITE_ROW || code == SQLITE_DONE)
-                code = SQLITE_OK;
-        }
-        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(probe);
-        if (code == SQLITE_NOTADB)
-            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
-        if (code != SQLITE_OK)
-            throw EDatabaseError(message);
-        RegisterTurkishLike(db);
-        TStatement noCaseIndexes(db, NoCaseIndexSql());
-        turkishNoCase = !noCaseIndexes.Step();
-    } catch (...) {
-        sqlite3_close_v2(db);
-        throw;
-    }
-    if (turkishNoCase)
-        RegisterTurkishNoCase(db);
-    FDb = db;
-    FTurkishNoCase = turkishNoCase;
+    const QString source = ConnectionStringValue(FConnectionString, QStringLiteral("Data Source"));
+    if (const std::optional<QString> server = ServerForDataSource(source))
+        FEngine = std::make_unique<TPgProvider>(*server);
+    else
+        FEngine = std::make_unique<TSqliteProvider>(DatabasePath());
 }
 
 void TADOConnection::Close()
 {
-    if (!FDb)
+    if (!FEngine)
         return;
     for (TADOQuery *q : std::vector<TADOQuery *>(FDataSets))
         q->Close();
-    sqlite3_close_v2(FDb);
-    FDb = nullptr;
-    FTurkishNoCase = false;
+    FEngine.reset();
 }
 
 void TADOConnection::AttachDataSet(TADOQuery *dataSet)

@@ -2,22 +2,24 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <utility>
 #include <vector>
 
 struct sqlite3;
 class TADOQuery;
+class TProvider;
 
 enum TConnectMode { cmUnknown, cmRead, cmWrite, cmReadWrite, cmShareDenyRead, cmShareDenyWrite, cmShareExclusive, cmShareDenyNone };
 enum TCursorLocation { clUseServer, clUseClient };
 
 // ADOConnection1: the connection to the contacts database "fihrist.mdb".
 //
-// The connection string keeps every key the program was designed with; our
-// provider is SQLite: it reads "Data Source" (relative to the working
-// directory) and carries the other keys unchanged. The file is opened read
-// and write, never created; a file that is not an SQLite database is
-// refused with a clear error and left untouched.
+// The connection string keeps every key the program was designed with; the
+// provider reads "Data Source" and carries the other keys unchanged. When
+// the provider's own setting maps that name to a server (Veri.ini, see
+// ServerForDataSource), the connection is to that PostgreSQL server;
+// otherwise to the SQLite file of that name in the working directory.
 class TADOConnection {
 public:
     TADOConnection();
@@ -48,26 +50,25 @@ public:
     // Open does nothing when connected; Close does nothing when not.
     void Open();
     void Close();
-    bool Connected() const { return FDb != nullptr; }
+    bool Connected() const { return FEngine != nullptr; }
 
     // The absolute path of the database file (as opened, or as it would be).
     QString DatabasePath() const;
 
-    // The SQLite handle while connected, else nullptr. Only the record set
-    // and the statements of store/ use it.
-    sqlite3 *Handle() const { return FDb; }
+    // The provider while connected, else nullptr. Only the record set uses it.
+    TProvider *Engine() const { return FEngine.get(); }
+
+    // The SQLite handle while connected to a file, else nullptr.
+    sqlite3 *Handle() const;
 
     // True while NOCASE on this connection is the Turkish order. It is not
     // when the file has an index that orders by NOCASE: such an index must
     // keep the order every other program reads it in.
-    bool TurkishNoCase() const { return FTurkishNoCase; }
+    bool TurkishNoCase() const;
 
     // Record sets using this connection; Close closes them first.
     void AttachDataSet(TADOQuery *dataSet);
     void DetachDataSet(TADOQuery *dataSet);
-
-    // How long a statement waits for another program's write to finish.
-    static constexpr int BusyTimeoutMs = 5000;
 
 private:
     QString FProvider;
@@ -76,7 +77,6 @@ private:
     TConnectMode FMode = cmShareDenyNone;
     bool FKeepConnection = true;
     TCursorLocation FCursorLocation = clUseClient;
-    sqlite3 *FDb = nullptr;
-    bool FTurkishNoCase = false;
+    std::unique_ptr<TProvider> FEngine;
     std::vector<TADOQuery *> FDataSets;
 };

@@ -14,6 +14,7 @@
 
 class TADOConnection;
 class TDataSource;
+class TProvider;
 
 // The lines of the statement. Any change closes the record set first and
 // then derives the parameter list anew from the whole text.
@@ -36,6 +37,13 @@ struct TParameter {
     std::optional<QString> Value; // bound as text; unset binds null
 };
 
+// Where a parameter stands in the statement text: ":deger" from Start.
+struct TParameterSpan {
+    qsizetype Start = 0;
+    qsizetype Length = 0;
+    QString Name;
+};
+
 // The parameters, addressed by position (0 is the first).
 class TParameters {
 public:
@@ -45,6 +53,7 @@ public:
     void SetValue(int index, const QString &value) { (*this)[index].Value = value; }
     void Rebuild(const QString &sqlText);        // keeps values of same-named parameters
     static QStringList ParameterNames(const QString &sqlText);
+    static std::vector<TParameterSpan> ParameterSpans(const QString &sqlText);
 
 private:
     std::vector<TParameter> FItems;
@@ -57,7 +66,7 @@ using TBookmark = std::optional<long long>;
 // ADOQuery1: the record set. Opening it runs the statement and takes the
 // whole result into memory (a static, client-side snapshot); every move,
 // count and record-number lookup works on that copy. Posts and deletes are
-// written to the file at once (optimistic: the row is checked not to have
+// written to the database at once (optimistic: the row is checked not to have
 // been changed by another program since it was read).
 class TADOQuery final : public TLinkedDataSet {
 public:
@@ -151,6 +160,7 @@ private:
     void FinishPending();
     void BeginInsert();
     void WritePending();
+    TProvider *Engine() const; // the connection's provider; raises when closed
     void MoveTo(long long row);
     QStringList OriginsOf(const std::vector<int> &columns) const;
     std::vector<int> RowMatchColumns(const std::vector<int> &alsoCheck) const;

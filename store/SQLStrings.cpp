@@ -51,6 +51,14 @@ static bool IsNameChar(QChar c)
 QStringList TParameters::ParameterNames(const QString &sqlText)
 {
     QStringList names;
+    for (const TParameterSpan &span : ParameterSpans(sqlText))
+        names << span.Name;
+    return names;
+}
+
+std::vector<TParameterSpan> TParameters::ParameterSpans(const QString &sqlText)
+{
+    std::vector<TParameterSpan> spans;
     const qsizetype n = sqlText.size();
     qsizetype i = 0;
     while (i < n) {
@@ -77,16 +85,18 @@ QStringList TParameters::ParameterNames(const QString &sqlText)
         } else if (c == u'/' && i + 1 < n && sqlText.at(i + 1) == u'*') {
             const qsizetype end = sqlText.indexOf(QStringLiteral("*/"), i + 2);
             i = end < 0 ? n : end + 2;
+        } else if (c == u':' && i + 1 < n && sqlText.at(i + 1) == u':') {
+            i += 2; // a cast, "x::text"
         } else if (c == u':' && i + 1 < n && IsNameChar(sqlText.at(i + 1))
                    && (i == 0 || !IsNameChar(sqlText.at(i - 1)))) {
             qsizetype j = i + 1;
             while (j < n && IsNameChar(sqlText.at(j)))
                 ++j;
-            names << sqlText.mid(i + 1, j - i - 1);
+            spans.push_back({i, j - i, sqlText.mid(i + 1, j - i - 1)});
             i = j;
         } else {
             ++i;
         }
     }
-    return names;
+    return spans;
 }

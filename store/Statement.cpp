@@ -52,6 +52,11 @@ void TStatement::BindText(int pos, const QByteArray &utf8)
     Check(sqlite3_bind_text64(FStmt, pos, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 
+void TStatement::BindTextInPlace(int pos, const QByteArray &utf8)
+{
+    Check(sqlite3_bind_text64(FStmt, pos, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_STATIC, SQLITE_UTF8));
+}
+
 void TStatement::BindBlob(int pos, const QByteArray &bytes)
 {
     Check(sqlite3_bind_blob64(FStmt, pos, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT));
@@ -72,8 +77,11 @@ bool TStatement::Step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    // The statement's own error text (sqlite3_step keeps it on the handle).
-    const QString message = QString::fromUtf8(sqlite3_errmsg(FDb));
+    // The statement's own error text (sqlite3_step keeps it on the handle);
+    // an interrupted statement was stopped by the connection's bound on work.
+    const QString message = rc == SQLITE_INTERRUPT
+        ? QStringLiteral("The query cannot be completed: it does far more work than the database file calls for")
+        : QString::fromUtf8(sqlite3_errmsg(FDb));
     sqlite3_reset(FStmt);
     throw EDatabaseError(message);
 }

@@ -24,6 +24,9 @@ public:
     void BindDouble(int pos, double value);
     void BindText(int pos, const QByteArray &utf8);
     void BindText(int pos, const QString &text) { BindText(pos, text.toUtf8()); }
+    // Binds the bytes where they are, without a copy: they must stay as
+    // they are until the statement has run (Step, Execute) and been Reset.
+    void BindTextInPlace(int pos, const QByteArray &utf8);
     void BindBlob(int pos, const QByteArray &bytes);
     int ParameterCount() const;
     QByteArray ParameterName(int pos) const; // ":deger"; empty for "?"

@@ -90,6 +90,10 @@ QByteArray TableDefinitionSql(const QString &schema)
     return "SELECT sql FROM " + QuoteIdentifier(schema) + ".sqlite_master WHERE type = 'table' AND name = ?";
 }
 
+QByteArray BeginWriteSql() { return "BEGIN IMMEDIATE"; }
+QByteArray CommitSql() { return "COMMIT"; }
+QByteArray RollbackSql() { return "ROLLBACK"; }
+
 QByteArray SavepointSql() { return "SAVEPOINT velmora_row"; }
 QByteArray RollbackToSavepointSql() { return "ROLLBACK TO velmora_row"; }
 QByteArray ReleaseSavepointSql() { return "RELEASE velmora_row"; }

@@ -41,6 +41,11 @@ QByteArray TableColumnsSql();
 // The CREATE TABLE text of table ?1.
 QByteArray TableDefinitionSql(const QString &schema);
 
+// A transaction that takes the write lock at once, and its two ends.
+QByteArray BeginWriteSql();
+QByteArray CommitSql();
+QByteArray RollbackSql();
+
 // A save point around a write that must touch at most one row.
 QByteArray SavepointSql();
 QByteArray RollbackToSavepointSql();

@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QString>
 #include <sqlite3.h>
+#include <unicode/ucol.h>
 
 #include <cstring>
 #include <memory>
@@ -44,11 +45,10 @@ inline char32_t Decode(const unsigned char *s, std::size_t n, std::size_t &i)
 
 constexpr char32_t kLatinEnd = 0x250;
 
-// Tables for the code points below kLatinEnd: the folded base letter for
-// LIKE and the sort weight. Above it: lower case for both.
+// The folded base letter for LIKE of the code points below kLatinEnd.
+// Above it: lower case.
 struct TTables {
     char32_t Fold[kLatinEnd];
-    std::uint32_t Weight[kLatinEnd];
 
     TTables()
     {
@@ -64,27 +64,16 @@ struct TTables {
             else
                 base = QChar(char16_t(base)).toLower().unicode();
             Fold[cp] = base;
-            Weight[cp] = base < 0x80 ? std::uint32_t(base) << 8 : (std::uint32_t(base) + 0x100) << 8;
         }
-        // The Turkish letters: ç ğ ı ö ş ü directly after their base letter
-        // (ı after h, before i); I is the capital of ı.
-        const auto after = [](char32_t letter) { return (std::uint32_t(letter) << 8) | 0x80; };
-        const struct { char32_t Lower, Upper, Base; std::uint32_t W; } turkish[] = {
-            {0x00E7, 0x00C7, 'c', after('c')}, // ç Ç
-            {0x011F, 0x011E, 'g', after('g')}, // ğ Ğ
-            {0x00F6, 0x00D6, 'o', after('o')}, // ö Ö
-            {0x015F, 0x015E, 's', after('s')}, // ş Ş
-            {0x00FC, 0x00DC, 'u', after('u')}, // ü Ü
+        // The Turkish letters: ç ğ ı ö ş ü fold to their base letter.
+        const struct { char32_t Lower, Upper, Base; } turkish[] = {
+            {0x00E7, 0x00C7, 'c'}, {0x011F, 0x011E, 'g'}, {0x00F6, 0x00D6, 'o'},
+            {0x015F, 0x015E, 's'}, {0x00FC, 0x00DC, 'u'},
         };
-        for (const auto &t : turkish) {
+        for (const auto &t : turkish)
             Fold[t.Lower] = Fold[t.Upper] = t.Base;
-            Weight[t.Lower] = Weight[t.Upper] = t.W;
-        }
         Fold[0x0131] = 'i'; // ı
         Fold[0x0130] = 'i'; // İ
-        Weight[0x0131] = after('h');
-        Weight['I'] = after('h');
-        Weight[0x0130] = std::uint32_t('i') << 8;
     }
 };
 
@@ -92,16 +81,6 @@ const TTables &Tables()
 {
     static const TTables tables;
     return tables;
-}
-
-inline std::uint32_t WeightOf(const TTables &t, char32_t cp)
-{
-    if (cp < kLatinEnd)
-        return t.Weight[cp];
-    char32_t lower = cp;
-    if (cp <= 0xFFFF)
-        lower = QChar(char16_t(cp)).toLower().unicode();
-    return (std::uint32_t(lower) + 0x100) << 8;
 }
 
 inline char32_t FoldOf(const TTables &t, char32_t cp)
@@ -118,41 +97,77 @@ constexpr char32_t kOneChar = 0xFFFFFFFE;
 
 } // namespace
 
+char32_t TurkishFold(char32_t cp)
+{
+    return FoldOf(Tables(), cp);
+}
+
+namespace {
+
+// ICU's Turkish collation at secondary strength: letters in the Turkish
+// alphabet, case ignored, accents counted after the letters.
+class TTurkishCollator {
+public:
+    TTurkishCollator()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        FCollator = ucol_open("tr", &status);
+        if (U_SUCCESS(status))
+            ucol_setStrength(FCollator, UCOL_SECONDARY);
+        for (int ch = 0; ch < 0x80; ++ch) {
+            const bool letter = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+            if (letter || (ch >= '0' && ch <= '9') || ch == ' ')
+                FAsciiWeight[ch] = std::uint8_t(letter ? (ch | 0x20) * 2 : ch * 2);
+        }
+        FAsciiWeight[int('I')] = std::uint8_t('h' * 2 + 1); // I is the capital of ı, between h and i
+    }
+    ~TTurkishCollator() { ucol_close(FCollator); }
+    TTurkishCollator(const TTurkishCollator &) = delete;
+    TTurkishCollator &operator=(const TTurkishCollator &) = delete;
+
+    int Compare(const char *a, std::size_t na, const char *b, std::size_t nb) const
+    {
+        // Letters, digits and spaces of ASCII have one primary weight each in
+        // the collation and no accents: up to the first other character the
+        // first differing weight decides, without asking ICU.
+        const auto *sa = reinterpret_cast<const unsigned char *>(a);
+        const auto *sb = reinterpret_cast<const unsigned char *>(b);
+        const std::size_t n = na < nb ? na : nb;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint8_t wa = sa[i] < 0x80 ? FAsciiWeight[sa[i]] : 0;
+            const std::uint8_t wb = sb[i] < 0x80 ? FAsciiWeight[sb[i]] : 0;
+            if (!wa || !wb)
+                break;
+            if (wa != wb)
+                return wa < wb ? -1 : 1;
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        const UCollationResult r = ucol_strcollUTF8(FCollator, a, std::int32_t(na), b, std::int32_t(nb), &status);
+        if (U_SUCCESS(status) && r != UCOL_EQUAL)
+            return r == UCOL_LESS ? -1 : 1;
+        // Equal without regard to case: the bytes decide.
+        const int c = std::memcmp(a, b, n);
+        if (c)
+            return c < 0 ? -1 : 1;
+        return na < nb ? -1 : (na > nb ? 1 : 0);
+    }
+
+private:
+    UCollator *FCollator = nullptr;
+    std::uint8_t FAsciiWeight[0x80] = {};
+};
+
+const TTurkishCollator &Collator()
+{
+    static const TTurkishCollator collator;
+    return collator;
+}
+
+} // namespace
+
 int TurkishCompare(const char *a, std::size_t na, const char *b, std::size_t nb)
 {
-    const TTables &t = Tables();
-    const auto *sa = reinterpret_cast<const unsigned char *>(a);
-    const auto *sb = reinterpret_cast<const unsigned char *>(b);
-    std::size_t i = 0, j = 0;
-    while (i < na && j < nb) {
-        const unsigned ca = sa[i], cb = sb[j];
-        std::uint32_t wa, wb;
-        if ((ca | cb) < 0x80) {
-            if (ca == cb) {
-                ++i;
-                ++j;
-                continue;
-            }
-            wa = t.Weight[ca];
-            wb = t.Weight[cb];
-            ++i;
-            ++j;
-        } else {
-            wa = WeightOf(t, Decode(sa, na, i));
-            wb = WeightOf(t, Decode(sb, nb, j));
-        }
-        if (wa != wb)
-            return wa < wb ? -1 : 1;
-    }
-    if (i < na)
-        return 1;
-    if (j < nb)
-        return -1;
-    // Equal without regard to case and marks: the bytes decide.
-    const int c = std::memcmp(a, b, na < nb ? na : nb);
-    if (c)
-        return c < 0 ? -1 : 1;
-    return na < nb ? -1 : (na > nb ? 1 : 0);
+    return Collator().Compare(a, na, b, nb);
 }
 
 TTurkishPattern::TTurkishPattern(const char *pattern, std::size_t n, char32_t escape) : FEscape(escape)

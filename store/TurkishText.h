@@ -7,12 +7,13 @@ struct sqlite3;
 
 // Turkish text comparison for the engine, on the program's own connection.
 //
-// Order: the Turkish alphabet without regard to letter case
+// Order: ICU's Turkish collation without regard to letter case (the same
+// rules as the server's tr-TR-u-ks-level2): the Turkish alphabet
 // (a b c ç d e f g ğ h ı i j k l m n o ö p q r s ş t u ü v w x y z, with
-// I the capital of ı and İ that of i); other accented Latin letters count
-// as their base letter. Texts equal in that order are ordered by their
-// bytes, so the order is total: two texts compare equal only when they are
-// the same text.
+// I the capital of ı and İ that of i), accented letters after their base
+// letter, punctuation before digits before letters. Texts equal in that
+// order are ordered by their bytes, as the server does, so the order is
+// total: two texts compare equal only when they are the same text.
 int TurkishCompare(const char *a, std::size_t na, const char *b, std::size_t nb);
 
 // LIKE: "%" any run of characters, "_" exactly one, letter case and the
@@ -36,6 +37,11 @@ public:
     TTurkishPattern(const TTurkishPattern &) = delete;
     TTurkishPattern &operator=(const TTurkishPattern &) = delete;
 };
+
+// The letter LIKE compares a character as: lower case, Turkish marks and
+// the accents of Latin letters taken off ("Ş" and "ş" give "s", "I" and "ı"
+// give "i", "É" gives "e").
+char32_t TurkishFold(char32_t cp);
 
 // Installs LIKE (the forms with and without ESCAPE) on the connection.
 void RegisterTurkishLike(sqlite3 *db);

@@ -1,14 +1,17 @@
 #include "tools/ContactsDatabase.h"
 
 #include "platform/core/Exception.h"
+#include "store/ADOConnection.h"
+#include "store/ResultColumns.h"
 #include "store/Statement.h"
 #include "store/StatementText.h"
+#include "tools/ContactWriter.h"
 #include "tools/SampleContacts.h"
 
 #include <QFile>
 #include <sqlite3.h>
 
-#include <memory>
+#include <algorithm>
 
 const TContactColumn *ContactColumns(int *count)
 {
@@ -38,24 +41,20 @@ QByteArray ContactsTableSql()
     return sql + "\n)";
 }
 
-namespace {
+void TDatabaseFileCloser::operator()(sqlite3 *db) const
+{
+    sqlite3_close_v2(db);
+}
 
-struct TDbCloser {
-    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
-};
-using TDb = std::unique_ptr<sqlite3, TDbCloser>;
-
-TDb OpenDatabase(const QString &path)
+TDatabaseFile OpenDatabaseFile(const QString &path)
 {
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    TDb owner(db);
+    TDatabaseFile owner(db);
     if (rc != SQLITE_OK)
         throw EDatabaseError(QStringLiteral("%1: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db))));
     return owner;
 }
-
-} // namespace
 
 void CreateContactsDatabase(const QString &path)
 {
@@ -68,7 +67,7 @@ void CreateContactsDatabase(const QString &path)
     }
     file.close();
     try {
-        TDb db = OpenDatabase(path);
+        TDatabaseFile db = OpenDatabaseFile(path);
         ExecuteSql(db.get(), ContactsTableSql());
     } catch (...) {
         QFile::remove(path);
@@ -76,36 +75,59 @@ void CreateContactsDatabase(const QString &path)
     }
 }
 
+void OpenContactsDatabase(TADOConnection &connection, const QString &path)
+{
+    auto keys = TADOConnection::DefaultConnectionKeys();
+    for (auto &[key, value] : keys)
+        if (key == QLatin1String("Data Source"))
+            value = u'"' + path + u'"';
+    connection.SetConnectionString(TADOConnection::ComposeConnectionString(keys));
+    connection.Open();
+}
+
+QByteArray ContactsInOrderSql()
+{
+    return "SELECT * FROM DBASE ORDER BY AD";
+}
+
+QByteArray ContactKeysSql()
+{
+    return "SELECT rowid, CTelefon, ETelefon, ITelefon, Email FROM DBASE";
+}
+
+std::vector<int> ContactColumnWidths(sqlite3 *db)
+{
+    TStatement all(db, ContactsInOrderSql());
+    TResultTable table;
+    const std::vector<TResultColumn> result = DescribeColumns(all, &table);
+    int count = 0;
+    const TContactColumn *columns = ContactColumns(&count);
+    std::vector<int> widths;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QString::fromLatin1(columns[i].Name);
+        const auto found = std::find_if(result.begin(), result.end(), [&](const TResultColumn &c) {
+            return c.Name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (found == result.end())
+            throw EDatabaseError(QStringLiteral("the table DBASE has no column %1").arg(name));
+        widths.push_back(found->Size);
+    }
+    return widths;
+}
+
 void AddSampleContacts(const QString &path, int n)
 {
-    TDb db = OpenDatabase(path);
-    ExecuteSql(db.get(), "BEGIN IMMEDIATE");
-    try {
-        int count = 0;
-        const TContactColumn *columns = ContactColumns(&count);
-        QByteArray sql = "INSERT INTO DBASE (";
-        QByteArray marks;
-        for (int i = 0; i < count; ++i) {
-            sql += (i ? ", " : "") + QuoteIdentifier(QString::fromLatin1(columns[i].Name));
-            marks += i ? ", ?" : "?";
-        }
-        TStatement insert(db.get(), sql + ") VALUES (" + marks + ')');
-        TSampleContacts samples;
-        for (int k = 0; k < n; ++k) {
-            const TSampleContact c = samples.Next();
-            const std::optional<QByteArray> *values[] = {&c.Ad, &c.Soyad, &c.CTelefon, &c.ETelefon, &c.ITelefon, &c.Email, &c.Adres};
-            for (int i = 0; i < count; ++i) {
-                if (*values[i])
-                    insert.BindText(i + 1, **values[i]);
-                else
-                    insert.BindNull(i + 1);
-            }
-            insert.Execute();
-            insert.Reset();
-        }
-        ExecuteSql(db.get(), "COMMIT");
-    } catch (...) {
-        sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
+    TDatabaseFile db = OpenDatabaseFile(path);
+    TContactWriter writer(db.get());
+    TSampleContacts samples;
+    for (int k = 0; k < n; ++k) {
+        const TSampleContact c = samples.Next();
+        const std::optional<QByteArray> *values[] = {&c.Ad, &c.Soyad, &c.CTelefon, &c.ETelefon, &c.ITelefon, &c.Email, &c.Adres};
+        QByteArray row[std::size(values)];
+        for (std::size_t i = 0; i < std::size(values); ++i)
+            if (*values[i])
+                row[i] = (*values[i])->isNull() ? QByteArray("") : **values[i];
+        writer.Add(row);
     }
+    writer.Commit();
 }

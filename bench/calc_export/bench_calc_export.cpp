@@ -18,6 +18,7 @@
 // and CellsOnly / CsvImport.
 #include "export/SpreadsheetExport.h"
 #include "platform/automation/CalcOffice.h"
+#include "platform/automation/CalcServer.h"
 #include "platform/automation/ClassRegistry.h"
 #include "platform/automation/OleCall.h"
 #include "platform/automation/UnoText.h"
@@ -89,6 +90,7 @@ QByteArray CsvField(const QString &s)
 
 void Setup()
 {
+    RegisterCalcServer(ClassRegistry());
     World = new TWorld;
     const QString home = World->Dir.path();
     qputenv("HOME", home.toLocal8Bit());

@@ -4,14 +4,13 @@
 // parameter on the same file (output to /dev/null), in the same run.
 #include "app/Unit1.h"
 #include "bench/support/BenchSupport.h"
-#include "platform/widgets/Application.h"
+#include "bench/window/BenchWindow.h"
 #include "platform/widgets/DBGrid.h"
 #include "platform/widgets/Edit.h"
 #include "platform/widgets/RadioGroup.h"
 #include "store/ADOQuery.h"
 #include "tools/ContactsDatabase.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QRadioButton>
@@ -70,9 +69,7 @@ BENCHMARK(BM_Sqlite3ShellSearch)->DenseRange(0, 2)->Unit(benchmark::kMillisecond
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qt(argc, argv);
-    TApplication application(QStringLiteral("velmora-rehber"));
+    TBenchWindow window(argc, argv);
     benchmark::Initialize(&argc, argv);
 
     QTemporaryDir dir;
@@ -81,11 +78,8 @@ int main(int argc, char **argv)
     AddSampleContacts(gDatabase, kContacts);
     QDir::setCurrent(dir.path());
 
-    TForm1 form;
-    gForm = &form;
-    application.SetMainWindow(&form);
-    form.show();
-    form.FormActivate(&form);
+    gForm = &window.Show();
+    gForm->FormActivate(gForm);
 
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 extern char **environ;
 
-bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile)
+bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile, double *cpuSeconds)
 {
     std::vector<char *> args;
     for (const std::string &a : argv)
@@ -22,7 +23,13 @@ bool RunProgram(const std::vector<std::string> &argv, const std::string &outputF
     const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    return rc == 0 && waitpid(pid, &status, 0) >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    rusage usage{};
+    if (rc != 0 || wait4(pid, &status, 0, &usage) < 0)
+        return false;
+    if (cpuSeconds)
+        *cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void TimeProgram(benchmark::State &state, const std::vector<std::string> &argv, const std::string &outputFile)

@@ -7,7 +7,10 @@
 
 // Runs a program once with its standard output sent to outputFile
 // ("/dev/null" to discard it); false when it cannot be started or fails.
-bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null");
+// cpuSeconds, when given, receives the processor time the program used
+// (user and system), which a busy machine changes less than real time.
+bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null",
+                double *cpuSeconds = nullptr);
 
 // Times argv as one benchmark iteration each; marks the benchmark failed
 // when the program is missing or fails.

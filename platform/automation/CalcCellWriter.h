@@ -19,16 +19,17 @@
 // A block is a rectangle filled in reading order: the cells of its first
 // row from left to right, then each further row over the same columns. A
 // cell that does not continue the rectangle writes what is pending and
-// starts a new block. Complete rows are handed on every kFlushRows rows and
-// at least every kFlushIntervalMs, so the user sees the sheet fill as the
+// starts a new block. Complete rows are handed on once kFlushRows of them
+// have gathered or kFlushIntervalMs have passed since the last hand-over
+// (looked at as each row completes), so the user sees the sheet fill as the
 // rows come; Flush writes the rest and returns when everything is in the
 // sheet. The server calls it before every other member call and when its
 // objects are released.
 //
 // The blocks are written by a thread of the writer's own, in order, while
 // the caller goes on gathering the next rows; at most kQueuedBlocks wait.
-// A failed write drops what is pending and its error is raised by the next
-// Put or Flush.
+// A failed write drops what is pending; its error is raised by Flush, or by
+// the first Put after it that starts a block or hands rows on.
 class TCalcCellWriter {
 public:
     static constexpr int kFlushRows = 8192;

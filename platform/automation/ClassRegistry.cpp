@@ -1,6 +1,5 @@
 #include "platform/automation/ClassRegistry.h"
 
-#include "platform/automation/CalcServer.h"
 #include "platform/core/Exception.h"
 
 void TClassRegistry::Register(const QString &progId, TFactory factory)
@@ -28,11 +27,7 @@ TComPtr<IDispatch> TClassRegistry::CreateObject(const QString &progId) const
 
 TClassRegistry &ClassRegistry()
 {
-    static TClassRegistry registry = [] {
-        TClassRegistry r;
-        RegisterCalcServer(r);
-        return r;
-    }();
+    static TClassRegistry registry;
     return registry;
 }
 

@@ -22,8 +22,9 @@ private:
     std::map<QString, TFactory> FClasses; // keyed by the upper-case identifier
 };
 
-// The program's registry: "EXCEL.APPLICATION" is the LibreOffice Calc
-// server.
+// The program's registry, empty until the classes are registered in it
+// (the program's start registers the LibreOffice Calc server as
+// "EXCEL.APPLICATION", as installing a spreadsheet would).
 TClassRegistry &ClassRegistry();
 
 // Creates an object of the class registered as progId in ClassRegistry().

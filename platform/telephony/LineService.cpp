@@ -4,9 +4,9 @@
 #include "platform/telephony/ModemCall.h"
 #include "platform/telephony/ModemConfigDialog.h"
 #include "platform/telephony/ModemSettings.h"
+#include "platform/telephony/PhoneApplication.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QPointer>
@@ -37,6 +37,9 @@ struct TLineService {
     std::map<HLINEAPP, TAppRecord> Apps;
     std::map<HLINE, TLineRecord> Lines;
     std::map<HCALL, QPointer<TModemCall>> Calls;
+    // Calls handed over to the phone application: idle at once, kept only
+    // until they are deallocated.
+    std::map<HCALL, HLINE> HandedOver;
     DWORD NextHandle = 0x10000;
     DWORD NextRequest = 1;
 
@@ -66,6 +69,7 @@ struct TLineService {
                 ++it;
             }
         }
+        std::erase_if(HandedOver, [line](const auto &call) { return call.second == line; });
         Lines.erase(line);
     }
 };
@@ -88,12 +92,48 @@ bool SupportsCallParams(const LINECALLPARAMS *params)
     return (bearer & ~SupportedBearerModes) == 0 && (media & ~SupportedMediaModes) == 0;
 }
 
+// How many line devices the settings offer.
+DWORD DeviceCount()
+{
+    return LoadLineDevice() == TLineDevice::PhoneApplication ? 1 : DWORD(LoadModems().size());
+}
+
+// Whether device can place a call now: its modem answers, or an
+// application is registered for tel: links.
+bool DeviceAnswers(DWORD device)
+{
+    if (LoadLineDevice() == TLineDevice::PhoneApplication)
+        return !TelHandlerDesktopFile().isEmpty();
+    const QList<TModemConfig> modems = LoadModems();
+    return device < DWORD(modems.size()) && ModemAnswers(modems.at(int(device)));
+}
+
 QByteArray ProgramName()
 {
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())
         name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     return name.toUtf8();
+}
+
+// A call through the phone application: the link is handed over at once;
+// once it has been, the call goes on elsewhere, so the request succeeds
+// and the call is idle.
+LONG HandOver(HLINE line, HCALL *lphCall, const QString &address, const TMessageTarget &target)
+{
+    const QString uri = TelUri(address, LoadDialingLocation());
+    if (uri.isEmpty())
+        return LINEERR_INVALADDRESS;
+    if (!HandOverToPhoneApplication(uri))
+        return LINEERR_OPERATIONFAILED;
+    TLineService &s = Service();
+    const HCALL handle = s.NewHandle();
+    s.HandedOver[handle] = line;
+    *lphCall = handle;
+    const DWORD request = s.NewRequest();
+    target.Post(0, LINE_REPLY, request, 0, 0);
+    target.Post(handle, LINE_CALLSTATE, LINECALLSTATE_IDLE, 0, LINECALLPRIVILEGE_OWNER);
+    return LONG(request);
 }
 
 } // namespace
@@ -111,7 +151,7 @@ LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback, 
     app.Receiver = std::make_unique<QObject>();
     app.Callback = lpfnCallback;
     app.Name = lpszAppName ? QByteArray(lpszAppName) : ProgramName();
-    app.DeviceCount = DWORD(LoadModems().size());
+    app.DeviceCount = DeviceCount();
     *lphLineApp = handle;
     *lpdwNumDevs = app.DeviceCount;
     return 0;
@@ -155,26 +195,26 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
     if ((dwMediaModes & ~SupportedMediaModes) != 0)
         return LINEERR_INVALMEDIAMODE;
 
+    // The line's device must be able to call now: a line that cannot is
+    // refused here, not after a call has been promised.
     DWORD device = dwDeviceID;
-    const QList<TModemConfig> modems = LoadModems();
-    const DWORD count = qMin(app->second.DeviceCount, DWORD(modems.size()));
+    const DWORD count = qMin(app->second.DeviceCount, DeviceCount());
     if (dwDeviceID == LINEMAPPER) {
-        // Every modem line offers the same; take the first whose port is
-        // there, or the first of all when none is plugged in.
-        if (!SupportsCallParams(lpCallParams) || count == 0)
+        // Every device offers the same: take the first that answers.
+        if (!SupportsCallParams(lpCallParams))
             return LINEERR_LINEMAPPERFAILED;
         device = 0;
-        for (DWORD i = 0; i < count; ++i) {
-            if (QFile::exists(modems.at(int(i)).Port)) {
-                device = i;
-                break;
-            }
-        }
+        while (device < count && !DeviceAnswers(device))
+            ++device;
+        if (device == count)
+            return LINEERR_LINEMAPPERFAILED;
     } else {
         if (dwDeviceID >= count)
             return LINEERR_BADDEVICEID;
         if (!SupportsCallParams(lpCallParams))
             return LINEERR_INVALCALLPARAMS;
+        if (!DeviceAnswers(device))
+            return LINEERR_RESOURCEUNAVAIL;
     }
     const HLINE line = s.NewHandle();
     s.Lines[line] = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes};
@@ -193,19 +233,23 @@ LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWOR
         return LINEERR_INVALPOINTER;
     if (dwCountryCode != 0)
         return LINEERR_INVALCOUNTRYCODE;
-    // The destination is checked before anything else may reach the modem.
+    // The destination is checked before anything may reach the device.
     if (!lpszDestAddress)
         return LINEERR_INVALADDRESS;
     const QString address = QString::fromUtf8(lpszDestAddress);
     QString cleaned;
     if (!CleanDialString(address, &cleaned) || cleaned.isEmpty())
         return LINEERR_INVALADDRESS;
+    if (!SupportsCallParams(lpCallParams))
+        return LINEERR_INVALCALLPARAMS;
+    const TAppRecord &app = s.Apps.at(line->second.App);
+    TMessageTarget target{app.Receiver.get(), app.Callback, line->second.CallbackInstance};
+    if (LoadLineDevice() == TLineDevice::PhoneApplication)
+        return HandOver(hLine, lphCall, address, target);
+
     const QString dialable = DialableForm(address, LoadDialingLocation());
     if (dialable.isEmpty())
         return LINEERR_INVALADDRESS;
-    if (!SupportsCallParams(lpCallParams))
-        return LINEERR_INVALCALLPARAMS;
-
     const QList<TModemConfig> modems = LoadModems();
     if (line->second.Device >= DWORD(modems.size()))
         return LINEERR_NODEVICE;
@@ -214,13 +258,17 @@ LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWOR
             return LINEERR_CALLUNAVAIL;
     }
 
-    const TAppRecord &app = s.Apps.at(line->second.App);
-    TMessageTarget target{app.Receiver.get(), app.Callback, line->second.CallbackInstance};
     const DWORD media = lpCallParams && lpCallParams->dwMediaMode ? lpCallParams->dwMediaMode
                                                                   : LINEMEDIAMODE_INTERACTIVEVOICE;
     const HCALL handle = s.NewHandle();
     auto *call = new TModemCall(handle, hLine, line->second.Device, modems.at(int(line->second.Device)),
                                 dialable.toLatin1(), cleaned.toLatin1(), media, target);
+    // The modem may have been unplugged since the line was opened: only a
+    // modem that takes its initialisation now gets the request.
+    if (!call->Initialise()) {
+        delete call;
+        return LINEERR_RESOURCEUNAVAIL;
+    }
     s.Calls[handle] = call;
     *lphCall = handle;
     const DWORD request = s.NewRequest();
@@ -231,6 +279,8 @@ LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWOR
 LONG lineDrop(HCALL hCall, const char *, DWORD)
 {
     TLineService &s = Service();
+    if (s.HandedOver.count(hCall))
+        return LINEERR_INVALCALLSTATE; // nothing here to hang up
     TModemCall *call = s.Call(hCall);
     if (!call)
         return LINEERR_INVALCALLHANDLE;
@@ -240,6 +290,8 @@ LONG lineDrop(HCALL hCall, const char *, DWORD)
 LONG lineDeallocateCall(HCALL hCall)
 {
     TLineService &s = Service();
+    if (s.HandedOver.erase(hCall))
+        return 0;
     TModemCall *call = s.Call(hCall);
     if (!call)
         return LINEERR_INVALCALLHANDLE;
@@ -340,17 +392,22 @@ LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, const char *lpszDeviceCl
         if (cls != "comm/datamodem" && cls != "comm" && cls != "tapi/line")
             return LINEERR_INVALDEVICECLASS;
     }
+    // Device 0 is where the user also chooses the line device: the phone
+    // application, or the first modem (added now when there is none).
+    const TLineDevice kind = LoadLineDevice();
     QList<TModemConfig> modems = LoadModems();
-    // With no modem configured, device 0 is the one the user adds now.
-    const bool adding = modems.isEmpty() && dwDeviceID == 0;
-    if (!adding && dwDeviceID >= DWORD(modems.size()))
+    const int index = int(dwDeviceID);
+    if (dwDeviceID != 0 && (kind != TLineDevice::Modem || dwDeviceID >= DWORD(modems.size())))
         return LINEERR_BADDEVICEID;
-    TModemConfigDialog dialog(adding ? TModemConfig() : modems.at(int(dwDeviceID)), hwndOwner);
+    const bool adding = index >= modems.size();
+    TModemConfigDialog dialog(adding ? TModemConfig() : modems.at(index), kind, dwDeviceID == 0, hwndOwner);
     if (dialog.exec() == QDialog::Accepted) {
-        if (adding)
+        if (dwDeviceID == 0)
+            SaveLineDevice(dialog.Device());
+        if (!adding)
+            modems[index] = dialog.Config();
+        else if (dialog.Device() == TLineDevice::Modem)
             modems.push_back(dialog.Config());
-        else
-            modems[int(dwDeviceID)] = dialog.Config();
         SaveModems(modems);
     }
     return 0;

@@ -2,8 +2,9 @@
 
 #include "platform/telephony/Tapi.h"
 
-// The line service behind Tapi.h: every modem of the service's
-// settings is one line device. The functions declared in Tapi.h are
+// The line service behind Tapi.h: every modem of the service's settings
+// is one line device, or, when the settings choose it, the desktop's phone
+// application is the one line device. The functions declared in Tapi.h are
 // implemented in LineService.cpp; they are to be called from the thread
 // that called lineInitialize, and every message reaches the callback
 // through that thread's event loop.

@@ -33,10 +33,8 @@ TModemCall::TModemCall(HCALL handle, HLINE line, DWORD deviceId, const TModemCon
     connect(&FLink, &TModemLink::Answered, this, [this](TModemResult r) { OnAnswered(r); });
     connect(&FLink, &TModemLink::TimedOut, this, [this]() { OnTimedOut(); });
     connect(&FLink, &TModemLink::AllWritten, this, [this]() {
-        if (FStep == TStep::Dialing && !FProceedingReported) {
-            FProceedingReported = true;
-            ReportState(LINECALLSTATE_PROCEEDING, 0);
-        }
+        if (FStep == TStep::Dialing)
+            ReportProceeding();
     });
     connect(&FGuard, &QTimer::timeout, this, [this]() {
         FStep = TStep::Escaping;
@@ -56,28 +54,33 @@ int TModemCall::CommandTimeoutMs() const
     return ModemCommandTimeoutMs(FConfig);
 }
 
-void TModemCall::Start(DWORD requestId)
+bool TModemCall::Initialise()
 {
-    FMakeRequest = requestId;
-    QMetaObject::invokeMethod(this, [this]() { Begin(); }, Qt::QueuedConnection);
-}
-
-void TModemCall::Begin()
-{
-    if (FStep != TStep::Waiting)
-        return; // dropped before it began
-    if (!FLink.Open(FConfig)) {
-        Fail(LINEERR_RESOURCEUNAVAIL, LINEDISCONNECTMODE_UNAVAIL);
-        return;
-    }
-    FStep = TStep::Initialising;
+    if (!FLink.Open(FConfig))
+        return false;
     QByteArray init = FConfig.InitString.toLatin1().trimmed();
     init.replace('\r', "").replace('\n', "");
     if (init.isEmpty())
         init = QByteArrayLiteral("AT");
     else if (!init.toUpper().startsWith("AT"))
         init.prepend("AT");
-    FLink.Command(init, CommandTimeoutMs());
+    if (FLink.CommandAndWait(init, CommandTimeoutMs()) != TModemResult::Ok) {
+        FLink.Close();
+        return false;
+    }
+    return true;
+}
+
+void TModemCall::Start(DWORD requestId)
+{
+    FMakeRequest = requestId;
+    QMetaObject::invokeMethod(
+        this,
+        [this]() {
+            if (FStep == TStep::Waiting) // not dropped meanwhile
+                SendDial();
+        },
+        Qt::QueuedConnection);
 }
 
 void TModemCall::SendDial()
@@ -93,13 +96,11 @@ void TModemCall::SendDial()
 void TModemCall::OnAnswered(TModemResult result)
 {
     switch (FStep) {
-    case TStep::Initialising:
-        if (result == TModemResult::Ok)
-            SendDial();
-        else if (result != TModemResult::Ring)
-            Fail(LINEERR_OPERATIONFAILED, LINEDISCONNECTMODE_UNAVAIL);
-        return;
     case TStep::Dialing:
+        // An answer to the dial command means it went out, even when the
+        // modem answers before the port has said so.
+        if (result != TModemResult::Ring && result != TModemResult::None)
+            ReportProceeding();
         switch (result) {
         case TModemResult::Ok:
         case TModemResult::Connect:
@@ -149,13 +150,10 @@ void TModemCall::OnAnswered(TModemResult result)
 void TModemCall::OnTimedOut()
 {
     switch (FStep) {
-    case TStep::Initialising:
-        FLink.Close();
-        Fail(LINEERR_OPERATIONFAILED, LINEDISCONNECTMODE_UNAVAIL);
-        return;
     case TStep::Dialing:
-        // Nothing came back in time: the call has failed, but the modem may
-        // still be dialling or off hook; put it back on hook.
+        // Nothing came back in time (silence, or only noise): the call has
+        // failed, but the modem may still be dialling or off hook; put it
+        // back on hook.
         ReportState(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER);
         StartHangUp();
         return;
@@ -169,16 +167,6 @@ void TModemCall::OnTimedOut()
     default:
         return;
     }
-}
-
-void TModemCall::Fail(LONG replyResult, DWORD disconnectMode)
-{
-    FLink.Close();
-    FStep = TStep::Done;
-    Reply(FMakeRequest, replyResult);
-    ReportState(LINECALLSTATE_DISCONNECTED, disconnectMode);
-    if (FDetached)
-        deleteLater();
 }
 
 void TModemCall::Disconnect(DWORD mode)
@@ -207,10 +195,6 @@ void TModemCall::StartHangUp()
         } else {
             HangUpCommand();
         }
-        return;
-    case TStep::Initialising:
-        // The modem has not dialled: nothing to hang up.
-        EndHangUp(true);
         return;
     default:
         return;
@@ -245,11 +229,7 @@ LONG TModemCall::Drop(DWORD requestId)
     FDropRequest = requestId;
     switch (FStep) {
     case TStep::Waiting:
-        FStep = TStep::Done;
-        Reply(FMakeRequest, LINEERR_OPERATIONFAILED);
-        EndHangUp(true);
-        break;
-    case TStep::Initialising:
+        // The modem has not dialled: nothing to hang up.
         Reply(FMakeRequest, LINEERR_OPERATIONFAILED);
         EndHangUp(true);
         break;
@@ -287,6 +267,14 @@ void TModemCall::Detach()
         deleteLater();
         break;
     }
+}
+
+void TModemCall::ReportProceeding()
+{
+    if (FProceedingReported)
+        return;
+    FProceedingReported = true;
+    ReportState(LINECALLSTATE_PROCEEDING, 0);
 }
 
 void TModemCall::ReportState(DWORD state, DWORD detail)

@@ -22,11 +22,17 @@ struct TMessageTarget {
 // autodialer: the modem dials with the voice suffix ";" and returns to
 // command mode, and the person talks on the handset.
 //
-// Progress: LINE_REPLY for the request once the modem has taken its
-// initialisation and the dial command is out, DIALING and PROCEEDING,
-// then CONNECTED on the modem's OK (or CONNECT), or BUSY / DISCONNECTED
-// with the mode its result code gives. A modem that stays silent ends the
-// call as failed. Dropping hangs up and reports DISCONNECTED and IDLE.
+// Before the request is accepted, Initialise opens the modem's port and
+// waits in place for the modem to take its initialisation: a modem that is
+// not there, or does not answer in time, makes lineMakeCall fail at once.
+// Progress, from the event loop: LINE_REPLY (success) for the request,
+// DIALING, and the dial command is written; PROCEEDING once it has gone to
+// the port; then CONNECTED on the modem's OK (or CONNECT), or BUSY /
+// DISCONNECTED with the mode its result code gives. A modem that sends
+// nothing final in time (silence or noise) ends the call as DISCONNECTED
+// (no answer) and is put back on hook. Dropping hangs up and reports
+// DISCONNECTED and IDLE; a call dropped before its dial command went out
+// gets a failed LINE_REPLY first.
 class TModemCall : public QObject {
     Q_OBJECT
 public:
@@ -35,7 +41,10 @@ public:
                TMessageTarget target, QObject *parent = nullptr);
     ~TModemCall() override;
 
-    // Starts the call from the event loop; its reply carries requestId.
+    // Opens the port and initialises the modem, waiting for its answer;
+    // false when the port cannot be opened or the modem does not answer OK.
+    bool Initialise();
+    // Dials from the event loop; the reply carries requestId.
     void Start(DWORD requestId);
     // Hangs up; the outcome arrives as LINE_REPLY for requestId.
     LONG Drop(DWORD requestId);
@@ -53,17 +62,16 @@ public:
     bool UsesModem() const;
 
 private:
-    enum class TStep { Waiting, Initialising, Dialing, Connected, Aborting, Guarding, Escaping, HangingUp, Done };
+    enum class TStep { Waiting, Dialing, Connected, Aborting, Guarding, Escaping, HangingUp, Done };
 
-    void Begin();
     void OnAnswered(TModemResult result);
     void OnTimedOut();
     void SendDial();
     void StartHangUp();
     void HangUpCommand();
     void EndHangUp(bool clean);
-    void Fail(LONG replyResult, DWORD disconnectMode);
     void Disconnect(DWORD mode);
+    void ReportProceeding();
     void ReportState(DWORD state, DWORD detail);
     void Reply(DWORD requestId, LONG result);
     int CommandTimeoutMs() const;

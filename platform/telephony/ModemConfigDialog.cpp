@@ -12,12 +12,21 @@
 #include <QSerialPortInfo>
 #include <QSpinBox>
 
-TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, QWidget *parent)
+TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice device, bool choosable,
+                                       QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Modem Ayarları"));
     setObjectName(QStringLiteral("ModemConfigDialog"));
     setModal(true);
+
+    FDevice = new QComboBox(this);
+    FDevice->setObjectName(QStringLiteral("deviceBox"));
+    FDevice->addItem(QStringLiteral("Modem"), int(TLineDevice::Modem));
+    FDevice->addItem(QStringLiteral("Masaüstünün telefon uygulaması (tel: bağlantısı)"),
+                     int(TLineDevice::PhoneApplication));
+    FDevice->setCurrentIndex(FDevice->findData(int(device)));
+    FDevice->setEnabled(choosable);
 
     FPort = new QComboBox(this);
     FPort->setObjectName(QStringLiteral("portBox"));
@@ -71,6 +80,7 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, QWidget *pare
     test->addWidget(FAnswer, 1);
 
     auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Cihaz:"), FDevice);
     form->addRow(QStringLiteral("Port:"), FPort);
     form->addRow(QStringLiteral("Hız:"), FSpeed);
     form->addRow(QStringLiteral("Başlatma komutu:"), FInit);
@@ -80,6 +90,8 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, QWidget *pare
 
     LayOutSettingsDialog(this, form);
 
+    connect(FDevice, &QComboBox::currentIndexChanged, this, &TModemConfigDialog::DeviceChosen);
+    DeviceChosen();
     connect(FTest, &QPushButton::clicked, this, &TModemConfigDialog::TestModem);
     connect(&FLink, &TModemLink::Answered, this, [this](TModemResult, const QString &line) {
         FAnswer->setText(line);
@@ -107,6 +119,18 @@ TModemConfig TModemConfigDialog::Config() const
     c.Pulse = FPulse->isChecked();
     c.DialTimeout = FTimeout->value();
     return c;
+}
+
+TLineDevice TModemConfigDialog::Device() const
+{
+    return TLineDevice(FDevice->currentData().toInt());
+}
+
+void TModemConfigDialog::DeviceChosen()
+{
+    const bool modem = Device() == TLineDevice::Modem;
+    for (QWidget *w : std::initializer_list<QWidget *>{FPort, FSpeed, FInit, FTone, FPulse, FTimeout, FTest})
+        w->setEnabled(modem);
 }
 
 void TModemConfigDialog::TestModem()

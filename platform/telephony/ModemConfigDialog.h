@@ -12,22 +12,28 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
-// "Modem Ayarları": the port, speed, initialisation string, tone or pulse
-// dialling and answer timeout of one modem, with a button that sends "AT"
-// to the modem and shows what it answers.
+// "Modem Ayarları": the line device to dial with (a modem, or the desktop's
+// phone application, offered when choosable), and the port, speed,
+// initialisation string, tone or pulse dialling and answer timeout of one
+// modem, with a button that sends "AT" to the modem and shows what it
+// answers. The modem's settings are kept, but cannot be changed, while the
+// phone application is chosen.
 //
-// Object names: portBox (editable), speedBox, initEdit, toneButton,
-// pulseButton, timeoutBox, testButton, answerLabel, buttonBox.
+// Object names: deviceBox, portBox (editable), speedBox, initEdit,
+// toneButton, pulseButton, timeoutBox, testButton, answerLabel, buttonBox.
 class TModemConfigDialog : public QDialog {
     Q_OBJECT
 public:
-    TModemConfigDialog(const TModemConfig &config, QWidget *parent = nullptr);
+    TModemConfigDialog(const TModemConfig &config, TLineDevice device, bool choosable, QWidget *parent = nullptr);
 
     TModemConfig Config() const;
+    TLineDevice Device() const;
 
 private:
     void TestModem();
+    void DeviceChosen();
 
+    QComboBox *FDevice;
     QComboBox *FPort;
     QComboBox *FSpeed;
     QLineEdit *FInit;

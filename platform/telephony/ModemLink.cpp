@@ -1,5 +1,8 @@
 #include "platform/telephony/ModemLink.h"
 
+#include <QDeadlineTimer>
+#include <algorithm>
+
 TModemResult ModemResultOf(const QString &line)
 {
     const QString l = line.trimmed().toUpper();
@@ -27,6 +30,13 @@ int ModemCommandTimeoutMs(const TModemConfig &config)
     return qMin(config.DialTimeout, 5) * 1000;
 }
 
+bool ModemAnswers(const TModemConfig &config)
+{
+    TModemLink link;
+    return link.Open(config)
+        && link.CommandAndWait(QByteArrayLiteral("AT"), ModemCommandTimeoutMs(config)) == TModemResult::Ok;
+}
+
 TModemLink::TModemLink(QObject *parent)
     : QObject(parent)
 {
@@ -51,6 +61,8 @@ bool TModemLink::Open(const TModemConfig &config)
 {
     Close();
     FPending.clear();
+    FOverlong = false;
+    FDropped = 0;
     FPort.setPortName(config.Port);
     if (!FPort.open(QIODevice::ReadWrite)) {
         FError = FPort.errorString();
@@ -97,28 +109,71 @@ void TModemLink::Send(const QByteArray &bytes, int timeoutMs)
     FPort.write(bytes);
 }
 
+TModemResult TModemLink::CommandAndWait(const QByteArray &command, int timeoutMs)
+{
+    FTimer.stop();
+    if (!FPort.isOpen())
+        return TModemResult::None;
+    const QDeadlineTimer deadline(timeoutMs);
+    FLastCommand = command;
+    FAnswerInPlace = TModemResult::None;
+    FWaitingInPlace = true;
+    FUnwritten += command.size() + 1;
+    FPort.write(command + '\r');
+    FPort.waitForBytesWritten(int(deadline.remainingTime()));
+    while (FAnswerInPlace == TModemResult::None && !deadline.hasExpired()) {
+        // Reading emits readyRead, which hands the bytes to ReadAvailable.
+        if (!FPort.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            break;
+    }
+    FWaitingInPlace = false;
+    return FAnswerInPlace;
+}
+
 void TModemLink::ReadAvailable()
 {
-    FPending += FPort.readAll();
-    for (;;) {
-        qsizetype end = -1;
-        for (qsizetype i = 0; i < FPending.size(); ++i) {
-            if (FPending.at(i) == '\r' || FPending.at(i) == '\n') {
-                end = i;
-                break;
-            }
-        }
-        if (end < 0)
+    // Only the new bytes are looked at; the unfinished line is bounded.
+    const QByteArray bytes = FPort.readAll();
+    const char *at = bytes.constData();
+    const char *const end = at + bytes.size();
+    while (at != end) {
+        const char *stop = std::find_if(at, end, [](char c) { return c == '\r' || c == '\n'; });
+        Keep(at, stop - at);
+        if (stop == end)
             break;
-        const QByteArray line = FPending.left(end).trimmed();
-        FPending.remove(0, end + 1);
-        if (line.isEmpty() || line == FLastCommand)
-            continue; // echo of our own command
-        const TModemResult result = ModemResultOf(QString::fromLatin1(line));
-        if (result == TModemResult::None)
-            continue;
-        if (result != TModemResult::Ring)
-            FTimer.stop();
-        Q_EMIT Answered(result, QString::fromLatin1(line));
+        EndLine();
+        at = stop + 1;
     }
+}
+
+void TModemLink::Keep(const char *bytes, qsizetype size)
+{
+    const qsizetype room = MaxReplyLength - FPending.size();
+    if (size > room) {
+        FDropped += size - room;
+        FOverlong = true;
+        size = room;
+    }
+    FPending.append(bytes, size);
+}
+
+void TModemLink::EndLine()
+{
+    const QByteArray line = FPending.trimmed();
+    const bool overlong = FOverlong;
+    FPending.clear();
+    FOverlong = false;
+    if (overlong || line.isEmpty() || line == FLastCommand)
+        return; // noise, or the echo of our own command
+    const TModemResult result = ModemResultOf(QString::fromLatin1(line));
+    if (result == TModemResult::None)
+        return;
+    if (FWaitingInPlace) {
+        if (result != TModemResult::Ring && FAnswerInPlace == TModemResult::None)
+            FAnswerInPlace = result;
+        return;
+    }
+    if (result != TModemResult::Ring)
+        FTimer.stop();
+    Q_EMIT Answered(result, QString::fromLatin1(line));
 }

@@ -18,13 +18,23 @@ TModemResult ModemResultOf(const QString &line);
 // modem's answer timeout, at most five seconds.
 int ModemCommandTimeoutMs(const TModemConfig &config);
 
+// Whether the modem's port opens and the modem answers "AT" with OK within
+// the command timeout; waits in place.
+bool ModemAnswers(const TModemConfig &config);
+
 // One open serial port to a modem. Commands are written without waiting;
-// every line the modem sends back arrives as LineReceived, and a command
+// each result code the modem sends back arrives as Answered, and a command
 // sent with an answer timeout raises TimedOut when nothing final came back
-// in time. Nothing here blocks the thread.
+// in time. Only CommandAndWait blocks the thread, for at most its timeout.
+//
+// A line longer than any reply a modem gives (noise from a broken modem or
+// from a device that is no modem) is not kept: what exceeds MaxReplyLength
+// is dropped and counted, and the line it belonged to is ignored.
 class TModemLink : public QObject {
     Q_OBJECT
 public:
+    static constexpr qsizetype MaxReplyLength = 256;
+
     explicit TModemLink(QObject *parent = nullptr);
     ~TModemLink() override;
 
@@ -42,9 +52,18 @@ public:
     void Send(const QByteArray &bytes, int timeoutMs);
     // Stops waiting for an answer.
     void StopWaiting() { FTimer.stop(); }
+    // Writes "command<CR>" and blocks until the modem gives a final result
+    // code or timeoutMs have passed (None). Nothing is emitted for that
+    // answer, and no event of the thread is handled meanwhile.
+    TModemResult CommandAndWait(const QByteArray &command, int timeoutMs);
+
+    // Bytes of the line not yet ended, and bytes dropped since Open.
+    qsizetype UnfinishedBytes() const { return FPending.size(); }
+    qint64 DroppedBytes() const { return FDropped; }
 
 Q_SIGNALS:
-    // A final result code, or an unsolicited one while nothing is awaited.
+    // Each result code the modem sends, awaited or not (RING included),
+    // except the answer that CommandAndWait takes.
     void Answered(TModemResult result, const QString &line);
     void TimedOut();
     // Every byte of every write has gone to the port.
@@ -52,11 +71,17 @@ Q_SIGNALS:
 
 private:
     void ReadAvailable();
+    void Keep(const char *bytes, qsizetype size);
+    void EndLine();
 
     QSerialPort FPort;
     QTimer FTimer;
-    QByteArray FPending;
+    QByteArray FPending;      // the line not yet ended, at most MaxReplyLength bytes
+    bool FOverlong = false;   // bytes of that line were dropped
+    qint64 FDropped = 0;
     QByteArray FLastCommand;
     qint64 FUnwritten = 0;
+    bool FWaitingInPlace = false; // inside CommandAndWait
+    TModemResult FAnswerInPlace = TModemResult::None;
     QString FError;
 };

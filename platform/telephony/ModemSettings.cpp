@@ -67,6 +67,21 @@ void SaveModems(const QList<TModemConfig> &modems)
     settings->sync();
 }
 
+TLineDevice LoadLineDevice()
+{
+    const QString value = OpenSettings()->value(QStringLiteral("LineDevice")).toString();
+    return value == u"phone-application" ? TLineDevice::PhoneApplication : TLineDevice::Modem;
+}
+
+void SaveLineDevice(TLineDevice device)
+{
+    const std::unique_ptr<QSettings> settings = OpenSettings();
+    settings->setValue(QStringLiteral("LineDevice"), device == TLineDevice::PhoneApplication
+                                                         ? QStringLiteral("phone-application")
+                                                         : QStringLiteral("modem"));
+    settings->sync();
+}
+
 TDialingLocation LoadDialingLocation()
 {
     const std::unique_ptr<QSettings> settings = OpenSettings();

@@ -16,6 +16,11 @@ struct TModemConfig {
     int DialTimeout = 60;         // seconds to wait for the modem's answer
 };
 
+// Which line device the service offers: the configured modems (each one a
+// device), or the desktop's phone application (one device) that takes the
+// number as a tel: link.
+enum class TLineDevice { Modem, PhoneApplication };
+
 // Where the user dials from: used to turn a number into what the modem dials.
 struct TDialingLocation {
     QString CountryCode = QStringLiteral("90");
@@ -26,6 +31,9 @@ struct TDialingLocation {
 
 QList<TModemConfig> LoadModems();
 void SaveModems(const QList<TModemConfig> &modems);
+
+TLineDevice LoadLineDevice();
+void SaveLineDevice(TLineDevice device);
 
 TDialingLocation LoadDialingLocation();
 void SaveDialingLocation(const TDialingLocation &location);

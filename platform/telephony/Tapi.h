@@ -4,7 +4,8 @@
 // functions, the callback, the messages, constants and records of the
 // Telephony API (versions 1.4 to 2.0), with their published names and
 // values. The line service beside this header implements them for a
-// Hayes-compatible modem on a serial port.
+// Hayes-compatible modem on a serial port, or for the desktop's phone
+// application reached through a tel: link.
 
 #include <cstddef>
 #include <cstdint>

@@ -13,6 +13,9 @@ public:
     void SetDataField(const QString &name) { FLink.SetDataField(name); }
     QString DataField() const { return FLink.DataField(); }
     bool Modified() const { return FLink.Modified(); }
+    // What the box holds for its field: its text, and of a very long value
+    // also the part it does not show.
+    QString Text() const { return FLink.Text(); }
 
 private:
     TFieldLink FLink;

@@ -39,6 +39,9 @@ public:
 
     TGridModel *GridModel() { return &FModel; }
 
+    // Letters do not search: only the arrow, page, Home and End keys move.
+    void keyboardSearch(const QString &) override {}
+
 Q_SIGNALS:
     // Ctrl+Delete: delete the current row at once.
     void DeleteRequested();

@@ -1,5 +1,9 @@
 #include "platform/widgets/FieldLink.h"
 
+#include "platform/widgets/DisplayHead.h"
+
+#include <algorithm>
+
 TFieldLink::~TFieldLink()
 {
     if (FDataSource)
@@ -57,8 +61,15 @@ void TFieldLink::UpdateData()
     int field;
     if (TLinkedDataSet *set = DataSet(field)) {
         FModified = false;
-        set->SetFieldText(field, FControl.Text());
+        set->SetFieldText(field, Text());
     }
+}
+
+QString TFieldLink::Text() const
+{
+    QString text = FControl.Text();
+    text.append(QStringView(FValue).mid(FShown));
+    return text;
 }
 
 void TFieldLink::Refresh()
@@ -66,8 +77,13 @@ void TFieldLink::Refresh()
     FModified = false;
     int field;
     TLinkedDataSet *set = DataSet(field);
+    FValue = set ? set->FieldText(field) : QString();
+    FShown = DisplayHeadLength(FValue);
+    // A value longer than the field's width (stored by another program) is
+    // shown whole, not cut to the width.
+    const int width = set ? set->FieldWidth(field) : 0;
     if (FControl.SetMaxLength)
-        FControl.SetMaxLength(set ? set->FieldWidth(field) : 0);
-    FControl.SetText(set ? set->FieldText(field) : QString());
+        FControl.SetMaxLength(width > 0 ? int(std::max<qsizetype>(width, FShown)) : 0);
+    FControl.SetText(FValue.left(FShown));
     FControl.SetReadOnly(!(set && set->RowPending()));
 }

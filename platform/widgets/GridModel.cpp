@@ -1,5 +1,6 @@
 #include "platform/widgets/GridModel.h"
 
+#include "platform/widgets/DisplayHead.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ QVariant TGridModel::data(const QModelIndex &index, int role) const
     const int field = index.column() < int(FFieldIndex.size()) ? FFieldIndex[size_t(index.column())] : -1;
     if (!set || field < 0 || index.row() >= set->DisplayRowCount())
         return {};
-    const QString text = set->DisplayText(index.row(), field);
+    QString text = set->DisplayText(index.row(), field);
+    text.truncate(DisplayHeadLength(text));
     return role == Qt::DisplayRole ? OneLine(text) : text;
 }
 

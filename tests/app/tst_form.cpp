@@ -178,6 +178,10 @@ private Q_SLOTS:
         QCOMPARE(f.GridCurrentRow(), 0);
         f.Form->Button8->click();
         QCOMPARE(f.GridCurrentRow(), 1);
+        // Letters do not move it: the grid has no type-ahead search.
+        QTest::keyClicks(grid, QStringLiteral("zi"));
+        QCOMPARE(f.GridCurrentRow(), 1);
+        QCOMPARE(f.Form->DBEdit1->text(), QStringLiteral("Cem"));
         QVERIFY(f.Boxes.isEmpty());
     }
 
@@ -249,6 +253,7 @@ private Q_SLOTS:
         }
         f.Start({}, false);
         QCOMPARE(f.ErrorTexts().size(), 1);
+        QVERIFY(f.ErrorTexts().constFirst().endsWith(QStringLiteral("\"velmora-rehber-db convert fihrist.mdb\" converts it.")));
         QFile file(f.DatabasePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), jet);

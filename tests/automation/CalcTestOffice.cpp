@@ -1,5 +1,7 @@
 #include "CalcTestOffice.h"
 
+#include "platform/automation/CalcServer.h"
+#include "platform/automation/ClassRegistry.h"
 #include "platform/automation/UnoText.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -34,6 +36,7 @@ TCalcTestOffice::TCalcTestOffice(const QString &folder)
     FSettings.StartTimeoutSeconds = 120;
     FSettings.Profile = QDir(folder).filePath(QStringLiteral("lo-profile"));
     FSettings.Save();
+    RegisterCalcServer(ClassRegistry()); // as the program's start does
 }
 
 TCalcTestOffice::~TCalcTestOffice()

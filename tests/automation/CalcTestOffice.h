@@ -12,8 +12,8 @@
 
 // The test's own LibreOffice: headless, on a profile in the test's
 // temporary folder, so that its pipe and processes are the test's alone.
-// Writes the server settings; Stop ends exactly the processes started on
-// that profile.
+// Writes the server settings and registers the server, as the program's
+// start does; Stop ends exactly the processes started on that profile.
 class TCalcTestOffice {
 public:
     explicit TCalcTestOffice(const QString &folder);

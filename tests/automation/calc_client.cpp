@@ -1,5 +1,6 @@
 // A program of its own for the test: makes a workbook through the server,
 // writes its first argument into A1 and ends, as the program would.
+#include "platform/automation/CalcServer.h"
 #include "platform/automation/ClassRegistry.h"
 #include "platform/automation/OleCall.h"
 #include "platform/core/Exception.h"
@@ -10,6 +11,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    RegisterCalcServer(ClassRegistry());
     try {
         const TComPtr<IDispatch> excel = CreateOleObject(QStringLiteral("EXCEL.APPLICATION"));
         OlePropertySet(excel.Get(), QStringLiteral("Visible"), {}, true);

@@ -1,5 +1,6 @@
 // Late binding, the class registry, and a spreadsheet server that cannot
 // be reached; none of these needs a running LibreOffice.
+#include "platform/automation/CalcServer.h"
 #include "platform/automation/CalcSettings.h"
 #include "platform/automation/ClassRegistry.h"
 #include "platform/automation/OleCall.h"
@@ -48,6 +49,13 @@ private:
 class TestAutomation : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The registry knows no server until the program's start registers one.
+        QVERIFY(!ClassRegistry().IsRegistered(QStringLiteral("EXCEL.APPLICATION")));
+        RegisterCalcServer(ClassRegistry());
+    }
+
     void namesMatchWithoutCaseAndUnknownOnesAreNamed()
     {
         int alive = 0;

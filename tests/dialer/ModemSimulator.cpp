@@ -2,35 +2,87 @@
 
 #include "support/RawPty.h"
 
-#include <QSocketNotifier>
+#include <QMutexLocker>
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 
-TModemSimulator::TModemSimulator(QObject *parent)
-    : QObject(parent)
+TModemSimulator::TModemSimulator()
 {
     if (!OpenRawPty(&FMaster, &FSlave, &FPortName))
         return;
-    FNotifier = new QSocketNotifier(FMaster, QSocketNotifier::Read, this);
-    connect(FNotifier, &QSocketNotifier::activated, this, &TModemSimulator::ReadMaster);
+    FThread = std::thread([this]() { Serve(); });
 }
 
 TModemSimulator::~TModemSimulator()
 {
-    delete FNotifier;
+    FStop = true;
+    if (FThread.joinable())
+        FThread.join();
     if (FMaster >= 0)
         ::close(FMaster);
     if (FSlave >= 0)
         ::close(FSlave);
 }
 
-void TModemSimulator::ReadMaster()
+void TModemSimulator::SetAnswer(const QByteArray &prefix, const QByteArray &answer)
 {
-    char buffer[512];
-    for (;;) {
+    QMutexLocker lock(&FMutex);
+    FAnswers[prefix.toUpper()] = answer;
+}
+
+void TModemSimulator::SetSilent(bool silent)
+{
+    QMutexLocker lock(&FMutex);
+    FSilent = silent;
+}
+
+void TModemSimulator::SetEcho(bool echo)
+{
+    QMutexLocker lock(&FMutex);
+    FEcho = echo;
+}
+
+void TModemSimulator::SetFlood(const QByteArray &prefix, qint64 bytes)
+{
+    QMutexLocker lock(&FMutex);
+    FFloodPrefix = bytes > 0 ? prefix.toUpper() : QByteArray();
+    FFloodBytes = bytes;
+}
+
+QByteArray TModemSimulator::Received() const
+{
+    QMutexLocker lock(&FMutex);
+    return FReceived;
+}
+
+void TModemSimulator::ClearReceived()
+{
+    QMutexLocker lock(&FMutex);
+    FReceived.clear();
+}
+
+void TModemSimulator::Serve()
+{
+    while (!FStop) {
+        short events = POLLIN;
+        {
+            QMutexLocker lock(&FMutex);
+            if (FNoiseLeft > 0)
+                events |= POLLOUT;
+        }
+        pollfd p{FMaster, events, 0};
+        if (::poll(&p, 1, 20) <= 0)
+            continue;
+        if (p.revents & POLLOUT)
+            WriteNoise();
+        if (!(p.revents & POLLIN))
+            continue;
+        char buffer[512];
         const ssize_t n = ::read(FMaster, buffer, sizeof buffer);
         if (n <= 0)
-            break;
+            continue;
+        QMutexLocker lock(&FMutex);
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buffer[i];
             FReceived.append(c);
@@ -64,6 +116,10 @@ void TModemSimulator::Answer(const QByteArray &line)
         FDialPending = false;
         return;
     }
+    if (!FFloodPrefix.isEmpty() && command.startsWith(FFloodPrefix)) {
+        FNoiseLeft = FFloodBytes;
+        return;
+    }
     QByteArray answer = "OK";
     qsizetype best = -1;
     for (auto it = FAnswers.cbegin(); it != FAnswers.cend(); ++it) {
@@ -79,14 +135,32 @@ void TModemSimulator::Answer(const QByteArray &line)
 
 void TModemSimulator::Write(const QByteArray &bytes)
 {
+    // A program that does not read gets no answer: give up after a second.
     qsizetype done = 0;
-    while (done < bytes.size()) {
+    int waits = 0;
+    while (done < bytes.size() && !FStop) {
         const ssize_t n = ::write(FMaster, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN)
+            if (errno == EAGAIN && ++waits < 50) {
+                pollfd p{FMaster, POLLOUT, 0};
+                ::poll(&p, 1, 20);
+                continue;
+            }
+            if (errno == EINTR)
                 continue;
             return;
         }
         done += n;
+    }
+}
+
+void TModemSimulator::WriteNoise()
+{
+    static const QByteArray noise(4096, 'x');
+    QMutexLocker lock(&FMutex);
+    const ssize_t n = ::write(FMaster, noise.constData(), size_t(qMin<qint64>(noise.size(), FNoiseLeft)));
+    if (n > 0) {
+        FNoiseLeft -= n;
+        FFlooded += n;
     }
 }

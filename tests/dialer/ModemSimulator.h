@@ -2,47 +2,63 @@
 
 #include <QByteArray>
 #include <QMap>
-#include <QObject>
+#include <QMutex>
 #include <QString>
-
-class QSocketNotifier;
+#include <atomic>
+#include <thread>
 
 // A Hayes modem on a pseudo-terminal. The program opens the slave side
-// (PortName) as its serial port; the simulator reads the master side,
-// records every byte it receives and answers each command line with the
-// result code scripted for it ("OK" unless told otherwise), or not at all.
-class TModemSimulator : public QObject {
-    Q_OBJECT
+// (PortName) as its serial port; the simulator serves the master side on a
+// thread of its own (so that the program may wait for an answer without
+// returning to its event loop), records every byte it receives and answers
+// each command line with the result code scripted for it ("OK" unless told
+// otherwise), or not at all.
+class TModemSimulator {
 public:
-    explicit TModemSimulator(QObject *parent = nullptr);
-    ~TModemSimulator() override;
+    TModemSimulator();
+    ~TModemSimulator();
+    TModemSimulator(const TModemSimulator &) = delete;
+    TModemSimulator &operator=(const TModemSimulator &) = delete;
 
     bool IsValid() const { return FMaster >= 0; }
     QString PortName() const { return FPortName; }
 
     // Answer for command lines starting with prefix (case-insensitive,
     // longest prefix wins); an empty answer means silence.
-    void SetAnswer(const QByteArray &prefix, const QByteArray &answer) { FAnswers[prefix.toUpper()] = answer; }
+    void SetAnswer(const QByteArray &prefix, const QByteArray &answer);
     // Answer nothing at all.
-    void SetSilent(bool silent) { FSilent = silent; }
+    void SetSilent(bool silent);
     // Echo every command back, as a modem does after ATE1.
-    void SetEcho(bool echo) { FEcho = echo; }
+    void SetEcho(bool echo);
+    // A broken modem: after a command line starting with prefix, sends
+    // bytes bytes of noise without a line end instead of an answer.
+    void SetFlood(const QByteArray &prefix, qint64 bytes);
+    // Bytes of noise sent so far.
+    qint64 Flooded() const { return FFlooded; }
 
-    QByteArray Received() const { return FReceived; }
-    void ClearReceived() { FReceived.clear(); }
+    QByteArray Received() const;
+    void ClearReceived();
 
 private:
-    void ReadMaster();
+    void Serve();
     void Answer(const QByteArray &line);
     void Write(const QByteArray &bytes);
+    void WriteNoise();
 
     int FMaster = -1;
     int FSlave = -1;
     QString FPortName;
-    QSocketNotifier *FNotifier = nullptr;
+    std::thread FThread;
+    std::atomic<bool> FStop{false};
+    std::atomic<qint64> FFlooded{0};
+
+    mutable QMutex FMutex; // guards everything below
     QByteArray FReceived;
     QByteArray FLine;
     QMap<QByteArray, QByteArray> FAnswers;
+    QByteArray FFloodPrefix;
+    qint64 FFloodBytes = 0;
+    qint64 FNoiseLeft = 0;
     bool FSilent = false;
     bool FEcho = false;
     bool FDialPending = false;

@@ -1,6 +1,8 @@
 #include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
+#include "dialer/PhoneHandler.h"
 #include "platform/telephony/Tapi.h"
+#include "platform/telephony/ModemLink.h"
 #include "platform/telephony/ModemSettings.h"
 #include "support/TestHome.h"
 
@@ -12,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QThread>
 #include <QTimer>
@@ -90,6 +93,7 @@ class TestLineService : public QObject {
 
     std::unique_ptr<TTestHome> FHome;
     std::unique_ptr<TModemSimulator> FModem;
+    std::unique_ptr<TPhoneHandler> FPhone;
     HLINEAPP FApp = 0;
     HLINE FLine = 0;
 
@@ -105,6 +109,10 @@ class TestLineService : public QObject {
         QCOMPARE(lineNegotiateAPIVersion(FApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &version, &ext), 0);
         const LINECALLPARAMS params = VoiceParams();
         QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, version, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), 0);
+        // Opening a modem's line asks the modem whether it is there.
+        const bool modem = LoadLineDevice() == TLineDevice::Modem;
+        QCOMPARE(FModem->Received(), modem ? QByteArray("AT\r") : QByteArray());
+        FModem->ClearReceived();
     }
 
     TModemConfig Modem(const QByteArray &init = "ATZ", bool pulse = false, int timeout = 1)
@@ -146,6 +154,7 @@ private Q_SLOTS:
     {
         // The settings' folder is fixed once per process: one home for all.
         FHome = std::make_unique<TTestHome>();
+        FPhone = std::make_unique<TPhoneHandler>();
     }
 
     void init()
@@ -156,6 +165,8 @@ private Q_SLOTS:
         QVERIFY(FModem->IsValid());
         SaveModems({});
         SaveDialingLocation(TDialingLocation());
+        SaveLineDevice(TLineDevice::Modem);
+        FPhone->Unregister();
     }
 
     void cleanup()
@@ -345,28 +356,97 @@ private Q_SLOTS:
         QCOMPARE(StatesOf(call).size(), expected.size() + 1);
     }
 
-    void silentModemFailsTheRequest()
+    // A modem that is not there, stays silent or sends only noise: the line
+    // is not opened, and on a line opened before, the call is refused at
+    // once with nothing posted; once it answers again it dials.
+    void modemThatCannotCallIsRefusedAtOnce_data()
     {
-        FModem->SetSilent(true);
-        OpenLine(Modem("ATZ", false, 1));
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("port gone") << QStringLiteral("gone");
+        QTest::newRow("silent") << QStringLiteral("silent");
+        QTest::newRow("noise") << QStringLiteral("noise");
+    }
+    void modemThatCannotCallIsRefusedAtOnce()
+    {
+        QFETCH(QString, fault);
+        auto breakModem = [&](bool broken) {
+            TModemConfig config = Modem();
+            if (fault == u"gone" && broken)
+                config.Port = FHome->FilePath(QStringLiteral("ttyUSB9"));
+            SaveModems({config});
+            FModem->SetSilent(fault == u"silent" && broken);
+            FModem->SetFlood("AT", fault == u"noise" && broken ? 1 << 20 : 0);
+        };
+        breakModem(true);
+        DWORD devices = 0;
+        QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
+        const LINECALLPARAMS params = VoiceParams();
+        HLINE line = 0;
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
+                 LINEERR_LINEMAPPERFAILED);
+        QCOMPARE(lineOpen(FApp, 0, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
+                 LINEERR_RESOURCEUNAVAIL);
+        QCOMPARE(line, HLINE(0));
+        lineShutdown(FApp);
+
+        breakModem(false);
+        FModem->ClearReceived();
+        OpenLine(Modem());
+        breakModem(true); // unplugged while the line is open
+        const auto [refused, failure] = Call("5551212");
+        QCOMPARE(failure, LINEERR_RESOURCEUNAVAIL);
+        QCOMPARE(refused, HCALL(0));
+        QVERIFY(!FModem->Received().contains("ATD"));
+        QCoreApplication::processEvents();
+        QVERIFY(Messages.isEmpty());
+
+        breakModem(false); // plugged in again: the same line dials
         const auto [call, request] = Call("5551212");
         QVERIFY(request > 0);
-        QTRY_VERIFY_WITH_TIMEOUT(HasState(call, LINECALLSTATE_DISCONNECTED), 20000);
-        QVERIFY(ReplyTo(DWORD(request)) < 0);
-        QVERIFY(!HasState(call, LINECALLSTATE_DIALING));
-        QCOMPARE(FModem->Received(), QByteArray("ATZ\r"));
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
+        QVERIFY(FModem->Received().endsWith("ATZ\rATDT5551212;\r"));
         DropAndDeallocate(call);
     }
 
+    // Noise without line ends is dropped beyond a reply's length and
+    // counted; a result code after it is still understood.
+    void noiseIsBoundedAndDropped()
+    {
+        FModem->SetFlood("ATI", 2 << 20);
+        TModemLink link;
+        QVERIFY(link.Open(Modem()));
+        QSignalSpy timedOut(&link, &TModemLink::TimedOut);
+        QSignalSpy answered(&link, &TModemLink::Answered);
+        link.Command("ATI3", 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(timedOut.count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.DroppedBytes() + link.UnfinishedBytes(), qint64(2 << 20), 20000);
+        QCOMPARE(FModem->Flooded(), qint64(2 << 20));
+        QCOMPARE(link.UnfinishedBytes(), TModemLink::MaxReplyLength);
+        QVERIFY(answered.isEmpty());
+        link.Command("AT", 1000);
+        QTRY_COMPARE(answered.count(), 1);
+        QCOMPARE(answered.at(0).at(1).toString(), QStringLiteral("OK"));
+        QCOMPARE(link.UnfinishedBytes(), 0);
+    }
+
+    void modemSilentAfterDialingIsPutOnHook_data()
+    {
+        QTest::addColumn<bool>("noise");
+        QTest::newRow("silence") << false;
+        QTest::newRow("noise") << true;
+    }
     void modemSilentAfterDialingIsPutOnHook()
     {
+        QFETCH(bool, noise);
         FModem->SetAnswer("ATD", "");
+        if (noise)
+            FModem->SetFlood("ATD", 2 << 20);
         OpenLine(Modem("ATZ", false, 1));
         const auto [call, request] = Call("5551212");
         QTRY_VERIFY_WITH_TIMEOUT(HasState(call, LINECALLSTATE_DISCONNECTED), 20000);
         QCOMPARE(ReplyTo(DWORD(request)), 0);
         QCOMPARE(StatesOf(call).last(), qMakePair(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER));
-        QTRY_COMPARE(FModem->Received(), QByteArray("ATZ\rATDT5551212;\r\rATH\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(FModem->Received(), QByteArray("ATZ\rATDT5551212;\r\rATH\r"), 20000);
         DropAndDeallocate(call);
     }
 
@@ -493,6 +573,96 @@ private Q_SLOTS:
         QCOMPARE(LoadModems()[0].InitString, QStringLiteral("AT&F"));
         QCOMPARE(lineConfigDialog(0, nullptr, "wave/in"), LINEERR_INVALDEVICECLASS);
         QCOMPARE(lineConfigDialog(1, nullptr, "comm/datamodem"), LINEERR_BADDEVICEID);
+
+        // The phone application chosen: the modem's settings stay as they were.
+        bool portLocked = false;
+        WhenDialogOpens([&](QDialog *dialog) {
+            auto *device = dialog->findChild<QComboBox *>(QStringLiteral("deviceBox"));
+            QCOMPARE(device->currentIndex(), 0);
+            device->setCurrentIndex(1);
+            portLocked = !dialog->findChild<QComboBox *>(QStringLiteral("portBox"))->isEnabled();
+            dialog->accept();
+        });
+        QCOMPARE(lineConfigDialog(0, nullptr, "comm/datamodem"), 0);
+        QVERIFY(portLocked);
+        QCOMPARE(LoadLineDevice(), TLineDevice::PhoneApplication);
+        QCOMPARE(LoadModems().size(), 1);
+        QCOMPARE(LoadModems()[0].InitString, QStringLiteral("AT&F"));
+    }
+
+    // The phone application gets the number as a tel: link; the call is
+    // then idle here, and there is nothing to hang up.
+    void handsTheTelLinkToThePhoneApplication_data()
+    {
+        QTest::addColumn<QByteArray>("number");
+        QTest::addColumn<QString>("area");
+        QTest::addColumn<QByteArray>("uri"); // empty: refused
+        const QString none;
+        const QString istanbul = QStringLiteral("212");
+        QTest::newRow("canonical") << QByteArray("+90 (212) 555 12 12") << none << QByteArray("tel:+902125551212");
+        QTest::newRow("canonical abroad") << QByteArray("+49 (30) 1234567") << istanbul << QByteArray("tel:+49301234567");
+        QTest::newRow("national") << QByteArray("0532 111 22 33") << none << QByteArray("tel:+905321112233");
+        QTest::newRow("international") << QByteArray("0049-30-1234567") << none << QByteArray("tel:+49301234567");
+        QTest::newRow("subscriber, area known") << QByteArray("555 12 12") << istanbul << QByteArray("tel:+902125551212");
+        QTest::newRow("subscriber, no area") << QByteArray("555 12 12") << none
+                                             << QByteArray("tel:5551212;phone-context=+90");
+        QTest::newRow("service code") << QByteArray("*123#") << istanbul << QByteArray("tel:*123%23;phone-context=+90");
+        QTest::newRow("pause") << QByteArray("9,5551212") << none << QByteArray();
+        QTest::newRow("letters") << QByteArray("0212 ABC") << none << QByteArray();
+        QTest::newRow("plus inside") << QByteArray("12+34") << none << QByteArray();
+    }
+    void handsTheTelLinkToThePhoneApplication()
+    {
+        QFETCH(QByteArray, number);
+        QFETCH(QString, area);
+        QFETCH(QByteArray, uri);
+        TDialingLocation location;
+        location.AreaCode = area;
+        SaveDialingLocation(location);
+        FPhone->Register();
+        SaveLineDevice(TLineDevice::PhoneApplication);
+        OpenLine(Modem()); // the modem's settings are kept, but unused
+        const QByteArray before = FPhone->Received();
+        const auto [call, request] = Call(number.constData());
+        if (uri.isEmpty()) {
+            QCOMPARE(request, LINEERR_INVALADDRESS);
+            QCoreApplication::processEvents();
+            QVERIFY(Messages.isEmpty());
+            QCOMPARE(FPhone->Received(), before);
+            return;
+        }
+        QVERIFY(request > 0);
+        QTRY_COMPARE(FPhone->Received(), before + uri + '\n');
+        QTRY_VERIFY(HasState(call, LINECALLSTATE_IDLE));
+        QCOMPARE(Messages.size(), 2);
+        QCOMPARE(ReplyTo(DWORD(request)), 0);
+        QCOMPARE(Messages[0].Msg, LINE_REPLY);
+        QCOMPARE(lineDrop(call, nullptr, 0), LINEERR_INVALCALLSTATE);
+        QCOMPARE(lineDeallocateCall(call), 0);
+        QCOMPARE(FModem->Received(), QByteArray());
+    }
+
+    // No application registered for tel: links, or one that cannot start:
+    // the line does not open, or the call is refused at once.
+    void phoneApplicationMissingFailsAtOnce()
+    {
+        const QByteArray before = FPhone->Received();
+        SaveLineDevice(TLineDevice::PhoneApplication);
+        DWORD devices = 0;
+        QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
+        QCOMPARE(devices, DWORD(1));
+        const LINECALLPARAMS params = VoiceParams();
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
+                 LINEERR_LINEMAPPERFAILED);
+        FPhone->Register(false);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), 0);
+        const auto [call, request] = Call("0532 111 22 33");
+        QCOMPARE(request, LINEERR_OPERATIONFAILED);
+        FPhone->Unregister();
+        QCOMPARE(Call("0532 111 22 33").second, LINEERR_OPERATIONFAILED);
+        QCoreApplication::processEvents();
+        QVERIFY(Messages.isEmpty());
+        QCOMPARE(FPhone->Received(), before);
     }
 
     void translateDialogKeepsTheLocation()

@@ -1,5 +1,6 @@
 #include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
+#include "dialer/PhoneHandler.h"
 #include "dialer/TapiDial.h"
 #include "platform/core/Exception.h"
 #include "platform/telephony/ModemSettings.h"
@@ -63,6 +64,7 @@ class TestTapiDial : public QObject {
     std::unique_ptr<TTestHome> FHome;
     std::unique_ptr<TApplication> FApp;
     std::unique_ptr<TModemSimulator> FModem;
+    std::unique_ptr<TPhoneHandler> FPhone;
     std::unique_ptr<QWidget> FForm;
     QList<TMessageBoxRequest> FBoxes;
     std::function<int()> FOnDialBox;
@@ -101,6 +103,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         FHome = std::make_unique<TTestHome>();
+        FPhone = std::make_unique<TPhoneHandler>();
         FApp = std::make_unique<TApplication>(QStringLiteral("/usr/bin/velmora-rehber"));
         FApp->SetMessageBoxHandler([this](const TMessageBoxRequest &r) {
             FBoxes << r;
@@ -121,6 +124,8 @@ private Q_SLOTS:
         QVERIFY(FModem->IsValid());
         SaveModems({});
         SaveDialingLocation(TDialingLocation());
+        SaveLineDevice(TLineDevice::Modem);
+        FPhone->Unregister();
         FForm = std::make_unique<QWidget>();
         FBoxes.clear();
         FOnDialBox = nullptr;
@@ -318,37 +323,32 @@ private Q_SLOTS:
         QCOMPARE(FBoxes[0].Caption, QStringLiteral("0212 555 12 12 nolu telefonla konuşuluyor."));
         QCOMPARE(FBoxes[0].Text, boxText);
         QCOMPARE(FBoxes[0].Kind, TMessageKind::Information);
-        QCOMPARE(FModem->Received(), QByteArray("ATZ\rATDT02125551212;\rATH\r"));
+        QCOMPARE(FModem->Received(), QByteArray("AT\rATZ\rATDT02125551212;\rATH\r"));
     }
 
     void callEndedByTheModem_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<bool>("silent");
         QTest::addColumn<QStringList>("texts");
         const QStringList dialing{QStringLiteral("LINE_REPLY ok"), QStringLiteral("Dialing: 5551212"),
                                   QStringLiteral("Proceeding")};
         const QStringList dropped{QStringLiteral("Line Dropped"), QStringLiteral("LINE_REPLY ok"),
                                   QStringLiteral("Idle - call deallocated")};
-        QTest::newRow("busy") << QByteArray("BUSY") << false
+        QTest::newRow("busy") << QByteArray("BUSY")
             << dialing + QStringList{QStringLiteral("Busy"), QStringLiteral("Disconnected: busy")} + dropped;
-        QTest::newRow("no dial tone") << QByteArray("NO DIALTONE") << false
+        QTest::newRow("no dial tone") << QByteArray("NO DIALTONE")
             << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
-        QTest::newRow("no answer") << QByteArray("NO ANSWER") << false
+        QTest::newRow("no answer") << QByteArray("NO ANSWER")
             << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
-        QTest::newRow("no carrier") << QByteArray("NO CARRIER") << false
+        QTest::newRow("no carrier") << QByteArray("NO CARRIER")
             << dialing + QStringList{QStringLiteral("Disconnected: normal")} + dropped;
-        QTest::newRow("silence") << QByteArray() << true
-            << QStringList{QStringLiteral("Reply error"), QStringLiteral("Disconnected: ")} + dropped;
     }
     void callEndedByTheModem()
     {
         QFETCH(QByteArray, answer);
-        QFETCH(bool, silent);
         QFETCH(QStringList, texts);
         ConfigureModem(1);
         FModem->SetAnswer("ATD", answer);
-        FModem->SetSilent(silent);
         TTapiDial *dialer = Dialer();
         dialer->SetTelephonNo(QStringLiteral("5551212"));
         bool ended = false;
@@ -362,7 +362,7 @@ private Q_SLOTS:
 
     void dialFailuresShowTheErrorDialog_data()
     {
-        QTest::addColumn<bool>("modem");
+        QTest::addColumn<QString>("modem"); // none, ok, silent (no answer), gone (port missing)
         QTest::addColumn<QString>("number");
         QTest::addColumn<TCallDialog>("mode");
         QTest::addColumn<TLanguage>("language");
@@ -370,25 +370,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dialog");
         const QString e = QStringLiteral("Error in lineMakeCall");
         const QString d = QStringLiteral("Error during dialing?!");
-        QTest::newRow("no modem") << false << QStringLiteral("5551212") << None << english << e << d;
-        QTest::newRow("no modem, Win95") << false << QStringLiteral("5551212") << Win95 << english << e << d;
-        QTest::newRow("no modem, croatian") << false << QStringLiteral("5551212") << None << croatian
+        const QString none = QStringLiteral("none"), ok = QStringLiteral("ok");
+        const QString nul = QStringLiteral("0532") + QChar(0) + QStringLiteral(" 111 22 33");
+        QTest::newRow("no modem") << none << QStringLiteral("5551212") << None << english << e << d;
+        QTest::newRow("no modem, Win95") << none << QStringLiteral("5551212") << Win95 << english << e << d;
+        QTest::newRow("no modem, croatian") << none << QStringLiteral("5551212") << None << croatian
                                             << QStringLiteral("Greška u zvanju") << QStringLiteral("Greška u zvanju");
-        QTest::newRow("31 characters") << true << ThirtyOne << None << english << e << d;
-        QTest::newRow("carriage return") << true << QStringLiteral("123\rATZ") << None << english << e << d;
-        QTest::newRow("escape sequence") << true << QStringLiteral("5;+++ATH") << None << english << e << d;
-        QTest::newRow("letters") << true << QStringLiteral("ATDT5551212") << Win95 << english << e << d;
+        QTest::newRow("silent modem") << QStringLiteral("silent") << QStringLiteral("5551212") << None << english << e << d;
+        QTest::newRow("port missing") << QStringLiteral("gone") << QStringLiteral("5551212") << None << english << e << d;
+        QTest::newRow("31 characters") << ok << ThirtyOne << None << english << e << d;
+        QTest::newRow("carriage return") << ok << QStringLiteral("123\rATZ") << None << english << e << d;
+        QTest::newRow("escape sequence") << ok << QStringLiteral("5;+++ATH") << None << english << e << d;
+        QTest::newRow("letters") << ok << QStringLiteral("ATDT5551212") << Win95 << english << e << d;
+        QTest::newRow("NUL inside") << ok << nul << None << english << e << d;
+        QTest::newRow("NUL at the end") << ok << QStringLiteral("5551212") + QChar(0) << Win95 << english << e << d;
     }
     void dialFailuresShowTheErrorDialog()
     {
-        QFETCH(bool, modem);
+        QFETCH(QString, modem);
         QFETCH(QString, number);
         QFETCH(TCallDialog, mode);
         QFETCH(TLanguage, language);
         QFETCH(QString, status);
         QFETCH(QString, dialog);
-        if (modem)
-            ConfigureModem();
+        if (modem != u"none")
+            ConfigureModem(1);
+        if (modem == u"gone")
+            SaveModems({TModemConfig{FHome->FilePath(QStringLiteral("ttyUSB9"))}});
+        FModem->SetSilent(modem == u"silent");
         TTapiDial *dialer = Dialer(language);
         dialer->SetCallDialog(mode);
         dialer->SetTelephonNo(number);
@@ -399,8 +408,85 @@ private Q_SLOTS:
         QCOMPARE(FBoxes[0].Caption, QStringLiteral("Velmora-rehber"));
         QCOMPARE(FBoxes[0].Kind, TMessageKind::Information);
         QTest::qWait(20);
-        QCOMPARE(FModem->Received(), QByteArray());
+        QVERIFY(!FModem->Received().contains("ATD"));
         QCOMPARE(dialer->TelephonNo(), number); // never cut short
+    }
+
+    // A modem plugged in after the start is taken into use at the next
+    // dial; one unplugged later fails the dial at once, as any refused call.
+    void modemPluggedInLaterIsTakenIntoUse_data()
+    {
+        QTest::addColumn<bool>("silent"); // else the port is missing
+        QTest::newRow("port missing") << false;
+        QTest::newRow("modem silent") << true;
+    }
+    void modemPluggedInLaterIsTakenIntoUse()
+    {
+        QFETCH(bool, silent);
+        auto plug = [&](bool in) {
+            ConfigureModem(1);
+            if (!in && !silent)
+                SaveModems({TModemConfig{FHome->FilePath(QStringLiteral("ttyUSB9"))}});
+            FModem->SetSilent(!in && silent);
+        };
+        plug(false);
+        TTapiDial *dialer = Dialer();
+        QCOMPARE(dialer->LineHandle(), HLINE(0));
+        plug(true);
+        dialer->SetTelephonNo(QStringLiteral("5551212"));
+        bool connected = false;
+        AnswerDialBoxWhen([]() { return LastStatus.startsWith(QStringLiteral("Connected: ")); }, &connected);
+        dialer->Dial();
+        QVERIFY(connected);
+        QTRY_COMPARE(LastStatus, QStringLiteral("Idle - call deallocated"));
+        QVERIFY(dialer->LineHandle() != 0);
+
+        plug(false);
+        FModem->ClearReceived();
+        dialer->Dial();
+        QCOMPARE(LastStatus, QStringLiteral("Error in lineMakeCall"));
+        QCOMPARE(FBoxes.size(), 2);
+        QCOMPARE(FBoxes[1].Text, QStringLiteral("Error during dialing?!"));
+        QTest::qWait(20);
+        QVERIFY(!FModem->Received().contains("ATD"));
+    }
+
+    // Through the phone application: the link is handed over, the box still
+    // appears, and closing it hangs up nothing; with no application
+    // registered, or one that cannot start, the dial fails as any refused call.
+    void dialThroughThePhoneApplication_data()
+    {
+        QTest::addColumn<int>("handler"); // 0 none, 1 registered, 2 cannot start
+        QTest::newRow("handed over") << 1;
+        QTest::newRow("no application") << 0;
+        QTest::newRow("application cannot start") << 2;
+    }
+    void dialThroughThePhoneApplication()
+    {
+        QFETCH(int, handler);
+        if (handler != 0)
+            FPhone->Register(handler == 1);
+        SaveLineDevice(TLineDevice::PhoneApplication);
+        TTapiDial *dialer = Dialer();
+        QCOMPARE(dialer->LineHandle() != 0, handler != 0);
+        dialer->SetTelephonNo(QStringLiteral("0532 111 22 33"));
+        const QByteArray before = FPhone->Received();
+        bool idle = false;
+        AnswerDialBoxWhen([]() { return LastStatus == QStringLiteral("Idle - call deallocated"); }, &idle);
+        const qsizetype logged = Log().size();
+        dialer->Dial();
+        QCOMPARE(FBoxes.size(), 1);
+        if (handler != 1) {
+            QCOMPARE(LastStatus, QStringLiteral("Error in lineMakeCall"));
+            QCOMPARE(FBoxes[0].Text, QStringLiteral("Error during dialing?!"));
+            QCOMPARE(FPhone->Received(), before);
+            return;
+        }
+        QVERIFY(idle);
+        QCOMPARE(FBoxes[0].Text, QStringLiteral("0532 111 22 33 nolu telefon Aranıyor..."));
+        QCOMPARE(Log().mid(logged), Arrows({QStringLiteral("LINE_REPLY ok"), QStringLiteral("Idle - call deallocated"),
+                                            QStringLiteral("Error in lineDrop")}));
+        QTRY_COMPARE(FPhone->Received(), before + "tel:+905321112233\n");
     }
 
     void earlierFailureDoesNotSpoilTheNextDial()
@@ -425,6 +511,7 @@ private Q_SLOTS:
         ConfigureModem();
         TTapiDial *dialer = Dialer();
         dialer->SetTelephonNo(QString());
+        FModem->ClearReceived();
         LastStatus = QStringLiteral("unchanged");
         const QStringList before = Log();
         dialer->Dial();
@@ -619,6 +706,15 @@ private Q_SLOTS:
         dialer->TranslateDialog();
         QCOMPARE(number, QStringLiteral("0212 555 12 12"));
         QCOMPARE(LastStatus, before);
+
+        // A NUL does not end the number the dialog shows.
+        dialer->SetTelephonNo(QStringLiteral("0532") + QChar(0) + QStringLiteral(" 111"));
+        WhenDialogOpens([&](QDialog *dialog) {
+            number = dialog->findChild<QLabel *>(QStringLiteral("numberLabel"))->text();
+            dialog->reject();
+        });
+        dialer->TranslateDialog();
+        QCOMPARE(number, QStringLiteral("0532") + QChar::ReplacementCharacter + QStringLiteral(" 111"));
     }
 };
 

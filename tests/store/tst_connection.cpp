@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QtTest>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 class TestConnection : public QObject {
     Q_OBJECT
@@ -64,23 +65,27 @@ private Q_SLOTS:
     void foreignFilesAreRefusedAndLeftUntouched_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("hint");
         QByteArray jet(4096, '\0');
         jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20));
-        QTest::newRow("Jet file") << jet;
+        QTest::newRow("Jet file") << jet
+                                  << QStringLiteral(" It is a database of the program's earlier Windows version: in its folder, "
+                                                    "the command \"velmora-rehber-db convert fihrist.mdb\" converts it");
         QByteArray random;
         quint32 x = 12345;
         for (int i = 0; i < 8192; ++i) {
             x = x * 1103515245u + 12345u;
             random += char(x >> 24);
         }
-        QTest::newRow("random bytes") << random;
-        QTest::newRow("short text") << QByteArray("not a database\n");
+        QTest::newRow("random bytes") << random << QString();
+        QTest::newRow("short text") << QByteArray("not a database\n") << QString();
         QByteArray corrupt = QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\x7f') + random;
-        QTest::newRow("damaged SQLite header") << corrupt;
+        QTest::newRow("damaged SQLite header") << corrupt << QString();
     }
     void foreignFilesAreRefusedAndLeftUntouched()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QString, hint);
         TTestHome home;
         const QString path = home.FilePath(QStringLiteral("fihrist.mdb"));
         {
@@ -89,10 +94,38 @@ private Q_SLOTS:
             f.write(content);
         }
         TADOConnection c;
-        QCOMPARE(ErrorOf([&] { c.Open(); }), QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        QCOMPARE(ErrorOf([&] { c.Open(); }), QStringLiteral("Unrecognized database format '%1'.").arg(path) + hint);
         QVERIFY(!c.Connected());
         QCOMPARE(FileBytes(path), content);
         QCOMPARE(QDir(home.Path()).entryList(QDir::Files), QStringList{QStringLiteral("fihrist.mdb")});
+    }
+
+    // Files that would never finish opening: a named pipe blocks the read,
+    // a contacts view over an endless recursive query never ends its sort.
+    void filesThatWouldNotFinishOpeningFail()
+    {
+        TTestHome home;
+        const QString path = home.FilePath(QStringLiteral("fihrist.mdb"));
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        TStoreSession pipe;
+        QCOMPARE(ErrorOf([&] { pipe.Query.Open(); }), QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        QVERIFY(!pipe.Connection.Connected());
+        QVERIFY(QFile::remove(path));
+
+        MakeContacts(path, {QStringLiteral("Ayşe")});
+        OtherProgramExec(path, QStringLiteral(
+            "DROP TABLE DBASE; CREATE VIEW DBASE AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r)"
+            " SELECT n AS No, 'Ad ' || n AS Ad, NULL AS Soyad, NULL AS CTelefon, NULL AS ETelefon, NULL AS ITelefon,"
+            " NULL AS Email, NULL AS Adres FROM r"));
+        TStoreSession endless;
+        QCOMPARE(ErrorOf([&] { endless.Query.Open(); }), QStringLiteral("The query cannot be completed: it does far "
+                                                                         "more work than the database file calls for"));
+        QCOMPARE(endless.Query.State(), rsClosed);
+        // The bound holds for each statement anew: one that ends is served.
+        endless.Query.SQL.Clear();
+        endless.Query.SQL.Add(QStringLiteral("SELECT * FROM DBASE LIMIT 3"));
+        endless.Query.Open();
+        QCOMPARE(endless.Query.RecordCount(), 3);
     }
 
     void damagedDatabasesFailWithoutBeingWritten_data()

@@ -1,5 +1,6 @@
 #include "support/ContactsDb.h"
 
+#include "support/TestServer.h"
 #include "tools/ContactsDatabase.h"
 
 #include <QtTest>
@@ -72,6 +73,8 @@ std::vector<QVariantList> Run(TDb &db, const QString &sql, const QVariantList &a
 
 void MakeContactsDatabase(const QString &path, const std::vector<TContactRow> &rows)
 {
+    if (ServerTests())
+        return MakeServerContacts(path, rows);
     CreateContactsDatabase(path);
     TDb db(path);
     sqlite3_exec(db.db, "BEGIN", nullptr, nullptr, nullptr);
@@ -89,19 +92,27 @@ void MakeContactsDatabase(const QString &path, const std::vector<TContactRow> &r
 
 QVariant RunSql(const QString &path, const QString &sql, const QVariantList &args)
 {
-    TDb db(path);
-    const auto rows = Run(db, sql, args);
+    const auto rows = ServerTests() ? ServerRows(path, sql, args) : [&] {
+        TDb db(path);
+        return Run(db, sql, args);
+    }();
     return rows.empty() || rows.front().isEmpty() ? QVariant() : rows.front().front();
 }
 
 std::vector<QVariantList> QueryRows(const QString &path, const QString &sql)
 {
+    if (ServerTests())
+        return ServerRows(path, sql);
     TDb db(path);
     return Run(db, sql, {});
 }
 
 void ExecSql(const QString &path, const QString &sql)
 {
+    if (ServerTests()) {
+        ServerRows(path, sql);
+        return;
+    }
     TDb db(path);
     char *error = nullptr;
     const int rc = sqlite3_exec(db.db, sql.toUtf8().constData(), nullptr, nullptr, &error);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The provider's own setting, as a data-source administrator keeps it:
+// ~/.config/Velmora/Veri.ini, group [Sources], maps a data source name (the
+// connection string's "Data Source") to a PostgreSQL server, as a libpq
+// connection string or a postgresql:// URI:
+//
+//   [Sources]
+//   fihrist.mdb=service=rehber
+//
+// Credentials and TLS settings belong in libpq's own files
+// (~/.pg_service.conf, ~/.pgpass), never here.
+std::optional<QString> ServerForDataSource(const QString &dataSource);

@@ -1,0 +1,176 @@
+#include "store/PgSql.h"
+
+#include "store/ADOQuery.h"
+#include "store/TurkishText.h"
+
+namespace PgSql {
+
+namespace {
+
+QByteArray Target(const TWriteTarget &target)
+{
+    return QuoteIdentifier(target.Schema) + '.' + QuoteIdentifier(target.Table);
+}
+
+QByteArray Names(const QStringList &columns)
+{
+    QByteArray list;
+    for (const QString &c : columns)
+        list += (list.isEmpty() ? "" : ", ") + QuoteIdentifier(c);
+    return list;
+}
+
+QByteArray Returning(const QStringList &returning)
+{
+    return returning.isEmpty() ? QByteArray() : " RETURNING " + Names(returning);
+}
+
+QByteArray WhereSame(const QStringList &columns, int first)
+{
+    QByteArray where;
+    for (const QString &c : columns)
+        where += (where.isEmpty() ? " WHERE " : " AND ") + QuoteIdentifier(c) + " IS NOT DISTINCT FROM $"
+            + QByteArray::number(first++);
+    return where;
+}
+
+// The characters LIKE folds that lower() leaves: the Latin letters with
+// marks, dotless ı, and the dot lower() leaves after İ (dropped). Made from
+// the same table the file's LIKE uses.
+void FoldTranslation(QString *from, QString *to)
+{
+    for (char32_t cp = 0x80; cp < 0x250; ++cp) {
+        const QChar ch{char16_t(cp)};
+        const char32_t fold = TurkishFold(cp);
+        if (fold == cp || ch.toLower().unicode() != cp || cp == 0x0130)
+            continue;
+        *from += ch;
+        *to += QChar(char16_t(fold));
+    }
+    *from += QChar(0x0307);
+}
+
+QByteArray Literal(const QString &text)
+{
+    QByteArray s = text.toUtf8();
+    s.replace('\'', "''");
+    return '\'' + s + '\'';
+}
+
+} // namespace
+
+QByteArray SessionSetup() { return "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'iso_8601'"; }
+QByteArray BeginReadOnly() { return "BEGIN TRANSACTION READ ONLY"; }
+QByteArray Begin() { return "BEGIN"; }
+QByteArray Commit() { return "COMMIT"; }
+QByteArray Rollback() { return "ROLLBACK"; }
+
+QByteArray NumberedParameters(const QString &sql, QStringList *names)
+{
+    QString text;
+    qsizetype from = 0;
+    for (const TParameterSpan &span : TParameters::ParameterSpans(sql)) {
+        qsizetype number = 0;
+        while (number < names->size() && names->at(number).compare(span.Name, Qt::CaseInsensitive) != 0)
+            ++number;
+        if (number == names->size())
+            *names << span.Name;
+        text += QStringView(sql).mid(from, span.Start - from);
+        text += u'$' + QString::number(number + 1);
+        from = span.Start + span.Length;
+    }
+    text += QStringView(sql).mid(from);
+    return text.toUtf8();
+}
+
+QByteArray TableColumns()
+{
+    // A column's comment that spells its name (any case) gives the name as
+    // the program writes it: "Ad" for ad.
+    return "SELECT n.nspname, c.relname, a.attnum, a.attname,"
+           " CASE WHEN lower(d.description) = a.attname THEN d.description ELSE a.attname::text END,"
+           " coalesce(a.attnum = ANY (i.indkey), false)"
+           " FROM pg_catalog.pg_class c"
+           " JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace"
+           " JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped"
+           " LEFT JOIN pg_catalog.pg_index i ON i.indrelid = c.oid AND i.indisprimary"
+           " LEFT JOIN pg_catalog.pg_description d ON d.objoid = c.oid AND d.classoid = 'pg_catalog.pg_class'::regclass"
+           " AND d.objsubid = a.attnum"
+           " WHERE c.oid = $1 ORDER BY a.attnum";
+}
+
+QByteArray Insert(const TWriteTarget &target, const QStringList &columns, const QStringList &returning)
+{
+    QByteArray sql = "INSERT INTO " + Target(target);
+    if (columns.isEmpty()) {
+        sql += " DEFAULT VALUES";
+    } else {
+        QByteArray marks;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            marks += (i ? ", $" : "$") + QByteArray::number(i + 1);
+        sql += " (" + Names(columns) + ") VALUES (" + marks + ')';
+    }
+    return sql + Returning(returning);
+}
+
+QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where,
+                  const QStringList &returning)
+{
+    QByteArray assignments;
+    int n = 1;
+    for (const QString &c : set)
+        assignments += (assignments.isEmpty() ? "" : ", ") + QuoteIdentifier(c) + " = $" + QByteArray::number(n++);
+    return "UPDATE " + Target(target) + " SET " + assignments + WhereSame(where, n) + Returning(returning);
+}
+
+QByteArray Delete(const TWriteTarget &target, const QStringList &where)
+{
+    return "DELETE FROM " + Target(target) + WhereSame(where, 1);
+}
+
+QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns)
+{
+    QString from, to;
+    FoldTranslation(&from, &to);
+    QList<QByteArray> sql = {
+        "CREATE SCHEMA velmora",
+        // Turkish alphabetical order without regard to case; texts that
+        // differ only in case are ordered by their bytes (a deterministic
+        // collation), so equality stays exact.
+        "CREATE COLLATION velmora.tr_ci (provider = icu, locale = 'tr-TR-u-ks-level2')",
+        "CREATE COLLATION velmora.lower_root (provider = icu, locale = 'und')",
+        "CREATE FUNCTION velmora.turkish_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
+        " RETURN pg_catalog.translate(pg_catalog.lower($1 COLLATE velmora.lower_root), "
+            + Literal(from) + ", " + Literal(to) + ")",
+        "CREATE FUNCTION velmora.turkish_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
+        " RETURN velmora.turkish_fold($1) OPERATOR(pg_catalog.~~) velmora.turkish_fold($2)",
+        "CREATE FUNCTION velmora.turkish_not_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
+        " RETURN NOT velmora.turkish_like($1, $2)",
+        "CREATE OPERATOR velmora.~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velmora.turkish_like,"
+        " NEGATOR = OPERATOR(velmora.!~~))",
+        "CREATE OPERATOR velmora.!~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velmora.turkish_not_like,"
+        " NEGATOR = OPERATOR(velmora.~~))",
+        "GRANT USAGE ON SCHEMA velmora TO PUBLIC",
+        "DO $$BEGIN EXECUTE format('ALTER DATABASE %I SET search_path = velmora, pg_catalog, \"$user\", public',"
+        " current_database()); END$$",
+        "SET LOCAL search_path = velmora, pg_catalog, public",
+    };
+    QByteArray table = "CREATE TABLE public.dbase (\n    no integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY";
+    QByteArray comments;
+    for (const auto &[name, width] : columns) {
+        const QByteArray lower = QuoteIdentifier(name.toLower());
+        table += ",\n    " + lower + " varchar(" + QByteArray::number(width) + ") COLLATE velmora.tr_ci";
+        sql << "COMMENT ON COLUMN public.dbase." + lower + " IS " + Literal(name);
+    }
+    sql.insert(sql.size() - columns.size(), table + "\n)");
+    sql << "COMMENT ON COLUMN public.dbase.no IS 'No'";
+    return sql;
+}
+
+QByteArray ResetContactsIdentity()
+{
+    return "SELECT pg_catalog.setval(pg_catalog.pg_get_serial_sequence('public.dbase', 'no'),"
+           " coalesce((SELECT max(no) FROM public.dbase), 0) + 1, false)";
+}
+
+} // namespace PgSql

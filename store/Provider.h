@@ -1,0 +1,60 @@
+#pragma once
+
+#include "store/CellValue.h"
+#include "store/ResultColumns.h"
+#include "store/StatementText.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class TRowArena;
+
+// A value bound to a statement parameter; unset binds null.
+using TParameterValue = std::optional<QString>;
+
+// One row to change or delete: the columns that must still hold what was
+// read (Where, with the values read in Original) and, for an update, the
+// columns to set with their new values.
+struct TRowWrite {
+    TWriteTarget Target;
+    QStringList Set;
+    std::vector<TCellValue> Values;
+    QStringList Where;
+    std::vector<TCellValue> Original;
+    bool ByKey = false; // Where is the table's key
+};
+
+// What a database engine does for the record set. The connection chooses
+// the provider; the record set keeps the snapshot, the states and every
+// rule about what is written. Each provider keeps its SQL in one place.
+class TProvider {
+public:
+    virtual ~TProvider() = default;
+
+    // True once the engine knows its connection is gone; the connection
+    // then connects again on its next Open.
+    virtual bool Lost() const { return false; }
+
+    // Runs a statement that returns rows. parameterNames and values are the
+    // record set's parameters by position; the rows go into rows, streamed,
+    // and columns and table describe them.
+    virtual void Select(const QString &sql, const QStringList &parameterNames,
+                        const std::vector<TParameterValue> &values, TRowArena &rows,
+                        std::vector<TResultColumn> &columns, TResultTable &table) = 0;
+
+    // Inserts one row with the given columns; returns the row as stored
+    // (the columns of returning: its new key and the defaults).
+    virtual std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns,
+                                           const std::vector<TCellValue> &values, const QStringList &returning) = 0;
+
+    // Changes the row found by write.Where. Returns how many rows matched;
+    // when more than one did, nothing is changed. stored gets the set
+    // columns as written.
+    virtual int Update(const TRowWrite &write, std::vector<TCellValue> *stored) = 0;
+
+    // Deletes the row found by write.Where. Returns how many rows matched;
+    // when more than one did, nothing is deleted.
+    virtual int Delete(const TRowWrite &write) = 0;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "store/Provider.h"
+
+#include <QString>
+
+struct sqlite3;
+
+// The provider for one desktop: the SQLite file named by the connection's
+// "Data Source". The file is opened read and write, never created; a file
+// that is not an SQLite database is refused with a clear error and left
+// untouched. LIKE and NOCASE on this connection are Turkish.
+class TSqliteProvider final : public TProvider {
+public:
+    explicit TSqliteProvider(const QString &path); // opens; raises EDatabaseError
+    ~TSqliteProvider() override;
+    TSqliteProvider(const TSqliteProvider &) = delete;
+    TSqliteProvider &operator=(const TSqliteProvider &) = delete;
+
+    sqlite3 *Handle() const { return FDb; }
+    bool TurkishNoCase() const { return FTurkishNoCase; }
+
+    void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values,
+                TRowArena &rows, std::vector<TResultColumn> &columns, TResultTable &table) override;
+    std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns,
+                                   const std::vector<TCellValue> &values, const QStringList &returning) override;
+    int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
+    int Delete(const TRowWrite &write) override;
+
+    // How long a statement waits for another program's write to finish.
+    static constexpr int BusyTimeoutMs = 5000;
+
+    // The engine's work in the statement now running, which the provider
+    // bounds by the size of the file.
+    struct TWorkMeter {
+        sqlite3 *Db = nullptr;
+        long long Steps = 0;
+    };
+
+private:
+    sqlite3 *FDb = nullptr;
+    bool FTurkishNoCase = false;
+    TWorkMeter FWork;
+};

@@ -1,0 +1,307 @@
+// The contacts tool's import and export: vCard and CSV files as phones,
+// address books and spreadsheets write them; the round trip; bad input.
+#include "support/ContactsDb.h"
+#include "support/TestHome.h"
+#include "support/TestTools.h"
+#include "tools/ContactsDatabase.h"
+#include "tools/import/ContactExport.h"
+#include "tools/import/ContactImport.h"
+#include "tools/report/ToolSummary.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+QString Tool()
+{
+    return QString::fromLocal8Bit(qgetenv("VELMORA_TEST_BINARY_DIR")) + QStringLiteral("/tools/velmora-rehber-db");
+}
+
+// Every contact as "Ad|Soyad|CTelefon|ETelefon|ITelefon|Email|Adres" (null as empty), in key order.
+QStringList Contacts(const QString &db, const QString &order = QStringLiteral("No"))
+{
+    QStringList rows;
+    for (const QVariantList &row :
+         QueryRows(db, QStringLiteral("SELECT Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres FROM DBASE ORDER BY ") + order)) {
+        QStringList values;
+        for (const QVariant &v : row)
+            values << v.toString();
+        rows << values.join(u'|');
+    }
+    return rows;
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+struct TRun {
+    bool Ok = false;
+    QString Error;
+    QStringList Messages;
+    TToolSummary Summary;
+};
+
+TRun Import(const QString &file, const QString &db, const std::function<void(TImportOptions &)> &adjust = {})
+{
+    TImportOptions options;
+    options.File = file;
+    options.Database = db;
+    if (adjust)
+        adjust(options);
+    TRun run;
+    run.Error = ErrorOf([&] { run.Ok = ImportContacts(options, run.Summary, [&](const QString &m) { run.Messages << m; }); });
+    return run;
+}
+
+QByteArray Utf16Le(const QString &text)
+{
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+} // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void importsFilesAsProgramsWriteThem_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("contacts");
+        QTest::addColumn<QString>("message"); // a message that must be among those reported; empty for none
+
+        QTest::newRow("vCard 2.1 from a phone")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C5=9Eahin;=C3=87a=C4=9Fla;;;\r\n"
+                          "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=87a=C4=9Fla =C5=9Eahin\r\n"
+                          "TEL;CELL;PREF:+90 532 111 22 33\r\nTEL;HOME:0212 444 55 66\r\nTEL;WORK;VOICE:0312 777 88 99\r\n"
+                          "TEL;FAX:0312 777 88 00\r\n"
+                          "ADR;HOME;CHARSET=ISO-8859-9;ENCODING=QUOTED-PRINTABLE:;;G=FCl Sk. No: 5=\r\n"
+                          "=0AKat 2;Kad=FDk=F6y;=DDstanbul;34710;T=FCrkiye\r\n"
+                          "PHOTO;ENCODING=BASE64;JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLDBkSEw8U\r\n"
+                          "  HRofHh0aHBwgJC4nICIsIxwcKDcpLDAxNDQ0Hyc5PTgyPC4zNDL/2wBDAQkJCQwLDBgN\r\n\r\n"
+                          "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nN:;Murat;;;\r\nTEL;VOICE:05051234567\r\nEND:VCARD\r\n")
+            << QStringList{QStringLiteral("Çağla|Şahin|+90 532 111 22 33|0212 444 55 66|0312 777 88 99||Gül Sk. No: 5\nKat 2\nKadıköy\nİstanbul\n34710\nTürkiye"),
+                           QStringLiteral("Murat||05051234567||||")}
+            << QStringLiteral("card 1: not taken: the fax or pager number \"0312 777 88 00\"");
+        QTest::newRow("vCard 3.0 from an address book")
+            << QByteArray("BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\nN:Yıldırım;İsmail;Hakkı;;\n"
+                          "FN:İsmail Hakkı Yıldırım\nORG:Velmora A.Ş.;\nitem1.TEL;type=pref:0533 222 33 44\n"
+                          "item1.X-ABLabel:_$!<Mobile>!$_\nTEL;TYPE=HOME;TYPE=VOICE:0216 123 45 67\n"
+                          "TEL;type=WORK;type=VOICE:0216 765 43 21\nTEL;type=OTHER:0216 000 00 00\n"
+                          "EMAIL;type=INTERNET;type=HOME:ismail@ornek.com.tr\nEMAIL;type=INTERNET;type=WORK:i.yildirim@velmora.com.tr\n"
+                          "item2.ADR;type=HOME:;;Atatürk Cad. No: 12\\, D: 3;Çankaya;Ankara;06420;\nitem2.X-ABADR:tr\n"
+                          "NOTE:Uzun bir not\\, iki satır\\nikinci satır ve çok uzun olduğu için katlanmış bir satır\n"
+                          "  devam ediyor\nEND:VCARD\n")
+            << QStringList{QStringLiteral("İsmail Hakkı|Yıldırım|0533 222 33 44|0216 123 45 67|0216 765 43 21|ismail@ornek.com.tr|"
+                                          "Atatürk Cad. No: 12, D: 3\nÇankaya\nAnkara\n06420")}
+            << QStringLiteral("card 1: not taken: the e-mail \"i.yildirim@velmora.com.tr\", the number \"0216 000 00 00\", ORG, NOTE");
+        QTest::newRow("vCard 4.0 from an address book")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Doğan Öztürk\r\nN:;;;;\r\n"
+                          "TEL;VALUE=uri;TYPE=\"cell,voice\":tel:+90-536-555-12-12\r\nTEL;TYPE=work;VALUE=text:0232 555 12 13\r\n"
+                          "EMAIL;TYPE=home:dogan@posta.com\r\nPHOTO:data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAA\r\n"
+                          " BCAYAAAAfFcSJAAAADUlEQVR42mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==\r\n"
+                          "ADR;TYPE=work;LABEL=\"İzmir\":;;Kordon Boyu 1;Konak;İzmir;;Türkiye\r\nEND:VCARD\r\n")
+            << QStringList{QStringLiteral("Doğan Öztürk||+90-536-555-12-12||0232 555 12 13|dogan@posta.com|Kordon Boyu 1\nKonak\nİzmir\nTürkiye")}
+            << QString();
+        QTest::newRow("our columns, Excel's sep=;, Windows-1254")
+            << QByteArray("sep=;\r\nsoyad;AD;ctelefon;Email;ADRES\r\n\xDE" "ahin;\xC7" "a\xF0la;0532 111 22 33;cagla@ornek.com.tr;"
+                          "\"Ba\xF0" "dat Cad. \x93" "K\xF6\xFE" "k\x94; No 5\r\nKad\xFDk\xF6y\"\r\n")
+            << QStringList{QStringLiteral("Çağla|Şahin|0532 111 22 33|||cagla@ornek.com.tr|Bağdat Cad. “Köşk”; No 5\nKadıköy")}
+            << QString();
+        QTest::newRow("Google Contacts, ISO-8859-9")
+            << QByteArray("Name,Given Name,Additional Name,Family Name,Birthday,E-mail 1 - Type,E-mail 1 - Value,"
+                          "Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value,Address 1 - Formatted\r\n"
+                          "\xDD" "pek Ilg\xFDn,\xDD" "pek,,Ilg\xFDn,1990-01-01,* Home,ipek@ornek.com.tr ::: ipek@posta.com,"
+                          "Mobile,0544 333 22 11,Work Fax,0312 999 00 00,\"Gazi Bulvar\xFD 7\nU\xFE" "ak\"\r\n")
+            << QStringList{QStringLiteral("İpek|Ilgın|0544 333 22 11|||ipek@ornek.com.tr|Gazi Bulvarı 7\nUşak")}
+            << QStringLiteral("columns not read: Birthday (1 lines)");
+        QTest::newRow("Outlook, UTF-8 with a byte order mark")
+            << QByteArray("\xEF\xBB\xBF\"First Name\",\"Middle Name\",\"Last Name\",\"Business Phone\",\"Home Phone\",\"Mobile Phone\","
+                          "\"E-mail Address\",\"Home Street\",\"Home City\",\"Home Postal Code\"\r\n"
+                          "\"Ümit\",\"\",\"Koç\",\"(0212) 555 01 02\",\"\",\"0555 101 20 30\",\"umit@koc.com.tr\",\"Lale Sk. 3, Daire 4\","
+                          "\"Beşiktaş\",\"34349\"\r\n")
+            << QStringList{QStringLiteral("Ümit|Koç|0555 101 20 30||(0212) 555 01 02|umit@koc.com.tr|Lale Sk. 3, Daire 4\nBeşiktaş\n34349")}
+            << QString();
+        QTest::newRow("Thunderbird, tab, UTF-16")
+            << Utf16Le(QStringLiteral("First Name\tLast Name\tDisplay Name\tPrimary Email\tWork Phone\tHome Phone\tMobile Number\r\n"
+                                      "\t\tÇiğdem Gül\tcigdem@eposta.net\t\t0224 222 11 00\t\r\n"))
+            << QStringList{QStringLiteral("Çiğdem Gül|||0224 222 11 00||cigdem@eposta.net|")}
+            << QString();
+    }
+
+    void importsFilesAsProgramsWriteThem()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, contacts);
+        QFETCH(QString, message);
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        CreateContactsDatabase(db);
+        WriteFile(home.FilePath(QStringLiteral("in.dat")), file);
+        const TRun run = Import(home.FilePath(QStringLiteral("in.dat")), db);
+        QCOMPARE(run.Error, QStringLiteral("<no error>"));
+        QVERIFY2(run.Ok, qPrintable(run.Messages.join(u'\n')));
+        QCOMPARE(Contacts(db), contacts);
+        QCOMPARE(run.Summary.Added, contacts.size());
+        if (!message.isEmpty())
+            QVERIFY2(run.Messages.contains(message), qPrintable(run.Messages.join(u'\n')));
+    }
+
+    // What the tool exports, it imports back as the same contacts, in every format.
+    void exportThenImportGivesTheSameContacts()
+    {
+        TTestHome home;
+        const QString from = home.FilePath(QStringLiteral("fihrist.mdb"));
+        CreateContactsDatabase(from);
+        AddSampleContacts(from, 400);
+        ExecSql(from, QStringLiteral("INSERT INTO DBASE (Ad, Soyad, Email, Adres) VALUES "
+                                     "('Ali, Veli; \"Can\"', 'Back\\slash', 'a@b.c', 'satır 1' || char(13) || char(10) || 'satır 2')"));
+        const QString expected = Contacts(from, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
+        const QStringList formats[] = {{"--format", "vcard"}, {"--format", "vcard", "--vcard-version", "4.0"},
+                                       {"--format", "csv"}, {"--format", "csv", "--delimiter", ";"}};
+        for (const QStringList &format : formats) {
+            const QString file = home.FilePath(QStringLiteral("out"));
+            const QString into = home.FilePath(QStringLiteral("into.mdb"));
+            QFile::remove(into);
+            CreateContactsDatabase(into);
+            QCOMPARE(QProcess::execute(Tool(), QStringList{"export", file, "--from", from} + format), 0);
+            QProcess import;
+            import.start(Tool(), {"import", file, "--into", into, "--allow-duplicates"});
+            QVERIFY(import.waitForFinished(60000));
+            QCOMPARE(import.exitCode(), 0);
+            QCOMPARE(import.readAllStandardOutput(), QByteArray("read 401, added 401, skipped as duplicate 0, refused 0\n"));
+            QString got = Contacts(into, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
+            got.replace(QStringLiteral("satır 1\nsatır 2"), QStringLiteral("satır 1\r\nsatır 2"));
+            QCOMPARE(got, expected);
+        }
+        // The export is in the program's Turkish order.
+        QCOMPARE(QProcess::execute(Tool(), {"export", home.FilePath(QStringLiteral("o.csv")), "--from", from, "--format", "csv"}), 0);
+        const QList<QByteArray> lines = FileBytes(home.FilePath(QStringLiteral("o.csv"))).split('\n');
+        QVERIFY(lines.first().startsWith("\xEF\xBB\xBF" "Ad,Soyad,CTelefon,ETelefon,ITelefon,Email,Adres\r"));
+        const auto at = [&](const char *start) {
+            return std::find_if(lines.begin(), lines.end(), [&](const QByteArray &l) { return l.startsWith(start); }) - lines.begin();
+        };
+        const qsizetype cem = at("Cem,"), cag = at("Çağla,"), dog = at("Doğan,");
+        QVERIFY(cag > cem && dog > cag && dog < lines.size());
+    }
+
+    void duplicatesAreSkippedAndListed()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {{"Ahmet", "Kaya", "0532 111 22 33", {}, {}, "Ahmet@Ornek.com.tr", {}}});
+        const QString csv = home.FilePath(QStringLiteral("in.csv"));
+        WriteFile(csv, "Ad,CTelefon,ETelefon,Email\nA,+90 (532) 111 22 33,,\nB,,,ahmet@ornek.COM.tr\nC,,0090 212 000 00 00,\n"
+                       "D,0212 000 00 00,,\nE,0212 000 00 01,,\n");
+        TRun run = Import(csv, db);
+        QVERIFY(run.Ok);
+        QCOMPARE(run.Summary.Duplicates, 3);
+        QCOMPARE(Contacts(db).size(), 3);
+        QVERIFY(run.Messages.contains(QStringLiteral("line 2: skipped as duplicate: the number \"+90 (532) 111 22 33\" is that of contact No 1")));
+        QVERIFY(run.Messages.contains(QStringLiteral("line 5: skipped as duplicate: the number \"0212 000 00 00\" is that of line 4")));
+        run = Import(csv, db, [](TImportOptions &o) { o.AllowDuplicates = true; });
+        QCOMPARE(run.Summary.Added, 5);
+    }
+
+    // Each problem is reported where it is, and the database is left as it was.
+    void badInputWritesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("report"); // in a message, or the error
+        QTest::addColumn<int>("addedWhenSkipping"); // -1: the whole file is refused
+
+        QTest::newRow("too long") << QByteArray("Ad,Soyad\nAli,Veli\nCan,") + QByteArray(51, 'x') + '\n'
+                                  << "line 3: Soyad: 51 characters, longer than the column's 50" << 1;
+        QTest::newRow("no name, no number") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Ali\nEND:VCARD\nBEGIN:VCARD\nVERSION:3.0\nEMAIL:x@y.z\nEND:VCARD\n")
+                                            << "card 2: no name and no telephone number" << 1;
+        QTest::newRow("broken quoting") << QByteArray("Ad,Soyad\n\"Ali\"x,Veli\nCan,Cem\n")
+                                        << "line 2: the quoting is broken (a quote inside a field, or text after a closing quote)" << 1;
+        QTest::newRow("quote never closed") << QByteArray("Ad,Soyad\nCan,Cem\n\"Ali,Veli\nAyşe,Kaya\n")
+                                            << "line 3: a quoted field is never closed" << 1;
+        QTest::newRow("not UTF-8 after the start") << QByteArray("Ad,Soyad\n") + QByteArray(70000, ' ') + "\nCan,Cem\n\xDE" "ahin,Kaya\n"
+                                                   << "line 4 is not readable as UTF-8 (name the file's encoding with --encoding)" << 1;
+        QTest::newRow("NUL bytes") << QByteArray("Ad,Soyad\nCan,Cem\nA\0li,Veli\n", 26) << "line 3 holds a NUL byte" << 1;
+        QTest::newRow("unknown header") << QByteArray("Vorname;Nachname\nAli;Veli\n")
+                                        << "the file's first line \"Vorname,Nachname\" names none of the columns" << -1;
+        QTest::newRow("binary junk") << QByteArray::fromHex("1f8b0800000000000003ed5d6b73db3812fd2b")
+                                     + QByteArray(3000, '\x8f') << "not" << -1;
+        QTest::newRow("junk after a card") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Ali\nEND:VCARD\n\x01\x02garbage\n")
+                                           << "line 5: text outside a card" << 1;
+    }
+
+    void badInputWritesNothing()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, report);
+        QFETCH(int, addedWhenSkipping);
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {{"Eski", "Kişi", {}, {}, {}, {}, {}}});
+        const QByteArray before = FileBytes(db);
+        const QString in = home.FilePath(QStringLiteral("in"));
+        WriteFile(in, file);
+        TRun run = Import(in, db);
+        QVERIFY(!run.Ok);
+        QVERIFY2(run.Error.contains(report) || run.Messages.join(u'\n').contains(report),
+                 qPrintable(run.Error + u'\n' + run.Messages.join(u'\n')));
+        QCOMPARE(FileBytes(db), before);
+        QCOMPARE(run.Summary.Added, 0);
+
+        run = Import(in, db, [](TImportOptions &o) { o.SkipBad = true; o.DryRun = true; });
+        QCOMPARE(FileBytes(db), before);
+        run = Import(in, db, [](TImportOptions &o) { o.SkipBad = true; });
+        QCOMPARE(run.Ok, addedWhenSkipping >= 0);
+        QCOMPARE(Contacts(db).size(), 1 + std::max(addedWhenSkipping, 0));
+    }
+
+    // A line of a gigabyte from a pipe: refused, read in bounded memory.
+    void endlessLineIsRefused()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        CreateContactsDatabase(db);
+        const QString fifo = home.FilePath(QStringLiteral("stream"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        std::thread writer([&] {
+            QFile out(fifo);
+            if (!out.open(QIODevice::WriteOnly))
+                return;
+            out.write("Ad,Soyad\nAli,");
+            const QByteArray chunk(1 << 20, 'x');
+            for (int i = 0; i < 1024 && out.write(chunk) == chunk.size(); ++i) {
+            }
+        });
+        const TRun run = Import(fifo, db);
+        writer.join();
+        QVERIFY2(run.Error.contains(QStringLiteral("line 2 is longer than 1048576 bytes")), qPrintable(run.Error));
+        QCOMPARE(Contacts(db).size(), 0);
+    }
+
+    void lockedDatabaseFailsClearly()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        CreateContactsDatabase(db);
+        WriteFile(home.FilePath(QStringLiteral("in.csv")), "Ad\nAli\n");
+        sqlite3 *other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(db).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const TRun run = Import(home.FilePath(QStringLiteral("in.csv")), db);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY2(run.Error.contains(QStringLiteral("in use by another program")), qPrintable(run.Error));
+        QCOMPARE(Contacts(db).size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImport)
+#include "tst_import.moc"

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The contacts on a PostgreSQL server (a libpq connection string or
+// postgresql:// URI). Each runs in one transaction: all or nothing.
+
+// True when the argument names a server rather than a file.
+bool IsServerName(const QString &name);
+
+// Makes the schema: the collation, the LIKE support, the table DBASE.
+void CreateContactsServer(const QString &server);
+
+// Copies every contact of the SQLite file to the server's DBASE, keys
+// included; the server's key goes on after the largest copied.
+void CopyContactsToServer(const QString &file, const QString &server);
+
+// Adds n sample contacts to the server's DBASE (the same ones as a file gets).
+void AddSampleContactsToServer(const QString &server, int n);
