@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
 class TContactRecord;
 class TTextInput;
@@ -13,3 +15,15 @@ class TTextInput;
 // with no NUL, so that no value is cut on its way.
 void ReadContactsFile(const std::uint8_t *data, std::size_t size,
                       const std::function<bool(TTextInput &, TContactRecord &)> &next);
+
+// The same with a reader class of the tool (TVCardReader, TCsvReader).
+template <class TReader>
+void ReadContactsFileWith(const std::uint8_t *data, std::size_t size)
+{
+    std::unique_ptr<TReader> reader;
+    ReadContactsFile(data, size, [&](TTextInput &input, TContactRecord &record) {
+        if (!reader)
+            reader = std::make_unique<TReader>(input);
+        return reader->Next(record);
+    });
+}

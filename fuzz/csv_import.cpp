@@ -4,15 +4,8 @@
 
 #include "tools/csv/CsvReader.h"
 
-#include <memory>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    std::unique_ptr<TCsvReader> reader;
-    ReadContactsFile(data, size, [&](TTextInput &input, TContactRecord &record) {
-        if (!reader)
-            reader = std::make_unique<TCsvReader>(input);
-        return reader->Next(record);
-    });
+    ReadContactsFileWith<TCsvReader>(data, size);
     return 0;
 }
