@@ -10,6 +10,7 @@ packages=(
     postgresql libpq-dev libicu-dev
     mdbtools-dev mdbtools
     libxml2-dev libbenchmark-dev
+    clang libfuzzer-14-dev
     libicu-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core

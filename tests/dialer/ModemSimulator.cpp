@@ -1,26 +1,16 @@
 #include "dialer/ModemSimulator.h"
 
+#include "support/RawPty.h"
+
 #include <QMutexLocker>
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 TModemSimulator::TModemSimulator()
 {
-    char name[256] = {};
-    if (openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0) {
-        FMaster = FSlave = -1;
+    if (!OpenRawPty(&FMaster, &FSlave, &FPortName))
         return;
-    }
-    termios raw{};
-    tcgetattr(FSlave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(FSlave, TCSANOW, &raw);
-    fcntl(FMaster, F_SETFL, fcntl(FMaster, F_GETFL) | O_NONBLOCK);
-    FPortName = QString::fromLocal8Bit(name);
     FThread = std::thread([this]() { Serve(); });
 }
 
