@@ -3,6 +3,7 @@
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "support/ContactsDb.h"
+#include "support/TestServer.h"
 
 #include <QDir>
 #include <QProcess>
@@ -19,6 +20,17 @@ const std::vector<TProviderUnderTest> &ProvidersUnderTest()
                  rows.push_back({QStringLiteral("Ad"), s});
              MakeContactsDatabase(path, rows);
              return QStringLiteral("Data Source=") + path;
+         }},
+        // A database of the private cluster, which Veri.ini maps the file's
+        // name to: the program, and every program the test starts, reach it
+        // by that name.
+        {QStringLiteral("postgresql"),
+         [](const QString &folder, const QStringList &soyad) {
+             std::vector<std::vector<QVariant>> rows;
+             for (const QString &s : soyad)
+                 rows.push_back({QStringLiteral("Ad"), s});
+             MakeServerContacts(QDir(folder).filePath(QStringLiteral("fihrist.mdb")), rows);
+             return QStringLiteral("Data Source=fihrist.mdb");
          }},
     };
     return providers;

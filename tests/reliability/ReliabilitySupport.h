@@ -10,8 +10,8 @@
 class QProcess;
 
 // A database the reliability tests run against, reached by a connection
-// string as the program reaches it. SQLite files today; another provider
-// joins by adding an entry to ProvidersUnderTest().
+// string as the program reaches it: a SQLite file, and a database of the
+// private PostgreSQL cluster (the test needs the pg_cluster fixture).
 struct TProviderUnderTest {
     QString Name;
     // Makes a contacts database in folder holding one contact per Soyad

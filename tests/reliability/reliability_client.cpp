@@ -16,16 +16,19 @@
 //
 //   reliability_client lock CONNECTION HOLD_MS TIMES
 //     after a line on stdin, keeps the file locked for writing HOLD_MS at a
-//     time, TIMES times, with a pause as long between.
+//     time, TIMES times, with a pause as long between. On a server it
+//     holds every contact's row lock instead (SELECT ... FOR UPDATE).
 #include "platform/core/Exception.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
+#include "store/DataSources.h"
 #include "store/Statement.h"
 
 #include <QString>
 #include <QThread>
 #include <cstdio>
 #include <iostream>
+#include <libpq-fe.h>
 #include <random>
 #include <string>
 
@@ -160,15 +163,28 @@ int Lock(const QString &connection, int holdMs, int times)
     TADOConnection c;
     c.SetConnectionString(connection);
     c.Open();
+    const std::optional<QString> server =
+        ServerForDataSource(TADOConnection::ConnectionStringValue(connection, QStringLiteral("Data Source")));
+    PGconn *pg = server ? PQconnectdb(server->toUtf8().constData()) : nullptr;
+    const auto run = [&](const char *sql) {
+        if (!pg)
+            return ExecuteSql(c.Handle(), sql);
+        PGresult *r = PQexec(pg, sql);
+        const ExecStatusType status = PQresultStatus(r);
+        PQclear(r);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            throw EDatabaseError(QString::fromUtf8(PQerrorMessage(pg)));
+    };
     WaitForGo();
     for (int i = 0; i < times; ++i) {
-        ExecuteSql(c.Handle(), "BEGIN EXCLUSIVE");
+        run(pg ? "BEGIN; SELECT No FROM DBASE FOR UPDATE" : "BEGIN EXCLUSIVE");
         Say(QStringLiteral("LOCKED"));
         QThread::msleep(unsigned(holdMs));
-        ExecuteSql(c.Handle(), "COMMIT");
+        run("COMMIT");
         Say(QStringLiteral("UNLOCKED"));
         QThread::msleep(unsigned(holdMs));
     }
+    PQfinish(pg);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // Two programs change and delete the same few contacts in a loop through
-// the record set, while a third keeps the file locked for a second at a
-// time (less than the connection's busy timeout). Every Post that
+// the record set, on a file and on the server, while a third keeps the
+// file locked (on the server: every row) for a second at a time (less than
+// the connection's busy timeout). Every Post that
 // collides must fail for the one who came second, with its typed value
 // still pending; no acknowledged change may be overwritten unseen; and the
 // lock must only make the others wait, never fail.

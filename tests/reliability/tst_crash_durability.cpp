@@ -2,11 +2,15 @@
 // moments, round after round, on the same file. Afterwards the file must
 // pass SQLite's integrity check and hold every change whose Post or Delete
 // had returned; only the one write in flight may have landed or not.
+// The contacts tool's import, killed the same way, leaves none or all of
+// the file's contacts.
 #include "ReliabilitySupport.h"
 
 #include "support/ContactsDb.h"
 #include "support/TestHome.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -75,6 +79,16 @@ int LostChanges(const TContacts &expected, const TContacts &found, const TInFlig
     return lost;
 }
 
+// A CSV file of count contacts, each with a number and an e-mail of its own.
+void WriteContactsCsv(const QString &path, int count)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Ad,Soyad,CTelefon,Email\n");
+    for (int i = 0; i < count; ++i)
+        file.write(QStringLiteral("Kişi%1,Öztürk%1,0532 %2,kisi%1@ornek.com.tr\n").arg(i).arg(1000000 + i).toUtf8());
+}
+
 } // namespace
 
 class TestCrashDurability : public QObject {
@@ -105,6 +119,44 @@ private Q_SLOTS:
         qInfo("kill -9: %d rounds, %d acknowledged writes, %d lost", rounds, acknowledged, lost);
         QCOMPARE(lost, 0);
         QVERIFY2(acknowledged > 0, "the writer never got to write");
+    }
+
+    void importIsAllOrNothingUnderKill()
+    {
+        TTestHome home;
+        const int contacts = 3000;
+        const QString csv = home.FilePath(QStringLiteral("kisiler.csv"));
+        WriteContactsCsv(csv, contacts);
+        const QString tool = qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/tools/velmora-rehber-db");
+        const int rounds = Rounds(8);
+        qint64 span = 0; // how long an import runs when left alone
+        int none = 0, all = 0;
+        // Round 0 runs to the end; the others are killed somewhere in that span.
+        for (int round = 0; round <= rounds; ++round) {
+            QVERIFY(QDir(home.Path()).mkdir(QString::number(round)));
+            const QString path = home.FilePath(QString::number(round) + QStringLiteral("/fihrist.mdb"));
+            MakeContactsDatabase(path, {});
+            QProcess import;
+            import.setProcessChannelMode(QProcess::MergedChannels);
+            QElapsedTimer clock;
+            clock.start();
+            import.start(tool, {QStringLiteral("import"), csv, QStringLiteral("--into"), path});
+            QVERIFY(import.waitForStarted());
+            if (round == 0) {
+                QVERIFY(import.waitForFinished(300000));
+                QCOMPARE(import.exitCode(), 0);
+                span = clock.elapsed();
+            } else {
+                QThread::msleep(static_cast<unsigned long>(QRandomGenerator::global()->bounded(span + 1)));
+                import.kill();
+                QVERIFY(import.waitForFinished(60000));
+            }
+            QCOMPARE(RunSql(path, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+            const int count = RunSql(path, QStringLiteral("SELECT COUNT(*) FROM DBASE")).toInt();
+            QVERIFY2(count == 0 || count == contacts, qPrintable(QStringLiteral("%1 of %2 contacts imported").arg(count).arg(contacts)));
+            ++(count == 0 ? none : all);
+        }
+        qInfo("import kill -9: %d rounds, %d left nothing, %d complete, 0 partial", rounds, none, all - 1);
     }
 };
 
