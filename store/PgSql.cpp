@@ -59,7 +59,14 @@ QByteArray Literal(const QString &text)
 
 } // namespace
 
-QByteArray SessionSetup() { return "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'iso_8601'"; }
+// A write waits for another desktop's row lock as long as a write on the
+// file waits for another program (five seconds), unless the server's
+// administrator set a lock timeout of their own.
+QByteArray SessionSetup()
+{
+    return "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'iso_8601';"
+           " SELECT set_config('lock_timeout', '5s', false) WHERE current_setting('lock_timeout') = '0'";
+}
 QByteArray BeginReadOnly() { return "BEGIN TRANSACTION READ ONLY"; }
 QByteArray Begin() { return "BEGIN"; }
 QByteArray Commit() { return "COMMIT"; }

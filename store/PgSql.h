@@ -13,7 +13,8 @@
 // parameters ($1, $2 ...), in the order the builders list them.
 namespace PgSql {
 
-// Run once per session: dates and times in ISO form, as the fields read them.
+// Run once per session: dates and times in ISO form, as the fields read them;
+// a write waits at most five seconds for another desktop's row lock.
 QByteArray SessionSetup();
 QByteArray BeginReadOnly();
 QByteArray Begin();
