@@ -3,8 +3,8 @@
 #include "fuzz/FuzzSupport.h"
 
 #include "platform/core/Exception.h"
-#include "tools/ContactRecord.h"
-#include "tools/text/TextInput.h"
+#include "contacts/ContactRecord.h"
+#include "contacts/TextInput.h"
 
 #include <QStringDecoder>
 

@@ -2,7 +2,7 @@
 #include "fuzz/FuzzImport.h"
 #include "fuzz/FuzzSupport.h"
 
-#include "tools/csv/CsvReader.h"
+#include "contacts/CsvReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

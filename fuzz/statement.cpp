@@ -5,7 +5,7 @@
 #include "fuzz/FuzzStore.h"
 
 #include "store/ADOQuery.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <algorithm>
 

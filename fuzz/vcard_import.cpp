@@ -2,7 +2,7 @@
 #include "fuzz/FuzzImport.h"
 #include "fuzz/FuzzSupport.h"
 
-#include "tools/vcard/VCardReader.h"
+#include "contacts/VCardReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

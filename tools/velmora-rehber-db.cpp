@@ -8,12 +8,12 @@
 //
 // SERVER is a libpq connection string or a postgresql:// URI.
 #include "platform/core/Exception.h"
-#include "tools/ContactsDatabase.h"
-#include "tools/ContactsServer.h"
-#include "tools/import/ExportCommand.h"
-#include "tools/import/ImportCommand.h"
-#include "tools/jet/ConvertCommand.h"
-#include "tools/report/ToolSummary.h"
+#include "contacts/ContactsDatabase.h"
+#include "contacts/ContactsServer.h"
+#include "tools/ExportCommand.h"
+#include "tools/ImportCommand.h"
+#include "tools/ConvertCommand.h"
+#include "contacts/ToolSummary.h"
 
 #include <QString>
 #include <QStringList>

@@ -28,7 +28,7 @@
 #include "store/ADOQuery.h"
 #include "store/DataSource.h"
 #include "store/Field.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>

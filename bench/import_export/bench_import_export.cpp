@@ -13,7 +13,7 @@
 // the ratios of the programs' processor times are printed: on a busy
 // machine they vary less.
 #include "bench/support/BenchSupport.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>

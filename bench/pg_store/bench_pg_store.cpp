@@ -8,7 +8,7 @@
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/PgProvider.h"
-#include "tools/ContactsServer.h"
+#include "contacts/ContactsServer.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "platform/widgets/Edit.h"
 #include "platform/widgets/RadioGroup.h"
 #include "store/ADOQuery.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,7 +5,7 @@
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/Statement.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 #include "bench/support/BenchSupport.h"
 
 #include <QDir>

@@ -13,7 +13,7 @@
 #include "platform/widgets/Application.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -11,3 +11,8 @@ QString ExceptionText(const std::exception &e)
         return own->Message();
     return QString::fromUtf8(e.what());
 }
+
+EAbort::EAbort()
+    : Exception(QStringLiteral("Operation aborted"))
+{
+}

@@ -39,3 +39,10 @@ public:
 
 // The text of any exception as the user should read it.
 QString ExceptionText(const std::exception &e);
+
+// The silent error: work the user cancelled. It abandons the action like
+// any other error, and the application's guard shows nothing for it.
+class EAbort : public Exception {
+public:
+    EAbort();
+};

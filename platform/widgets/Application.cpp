@@ -101,6 +101,8 @@ bool TApplication::Guard(const std::function<void()> &handler)
     try {
         handler();
         return true;
+    } catch (const EAbort &) {
+        return false; // cancelled by the user: nothing to say
     } catch (const std::exception &e) {
         ShowException(e);
         return false;

@@ -14,7 +14,7 @@
 #include "store/DataSource.h"
 #include "store/Field.h"
 #include "support/TestHome.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QFileInfo>
 #include <QtTest>

@@ -3,10 +3,10 @@
 #include "support/ContactsDb.h"
 #include "support/TestHome.h"
 #include "support/TestTools.h"
-#include "tools/ContactsDatabase.h"
-#include "tools/import/ContactExport.h"
-#include "tools/import/ContactImport.h"
-#include "tools/report/ToolSummary.h"
+#include "contacts/ContactsDatabase.h"
+#include "contacts/ContactExport.h"
+#include "contacts/ContactImport.h"
+#include "contacts/ToolSummary.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -5,7 +5,7 @@
 #include "support/TestHome.h"
 #include "support/TestTools.h"
 #include "store/ResultColumns.h"
-#include "tools/jet/JetColumn.h"
+#include "contacts/jet/JetColumn.h"
 
 #include <QDir>
 #include <QProcess>

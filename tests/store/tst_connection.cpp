@@ -1,7 +1,7 @@
 #include "StoreTestSupport.h"
 #include "platform/core/Exception.h"
 #include "support/TestHome.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QDir>
 #include <QFile>

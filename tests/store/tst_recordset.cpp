@@ -5,8 +5,8 @@
 #include "support/TestHome.h"
 #include "support/ContactsDb.h"
 #include "support/TestServer.h"
-#include "tools/ContactsDatabase.h"
-#include "tools/ContactsServer.h"
+#include "contacts/ContactsDatabase.h"
+#include "contacts/ContactsServer.h"
 
 #include <QDate>
 #include <QtTest>

@@ -5,7 +5,7 @@
 #include "support/TestHome.h"
 #include "support/ContactsDb.h"
 #include "support/TestServer.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QtTest>
 

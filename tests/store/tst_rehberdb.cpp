@@ -2,8 +2,8 @@
 #include "StoreTestSupport.h"
 #include "platform/core/Exception.h"
 #include "support/TestHome.h"
-#include "tools/ContactsDatabase.h"
-#include "tools/SampleContacts.h"
+#include "contacts/ContactsDatabase.h"
+#include "contacts/SampleContacts.h"
 
 #include <QProcess>
 #include <QtTest>

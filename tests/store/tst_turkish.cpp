@@ -2,7 +2,7 @@
 #include "StoreTestSupport.h"
 #include "support/TestHome.h"
 #include "store/TurkishText.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
 #include "support/ContactsDb.h"
 
 #include "support/TestServer.h"
-#include "tools/ContactsDatabase.h"
+#include "contacts/ContactsDatabase.h"
 
 #include <QtTest>
 #include <sqlite3.h>

@@ -1,7 +1,7 @@
 #include "support/TestServer.h"
 
 #include "platform/core/PlatformSettings.h"
-#include "tools/ContactsServer.h"
+#include "contacts/ContactsServer.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,0 +1,42 @@
+#include "contacts/CsvReader.h"
+
+#include "platform/core/Exception.h"
+#include "contacts/TextInput.h"
+
+TCsvReader::TCsvReader(TTextInput &input)
+{
+    // The first line that is not blank is the header.
+    while (input.ReadLine())
+        if (input.State() != TLineState::Ok || !input.Text().trimmed().isEmpty())
+            break;
+    if (input.State() != TLineState::Ok)
+        throw Exception(QStringLiteral("line %1, the header, is not readable text in %2").arg(input.LineNumber()).arg(input.Encoding()));
+    if (input.Text().trimmed().isEmpty())
+        throw Exception(QStringLiteral("the file is empty"));
+    // Excel's "sep=;" line names the delimiter; the header follows it.
+    const QByteArray first = input.Text().trimmed();
+    if (first.size() == 5 && first.toLower().startsWith("sep=")) {
+        FDelimiter = first.at(4);
+        if (!input.ReadLine() || input.State() != TLineState::Ok)
+            throw Exception(QStringLiteral("the file has no header after its \"sep=\" line"));
+    } else {
+        FDelimiter = TCsvParser::DetectDelimiter(input.Text());
+    }
+    FParser = std::make_unique<TCsvParser>(input, FDelimiter);
+    FParser->SetFirstLine(input.Text(), input.LineNumber());
+    FParser->Next();
+    if (!FParser->Problems().isEmpty())
+        throw Exception(QStringLiteral("the header on line %1: %2").arg(FParser->Line()).arg(FParser->Problems().join(QStringLiteral("; "))));
+    FHeader = std::make_unique<TCsvHeader>(FParser->Fields());
+}
+
+bool TCsvReader::Next(TContactRecord &record)
+{
+    if (!FParser->Next())
+        return false;
+    record.Clear();
+    record.Position = FParser->Line();
+    FHeader->Fill(FParser->Fields(), record);
+    record.Problems = FParser->Problems() + record.Problems;
+    return true;
+}

@@ -1,0 +1,241 @@
+#include "contacts/TextInput.h"
+
+#include "platform/core/Exception.h"
+#include "contacts/Charset.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <unicode/ucnv.h>
+
+namespace {
+
+constexpr qsizetype kChunk = 256 * 1024;
+constexpr qsizetype kSample = 64 * 1024;
+constexpr qsizetype kKeptOfLongLine = 1024;
+
+QString ByteOrderMark(const QByteArray &head)
+{
+    if (head.startsWith("\xEF\xBB\xBF"))
+        return QStringLiteral("UTF-8");
+    if (head.startsWith("\xFF\xFE"))
+        return QStringLiteral("UTF-16LE");
+    if (head.startsWith("\xFE\xFF"))
+        return QStringLiteral("UTF-16BE");
+    return QString();
+}
+
+} // namespace
+
+TTextInput::TTextInput(const QString &path, const QString &encoding) : FPath(path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw EFileError(QStringLiteral("%1 is a folder, not a file").arg(path));
+    FFile = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!FFile)
+        throw EFileError(QStringLiteral("%1 cannot be read: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    FSize = info.isFile() ? info.size() : 0;
+
+    // The first chunk decides the encoding; it is decoded like every other.
+    FPending.resize(kSample);
+    qsizetype got = 0;
+    while (got < kSample) {
+        const std::size_t n = std::fread(FPending.data() + got, 1, std::size_t(kSample - got), FFile);
+        if (n == 0)
+            break;
+        got += qsizetype(n);
+    }
+    FPending.resize(got);
+    FBytesRead = got;
+
+    try {
+        if (!encoding.isEmpty()) {
+            if (!CharsetKnown(encoding))
+                throw Exception(QStringLiteral("unknown encoding \"%1\"").arg(encoding));
+            FEncoding = encoding;
+        } else {
+            FEncoding = ByteOrderMark(FPending);
+            if (FEncoding.isEmpty())
+                FEncoding = DetectCharset(FPending);
+        }
+        UErrorCode error = U_ZERO_ERROR;
+        FConverter = ucnv_open(FEncoding.toLatin1().constData(), &error);
+        if (U_FAILURE(error))
+            throw Exception(QStringLiteral("unknown encoding \"%1\"").arg(FEncoding));
+        ucnv_setToUCallBack(FConverter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+        if (ucnv_getType(FConverter) == UCNV_UTF8) {
+            FPathKind = TPath::Utf8;
+        } else {
+            // Encodings that write a line break as the one byte 0x0A are
+            // divided into lines first, then each line is converted.
+            const UChar lf = u'\n';
+            char out[8];
+            error = U_ZERO_ERROR;
+            const int32_t n = ucnv_fromUChars(FConverter, out, int32_t(sizeof out), &lf, 1, &error);
+            const UConverterType type = ucnv_getType(FConverter);
+            const bool wide = type == UCNV_UTF16 || type == UCNV_UTF16_BigEndian || type == UCNV_UTF16_LittleEndian
+                || type == UCNV_UTF32 || type == UCNV_UTF32_BigEndian || type == UCNV_UTF32_LittleEndian;
+            FPathKind = U_SUCCESS(error) && n == 1 && out[0] == '\n' && !wide ? TPath::ByLine : TPath::Stream;
+            ucnv_reset(FConverter);
+        }
+    } catch (...) {
+        ucnv_close(FConverter);
+        std::fclose(FFile);
+        throw;
+    }
+}
+
+TTextInput::~TTextInput()
+{
+    ucnv_close(FConverter);
+    if (FFile)
+        std::fclose(FFile);
+}
+
+bool TTextInput::Fill()
+{
+    if (FEnd)
+        return false;
+    QByteArray raw;
+    if (!FPending.isNull()) {
+        raw = std::move(FPending);
+        FPending = QByteArray();
+    } else {
+        raw.resize(kChunk);
+        const std::size_t n = std::fread(raw.data(), 1, std::size_t(kChunk), FFile);
+        raw.resize(qsizetype(n));
+        FBytesRead += qsizetype(n);
+    }
+    const bool last = raw.isEmpty();
+    if (last)
+        FEnd = true;
+    if (FStart > 0) {
+        FBuffer.remove(0, FStart);
+        FStart = 0;
+    }
+    if (FPathKind != TPath::Stream) {
+        FBuffer += raw;
+        return !last;
+    }
+    // UTF-16 and the like: converted as a stream, since a line break is
+    // more than one byte there.
+    std::vector<UChar> wide(std::size_t(raw.size()) + 16);
+    UChar *target = wide.data();
+    const char *source = raw.constData();
+    UErrorCode error = U_ZERO_ERROR;
+    ucnv_toUnicode(FConverter, &target, wide.data() + wide.size(), &source, raw.constData() + raw.size(), nullptr,
+                   last, &error);
+    if (U_FAILURE(error))
+        throw Exception(QStringLiteral("line %1: the text is not readable as %2")
+                            .arg(FLineNumber + 1 + FBuffer.count('\n'))
+                            .arg(FEncoding));
+    FBuffer += QString::fromUtf16(reinterpret_cast<const char16_t *>(wide.data()), target - wide.data()).toUtf8();
+    return !last;
+}
+
+void TTextInput::DecodeLine(const char *p, qsizetype n)
+{
+    FState = TLineState::Ok;
+    if (n > 0 && p[n - 1] == '\r')
+        --n;
+    if (FFirst) {
+        FFirst = false;
+        if (FPathKind != TPath::ByLine && n >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+            p += 3;
+            n -= 3;
+        }
+    }
+    if (std::memchr(p, 0, std::size_t(n))) {
+        FLine.clear();
+        FState = TLineState::NulByte;
+        return;
+    }
+    if (FPathKind == TPath::ByLine) {
+        if (!ToUtf8(FConverter, QByteArrayView(p, n), &FLine))
+            FState = TLineState::BadEncoding;
+        return;
+    }
+    // UTF-8 is handed out where it stands: no copy.
+    FLine = QByteArray::fromRawData(p, n);
+    if (!QByteArrayView(FLine).isValidUtf8()) {
+        FLine.clear();
+        FState = TLineState::BadEncoding;
+    }
+}
+
+bool TTextInput::ReadLine()
+{
+    if (FRepeat) {
+        FRepeat = false;
+        return FLineNumber > 0;
+    }
+    for (;;) {
+        const char *begin = FBuffer.constData() + FStart;
+        const qsizetype avail = FBuffer.size() - FStart;
+        const char *lf = avail > 0 ? static_cast<const char *>(std::memchr(begin, '\n', std::size_t(avail))) : nullptr;
+        if (lf) {
+            ++FLineNumber;
+            DecodeLine(begin, lf - begin);
+            FStart += (lf - begin) + 1;
+            return true;
+        }
+        if (avail > MaxLineBytes) {
+            // Kept: the beginning, so that the reader can say what it was.
+            ++FLineNumber;
+            FLine = QByteArray(begin, kKeptOfLongLine);
+            FState = TLineState::TooLong;
+            FBuffer.clear();
+            FStart = 0;
+            for (;;) {
+                const bool more = Fill();
+                const char *end = static_cast<const char *>(std::memchr(FBuffer.constData(), '\n', std::size_t(FBuffer.size())));
+                if (end) {
+                    FStart = end - FBuffer.constData() + 1;
+                    break;
+                }
+                FBuffer.clear();
+                if (!more)
+                    break;
+            }
+            return true;
+        }
+        if (!Fill()) {
+            if (FBuffer.size() > FStart) {
+                ++FLineNumber;
+                DecodeLine(FBuffer.constData() + FStart, FBuffer.size() - FStart);
+                FStart = FBuffer.size();
+                return true;
+            }
+            return false;
+        }
+    }
+}
+
+QString TTextInput::Problem() const
+{
+    switch (FState) {
+    case TLineState::Ok: return QString();
+    case TLineState::NulByte: return QStringLiteral("line %1 holds a NUL byte").arg(FLineNumber);
+    case TLineState::BadEncoding:
+        return QStringLiteral("line %1 is not readable as %2 (name the file's encoding with --encoding)").arg(FLineNumber).arg(FEncoding);
+    case TLineState::TooLong: return QStringLiteral("line %1 is longer than %2 bytes").arg(FLineNumber).arg(MaxLineBytes);
+    }
+    return QString();
+}
+
+void TTextInput::RefuseLongLine(const char *kind) const
+{
+    throw Exception(QStringLiteral("line %1 is longer than %2 bytes; this is not a %3 file that can be read")
+                        .arg(FLineNumber)
+                        .arg(MaxLineBytes)
+                        .arg(QLatin1String(kind)));
+}
+
+int TTextInput::PeekNextByte() const
+{
+    if (FStart < FBuffer.size())
+        return static_cast<unsigned char>(FBuffer.at(FStart));
+    return FEnd ? EndOfFile : NotKnown;
+}

@@ -1,0 +1,393 @@
+#include "contacts/VCardReader.h"
+
+#include "platform/core/Exception.h"
+#include "contacts/Charset.h"
+#include "contacts/TextInput.h"
+#include "contacts/VCardValue.h"
+
+#include <cstring>
+
+namespace {
+
+// Properties about the person that the contacts table has no column for;
+// a card holding one says so.
+constexpr QByteArrayView kOtherData[] = {"ORG", "TITLE", "ROLE", "NOTE", "BDAY", "ANNIVERSARY", "URL", "NICKNAME", "IMPP", "RELATED"};
+// What one card may hold at the most: more is a broken or hostile file.
+constexpr std::size_t kMostProperties = 1000;
+constexpr qsizetype kMostProblems = 20;
+// Properties whose values are read.
+constexpr QByteArrayView kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL"};
+enum TRead { rN, rFN, rTEL, rEMAIL, rADR, rLABEL, rXABLABEL };
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+// Equal without regard to ASCII letter case.
+bool Is(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    return true;
+}
+
+template <std::size_t N>
+int IndexIn(QByteArrayView name, const QByteArrayView (&list)[N])
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (Is(name, list[i]))
+            return int(i);
+    return -1;
+}
+
+bool ContainsNoCase(QByteArrayView text, QByteArrayView word)
+{
+    for (qsizetype i = 0; i + word.size() <= text.size(); ++i)
+        if (Is(text.sliced(i, word.size()), word))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TVCardReader::THead TVCardReader::HeadOf(QByteArrayView line)
+{
+    THead head;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ':' && !quoted) {
+            head.Colon = i;
+            break;
+        }
+    }
+    qsizetype end = 0;
+    while (end < line.size() && line.at(end) != ';' && line.at(end) != ':')
+        ++end;
+    qsizetype dot = end;
+    while (dot > 0 && line.at(dot - 1) != '.')
+        --dot;
+    head.Group = dot > 0 ? line.first(dot - 1) : QByteArrayView();
+    head.Name = line.sliced(dot, end - dot);
+    head.Params = line.sliced(end, (head.Colon < 0 ? line.size() : head.Colon) - end);
+    head.Value = head.Colon < 0 ? QByteArrayView() : line.sliced(head.Colon + 1);
+    return head;
+}
+
+namespace {
+
+// A photo, a logo, a sound, a key or any BASE64 value: passed over unread.
+bool Skipped(const TVCardReader::THead &head)
+{
+    return Is(head.Name, "PHOTO") || Is(head.Name, "LOGO") || Is(head.Name, "SOUND") || Is(head.Name, "KEY")
+        || ContainsNoCase(head.Params, "BASE64") || ContainsNoCase(head.Params, "ENCODING=B");
+}
+
+// The kinds of number a TYPE value or an Apple label names, as bits.
+enum : unsigned { tMobile = 1, tOther = 2, tHome = 4, tWork = 8 };
+
+unsigned TypeBits(QByteArrayView text)
+{
+    unsigned bits = 0;
+    if (ContainsNoCase(text, "CELL") || ContainsNoCase(text, "MOBILE") || ContainsNoCase(text, "IPHONE"))
+        bits |= tMobile;
+    if (ContainsNoCase(text, "FAX") || ContainsNoCase(text, "PAGER"))
+        bits |= tOther;
+    if (ContainsNoCase(text, "HOME"))
+        bits |= tHome;
+    if (ContainsNoCase(text, "WORK"))
+        bits |= tWork;
+    return bits;
+}
+
+TPhoneKind PhoneKind(unsigned bits)
+{
+    return bits & tMobile ? TPhoneKind::Mobile
+        : bits & tOther   ? TPhoneKind::Other
+        : bits & tHome    ? TPhoneKind::Home
+        : bits & tWork    ? TPhoneKind::Work
+                          : TPhoneKind::Untyped;
+}
+
+QByteArray Joined(const QList<QByteArray> &parts, char separator)
+{
+    QByteArray out;
+    for (const QByteArray &p : parts) {
+        const QByteArray t = p.trimmed();
+        if (t.isEmpty())
+            continue;
+        if (!out.isEmpty())
+            out += separator;
+        out += t;
+    }
+    return out;
+}
+
+} // namespace
+
+TVCardReader::TVCardReader(TTextInput &input) : FInput(input) {}
+
+bool TVCardReader::NextLogicalLine()
+{
+    if (FAtEnd)
+        return false;
+    FDiscard = false;
+    FBadText = false;
+    const auto badLine = [this] {
+        FBadText = true;
+        if (FLineProblems.size() < kMostProblems)
+            FLineProblems << FInput.Problem();
+    };
+    const auto tooLong = [this] { FInput.RefuseLongLine("vCard"); };
+    // The first physical line (blank lines are passed over).
+    for (;;) {
+        if (!FInput.ReadLine()) {
+            FAtEnd = true;
+            return false;
+        }
+        if (FInput.State() == TLineState::TooLong) {
+            if (!Skipped(HeadOf(FInput.Text())))
+                tooLong();
+            FDiscard = true;
+            break;
+        }
+        if (FInput.State() != TLineState::Ok) {
+            badLine();
+            break;
+        }
+        if (!QByteArrayView(FInput.Text()).trimmed().isEmpty())
+            break;
+    }
+    FLogicalLine = FInput.LineNumber();
+    const QByteArray &first = FInput.Text();
+    FHead = HeadOf(first);
+    FDiscard = FDiscard || Skipped(FHead);
+    const bool quotedPrintable = ContainsNoCase(FHead.Params, "QUOTED-PRINTABLE");
+    const int next = FInput.PeekNextByte();
+    if (next != ' ' && next != '\t' && next != TTextInput::NotKnown && !(quotedPrintable && first.endsWith('=')))
+        return true; // a line of its own, read where it stands
+
+    // Folded (continuation lines begin with a blank) or with soft breaks.
+    FLogical.resize(0);
+    FLogical.append(first.constData(), FDiscard ? FHead.Name.data() + FHead.Name.size() - first.constData() : first.size());
+    while (FInput.ReadLine()) {
+        const QByteArray &text = FInput.Text();
+        const TLineState state = FInput.State();
+        const bool softBreak = quotedPrintable && FLogical.endsWith('=');
+        const bool folded = state == TLineState::Ok && !text.isEmpty() && (text.at(0) == ' ' || text.at(0) == '\t');
+        if (!softBreak && !folded && state == TLineState::Ok) {
+            FInput.Unread();
+            FHead = HeadOf(FLogical);
+            return true;
+        }
+        if (state == TLineState::TooLong) {
+            if (!FDiscard)
+                tooLong();
+            continue;
+        }
+        if (state != TLineState::Ok) {
+            badLine();
+            continue;
+        }
+        if (FDiscard)
+            continue;
+        if (softBreak) {
+            FLogical.chop(1);
+            FLogical.append(text.constData(), text.size());
+        } else {
+            FLogical.append(text.constData() + 1, text.size() - 1);
+        }
+        if (FLogical.size() > TTextInput::MaxLineBytes)
+            tooLong();
+    }
+    FAtEnd = true;
+    FHead = HeadOf(FLogical);
+    return true;
+}
+
+void TVCardReader::Take()
+{
+    const THead &head = FHead;
+    if (head.Colon < 0) {
+        FLineProblems << QStringLiteral("line %1 is not a vCard line").arg(FLogicalLine);
+        return;
+    }
+    if (IndexIn(head.Name, kOtherData) >= 0) {
+        const QString name = QString::fromLatin1(head.Name.toByteArray().toUpper());
+        if (!head.Value.trimmed().isEmpty() && !FOtherNames.contains(name))
+            FOtherNames << name;
+        return;
+    }
+    const int kind = IndexIn(head.Name, kRead);
+    if (kind < 0)
+        return;
+    if (FProperties.size() >= kMostProperties) {
+        if (!FTooMany)
+            FLineProblems << QStringLiteral("the card has more than %1 names, numbers, e-mails and addresses").arg(kMostProperties);
+        FTooMany = true;
+        return;
+    }
+    TProperty p;
+    p.Kind = kind;
+    p.Value = head.Value.toByteArray();
+    if (!head.Group.isEmpty())
+        p.Group = head.Group.toByteArray().toUpper();
+    // Parameters: "TYPE=cell,voice", "TYPE=\"cell,voice\"", 2.1's bare "CELL".
+    QByteArrayView rest = head.Params;
+    while (!rest.isEmpty()) {
+        qsizetype end = rest.indexOf(';', 1);
+        if (end < 0)
+            end = rest.size();
+        const QByteArrayView param = rest.first(end).sliced(rest.startsWith(';') ? 1 : 0);
+        rest = rest.sliced(end);
+        if (param.isEmpty())
+            continue;
+        const qsizetype eq = param.indexOf('=');
+        const QByteArrayView key = eq < 0 ? QByteArrayView() : param.first(eq).trimmed();
+        QByteArrayView value = (eq < 0 ? param : param.sliced(eq + 1)).trimmed();
+        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+            value = value.sliced(1, value.size() - 2);
+        if (Is(key, "ENCODING") || (key.isEmpty() && (Is(value, "QUOTED-PRINTABLE") || Is(value, "8BIT") || Is(value, "7BIT")))) {
+            p.QuotedPrintable = p.QuotedPrintable || Is(value, "QUOTED-PRINTABLE");
+        } else if (Is(key, "CHARSET")) {
+            p.Charset = value.toByteArray();
+        } else if (Is(key, "TYPE") || key.isEmpty()) {
+            p.Types |= TypeBits(value);
+        }
+    }
+    FProperties.push_back(std::move(p));
+}
+
+void TVCardReader::MakeRecord(TContactRecord &record)
+{
+    record.Clear();
+    record.Position = FCards;
+    record.Problems = FLineProblems;
+    FLineProblems.clear();
+
+    unsigned labels[16]; // the kind an X-ABLabel gives the numbers of its group
+    QList<QByteArray> groups;
+    for (const TProperty &p : FProperties)
+        if (p.Kind == rXABLABEL && !p.Group.isEmpty() && groups.size() < 16) {
+            groups << p.Group;
+            labels[groups.size() - 1] = TypeBits(p.Value);
+        }
+
+    QByteArray fullName, label;
+    bool haveAddress = false;
+    for (const TProperty &p : FProperties) {
+        QByteArray value = p.Value;
+        if (p.QuotedPrintable) {
+            value = DecodeQuotedPrintable(value);
+            QByteArray utf8;
+            const QString charset = !p.Charset.isEmpty() ? QString::fromLatin1(p.Charset)
+                : QByteArrayView(value).isValidUtf8()    ? QStringLiteral("UTF-8")
+                                                         : QStringLiteral("windows-1254");
+            if (!ToUtf8(charset, value, &utf8)) {
+                record.Problems << QStringLiteral("%1: the text is not readable as %2").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()), charset);
+                continue;
+            }
+            if (utf8.contains('\0')) {
+                record.Problems << QStringLiteral("%1: the text holds a NUL byte").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()));
+                continue;
+            }
+            value = utf8;
+        }
+        if (p.Kind == rN) {
+            const QList<QByteArray> parts = SplitComponents(value, ' ');
+            if (record.HasName())
+                continue;
+            record.Values[cfSoyad] = parts.value(0).trimmed();
+            record.Values[cfAd] = Joined({parts.value(1), parts.value(2)}, ' ');
+        } else if (p.Kind == rFN) {
+            if (fullName.isEmpty())
+                fullName = UnescapeText(value).trimmed();
+        } else if (p.Kind == rTEL) {
+            QByteArray number = UnescapeText(value).trimmed();
+            if (number.size() >= 4 && qstrnicmp(number.constData(), 4, "tel:", 4) == 0)
+                number = number.mid(4);
+            unsigned types = p.Types;
+            if (const qsizetype g = groups.indexOf(p.Group); !p.Group.isEmpty() && g >= 0)
+                types |= labels[g];
+            record.AddPhone(number, PhoneKind(types));
+        } else if (p.Kind == rEMAIL) {
+            record.AddEmail(UnescapeText(value));
+        } else if (p.Kind == rADR) {
+            const QByteArray address = Joined(SplitComponents(value, ','), '\n');
+            if (!address.isEmpty()) {
+                record.AddAddress(address);
+                haveAddress = true;
+            }
+        } else if (p.Kind == rLABEL && label.isEmpty()) {
+            label = UnescapeText(value).trimmed();
+        }
+    }
+    if (!record.HasName())
+        record.Values[cfAd] = fullName;
+    if (!haveAddress)
+        record.AddAddress(label);
+    record.Finish();
+    if (!FOtherNames.isEmpty())
+        record.NotTaken << FOtherNames.join(QStringLiteral(", "));
+    FProperties.clear();
+    FOtherNames.clear();
+    FTooMany = false;
+}
+
+bool TVCardReader::Next(TContactRecord &record)
+{
+    bool junk = false;
+    std::int64_t junkLine = 0;
+    for (;;) {
+        if (!NextLogicalLine()) {
+            if (FInCard) {
+                FInCard = false;
+                MakeRecord(record);
+                record.Problems << QStringLiteral("the file ends before END:VCARD");
+                return true;
+            }
+            if (junk) {
+                record.Clear();
+                record.Problems << QStringLiteral("line %1: text outside a card").arg(junkLine);
+                return true;
+            }
+            return false;
+        }
+        const bool begin = Is(FHead.Name, "BEGIN") && Is(FHead.Value.trimmed(), "VCARD");
+        if (!FInCard) {
+            if (begin) {
+                FInCard = true;
+                ++FCards;
+                FLineProblems.clear();
+                if (junk) {
+                    record.Clear();
+                    record.Problems << QStringLiteral("line %1: text outside a card").arg(junkLine);
+                    return true;
+                }
+            } else if (!junk) {
+                junk = true;
+                junkLine = FLogicalLine;
+            }
+            continue;
+        }
+        if (begin) {
+            MakeRecord(record);
+            record.Problems << QStringLiteral("the card has no END:VCARD before the next card");
+            ++FCards;
+            return true;
+        }
+        if (Is(FHead.Name, "END") && Is(FHead.Value.trimmed(), "VCARD")) {
+            FInCard = false;
+            MakeRecord(record);
+            return true;
+        }
+        if (!FBadText && !FDiscard)
+            Take();
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "contacts/ContactRecord.h"
+
+#include <QByteArray>
+#include <vector>
+
+class TTextInput;
+
+// Reads the cards of a vCard file (versions 2.1, 3.0 and 4.0, as phones and
+// address books write them) one by one into contact records:
+//  - N gives Soyad (family name) and Ad (given and middle names); FN is
+//    taken as Ad when N holds no name;
+//  - TEL by type: cell to CTelefon, home to ETelefon, work to ITelefon,
+//    untyped numbers to the first free one (an Apple "item1.X-ABLabel" of
+//    the same group counts as the type); the first EMAIL; the first ADR,
+//    its parts on lines of their own (LABEL when there is no ADR);
+//  - everything else the card holds about the person (a fourth number, a
+//    second e-mail, ORG, NOTE, BDAY ...) is listed in NotTaken.
+// Folded lines, quoted-printable values with soft line breaks and CHARSET
+// are read; BASE64 values (photos) are passed over. Problems of a card
+// (unreadable text, no name and no number, a card without END) are put in
+// its Problems; text outside any card becomes a record of its own with a
+// problem. Raises Exception when the file cannot be read on.
+class TVCardReader {
+public:
+    explicit TVCardReader(TTextInput &input);
+    // The next card; false at the end of the file.
+    bool Next(TContactRecord &record);
+
+    struct TProperty {
+        QByteArray Group;  // upper case
+        int Kind = 0;      // which of the properties read
+        unsigned Types = 0; // the kinds of number TYPE names
+        QByteArray Charset;
+        QByteArray Value;  // still escaped
+        bool QuotedPrintable = false;
+    };
+    // The parts of a content line "group.NAME;params:value", as views into it.
+    struct THead {
+        QByteArrayView Group, Name, Params, Value;
+        qsizetype Colon = -1; // -1: the line has no ":"
+    };
+    static THead HeadOf(QByteArrayView line);
+
+private:
+    bool NextLogicalLine();
+    void Take();
+    void MakeRecord(TContactRecord &record);
+
+    TTextInput &FInput;
+    QByteArray FLogical;             // a logical line of several physical ones
+    THead FHead;                     // the parts of the logical line being read
+    std::int64_t FLogicalLine = 0;   // its first line number
+    bool FDiscard = false;           // the current logical line is passed over (a photo)
+    bool FBadText = false;           // a line of the current logical line was not readable
+    bool FAtEnd = false;
+
+    std::int64_t FCards = 0;
+    bool FInCard = false;
+    std::vector<TProperty> FProperties;
+    bool FTooMany = false;
+    QStringList FLineProblems;
+    QStringList FOtherNames;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Where numbers are dialled from: the country code and area code of the
+// dialling location (digits only; the area code may be empty).
+struct TPhonePlace {
+    QByteArray CountryCode = "90";
+    QByteArray AreaCode;
+};
+
+// The one comparison of telephone numbers in the program: two numbers are
+// the same when their keys are. The key is the number's digits in
+// international form, without "+" or "00": "+90 505 123 45 67",
+// "0505 123 45 67" and "0090 505 123 45 67" all give "905051234567"; a
+// national number without its trunk "0" takes the country code ("505 123 45
+// 67"); a subscriber number of at most 8 digits takes the area code as well
+// when one is set ("333 44 55" with area 212 gives "902123334455"). Empty
+// when the number holds no digit.
+QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place = {});
+inline QByteArray PhoneNumberKey(const QString &number, const TPhonePlace &place = {})
+{
+    return PhoneNumberKey(QByteArrayView(number.toUtf8()), place);
+}
