@@ -25,7 +25,9 @@ TServerAccess CheckServer(const QString &conninfo)
     std::vector<TResultColumn> columns;
     TResultTable table;
     server.Select(QString::fromLatin1(AccessStatement), {}, {}, rows, columns, table);
-    const auto flag = [&](int column) { return rows.RowCount() == 1 && CellText(rows.Cell(0, column), ftString) == u"1"; };
+    const auto flag = [&](int column) {
+        return rows.RowCount() == 1 && CellText(rows.Cell(0, column), ftString) == u"1";
+    };
     if (!flag(0))
         return TServerAccess::TableMissing;
     if (!flag(1))
