@@ -4,6 +4,7 @@
 #include "platform/automation/CalcServer.h"
 #include "platform/automation/ClassRegistry.h"
 #include "platform/widgets/Application.h"
+#include "platform/widgets/ProgressDialog.h"
 
 #include <QApplication>
 
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     QApplication qtApplication(argc, argv);
     TApplication application(QCoreApplication::applicationFilePath());
     RegisterCalcServer(ClassRegistry()); // the spreadsheet the exports reach as "EXCEL.APPLICATION"
+    TProgressDialogSink progress; // long work shows a progress dialog
+    SetProgressSink(&progress);
     {
         TForm1 form1;
         application.SetMainWindow(&form1);
@@ -19,5 +22,6 @@ int main(int argc, char *argv[])
         qtApplication.exec();
         application.SetMainWindow(nullptr);
     }
+    SetProgressSink(nullptr);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "platform/widgets/DBGrid.h"
 #include "platform/widgets/DBMemo.h"
 #include "platform/widgets/Edit.h"
+#include "platform/widgets/ProgressDialog.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 
@@ -80,6 +81,9 @@ bool TForm1::event(QEvent *e)
     if (e->type() == QEvent::WindowActivate) {
         if (FSkipActivation) {
             FSkipActivation = false;
+        } else if (TProgressDialogSink::Working()) {
+            // Activation while long work shows its progress: the work is
+            // using the record set, which must not be opened under it.
         } else {
             const bool opened = Application->Guard([this] { FormActivate(this); });
             // The error box of a failed opening takes the activation away;

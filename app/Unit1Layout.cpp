@@ -2,6 +2,8 @@
 // font, tab order and bound field; the menus; the components it owns.
 #include "app/Unit1.h"
 
+#include "app/Unit1DataSource.h"
+
 #include "dialer/TapiDial.h"
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/DBGrid.h"
@@ -276,6 +278,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     CreateMenus();
     SetTabOrder();
     ConnectHandlers();
+    AddDataSourceMenu(this);
 
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(ClientWidth, ClientHeight + menuHeight);

@@ -2,6 +2,7 @@
 
 #include "platform/automation/ClassRegistry.h"
 #include "platform/automation/OleCall.h"
+#include "platform/core/Progress.h"
 #include "platform/widgets/Application.h"
 #include "platform/widgets/GridColumns.h"
 #include "store/ADOQuery.h"
@@ -90,13 +91,18 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
             restoreTo = query->RecordCount();
         int row = 1;
 
-        // Every record.
-        while (!query->Eof()) {
-            ++row;
-            for (int j = 0; j < columns; ++j)
-                OlePropertySet(worksheet.Get(), QStringLiteral("CELLS"), {VARIANT::ByRef(&row), j + 1},
-                               fields[size_t(j)]->AsString());
-            query->Next();
+        // Every record. Stopping leaves the workbook as filled so far, open
+        // in the application; nothing is saved and no message follows.
+        {
+            TProgress progress(QStringLiteral("Kayıtlar hesap tablosuna aktarılıyor"), query->RecordCount());
+            while (!query->Eof()) {
+                ++row;
+                for (int j = 0; j < columns; ++j)
+                    OlePropertySet(worksheet.Get(), QStringLiteral("CELLS"), {VARIANT::ByRef(&row), j + 1},
+                                   fields[size_t(j)]->AsString());
+                progress.StepOrAbort(row - 1);
+                query->Next();
+            }
         }
 
         // The message says the data is saved in Excel format on C:; save a

@@ -3,6 +3,7 @@
 #include "export/XmlFile.h"
 #include "export/XmlText.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Progress.h"
 #include "platform/core/WindowsPath.h"
 #include "platform/widgets/Application.h"
 #include "store/ADOQuery.h"
@@ -83,6 +84,10 @@ void WriteRecords(TADOQuery &recordSet, TXmlFile &file)
         recordSet.First();
         CheckFieldNames(recordSet);
         const int fieldCount = recordSet.FieldCount();
+        // Stopping here leaves the previous export in place: the file is
+        // replaced only when it is complete.
+        TProgress progress(QStringLiteral("XML dosyası yazılıyor"), recordSet.RecordCount());
+        qint64 written = 0;
         while (!recordSet.Eof()) {
             WriteRowStart(file);
             for (int i = 0; i < fieldCount; ++i) {
@@ -90,6 +95,7 @@ void WriteRecords(TADOQuery &recordSet, TXmlFile &file)
                 WriteFieldAttribute(file, field, CutXmlValue(FieldToXmlText(field)));
             }
             WriteRowEnd(file);
+            progress.StepOrAbort(++written);
             recordSet.Next();
         }
         if (bookmark)

@@ -14,3 +14,8 @@
 // Credentials and TLS settings belong in libpq's own files
 // (~/.pg_service.conf, ~/.pgpass), never here.
 std::optional<QString> ServerForDataSource(const QString &dataSource);
+
+// Maps dataSource to server in that file, or removes the mapping when
+// there is no server (the program then opens the file again). The value
+// must hold no password.
+void SetServerForDataSource(const QString &dataSource, const std::optional<QString> &server);

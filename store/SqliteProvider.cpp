@@ -1,6 +1,7 @@
 #include "store/SqliteProvider.h"
 
 #include "platform/core/Exception.h"
+#include "platform/core/Progress.h"
 #include "store/JetSignature.h"
 #include "store/RowArena.h"
 #include "store/Statement.h"
@@ -180,8 +181,13 @@ void TSqliteProvider::Select(const QString &sql, const QStringList &parameterNam
     rows.Clear();
     rows.SetColumnCount(n);
     sqlite3_stmt *h = stmt.Handle();
+    // A large file takes a while to read: say so. The rows read so far are
+    // all there is to show until the end, so this cannot be stopped.
+    TProgress progress(QStringLiteral("Kayıtlar okunuyor"), 0, false);
     try {
         while (stmt.Step()) {
+            if ((rows.RowCount() & 255) == 0) // a clock read per row would be most of the cost
+                progress.Step(qint64(rows.RowCount()));
             rows.BeginRow();
             for (int c = 0; c < n; ++c) {
                 switch (sqlite3_column_type(h, c)) {

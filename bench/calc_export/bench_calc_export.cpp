@@ -13,9 +13,14 @@
 //                       starting a process)
 //   CellsOnly           the export's cell writes alone (no save)
 //   CsvImport           LibreOffice's CSV import alone
+//   GridToSpreadsheetWithProgress
+//                       the export as the window runs it: its progress
+//                       dialog shows after half a second and the window
+//                       paints on every update (offscreen platform)
 //
-// The ratios printed at the end are GridToSpreadsheet / CsvImportAndSave
-// and CellsOnly / CsvImport.
+// The ratios printed at the end are GridToSpreadsheet / CsvImportAndSave,
+// CellsOnly / CsvImport and the cost of the progress dialog,
+// GridToSpreadsheetWithProgress / GridToSpreadsheet.
 #include "export/SpreadsheetExport.h"
 #include "platform/automation/CalcOffice.h"
 #include "platform/automation/CalcServer.h"
@@ -24,6 +29,7 @@
 #include "platform/automation/UnoText.h"
 #include "platform/widgets/Application.h"
 #include "platform/widgets/GridColumns.h"
+#include "platform/widgets/ProgressDialog.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/DataSource.h"
@@ -39,13 +45,16 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMainWindow>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include <cstdio>
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 
@@ -203,6 +212,47 @@ void BM_GridToSpreadsheet(benchmark::State &state)
     }
 }
 
+// The window's sink, timing the longest stretch without an update (the
+// window paints on each update once the dialog shows).
+struct TTimedSink : TProgressSink {
+    TProgressDialogSink Dialog;
+    std::chrono::steady_clock::time_point Last;
+    std::chrono::steady_clock::duration Longest{};
+    void Begin(const QString &what, qint64 total, bool cancellable) override
+    {
+        Dialog.Begin(what, total, cancellable);
+        Last = std::chrono::steady_clock::now();
+    }
+    bool Update(qint64 done, qint64 total, const QString &text) override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        Longest = std::max(Longest, now - Last);
+        Last = now;
+        return Dialog.Update(done, total, text);
+    }
+    void End() override { Dialog.End(); }
+};
+
+void BM_GridToSpreadsheetWithProgress(benchmark::State &state)
+{
+    QMainWindow window; // what the dialog is modal over and lets paint
+    window.resize(589, 650);
+    window.show();
+    World->App->SetMainWindow(&window);
+    TTimedSink sink;
+    SetProgressSink(&sink);
+    for (auto _ : state) {
+        GridToSpreadsheet(&World->Grid, QStringLiteral("C:\\VelmoraTelReh.xls"));
+        state.PauseTiming();
+        CloseDocuments();
+        state.ResumeTiming();
+    }
+    SetProgressSink(nullptr);
+    World->App->SetMainWindow(nullptr);
+    state.counters["longest_ms_without_update"] =
+        double(std::chrono::duration_cast<std::chrono::milliseconds>(sink.Longest).count());
+}
+
 // The export's cell writes without the save: the same member calls.
 void BM_CellsOnly(benchmark::State &state)
 {
@@ -251,10 +301,13 @@ VELMORA_BENCH(BM_CsvImport);
 VELMORA_BENCH(BM_CellsOnly);
 VELMORA_BENCH(BM_CsvImportAndSave);
 VELMORA_BENCH(BM_GridToSpreadsheet);
+VELMORA_BENCH(BM_GridToSpreadsheetWithProgress);
 
 int main(int argc, char **argv)
 {
-    QCoreApplication qapp(argc, argv);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
     benchmark::Initialize(&argc, argv);
     Setup();
     TRatioReporter reporter;
@@ -269,6 +322,7 @@ int main(int argc, char **argv)
     };
     ratio("BM_GridToSpreadsheet", "BM_CsvImportAndSave");
     ratio("BM_CellsOnly", "BM_CsvImport");
+    ratio("BM_GridToSpreadsheetWithProgress", "BM_GridToSpreadsheet");
 
     try {
         CloseDocuments();

@@ -125,7 +125,9 @@ private Q_SLOTS:
         };
         QCOMPARE(captions(w.lemler1), (QStringList{QStringLiteral("Yeni"), QStringLiteral("Değiştir"), QStringLiteral("Sil"),
                                                    QStringLiteral("Excell'e Aktar"), QStringLiteral("Xml Dosya Oluştur")}));
-        QCOMPARE(captions(w.Ayarlar1), (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri")}));
+        // The original entries, then ours after a separator.
+        QCOMPARE(captions(w.Ayarlar1), (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri"),
+                                                    QString(), QStringLiteral("Veri Kaynağı...")}));
         QCOMPARE(captions(w.Hakknda1), QStringList{QStringLiteral("Hakkında")});
         QCOMPARE(captions(w.PopupMenu1), (QStringList{QStringLiteral("Değiştir"), QStringLiteral("Sil"),
                                                       QStringLiteral("Excel'e Aktar"), QStringLiteral("Xml'e Aktar")}));

@@ -7,6 +7,7 @@
 #include "export/SpreadsheetExport.h"
 #include "platform/automation/ClassRegistry.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Progress.h"
 #include "platform/widgets/Application.h"
 #include "platform/widgets/GridColumns.h"
 #include "store/ADOConnection.h"
@@ -319,6 +320,33 @@ private Q_SLOTS:
         QCOMPARE(FQuery->RecNo(), 2);
         QVERIFY(!FQuery->ControlsDisabled());
         QVERIFY(FMessages.isEmpty());
+    }
+
+    // "İptal" at the progress report of the last record (the first one a
+    // short export makes): every cell gathered so far reaches the workbook,
+    // nothing is saved, no message, the record set as it was.
+    void cancelLeavesTheWorkbookAsFilledSoFar()
+    {
+        struct TCancellingSink : TProgressSink {
+            void Begin(const QString &, qint64, bool) override {}
+            bool Update(qint64, qint64, const QString &) override { return false; }
+            void End() override {}
+        } sink;
+        FQuery->SetRecNo(3);
+        const QString saved = FHome->FilePath(QStringLiteral("VelmoraTelReh.xls"));
+        QFile::remove(saved);
+        const auto before = FOffice->Documents();
+        SetProgressSink(&sink);
+        QVERIFY_THROWS_EXCEPTION(EAbort, GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls")));
+        SetProgressSink(nullptr);
+        const auto added = TCalcTestOffice::Added(before, FOffice->Documents());
+        QCOMPARE(int(added.size()), 1);
+        CompareSheet(TCalcTestOffice::FirstSheet(added.front()), Contacts());
+        TCalcTestOffice::Close(added.front());
+        QVERIFY(FMessages.isEmpty());
+        QVERIFY(!QFileInfo::exists(saved));
+        QCOMPARE(FQuery->RecNo(), 3);
+        QVERIFY(!FQuery->ControlsDisabled());
     }
 
     // Last: LibreOffice goes away while the completion message is open, so

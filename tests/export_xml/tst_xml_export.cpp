@@ -1,5 +1,6 @@
 #include "export/XmlExport.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Progress.h"
 #include "platform/widgets/Application.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
@@ -47,6 +48,13 @@ QStringList Entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
+
+// The user presses "İptal" as soon as the work reports.
+struct TCancellingSink : TProgressSink {
+    void Begin(const QString &, qint64, bool) override {}
+    bool Update(qint64, qint64, const QString &) override { return false; }
+    void End() override {}
+};
 
 } // namespace
 
@@ -320,6 +328,7 @@ private Q_SLOTS:
         QTest::newRow("write fails part-way") << "file size limit" << QString::fromLocal8Bit(std::strerror(EFBIG));
         QTest::newRow("record set closed") << "closed" << QStringLiteral("Cannot perform this operation on a closed dataset");
         QTest::newRow("value cannot be read") << "bad date" << QStringLiteral("'yok' is not a valid date and time");
+        QTest::newRow("cancelled") << "cancelled" << EAbort().Message();
     }
     void failureKeepsThePreviousExport()
     {
@@ -361,18 +370,22 @@ private Q_SLOTS:
             limit.rlim_cur = 16 * 1024;
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        TCancellingSink cancel;
+        if (failure == u"cancelled")
+            SetProgressSink(&cancel);
         FShown.clear();
         try {
             DataSetToXml(FQuery.get(), QStringLiteral("C:\\VelmoraTelReh.xml"));
         } catch (const Exception &e) {
             raised = e.Message();
         }
+        SetProgressSink(nullptr);
         ::setrlimit(RLIMIT_FSIZE, &oldLimit);
         std::signal(SIGXFSZ, oldHandler);
         QFile::setPermissions(FHome->Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         const QString target = QDir(home).filePath(QStringLiteral("VelmoraTelReh.xml"));
-        if (failure == u"closed" || failure == u"bad date")
+        if (failure == u"closed" || failure == u"bad date" || failure == u"cancelled")
             QCOMPARE(raised, error);
         else if (failure == u"file size limit")
             QCOMPARE(raised, QStringLiteral("Cannot write file \"%1\". %2").arg(target, error));
