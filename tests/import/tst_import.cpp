@@ -21,20 +21,6 @@ QString Tool()
     return QString::fromLocal8Bit(qgetenv("VELMORA_TEST_BINARY_DIR")) + QStringLiteral("/tools/velmora-rehber-db");
 }
 
-// Every contact as "Ad|Soyad|CTelefon|ETelefon|ITelefon|Email|Adres" (null as empty), in key order.
-QStringList Contacts(const QString &db, const QString &order = QStringLiteral("No"))
-{
-    QStringList rows;
-    for (const QVariantList &row :
-         QueryRows(db, QStringLiteral("SELECT Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres FROM DBASE ORDER BY ") + order)) {
-        QStringList values;
-        for (const QVariant &v : row)
-            values << v.toString();
-        rows << values.join(u'|');
-    }
-    return rows;
-}
-
 void WriteFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -186,7 +172,7 @@ private Q_SLOTS:
         const TRun run = Import(home.FilePath(QStringLiteral("in.dat")), db);
         QCOMPARE(run.Error, QStringLiteral("<no error>"));
         QVERIFY2(run.Ok, qPrintable(run.Messages.join(u'\n')));
-        QCOMPARE(Contacts(db), contacts);
+        QCOMPARE(ContactRows(db), contacts);
         QCOMPARE(run.Summary.Added, contacts.size());
         if (!message.isEmpty())
             QVERIFY2(run.Messages.contains(message), qPrintable(run.Messages.join(u'\n')));
@@ -201,7 +187,7 @@ private Q_SLOTS:
         AddSampleContacts(from, 400);
         ExecSql(from, QStringLiteral("INSERT INTO DBASE (Ad, Soyad, Email, Adres) VALUES "
                                      "('Ali, Veli; \"Can\"', 'Back\\slash', 'a@b.c', 'satır 1' || char(13) || char(10) || 'satır 2')"));
-        const QString expected = Contacts(from, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
+        const QString expected = ContactRows(from, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
         const QStringList formats[] = {{"--format", "vcard"}, {"--format", "vcard", "--vcard-version", "4.0"},
                                        {"--format", "csv"}, {"--format", "csv", "--delimiter", ";"}};
         for (const QStringList &format : formats) {
@@ -215,7 +201,7 @@ private Q_SLOTS:
             QVERIFY(import.waitForFinished(60000));
             QCOMPARE(import.exitCode(), 0);
             QCOMPARE(import.readAllStandardOutput(), QByteArray("read 401, added 401, skipped as duplicate 0, refused 0\n"));
-            QString got = Contacts(into, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
+            QString got = ContactRows(into, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
             got.replace(QStringLiteral("satır 1\nsatır 2"), QStringLiteral("satır 1\r\nsatır 2"));
             QCOMPARE(got, expected);
         }
@@ -244,7 +230,7 @@ private Q_SLOTS:
         TRun run = Import(csv, db);
         QVERIFY(run.Ok);
         QCOMPARE(run.Summary.Duplicates, 4);
-        QCOMPARE(Contacts(db).size(), 2 + 3);
+        QCOMPARE(ContactRows(db).size(), 2 + 3);
         for (const char *m : {"line 2: skipped as duplicate: the same name and number \"+90 (532) 111 22 33\" as contact No 1",
                               "line 4: skipped as duplicate: the same name and e-mail \"ahmet@ornek.COM.tr\" as contact No 1",
                               "line 6: skipped as duplicate: the same as contact No 2",
@@ -304,7 +290,7 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(db), before);
         run = Import(in, db, [](TImportOptions &o) { o.SkipBad = true; });
         QCOMPARE(run.Ok, addedWhenSkipping >= 0);
-        QCOMPARE(Contacts(db).size(), 1 + std::max(addedWhenSkipping, 0));
+        QCOMPARE(ContactRows(db).size(), 1 + std::max(addedWhenSkipping, 0));
     }
 
     // A line of a gigabyte from a pipe: refused, read in bounded memory.
@@ -327,7 +313,7 @@ private Q_SLOTS:
         const TRun run = Import(fifo, db);
         writer.join();
         QVERIFY2(run.Error.contains(QStringLiteral("line 2 is longer than 1048576 bytes")), qPrintable(run.Error));
-        QCOMPARE(Contacts(db).size(), 0);
+        QCOMPARE(ContactRows(db).size(), 0);
     }
 
     void lockedDatabaseFailsClearly()
@@ -343,7 +329,7 @@ private Q_SLOTS:
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(other);
         QVERIFY2(run.Error.contains(QStringLiteral("in use by another program")), qPrintable(run.Error));
-        QCOMPARE(Contacts(db).size(), 0);
+        QCOMPARE(ContactRows(db).size(), 0);
     }
 };
 
