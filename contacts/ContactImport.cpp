@@ -112,6 +112,8 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
         // be read as it stands fails the file, unless bad records are skipped.
         if (record.Problems.isEmpty() && !record.HasSomethingToStore()) {
             ++summary.Refused;
+            if (!record.Values[cfAdres].isEmpty())
+                record.NotTake(QStringLiteral("the address \"%1\"").arg(QString::fromUtf8(record.Values[cfAdres])));
             record.NotTaken.prepend(QString::fromLatin1(TContactRecord::NothingToStore));
             tell(where() + record.NotTaken.join(QStringLiteral("; ")) + QStringLiteral(" (skipped)"));
             continue;

@@ -7,14 +7,19 @@
 #include "contacts/ContactRecord.h"
 #include "contacts/ContactsDatabase.h"
 
+#include <QCryptographicHash>
+
 namespace {
 
+// The seven values as a digest: a database's worth of them stays small.
 QByteArray RecordKey(const QByteArray *values)
 {
-    QByteArray key;
-    for (int c = 0; c < cfCount; ++c)
-        key += values[c] + '\x1f';
-    return key;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (int c = 0; c < cfCount; ++c) {
+        hash.addData(values[c]);
+        hash.addData(QByteArrayView("\x1f", 1));
+    }
+    return hash.result();
 }
 
 QByteArray PersonKey(const QByteArray &name, char kind, const QByteArray &key)

@@ -32,5 +32,5 @@ private:
     void Take(const QByteArray *values, std::int64_t where);
     // name key + "\x1f#" + number key, name key + "\x1f@" + e-mail key
     QHash<QByteArray, std::int64_t> FPersons; // -> No (> 0), or -position in the file
-    QHash<QByteArray, std::int64_t> FRecords; // the seven values -> the same
+    QHash<QByteArray, std::int64_t> FRecords; // digest of the seven values -> the same
 };

@@ -18,8 +18,10 @@ constexpr qsizetype kMostProblems = 20;
 // Cards inside cards, at the most; deeper, a BEGIN ends the card before it.
 constexpr std::size_t kMostNested = 8;
 // Properties whose values are read.
-constexpr QByteArrayView kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL"};
-enum TRead { rN, rFN, rTEL, rEMAIL, rADR, rLABEL, rXABLABEL };
+// ORG and NICKNAME are read for a card that names no one else: they are
+// its name then, and listed with the other data otherwise.
+constexpr QByteArrayView kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL", "NICKNAME", "ORG"};
+enum TRead { rN, rFN, rTEL, rEMAIL, rADR, rLABEL, rXABLABEL, rNICKNAME, rORG };
 
 char Lower(char c)
 {
@@ -244,13 +246,14 @@ void TVCardReader::Take()
             FCard.LineProblems << QStringLiteral("line %1, which is not a vCard line").arg(FLogicalLine);
         return;
     }
+    const int kind = IndexIn(head.Name, kRead);
     if (IndexIn(head.Name, kOtherData) >= 0) {
         const QString name = QString::fromLatin1(head.Name.toByteArray().toUpper());
         if (!head.Value.trimmed().isEmpty() && !FCard.OtherNames.contains(name))
             FCard.OtherNames << name;
-        return;
+        if (kind < 0)
+            return;
     }
-    const int kind = IndexIn(head.Name, kRead);
     if (kind < 0)
         return;
     if (FCard.Properties.size() >= kMostProperties) {
@@ -306,7 +309,7 @@ void TVCardReader::MakeRecord(TContactRecord &record)
             labels[groups.size() - 1] = TypeBits(p.Value);
         }
 
-    QByteArray fullName, label;
+    QByteArray fullName, label, nickname, organisation;
     bool haveAddress = false;
     for (const TProperty &p : FCard.Properties) {
         QByteArray value = p.Value;
@@ -341,10 +344,20 @@ void TVCardReader::MakeRecord(TContactRecord &record)
             }
         } else if (p.Kind == rLABEL && label.isEmpty()) {
             label = UnescapeText(value).trimmed();
+        } else if (p.Kind == rNICKNAME && nickname.isEmpty()) {
+            nickname = SplitComponents(value, '\x01').value(0).split('\x01').value(0).trimmed(); // a list
+        } else if (p.Kind == rORG && organisation.isEmpty()) {
+            organisation = SplitComponents(value, ' ').value(0).trimmed();
         }
     }
     if (!record.HasName())
         record.Values[cfAd] = fullName;
+    // A card with no other name goes by its nickname or its company's.
+    for (const auto &[other, word] : {std::pair{&nickname, "NICKNAME"}, std::pair{&organisation, "ORG"}})
+        if (!record.HasName() && !other->isEmpty()) {
+            record.Values[cfAd] = *other;
+            FCard.OtherNames.removeOne(QLatin1String(word));
+        }
     if (!haveAddress)
         record.AddAddress(label);
     record.Finish();

@@ -129,9 +129,10 @@ private Q_SLOTS:
                           "ADR;HOME:;;G\xC3\xBCl Sk. 5\\\r\nKat 2;Ankara;;;\r\nEND:VCARD\r\n"
                           "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lisa\r\nTEL;VALUE=uri:tel:+1-555-555-5555;ext=5555\r\nEMAIL:lisa@ornek.com\r\nEND:VCARD\r\n"
                           "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:yalniz@eposta.net\r\nEND:VCARD\r\n"
-                          "BEGIN:VCARD\r\nVERSION:3.0\r\nORG:Velmora\r\nEND:VCARD\r\n")
+                          "BEGIN:VCARD\r\nVERSION:3.0\r\nORG:Velmora A.\xC5\x9E.;Muhasebe\r\nEND:VCARD\r\n"
+                          "BEGIN:VCARD\r\nVERSION:3.0\r\nBDAY:1990-01-01\r\nEND:VCARD\r\n")
             << QStringList{QStringLiteral("Ali|Kaya|0532 111 22 33||||Gül Sk. 5\nKat 2\nAnkara"), QStringLiteral("Lisa|||||lisa@ornek.com|"),
-                           QStringLiteral("|||||yalniz@eposta.net|")}
+                           QStringLiteral("|||||yalniz@eposta.net|"), QStringLiteral("Velmora A.Ş.||||||")}
             << QStringLiteral("card 2: not taken: CTelefon \"+1-555-555-5555;ext=5555\": 24 characters, longer than the column's 20");
         QTest::newRow("a character split by a fold")
             << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:\xC5\x9E" "ahin;\xC3\x87" "a\xC4\r\n \x9F" "la\r\nNOTE:\xFF\xFE bozuk\r\n"
