@@ -188,7 +188,8 @@ private Q_SLOTS:
         AddSampleContacts(from, 400);
         ExecSql(from, QStringLiteral("INSERT INTO DBASE (Ad, Soyad, Email, Adres) VALUES "
                                      "('Ali, Veli; \"Can\"', 'Back\\slash', 'a@b.c', 'satır 1' || char(13) || char(10) || 'satır 2')"));
-        const QString expected = ContactRows(from, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
+        // A line break inside a value comes back as LF, in every format.
+        const QString expected = ContactRows(from, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n').replace(u"\r\n"_qs, u"\n"_qs);
         const QStringList formats[] = {{"--format", "vcard"}, {"--format", "vcard", "--vcard-version", "4.0"},
                                        {"--format", "csv"}, {"--format", "csv", "--delimiter", ";"}};
         for (const QStringList &format : formats) {
@@ -202,9 +203,7 @@ private Q_SLOTS:
             QVERIFY(import.waitForFinished(60000));
             QCOMPARE(import.exitCode(), 0);
             QCOMPARE(import.readAllStandardOutput(), QByteArray("read 401, added 401, skipped as duplicate 0, refused 0\n"));
-            QString got = ContactRows(into, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n');
-            got.replace(QStringLiteral("satır 1\nsatır 2"), QStringLiteral("satır 1\r\nsatır 2"));
-            QCOMPARE(got, expected);
+            QCOMPARE(ContactRows(into, QStringLiteral("Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres")).join(u'\n'), expected);
         }
         // The export is in the program's Turkish order.
         QCOMPARE(QProcess::execute(Tool(), {"export", home.FilePath(QStringLiteral("o.csv")), "--from", from, "--format", "csv"}), 0);
