@@ -97,3 +97,36 @@ QString DetectCharset(const QByteArray &sample)
                                    "own; if it is right, name it with --encoding")
                         .arg(name));
 }
+
+bool TextToUtf8(const QString &charset, QByteArray &text, QString *problem)
+{
+    QString name = charset;
+    if (name.isEmpty()) {
+        try {
+            name = QByteArrayView(text).isValidUtf8() ? QStringLiteral("UTF-8") : DetectCharset(text);
+        } catch (const Exception &) {
+            *problem = QStringLiteral("the text's charset cannot be recognised");
+            return false;
+        }
+    }
+    QByteArray utf8;
+    if (name.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0) {
+        if (!QByteArrayView(text).isValidUtf8()) {
+            *problem = QStringLiteral("the text is not readable as UTF-8");
+            return false;
+        }
+        utf8 = text;
+    } else if (!CharsetKnown(name)) {
+        *problem = QStringLiteral("the charset \"%1\" is not known").arg(name.left(40));
+        return false;
+    } else if (!ToUtf8(name, text, &utf8)) {
+        *problem = QStringLiteral("the text is not readable as %1").arg(name);
+        return false;
+    }
+    if (utf8.contains('\0')) {
+        *problem = QStringLiteral("the text holds a NUL byte");
+        return false;
+    }
+    text = utf8;
+    return true;
+}

@@ -17,6 +17,12 @@ bool ToUtf8(const QString &charset, const QByteArray &bytes, QByteArray *utf8);
 // The same with an open ICU converter, which is reset first.
 bool ToUtf8(UConverter *converter, QByteArrayView bytes, QByteArray *utf8);
 
+// A text value in place turned into UTF-8 without NUL: in the charset
+// named, or, when the name is empty, in its own (UTF-8, or what
+// DetectCharset finds). False, with the problem in words and text as it
+// was, when the charset is not known or the text is not readable in it.
+bool TextToUtf8(const QString &charset, QByteArray &text, QString *problem);
+
 // The character set of a sample of a file, from ICU's charset detection:
 // "UTF-8" for a sample of ASCII or UTF-8, "UTF-16LE"/"UTF-16BE" for a
 // sample that begins with a byte order mark or has a NUL byte in every

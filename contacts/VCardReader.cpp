@@ -374,44 +374,11 @@ bool TVCardReader::Decode(const TProperty &p, QByteArray &value, QString *proble
     // quoted-printable value spells out. A value that names no charset is
     // in the file's encoding; one found from a sample may have taken
     // UTF-8 split by a fold for another encoding, so UTF-8 is UTF-8.
-    QString charset = FInput.Converted() && !p.QuotedPrintable                        ? QStringLiteral("UTF-8")
-        : !p.Charset.isEmpty()                                                        ? QString::fromLatin1(p.Charset)
-        : FInput.Converted()                                                          ? QStringLiteral("UTF-8")
-        : !FInput.EncodingNamed() && QByteArrayView(value).isValidUtf8()              ? QStringLiteral("UTF-8")
-                                                                                      : FInput.Encoding();
-    if (charset.isEmpty()) {
-        // The file's encoding was not recognised: the value's own.
-        if (QByteArrayView(value).isValidUtf8()) {
-            charset = QStringLiteral("UTF-8");
-        } else {
-            try {
-                charset = DetectCharset(value);
-            } catch (const Exception &) {
-                *problem = QStringLiteral("the text's charset cannot be recognised");
-                return false;
-            }
-        }
-    }
-    QByteArray utf8;
-    if (charset.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0) {
-        if (!QByteArrayView(value).isValidUtf8()) {
-            *problem = QStringLiteral("the text is not readable as UTF-8");
-            return false;
-        }
-        utf8 = value;
-    } else if (!CharsetKnown(charset)) {
-        *problem = QStringLiteral("the charset \"%1\" is not known").arg(charset.left(40));
-        return false;
-    } else if (!ToUtf8(charset, value, &utf8)) {
-        *problem = QStringLiteral("the text is not readable as %1").arg(charset);
-        return false;
-    }
-    if (utf8.contains('\0')) {
-        *problem = QStringLiteral("the text holds a NUL byte");
-        return false;
-    }
-    value = utf8;
-    return true;
+    const QString charset = FInput.Converted() && !p.QuotedPrintable ? QStringLiteral("UTF-8")
+        : !p.Charset.isEmpty()                                      ? QString::fromLatin1(p.Charset)
+        : FInput.Converted() || (!FInput.EncodingNamed() && QByteArrayView(value).isValidUtf8()) ? QStringLiteral("UTF-8")
+                                                                    : FInput.Encoding(); // empty: not recognised
+    return TextToUtf8(charset, value, problem);
 }
 
 bool TVCardReader::Next(TContactRecord &record)
