@@ -5,6 +5,7 @@
 #include "contacts/TextInput.h"
 #include "contacts/VCardValue.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -138,13 +139,24 @@ QByteArray Joined(const QList<QByteArray> &parts, char separator)
 namespace {
 
 // A 2.1 phone's value continued on the next line: an odd number of
-// backslashes at the end.
+// backslashes at the end, and a next line that is not a property of its own.
 bool EndsInBackslash(QByteArrayView line)
 {
     qsizetype n = 0;
     while (n < line.size() && line.at(line.size() - 1 - n) == '\\')
         ++n;
     return n % 2 == 1;
+}
+
+bool IsPropertyLine(QByteArrayView line)
+{
+    const TVCardReader::THead head = TVCardReader::HeadOf(line);
+    if (head.Colon < 0 || head.Name.isEmpty())
+        return false;
+    for (const char c : head.Name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-')
+            return false;
+    return true;
 }
 
 } // namespace
@@ -204,7 +216,7 @@ bool TVCardReader::NextLogicalLine()
         const bool softBreak = quotedPrintable && FLogical.endsWith('=');
         const bool folded = state == TLineState::Ok && !text.isEmpty() && (text.at(0) == ' ' || text.at(0) == '\t');
         const bool continued = !softBreak && !folded && !FDiscard && EndsInBackslash(FLogical)
-            && !Is(HeadOf(text).Name, "END") && !text.trimmed().isEmpty();
+            && !text.trimmed().isEmpty() && !IsPropertyLine(text);
         if (!softBreak && !folded && !continued && state == TLineState::Ok) {
             FInput.Unread();
             FHead = HeadOf(FLogical);

@@ -125,7 +125,7 @@ private Q_SLOTS:
 
         // A detail that cannot be taken is listed; the card keeps the rest.
         QTest::newRow("a detail that does not fit")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ali\r\n# a comment\r\nFN\r\nTEL;CELL:0532 111 22 33\r\n"
+            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ali\r\n# a comment\r\nFN\r\nNOTE:C:\\belgeler\\\r\nTEL;CELL:0532 111 22 33\r\n"
                           "ADR;HOME:;;G\xC3\xBCl Sk. 5\\\r\nKat 2;Ankara;;;\r\nEND:VCARD\r\n"
                           "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lisa\r\nTEL;VALUE=uri:tel:+1-555-555-5555;ext=5555\r\nEMAIL:lisa@ornek.com\r\nEND:VCARD\r\n"
                           "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:yalniz@eposta.net\r\nEND:VCARD\r\n"
