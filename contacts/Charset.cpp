@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 
+#include <algorithm>
 #include <memory>
 #include <unicode/ucnv.h>
 #include <unicode/ucsdet.h>
@@ -50,6 +51,17 @@ bool ToUtf8(const QString &charset, const QByteArray &bytes, QByteArray *utf8)
 
 QString DetectCharset(const QByteArray &sample)
 {
+    // UTF-16 without a byte order mark: text of Latin letters has a NUL
+    // byte in every other place, which no other encoding read here has.
+    qsizetype zeros[2] = {0, 0};
+    const qsizetype pairs = std::min<qsizetype>(sample.size(), 4096) / 2;
+    for (qsizetype i = 0; i < pairs * 2; ++i)
+        zeros[i % 2] += sample.at(i) == '\0';
+    if (pairs >= 2 && zeros[1] * 10 >= pairs * 6 && zeros[0] * 20 <= pairs)
+        return QStringLiteral("UTF-16LE");
+    if (pairs >= 2 && zeros[0] * 10 >= pairs * 6 && zeros[1] * 20 <= pairs)
+        return QStringLiteral("UTF-16BE");
+
     bool ascii = true;
     for (const char c : sample)
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -74,7 +86,47 @@ QString DetectCharset(const QByteArray &sample)
     for (const char *l : latin)
         if (name == QLatin1String(l))
             return QStringLiteral("windows-1254");
+    // The East Asian multi-byte encodings leave little doubt when the
+    // detector is sure of them: their byte pairs are not Latin text.
+    static const char *const eastAsian[] = {"Shift_JIS", "EUC-JP", "EUC-KR", "GB18030", "Big5"};
+    const int32_t confidence = ucsdet_getConfidence(match, &error);
+    for (const char *e : eastAsian)
+        if (name == QLatin1String(e) && U_SUCCESS(error) && confidence >= 70)
+            return name;
     throw Exception(QStringLiteral("the file's encoding looks like %1, which is not one the import reads on its "
                                    "own; if it is right, name it with --encoding")
                         .arg(name));
+}
+
+bool TextToUtf8(const QString &charset, QByteArray &text, QString *problem)
+{
+    QString name = charset;
+    if (name.isEmpty()) {
+        try {
+            name = QByteArrayView(text).isValidUtf8() ? QStringLiteral("UTF-8") : DetectCharset(text);
+        } catch (const Exception &) {
+            *problem = QStringLiteral("the text's charset cannot be recognised");
+            return false;
+        }
+    }
+    QByteArray utf8;
+    if (name.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0) {
+        if (!QByteArrayView(text).isValidUtf8()) {
+            *problem = QStringLiteral("the text is not readable as UTF-8");
+            return false;
+        }
+        utf8 = text;
+    } else if (!CharsetKnown(name)) {
+        *problem = QStringLiteral("the charset \"%1\" is not known").arg(name.left(40));
+        return false;
+    } else if (!ToUtf8(name, text, &utf8)) {
+        *problem = QStringLiteral("the text is not readable as %1").arg(name);
+        return false;
+    }
+    if (utf8.contains('\0')) {
+        *problem = QStringLiteral("the text holds a NUL byte");
+        return false;
+    }
+    text = utf8;
+    return true;
 }

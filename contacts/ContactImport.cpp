@@ -25,15 +25,28 @@ qsizetype Characters(const QByteArray &utf8)
     return n;
 }
 
+// Looked at as the file's bytes, so that a vCard whose values name their
+// own charsets is recognised whatever the rest of it is written in.
 bool IsVCard(TTextInput &input)
 {
+    input.SetRaw(true);
+    bool vcard = false;
     while (input.ReadLine()) {
         if (input.State() == TLineState::Ok && input.Text().trimmed().isEmpty())
             continue;
         input.Unread();
-        return input.State() == TLineState::Ok && input.Text().trimmed().toUpper().startsWith("BEGIN:VCARD");
+        vcard = input.State() == TLineState::Ok && input.Text().trimmed().toUpper().startsWith("BEGIN:VCARD");
+        break;
     }
-    return false;
+    input.SetRaw(vcard);
+    return vcard;
+}
+
+// One convention for a line break inside a value: LF, as the export writes it.
+void OneLineBreak(QByteArray &value)
+{
+    if (value.contains('\r'))
+        value.replace("\r\n", "\n").replace('\r', '\n');
 }
 
 } // namespace
@@ -70,6 +83,7 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
         say(text);
     };
     std::int64_t accepted = 0;
+    std::int64_t blocking = 0; // records refused for a problem, not for being empty
     TContactRecord record;
     while (vcard ? cards->Next(record) : lines->Next(record)) {
         ++summary.Read;
@@ -78,20 +92,35 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
                                                  .arg(std::min<std::int64_t>(100, input.BytesRead() * 100 / input.Size()))
                                                  .arg(summary.Read)
                                            : QStringLiteral("import: %1 records").arg(summary.Read));
+        // A value longer than its column is not cut short: it is left out and listed.
         for (int i = 0; i < count; ++i) {
-            if (record.Values[i].isEmpty())
+            OneLineBreak(record.Values[i]);
+            if (record.Values[i].isEmpty()) {
                 record.Values[i] = QByteArray(); // written as NULL
-            else if (const qsizetype n = Characters(record.Values[i]); widths[std::size_t(i)] > 0 && n > widths[std::size_t(i)])
-                record.Problems << QStringLiteral("%1: %2 characters, longer than the column's %3")
-                                       .arg(QLatin1String(columns[i].Name))
-                                       .arg(n)
-                                       .arg(widths[std::size_t(i)]);
+            } else if (const qsizetype n = Characters(record.Values[i]); widths[std::size_t(i)] > 0 && n > widths[std::size_t(i)]) {
+                record.NotTake(QStringLiteral("%1 \"%2\": %3 characters, longer than the column's %4")
+                                   .arg(QLatin1String(columns[i].Name), QString::fromUtf8(record.Values[i]))
+                                   .arg(n)
+                                   .arg(widths[std::size_t(i)]));
+                record.Values[i] = QByteArray();
+            }
         }
         const auto where = [&] {
             return record.Position > 0 ? QStringLiteral("%1 %2: ").arg(recordWord).arg(record.Position) : QString();
         };
+        // A record with nothing to store is passed over; one that could not
+        // be read as it stands fails the file, unless bad records are skipped.
+        if (record.Problems.isEmpty() && !record.HasSomethingToStore()) {
+            ++summary.Refused;
+            if (!record.Values[cfAdres].isEmpty())
+                record.NotTake(QStringLiteral("the address \"%1\"").arg(QString::fromUtf8(record.Values[cfAdres])));
+            record.NotTaken.prepend(QString::fromLatin1(TContactRecord::NothingToStore));
+            tell(where() + record.NotTaken.join(QStringLiteral("; ")) + QStringLiteral(" (skipped)"));
+            continue;
+        }
         if (!record.Problems.isEmpty()) {
             ++summary.Refused;
+            ++blocking;
             tell(where() + record.Problems.join(QStringLiteral("; ")) + (options.SkipBad ? QStringLiteral(" (skipped)") : QString()));
             continue;
         }
@@ -106,7 +135,7 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
         if (!record.NotTaken.isEmpty())
             tell(where() + QStringLiteral("not taken: ") + record.NotTaken.join(QStringLiteral(", ")));
         ++accepted;
-        if (writer && (summary.Refused == 0 || options.SkipBad))
+        if (writer && (blocking == 0 || options.SkipBad))
             writer->Add(record.Values);
     }
     if (lines)
@@ -114,7 +143,7 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
             tell(QStringLiteral("columns not read: ") + unread.join(QStringLiteral(", ")));
     progress.Clear();
 
-    const bool ok = summary.Refused == 0 || options.SkipBad;
+    const bool ok = blocking == 0 || options.SkipBad;
     if (options.DryRun) {
         summary.Added = ok ? accepted : 0;
         summary.Note = ok ? QStringLiteral("dry run: nothing written")
@@ -122,7 +151,7 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
         return ok;
     }
     if (!ok) {
-        summary.Note = QStringLiteral("nothing written: %1 records refused; --skip-bad adds the others").arg(summary.Refused);
+        summary.Note = QStringLiteral("nothing written: %1 records refused; --skip-bad adds the others").arg(blocking);
         return false;
     }
     writer->Commit();

@@ -19,11 +19,15 @@ struct TImportOptions {
 using TMessageSink = std::function<void(const QString &)>;
 
 // Reads a vCard or CSV file (told apart by its content) into DBASE in one
-// transaction. Each record is checked against the widths of the table's
-// columns, the problems its reader found, and (unless allowed) the numbers
-// and e-mails of the contacts already there and of the earlier records.
-// Returns false, having written nothing, when a record was refused and
-// bad records are not to be skipped. Raises Exception when the file or
+// transaction. A record is added with every value that fits: a value
+// longer than its column, or a detail the reader could not take, is left
+// out and listed ("not taken"); line breaks inside values are stored as
+// LF. A record with nothing to store (no name, number or e-mail) is listed
+// and passed over; a duplicate (see TDuplicateCheck) of a contact already
+// there or of an earlier record is skipped unless allowed. Returns false,
+// having written nothing, when a record could not be read as it stands (a
+// broken CSV line, text outside a card) and bad records are not to be
+// skipped. Raises Exception when the file or
 // the database cannot be read or written; nothing is written then either.
 // summary is filled as far as the import came.
 bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const TMessageSink &say);

@@ -2,7 +2,7 @@
 
 namespace {
 
-constexpr int kMostNotTaken = 20;
+constexpr int kMostNotTaken = 100;
 
 void Note(QStringList &list, const QString &what)
 {
@@ -78,6 +78,17 @@ void TContactRecord::AddAddress(const QByteArray &address)
         Note(NotTaken, QStringLiteral("the address %1").arg(Quoted(address)));
 }
 
+void TContactRecord::NotTake(const QString &what)
+{
+    Note(NotTaken, what);
+}
+
+bool TContactRecord::HasSomethingToStore() const
+{
+    return HasName() || !Values[cfCTelefon].isEmpty() || !Values[cfETelefon].isEmpty() || !Values[cfITelefon].isEmpty()
+        || !Values[cfEmail].isEmpty();
+}
+
 void TContactRecord::Finish()
 {
     // Untyped numbers fill the free places in the table's order.
@@ -88,6 +99,4 @@ void TContactRecord::Finish()
     for (; next < FUntypedCount; ++next)
         Note(NotTaken, QStringLiteral("the number %1").arg(Quoted(FUntyped[next])));
     FUntypedCount = 0;
-    if (!HasName() && Values[cfCTelefon].isEmpty() && Values[cfETelefon].isEmpty() && Values[cfITelefon].isEmpty())
-        Problems << QStringLiteral("no name and no telephone number");
 }

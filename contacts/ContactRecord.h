@@ -13,21 +13,28 @@ enum class TPhoneKind { Untyped, Mobile, Home, Work, Other /* fax, pager: not fo
 
 // One contact read from a file, on its way into DBASE. The readers fill it
 // through the Add... calls, which keep the first value of each kind and
-// note what does not fit; Finish places untyped numbers and checks that
-// the record names someone or something to call.
+// list what does not fit; Finish places untyped numbers. A detail that
+// cannot be taken never sinks the record: it is listed in NotTaken, and
+// only a record with nothing to store (no name, number or e-mail) is
+// refused.
 class TContactRecord {
 public:
     QByteArray Values[cfCount]; // UTF-8; empty for none
     std::int64_t Position = 0;   // the record's first line (CSV) or its card number (vCard)
     QStringList Problems;        // why it cannot be added
-    QStringList NotTaken;        // what it holds that has no place in the table
+    QStringList NotTaken;        // what it holds that is not stored, and why
+
+    static constexpr const char *NothingToStore = "nothing to store: no name, no telephone number and no e-mail";
 
     void Clear();
     void AddPhone(const QByteArray &number, TPhoneKind kind);
     void AddEmail(const QByteArray &address);
     void AddAddress(const QByteArray &address);
+    // Lists a detail that is not taken: "NOTE: the text is not readable as UTF-8".
+    void NotTake(const QString &what);
     void Finish();
     bool HasName() const { return !Values[cfAd].isEmpty() || !Values[cfSoyad].isEmpty(); }
+    bool HasSomethingToStore() const;
 
 private:
     QByteArray FUntyped[8];

@@ -92,7 +92,7 @@ QByteArray ContactsInOrderSql()
 
 QByteArray ContactKeysSql()
 {
-    return "SELECT rowid, CTelefon, ETelefon, ITelefon, Email FROM DBASE";
+    return "SELECT rowid, Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres FROM DBASE";
 }
 
 std::vector<int> ContactColumnWidths(sqlite3 *db)

@@ -34,7 +34,7 @@ void OpenContactsDatabase(TADOConnection &connection, const QString &path);
 
 // All contacts in the program's order: the window's own statement.
 QByteArray ContactsInOrderSql();
-// rowid, CTelefon, ETelefon, ITelefon, Email of every contact.
+// rowid and the seven text columns (see ContactColumns) of every contact.
 QByteArray ContactKeysSql();
 
 // The widths (in characters, 0 for none) of the seven text columns of the

@@ -10,7 +10,7 @@ TCsvReader::TCsvReader(TTextInput &input)
         if (input.State() != TLineState::Ok || !input.Text().trimmed().isEmpty())
             break;
     if (input.State() != TLineState::Ok)
-        throw Exception(QStringLiteral("line %1, the header, is not readable text in %2").arg(input.LineNumber()).arg(input.Encoding()));
+        throw Exception(QStringLiteral("not a vCard or CSV file: line %1 is not readable text in %2").arg(input.LineNumber()).arg(input.Encoding()));
     if (input.Text().trimmed().isEmpty())
         throw Exception(QStringLiteral("the file is empty"));
     // Excel's "sep=;" line names the delimiter; the header follows it.
@@ -27,7 +27,14 @@ TCsvReader::TCsvReader(TTextInput &input)
     FParser->Next();
     if (!FParser->Problems().isEmpty())
         throw Exception(QStringLiteral("the header on line %1: %2").arg(FParser->Line()).arg(FParser->Problems().join(QStringLiteral("; "))));
-    FHeader = std::make_unique<TCsvHeader>(FParser->Fields());
+    try {
+        FHeader = std::make_unique<TCsvHeader>(FParser->Fields());
+    } catch (const Exception &) {
+        // One field and no column known: no list of columns at all.
+        if (FParser->Fields().size() < 2)
+            throw Exception(QStringLiteral("not a vCard or CSV file"));
+        throw;
+    }
 }
 
 bool TCsvReader::Next(TContactRecord &record)

@@ -31,10 +31,19 @@ void TCsvWriter::AppendField(QByteArray &out, const QByteArray &field) const
         out += field;
         return;
     }
+    // A line break inside a value is written as LF, as the vCard export and
+    // the import have it.
     out += '"';
-    for (const char c : field) {
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char c = field.at(i);
         if (c == '"')
             out += '"';
+        if (c == '\r') {
+            out += '\n';
+            if (i + 1 < field.size() && field.at(i + 1) == '\n')
+                ++i;
+            continue;
+        }
         out += c;
     }
     out += '"';

@@ -3,8 +3,31 @@
 #include "platform/core/PhoneNumberKey.h"
 
 #include "store/Statement.h"
+#include "store/TurkishText.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/ContactsDatabase.h"
+
+#include <QCryptographicHash>
+
+namespace {
+
+// The seven values as a digest: a database's worth of them stays small.
+QByteArray RecordKey(const QByteArray *values)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (int c = 0; c < cfCount; ++c) {
+        hash.addData(values[c]);
+        hash.addData(QByteArrayView("\x1f", 1));
+    }
+    return hash.result();
+}
+
+QByteArray PersonKey(const QByteArray &name, char kind, const QByteArray &key)
+{
+    return name + '\x1f' + kind + key;
+}
+
+} // namespace
 
 QByteArray TDuplicateCheck::PhoneKey(const QByteArray &number)
 {
@@ -16,16 +39,43 @@ QByteArray TDuplicateCheck::EmailKey(const QByteArray &email)
     return email.trimmed().toLower();
 }
 
+QByteArray TDuplicateCheck::NameKey(const QByteArray &given, const QByteArray &family)
+{
+    QString folded;
+    bool space = false;
+    for (const char32_t c : QString::fromUtf8(given + ' ' + family).toUcs4()) {
+        if (QChar::isSpace(c)) {
+            space = !folded.isEmpty();
+            continue;
+        }
+        if (space)
+            folded += u' ';
+        space = false;
+        const char32_t f = TurkishFold(c);
+        folded += QString::fromUcs4(&f, 1);
+    }
+    return folded.toUtf8();
+}
+
+void TDuplicateCheck::Take(const QByteArray *values, std::int64_t where)
+{
+    const QByteArray name = NameKey(values[cfAd], values[cfSoyad]);
+    for (int c = cfCTelefon; c <= cfITelefon; ++c)
+        if (const QByteArray k = PhoneKey(values[c]); !k.isEmpty())
+            FPersons.insert(PersonKey(name, '#', k), where);
+    if (const QByteArray k = EmailKey(values[cfEmail]); !k.isEmpty())
+        FPersons.insert(PersonKey(name, '@', k), where);
+    FRecords.insert(RecordKey(values), where);
+}
+
 void TDuplicateCheck::AddExisting(sqlite3 *db)
 {
     TStatement keys(db, ContactKeysSql());
     while (keys.Step()) {
-        const std::int64_t no = keys.ColumnInt64(0);
-        for (int c = 1; c <= 3; ++c)
-            if (const QByteArray k = PhoneKey(keys.ColumnBytes(c)); !k.isEmpty())
-                FPhones.insert(k, no);
-        if (const QByteArray k = EmailKey(keys.ColumnBytes(4)); !k.isEmpty())
-            FEmails.insert(k, no);
+        QByteArray values[cfCount];
+        for (int c = 0; c < cfCount; ++c)
+            values[c] = keys.ColumnBytes(c + 1);
+        Take(values, keys.ColumnInt64(0));
     }
 }
 
@@ -34,22 +84,21 @@ QString TDuplicateCheck::Find(const QByteArray *values, const QString &recordWor
     const auto where = [&](std::int64_t at) {
         return at > 0 ? QStringLiteral("contact No %1").arg(at) : QStringLiteral("%1 %2").arg(recordWord).arg(-at);
     };
+    if (const auto it = FRecords.constFind(RecordKey(values)); it != FRecords.constEnd())
+        return QStringLiteral("the same as %1").arg(where(it.value()));
+    const QByteArray name = NameKey(values[cfAd], values[cfSoyad]);
     for (int c = cfCTelefon; c <= cfITelefon; ++c) {
         const QByteArray k = PhoneKey(values[c]);
-        if (const auto it = FPhones.constFind(k); !k.isEmpty() && it != FPhones.constEnd())
-            return QStringLiteral("the number \"%1\" is that of %2").arg(QString::fromUtf8(values[c]), where(it.value()));
+        if (const auto it = FPersons.constFind(PersonKey(name, '#', k)); !k.isEmpty() && it != FPersons.constEnd())
+            return QStringLiteral("the same name and number \"%1\" as %2").arg(QString::fromUtf8(values[c]), where(it.value()));
     }
     const QByteArray k = EmailKey(values[cfEmail]);
-    if (const auto it = FEmails.constFind(k); !k.isEmpty() && it != FEmails.constEnd())
-        return QStringLiteral("the e-mail \"%1\" is that of %2").arg(QString::fromUtf8(values[cfEmail]), where(it.value()));
+    if (const auto it = FPersons.constFind(PersonKey(name, '@', k)); !k.isEmpty() && it != FPersons.constEnd())
+        return QStringLiteral("the same name and e-mail \"%1\" as %2").arg(QString::fromUtf8(values[cfEmail]), where(it.value()));
     return QString();
 }
 
 void TDuplicateCheck::Add(const QByteArray *values, std::int64_t position)
 {
-    for (int c = cfCTelefon; c <= cfITelefon; ++c)
-        if (const QByteArray k = PhoneKey(values[c]); !k.isEmpty())
-            FPhones.insert(k, -position);
-    if (const QByteArray k = EmailKey(values[cfEmail]); !k.isEmpty())
-        FEmails.insert(k, -position);
+    Take(values, -position);
 }

@@ -7,23 +7,30 @@
 
 struct sqlite3;
 
-// Finds contacts that are already there: two contacts are the same when
-// one of their telephone numbers is (digits only, "+90 532", "0090 532" and
-// "0532" being the same number) or their e-mail is (letter case aside).
+// Finds contacts that are already there. Two contacts are the same person
+// when they have the same name (letter case, spacing and the Turkish marks
+// aside: "ŞAHİN  Çağla" is "sahin cagla") and share a telephone number
+// (digits only, "+90 532", "0090 532" and "0532" being the same number) or
+// an e-mail (letter case aside), or when every one of their values is the
+// same. Two people sharing a home number are two contacts.
 class TDuplicateCheck {
 public:
-    // Takes in the numbers and e-mails of the contacts in the file.
+    // Takes in the contacts in the file.
     void AddExisting(sqlite3 *db);
     // What the record (seven values in table order) repeats, in words:
-    // "the number \"0532 111 22 33\" of contact No 15"; empty when nothing.
+    // "the same name and number \"0532 111 22 33\" as contact No 15";
+    // empty when nothing.
     QString Find(const QByteArray *values, const QString &recordWord) const;
     // Takes in a record of the file, known by its position ("line 4", "card 2").
     void Add(const QByteArray *values, std::int64_t position);
 
     static QByteArray PhoneKey(const QByteArray &number);
     static QByteArray EmailKey(const QByteArray &email);
+    static QByteArray NameKey(const QByteArray &given, const QByteArray &family);
 
 private:
-    QHash<QByteArray, std::int64_t> FPhones; // key -> No (> 0), or -position in the file
-    QHash<QByteArray, std::int64_t> FEmails;
+    void Take(const QByteArray *values, std::int64_t where);
+    // name key + "\x1f#" + number key, name key + "\x1f@" + e-mail key
+    QHash<QByteArray, std::int64_t> FPersons; // -> No (> 0), or -position in the file
+    QHash<QByteArray, std::int64_t> FRecords; // digest of the seven values -> the same
 };

@@ -55,10 +55,19 @@ TTextInput::TTextInput(const QString &path, const QString &encoding) : FPath(pat
             if (!CharsetKnown(encoding))
                 throw Exception(QStringLiteral("unknown encoding \"%1\"").arg(encoding));
             FEncoding = encoding;
+            FNamed = true;
         } else {
             FEncoding = ByteOrderMark(FPending);
-            if (FEncoding.isEmpty())
-                FEncoding = DetectCharset(FPending);
+            if (FEncoding.isEmpty()) {
+                try {
+                    FEncoding = DetectCharset(FPending);
+                } catch (const Exception &e) {
+                    // Raw lines are still readable: read as bytes, one by one.
+                    FUnrecognised = e.Message();
+                    FPathKind = TPath::ByLine;
+                    return;
+                }
+            }
         }
         UErrorCode error = U_ZERO_ERROR;
         FConverter = ucnv_open(FEncoding.toLatin1().constData(), &error);
@@ -137,8 +146,7 @@ bool TTextInput::Fill()
 
 void TTextInput::DecodeLine(const char *p, qsizetype n)
 {
-    FState = TLineState::Ok;
-    if (n > 0 && p[n - 1] == '\r')
+    if (FBreak == '\n' && n > 0 && p[n - 1] == '\r')
         --n;
     if (FFirst) {
         FFirst = false;
@@ -147,11 +155,27 @@ void TTextInput::DecodeLine(const char *p, qsizetype n)
             n -= 3;
         }
     }
+    FLastRaw = p;
+    FLastRawSize = n;
+    FinishLine();
+}
+
+void TTextInput::FinishLine()
+{
+    const char *p = FLastRaw;
+    const qsizetype n = FLastRawSize;
+    FState = TLineState::Ok;
     if (std::memchr(p, 0, std::size_t(n))) {
         FLine.clear();
         FState = TLineState::NulByte;
         return;
     }
+    if (FRaw) {
+        FLine = QByteArray::fromRawData(p, n);
+        return;
+    }
+    if (!FUnrecognised.isEmpty())
+        throw Exception(FUnrecognised);
     if (FPathKind == TPath::ByLine) {
         if (!ToUtf8(FConverter, QByteArrayView(p, n), &FLine))
             FState = TLineState::BadEncoding;
@@ -165,16 +189,33 @@ void TTextInput::DecodeLine(const char *p, qsizetype n)
     }
 }
 
+void TTextInput::SetRaw(bool raw)
+{
+    if (raw == FRaw)
+        return;
+    FRaw = raw;
+    // A line given back with Unread is handed out again in the new way.
+    if (FRepeat && FLastRaw && FState != TLineState::TooLong)
+        FinishLine();
+}
+
 bool TTextInput::ReadLine()
 {
     if (FRepeat) {
         FRepeat = false;
         return FLineNumber > 0;
     }
+    if (FBreak == 0) {
+        // A file without any LF in its first chunk but with CR breaks its lines with CR.
+        while (FBuffer.size() - FStart < kSample && Fill()) {
+        }
+        const QByteArrayView head = QByteArrayView(FBuffer).sliced(FStart);
+        FBreak = !head.contains('\n') && head.contains('\r') ? '\r' : '\n';
+    }
     for (;;) {
         const char *begin = FBuffer.constData() + FStart;
         const qsizetype avail = FBuffer.size() - FStart;
-        const char *lf = avail > 0 ? static_cast<const char *>(std::memchr(begin, '\n', std::size_t(avail))) : nullptr;
+        const char *lf = avail > 0 ? static_cast<const char *>(std::memchr(begin, FBreak, std::size_t(avail))) : nullptr;
         if (lf) {
             ++FLineNumber;
             DecodeLine(begin, lf - begin);
@@ -186,11 +227,12 @@ bool TTextInput::ReadLine()
             ++FLineNumber;
             FLine = QByteArray(begin, kKeptOfLongLine);
             FState = TLineState::TooLong;
+            FLastRaw = nullptr;
             FBuffer.clear();
             FStart = 0;
             for (;;) {
                 const bool more = Fill();
-                const char *end = static_cast<const char *>(std::memchr(FBuffer.constData(), '\n', std::size_t(FBuffer.size())));
+                const char *end = static_cast<const char *>(std::memchr(FBuffer.constData(), FBreak, std::size_t(FBuffer.size())));
                 if (end) {
                     FStart = end - FBuffer.constData() + 1;
                     break;

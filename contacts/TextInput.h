@@ -8,7 +8,8 @@
 
 struct UConverter;
 
-// One line of a file, as UTF-8 without its line break (LF or CRLF).
+// One line of a file, as UTF-8 without its line break (LF, CRLF, or CR in a
+// file that has no LF at all).
 enum class TLineState {
     Ok,
     BadEncoding, // not text in the file's encoding; Text holds nothing
@@ -20,12 +21,16 @@ enum class TLineState {
 // in bounded memory. The encoding is the one named, or found from the
 // first 64 KiB: a byte order mark, else ICU's charset detection (see
 // DetectCharset). The file is never read twice, so it may be a pipe.
+// A sample whose encoding cannot be recognised is only an error when a
+// line is read as text; its lines can still be read as the file's bytes
+// (SetRaw), for a reader that decodes each value by the charset the file
+// names for it.
 class TTextInput {
 public:
     static constexpr std::int64_t MaxLineBytes = 1 << 20;
 
     // Raises EFileError when the file cannot be opened, Exception when the
-    // encoding is unknown or cannot be recognised.
+    // encoding named is unknown.
     explicit TTextInput(const QString &path, const QString &encoding = QString());
     ~TTextInput();
     TTextInput(const TTextInput &) = delete;
@@ -52,7 +57,18 @@ public:
     // Raises the Exception for a line too long to read on from.
     [[noreturn]] void RefuseLongLine(const char *kind) const;
 
+    // Raw lines: in an encoding that writes ASCII as ASCII (UTF-8, the
+    // Windows code pages, Shift_JIS ...) the file's bytes, neither converted
+    // nor checked; in UTF-16 and UTF-32 still the converted UTF-8 (see
+    // Converted). A NUL byte is still a NulByte line.
+    void SetRaw(bool raw);
+    // True when raw lines are converted text all the same (UTF-16, UTF-32).
+    bool Converted() const { return FPathKind == TPath::Stream; }
+
+    // The file's encoding; empty when it could not be recognised.
     QString Encoding() const { return FEncoding; }
+    // True when the encoding was named, not found from the file.
+    bool EncodingNamed() const { return FNamed; }
     std::int64_t BytesRead() const { return FBytesRead; }
     std::int64_t Size() const { return FSize; } // 0 when not known (a pipe)
 
@@ -60,6 +76,7 @@ private:
     enum class TPath { Utf8, ByLine, Stream };
     bool Fill();                         // appends decoded bytes to FBuffer; false at end
     void DecodeLine(const char *p, qsizetype n);
+    void FinishLine();                   // FLine and FState from FLastRaw
     QString FPath;
     std::FILE *FFile = nullptr;
     QString FEncoding;
@@ -71,6 +88,12 @@ private:
     bool FEnd = false;
     bool FFirst = true;
     bool FRepeat = false;
+    bool FRaw = false;
+    bool FNamed = false;
+    const char *FLastRaw = nullptr;      // the current line's bytes, as long as it is current
+    qsizetype FLastRawSize = 0;
+    char FBreak = 0;                     // the line break: '\n', or '\r' in a file without LF; 0 before the first line
+    QString FUnrecognised;               // why the encoding could not be recognised
     QByteArray FLine;
     TLineState FState = TLineState::Ok;
     std::int64_t FLineNumber = 0;

@@ -5,6 +5,7 @@
 #include "contacts/TextInput.h"
 #include "contacts/VCardValue.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -15,9 +16,13 @@ constexpr QByteArrayView kOtherData[] = {"ORG", "TITLE", "ROLE", "NOTE", "BDAY",
 // What one card may hold at the most: more is a broken or hostile file.
 constexpr std::size_t kMostProperties = 1000;
 constexpr qsizetype kMostProblems = 20;
+// Cards inside cards, at the most; deeper, a BEGIN ends the card before it.
+constexpr std::size_t kMostNested = 8;
 // Properties whose values are read.
-constexpr QByteArrayView kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL"};
-enum TRead { rN, rFN, rTEL, rEMAIL, rADR, rLABEL, rXABLABEL };
+// ORG and NICKNAME are read for a card that names no one else: they are
+// its name then, and listed with the other data otherwise.
+constexpr QByteArrayView kRead[] = {"N", "FN", "TEL", "EMAIL", "ADR", "LABEL", "X-ABLABEL", "NICKNAME", "ORG"};
+enum TRead { rN, rFN, rTEL, rEMAIL, rADR, rLABEL, rXABLABEL, rNICKNAME, rORG };
 
 char Lower(char c)
 {
@@ -131,7 +136,35 @@ QByteArray Joined(const QList<QByteArray> &parts, char separator)
 
 } // namespace
 
-TVCardReader::TVCardReader(TTextInput &input) : FInput(input) {}
+namespace {
+
+// A 2.1 phone's value continued on the next line: an odd number of
+// backslashes at the end, and a next line that is not a property of its own.
+bool EndsInBackslash(QByteArrayView line)
+{
+    qsizetype n = 0;
+    while (n < line.size() && line.at(line.size() - 1 - n) == '\\')
+        ++n;
+    return n % 2 == 1;
+}
+
+bool IsPropertyLine(QByteArrayView line)
+{
+    const TVCardReader::THead head = TVCardReader::HeadOf(line);
+    if (head.Colon < 0 || head.Name.isEmpty())
+        return false;
+    for (const char c : head.Name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-')
+            return false;
+    return true;
+}
+
+} // namespace
+
+TVCardReader::TVCardReader(TTextInput &input) : FInput(input)
+{
+    input.SetRaw(true);
+}
 
 bool TVCardReader::NextLogicalLine()
 {
@@ -141,8 +174,8 @@ bool TVCardReader::NextLogicalLine()
     FBadText = false;
     const auto badLine = [this] {
         FBadText = true;
-        if (FLineProblems.size() < kMostProblems)
-            FLineProblems << FInput.Problem();
+        if (FCard.LineProblems.size() < kMostProblems)
+            FCard.LineProblems << FInput.Problem();
     };
     const auto tooLong = [this] { FInput.RefuseLongLine("vCard"); };
     // The first physical line (blank lines are passed over).
@@ -170,7 +203,8 @@ bool TVCardReader::NextLogicalLine()
     FDiscard = FDiscard || Skipped(FHead);
     const bool quotedPrintable = ContainsNoCase(FHead.Params, "QUOTED-PRINTABLE");
     const int next = FInput.PeekNextByte();
-    if (next != ' ' && next != '\t' && next != TTextInput::NotKnown && !(quotedPrintable && first.endsWith('=')))
+    if (next != ' ' && next != '\t' && next != TTextInput::NotKnown && !(quotedPrintable && first.endsWith('='))
+        && !(FHead.Colon >= 0 && EndsInBackslash(first)))
         return true; // a line of its own, read where it stands
 
     // Folded (continuation lines begin with a blank) or with soft breaks.
@@ -181,7 +215,9 @@ bool TVCardReader::NextLogicalLine()
         const TLineState state = FInput.State();
         const bool softBreak = quotedPrintable && FLogical.endsWith('=');
         const bool folded = state == TLineState::Ok && !text.isEmpty() && (text.at(0) == ' ' || text.at(0) == '\t');
-        if (!softBreak && !folded && state == TLineState::Ok) {
+        const bool continued = !softBreak && !folded && !FDiscard && EndsInBackslash(FLogical)
+            && !text.trimmed().isEmpty() && !IsPropertyLine(text);
+        if (!softBreak && !folded && !continued && state == TLineState::Ok) {
             FInput.Unread();
             FHead = HeadOf(FLogical);
             return true;
@@ -200,6 +236,9 @@ bool TVCardReader::NextLogicalLine()
         if (softBreak) {
             FLogical.chop(1);
             FLogical.append(text.constData(), text.size());
+        } else if (continued) {
+            FLogical.append('n'); // the backslash and the line break: an escaped line break
+            FLogical.append(text.constData(), text.size());
         } else {
             FLogical.append(text.constData() + 1, text.size() - 1);
         }
@@ -215,25 +254,28 @@ void TVCardReader::Take()
 {
     const THead &head = FHead;
     if (head.Colon < 0) {
-        FLineProblems << QStringLiteral("line %1 is not a vCard line").arg(FLogicalLine);
-        return;
-    }
-    if (IndexIn(head.Name, kOtherData) >= 0) {
-        const QString name = QString::fromLatin1(head.Name.toByteArray().toUpper());
-        if (!head.Value.trimmed().isEmpty() && !FOtherNames.contains(name))
-            FOtherNames << name;
+        if (FCard.LineProblems.size() < kMostProblems)
+            FCard.LineProblems << QStringLiteral("line %1, which is not a vCard line").arg(FLogicalLine);
         return;
     }
     const int kind = IndexIn(head.Name, kRead);
+    if (IndexIn(head.Name, kOtherData) >= 0) {
+        const QString name = QString::fromLatin1(head.Name.toByteArray().toUpper());
+        if (!head.Value.trimmed().isEmpty() && !FCard.OtherNames.contains(name))
+            FCard.OtherNames << name;
+        if (kind < 0)
+            return;
+    }
     if (kind < 0)
         return;
-    if (FProperties.size() >= kMostProperties) {
-        if (!FTooMany)
-            FLineProblems << QStringLiteral("the card has more than %1 names, numbers, e-mails and addresses").arg(kMostProperties);
-        FTooMany = true;
+    if (FCard.Properties.size() >= kMostProperties) {
+        if (!FCard.TooMany)
+            FCard.LineProblems << QStringLiteral("the names, numbers, e-mails and addresses after the first %1").arg(kMostProperties);
+        FCard.TooMany = true;
         return;
     }
     TProperty p;
+    p.Line = FLogicalLine;
     p.Kind = kind;
     p.Value = head.Value.toByteArray();
     if (!head.Group.isEmpty())
@@ -261,43 +303,31 @@ void TVCardReader::Take()
             p.Types |= TypeBits(value);
         }
     }
-    FProperties.push_back(std::move(p));
+    FCard.Properties.push_back(std::move(p));
 }
 
 void TVCardReader::MakeRecord(TContactRecord &record)
 {
     record.Clear();
-    record.Position = FCards;
-    record.Problems = FLineProblems;
-    FLineProblems.clear();
+    record.Position = FCard.Number;
+    for (const QString &line : std::as_const(FCard.LineProblems))
+        record.NotTake(line);
 
     unsigned labels[16]; // the kind an X-ABLabel gives the numbers of its group
     QList<QByteArray> groups;
-    for (const TProperty &p : FProperties)
+    for (const TProperty &p : FCard.Properties)
         if (p.Kind == rXABLABEL && !p.Group.isEmpty() && groups.size() < 16) {
             groups << p.Group;
             labels[groups.size() - 1] = TypeBits(p.Value);
         }
 
-    QByteArray fullName, label;
+    QByteArray fullName, label, nickname, organisation;
     bool haveAddress = false;
-    for (const TProperty &p : FProperties) {
+    for (const TProperty &p : FCard.Properties) {
         QByteArray value = p.Value;
-        if (p.QuotedPrintable) {
-            value = DecodeQuotedPrintable(value);
-            QByteArray utf8;
-            const QString charset = !p.Charset.isEmpty() ? QString::fromLatin1(p.Charset)
-                : QByteArrayView(value).isValidUtf8()    ? QStringLiteral("UTF-8")
-                                                         : QStringLiteral("windows-1254");
-            if (!ToUtf8(charset, value, &utf8)) {
-                record.Problems << QStringLiteral("%1: the text is not readable as %2").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()), charset);
-                continue;
-            }
-            if (utf8.contains('\0')) {
-                record.Problems << QStringLiteral("%1: the text holds a NUL byte").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()));
-                continue;
-            }
-            value = utf8;
+        if (QString problem; !Decode(p, value, &problem)) {
+            record.NotTake(QStringLiteral("%1 on line %2: %3").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size())).arg(p.Line).arg(problem));
+            continue;
         }
         if (p.Kind == rN) {
             const QList<QByteArray> parts = SplitComponents(value, ' ');
@@ -326,18 +356,41 @@ void TVCardReader::MakeRecord(TContactRecord &record)
             }
         } else if (p.Kind == rLABEL && label.isEmpty()) {
             label = UnescapeText(value).trimmed();
+        } else if (p.Kind == rNICKNAME && nickname.isEmpty()) {
+            nickname = SplitComponents(value, '\x01').value(0).split('\x01').value(0).trimmed(); // a list
+        } else if (p.Kind == rORG && organisation.isEmpty()) {
+            organisation = SplitComponents(value, ' ').value(0).trimmed();
         }
     }
     if (!record.HasName())
         record.Values[cfAd] = fullName;
+    // A card with no other name goes by its nickname or its company's.
+    for (const auto &[other, word] : {std::pair{&nickname, "NICKNAME"}, std::pair{&organisation, "ORG"}})
+        if (!record.HasName() && !other->isEmpty()) {
+            record.Values[cfAd] = *other;
+            FCard.OtherNames.removeOne(QLatin1String(word));
+        }
     if (!haveAddress)
         record.AddAddress(label);
     record.Finish();
-    if (!FOtherNames.isEmpty())
-        record.NotTaken << FOtherNames.join(QStringLiteral(", "));
-    FProperties.clear();
-    FOtherNames.clear();
-    FTooMany = false;
+    if (!FCard.OtherNames.isEmpty())
+        record.NotTaken << FCard.OtherNames.join(QStringLiteral(", "));
+    FCard = TCard();
+}
+
+bool TVCardReader::Decode(const TProperty &p, QByteArray &value, QString *problem) const
+{
+    if (p.QuotedPrintable)
+        value = DecodeQuotedPrintable(value);
+    // In a UTF-16 file the text is converted already, but for bytes a
+    // quoted-printable value spells out. A value that names no charset is
+    // in the file's encoding; one found from a sample may have taken
+    // UTF-8 split by a fold for another encoding, so UTF-8 is UTF-8.
+    const QString charset = FInput.Converted() && !p.QuotedPrintable ? QStringLiteral("UTF-8")
+        : !p.Charset.isEmpty()                                      ? QString::fromLatin1(p.Charset)
+        : FInput.Converted() || (!FInput.EncodingNamed() && QByteArrayView(value).isValidUtf8()) ? QStringLiteral("UTF-8")
+                                                                    : FInput.Encoding(); // empty: not recognised
+    return TextToUtf8(charset, value, problem);
 }
 
 bool TVCardReader::Next(TContactRecord &record)
@@ -347,9 +400,14 @@ bool TVCardReader::Next(TContactRecord &record)
     for (;;) {
         if (!NextLogicalLine()) {
             if (FInCard) {
-                FInCard = false;
                 MakeRecord(record);
-                record.Problems << QStringLiteral("the file ends before END:VCARD");
+                record.NotTake(QStringLiteral("the file ends before END:VCARD, which this card may have held after"));
+                if (FOuter.empty()) {
+                    FInCard = false;
+                } else {
+                    FCard = std::move(FOuter.back());
+                    FOuter.pop_back();
+                }
                 return true;
             }
             if (junk) {
@@ -363,8 +421,8 @@ bool TVCardReader::Next(TContactRecord &record)
         if (!FInCard) {
             if (begin) {
                 FInCard = true;
-                ++FCards;
-                FLineProblems.clear();
+                FCard = TCard();
+                FCard.Number = ++FCards;
                 if (junk) {
                     record.Clear();
                     record.Problems << QStringLiteral("line %1: text outside a card").arg(junkLine);
@@ -377,14 +435,26 @@ bool TVCardReader::Next(TContactRecord &record)
             continue;
         }
         if (begin) {
+            // A card inside the card (AGENT): read on its own, then the rest of the outer one.
+            if (FOuter.size() < kMostNested) {
+                FOuter.push_back(std::move(FCard));
+                FCard = TCard();
+                FCard.Number = ++FCards;
+                continue;
+            }
             MakeRecord(record);
-            record.Problems << QStringLiteral("the card has no END:VCARD before the next card");
-            ++FCards;
+            record.NotTake(QStringLiteral("the card has no END:VCARD before the next card"));
+            FCard.Number = ++FCards;
             return true;
         }
         if (Is(FHead.Name, "END") && Is(FHead.Value.trimmed(), "VCARD")) {
-            FInCard = false;
             MakeRecord(record);
+            if (FOuter.empty()) {
+                FInCard = false;
+            } else {
+                FCard = std::move(FOuter.back());
+                FOuter.pop_back();
+            }
             return true;
         }
         if (!FBadText && !FDiscard)

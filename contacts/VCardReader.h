@@ -17,10 +17,15 @@ class TTextInput;
 //    its parts on lines of their own (LABEL when there is no ADR);
 //  - everything else the card holds about the person (a fourth number, a
 //    second e-mail, ORG, NOTE, BDAY ...) is listed in NotTaken.
-// Folded lines, quoted-printable values with soft line breaks and CHARSET
-// are read; BASE64 values (photos) are passed over. Problems of a card
-// (unreadable text, no name and no number, a card without END) are put in
-// its Problems; text outside any card becomes a record of its own with a
+// Lines are read as the file's bytes: folded lines (and quoted-printable
+// soft breaks, and a 2.1 phone's backslash at the end of a line) are
+// joined first, then each value that is kept is decoded, by the CHARSET it
+// names or else by the file's encoding, before it is split into its parts.
+// BASE64 values (photos) are passed over. A card inside a card (2.1's
+// AGENT) is a contact of its own, given before the card around it. What
+// of a card cannot be read (a value not readable in its charset, a line
+// that is not a vCard line, a card without END) is listed in its
+// NotTaken; text outside any card becomes a record of its own with a
 // problem. Raises Exception when the file cannot be read on.
 class TVCardReader {
 public:
@@ -29,6 +34,7 @@ public:
     bool Next(TContactRecord &record);
 
     struct TProperty {
+        std::int64_t Line = 0;
         QByteArray Group;  // upper case
         int Kind = 0;      // which of the properties read
         unsigned Types = 0; // the kinds of number TYPE names
@@ -47,6 +53,7 @@ private:
     bool NextLogicalLine();
     void Take();
     void MakeRecord(TContactRecord &record);
+    bool Decode(const TProperty &p, QByteArray &value, QString *problem) const;
 
     TTextInput &FInput;
     QByteArray FLogical;             // a logical line of several physical ones
@@ -58,8 +65,13 @@ private:
 
     std::int64_t FCards = 0;
     bool FInCard = false;
-    std::vector<TProperty> FProperties;
-    bool FTooMany = false;
-    QStringList FLineProblems;
-    QStringList FOtherNames;
+    struct TCard {
+        std::int64_t Number = 0;
+        std::vector<TProperty> Properties;
+        bool TooMany = false;
+        QStringList LineProblems; // lines that could not be read
+        QStringList OtherNames;
+    };
+    TCard FCard;                // the card being read
+    std::vector<TCard> FOuter;  // the cards around it
 };

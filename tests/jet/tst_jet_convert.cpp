@@ -2,6 +2,7 @@
 // against mdb-export's reading of the same file, and the failures that must
 // leave everything as it was.
 #include "support/ContactsDb.h"
+#include "support/Fixtures.h"
 #include "support/TestHome.h"
 #include "support/TestTools.h"
 #include "store/ResultColumns.h"
@@ -39,7 +40,7 @@ QString Tool()
 
 QByteArray Fixture(const QString &name)
 {
-    return FileBytes(QStringLiteral(JET_FIXTURES "/") + name);
+    return FileBytes(FixturesDir() + u'/' + name);
 }
 
 void WriteFile(const QString &path, const QByteArray &bytes)
@@ -277,5 +278,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestJetConvert)
+VELMORA_FIXTURES_MAIN(TestJetConvert)
 #include "tst_jet_convert.moc"

@@ -120,3 +120,16 @@ void ExecSql(const QString &path, const QString &sql)
     sqlite3_free(error);
     QVERIFY2(rc == SQLITE_OK, qPrintable(sql + QStringLiteral(": ") + message));
 }
+
+QStringList ContactRows(const QString &path, const QString &order)
+{
+    QStringList rows;
+    for (const QVariantList &row :
+         QueryRows(path, QStringLiteral("SELECT Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres FROM DBASE ORDER BY ") + order)) {
+        QStringList values;
+        for (const QVariant &v : row)
+            values << v.toString();
+        rows << values.join(u'|');
+    }
+    return rows;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <optional>
@@ -24,3 +25,5 @@ void ExecSql(const QString &path, const QString &sql);
 
 // All rows of a query as text lists (NULL as an invalid QVariant).
 std::vector<QVariantList> QueryRows(const QString &path, const QString &sql);
+// Every contact as "Ad|Soyad|CTelefon|ETelefon|ITelefon|Email|Adres" (null as empty), in that order.
+QStringList ContactRows(const QString &path, const QString &order = QStringLiteral("No"));
