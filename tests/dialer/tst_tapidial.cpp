@@ -69,13 +69,16 @@ class TestTapiDial : public QObject {
     QList<TMessageBoxRequest> FBoxes;
     std::function<int()> FOnDialBox;
 
-    void ConfigureModem(int timeout = 2)
+    // Without caller ID the dialer's line listens to the modem but sends it
+    // nothing: the bytes are those of dialling alone.
+    void ConfigureModem(int timeout = 2, bool callerId = false)
     {
         TModemConfig c;
         c.Port = FModem->PortName();
         c.Speed = 9600;
         c.InitString = QStringLiteral("ATZ");
         c.DialTimeout = timeout;
+        c.CallerId = callerId;
         SaveModems({c});
     }
 
