@@ -8,6 +8,7 @@
 #include "support/TestHome.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -483,6 +484,8 @@ private Q_SLOTS:
             dialog->findChild<QLineEdit *>(QStringLiteral("initEdit"))->setText(QStringLiteral("AT&F"));
             dialog->findChild<QRadioButton *>(QStringLiteral("pulseButton"))->setChecked(true);
             dialog->findChild<QSpinBox *>(QStringLiteral("timeoutBox"))->setValue(45);
+            QVERIFY(dialog->findChild<QCheckBox *>(QStringLiteral("callerIdBox"))->isChecked());
+            dialog->findChild<QLineEdit *>(QStringLiteral("callerIdEdit"))->setText(QStringLiteral("AT#CID=1"));
             dialog->findChild<QPushButton *>(QStringLiteral("testButton"))->click();
             auto *label = dialog->findChild<QLabel *>(QStringLiteral("answerLabel"));
             QTRY_COMPARE(label->text(), QStringLiteral("OK"));
@@ -499,6 +502,8 @@ private Q_SLOTS:
         QCOMPARE(modems[0].InitString, QStringLiteral("AT&F"));
         QVERIFY(modems[0].Pulse);
         QCOMPARE(modems[0].DialTimeout, 45);
+        QVERIFY(modems[0].CallerId);
+        QCOMPARE(modems[0].CallerIdCommand, QStringLiteral("AT#CID=1"));
 
         // Cancelling keeps what was stored; an unknown class or device is refused.
         WhenDialogOpens([](QDialog *dialog) {
