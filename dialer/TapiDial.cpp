@@ -336,16 +336,15 @@ void TTapiDial::CallOffered(HCALL call)
     FRinging = call;
     // Caller ID that came before the first RING is known already.
     ReadCallerId(call, &incoming);
-    if (incoming.Caller != TIncomingCall::icPending && OnIncomingCall)
-        OnIncomingCall(incoming);
+    if (incoming.Caller != TIncomingCall::icPending)
+        ReportIncoming(incoming);
 }
 
 void TTapiDial::CallerIdArrived(HCALL call)
 {
     TIncomingCall &incoming = FIncoming[call];
     ReadCallerId(call, &incoming);
-    if (OnIncomingCall)
-        OnIncomingCall(TIncomingCall(incoming));
+    ReportIncoming(incoming);
 }
 
 void TTapiDial::Rang(DWORD rings)
@@ -354,8 +353,21 @@ void TTapiDial::Rang(DWORD rings)
     if (it == FIncoming.end())
         return;
     it->second.Rings = int(qMin<DWORD>(rings, INT_MAX));
-    if (OnIncomingCall)
-        OnIncomingCall(TIncomingCall(it->second));
+    ReportIncoming(it->second);
+}
+
+void TTapiDial::ReportIncoming(TIncomingCall call)
+{
+    // The program's handler gets a copy: it may close the line, or the
+    // window, before it returns. What it raises is shown like any error of
+    // a handler and goes no further.
+    if (!OnIncomingCall)
+        return;
+    const std::function<void(const TIncomingCall &)> handler = OnIncomingCall;
+    if (Application)
+        Application->Guard([&handler, &call]() { handler(call); });
+    else
+        handler(call);
 }
 
 void TTapiDial::CallEnded(HCALL call)

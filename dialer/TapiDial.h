@@ -75,6 +75,7 @@ private:
     void CallOffered(HCALL call);
     void CallerIdArrived(HCALL call);
     void Rang(DWORD rings);
+    void ReportIncoming(TIncomingCall call);
     void CallEnded(HCALL call);
     void ForgetIncomingCalls();
 
