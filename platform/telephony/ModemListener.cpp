@@ -77,9 +77,10 @@ void TModemListener::OnAnswered(TModemResult result)
     case TSetup::Initialising:
         if (result == TModemResult::Ring)
             break;
-        // A modem that does not take its initialisation still rings.
+        // A modem that does not take its initialisation still rings, but
+        // is not asked for caller ID.
         if (result != TModemResult::Ok) {
-            FSetup = TSetup::Listening;
+            RefuseCallerId();
             return;
         }
         FSetup = TSetup::TurningOnCallerId;
@@ -105,9 +106,7 @@ void TModemListener::OnAnswered(TModemResult result)
 
 void TModemListener::OnTimedOut()
 {
-    if (FSetup == TSetup::Initialising)
-        FSetup = TSetup::Listening;
-    else if (FSetup == TSetup::TurningOnCallerId)
+    if (FSetup == TSetup::Initialising || FSetup == TSetup::TurningOnCallerId)
         RefuseCallerId();
 }
 

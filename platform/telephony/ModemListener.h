@@ -19,9 +19,9 @@ struct TOfferedCall {
 
 // The modem of an open line while no call of ours uses it. Start opens
 // the port and, when caller ID is wanted, sends the initialisation string
-// and then the caller ID command; a modem that refuses that command keeps
-// its line without caller ID, and the line's owner is told so with
-// LINE_DEVSPECIFIC (LineCallerIdRefused). Then the modem's unsolicited
+// and then the caller ID command; a modem that refuses either (or does not
+// answer) keeps its line without caller ID, and the line's owner is told
+// so with LINE_DEVSPECIFIC (LineCallerIdRefused). Then the modem's unsolicited
 // lines are read: RING, and the caller ID block in either form.
 //
 // A RING with no call ringing offers a new one: LINE_APPNEWCALL and
