@@ -162,7 +162,18 @@ void TModemListener::CommitCallerId()
         FRingGap.start();
         return;
     }
-    FCalls[FRinging].CallerId = id;
+    // A block may come in parts (the name after the number): what a later
+    // part leaves out stays as the earlier one gave it.
+    TCallerId &known = FCalls[FRinging].CallerId;
+    if (id.Kind != TCallerId::TKind::None) {
+        known.Kind = id.Kind;
+        known.Number = id.Number;
+    }
+    for (auto [part, earlier] : {std::pair{&id.Name, &known.Name}, std::pair{&id.Date, &known.Date},
+                                 std::pair{&id.Time, &known.Time}}) {
+        if (!part->isEmpty())
+            *earlier = *part;
+    }
     FTarget.Post(FRinging, LINE_CALLINFO, LINECALLINFOSTATE_CALLERID, 0, 0);
 }
 

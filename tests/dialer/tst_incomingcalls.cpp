@@ -193,16 +193,21 @@ private Q_SLOTS:
         QCOMPARE(FModem->Received(), QByteArray());
     }
 
-    // Caller ID before the first RING offers the call with it.
-    void callerIdBeforeTheFirstRing()
+    // Caller ID before the first RING offers the call with it; a part that
+    // comes later adds to what is known.
+    void callerIdBeforeTheFirstRingAndInParts()
     {
         OpenLine(Modem(), "ATZ\rAT+VCID=1\r");
         FModem->Send("\r\nNMBR = 4441234\r\n");
         QTRY_COMPARE(OfferedCalls(FLine).size(), 1);
         const HCALL call = OfferedCalls(FLine).first();
         QCOMPARE(InfoOf(call).Number, QByteArray("4441234"));
-        FModem->Send(Ring);
+        FModem->Send("\r\nNAME = ECE K\r\n" + Ring);
         QTRY_COMPARE(RingReports(FLine).second, DWORD(1));
+        QTRY_VERIFY(Has({call, LINE_CALLINFO, LINECALLINFOSTATE_CALLERID, 0}));
+        const TCallInfo info = InfoOf(call);
+        QCOMPARE(info.Flags, LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME);
+        QCOMPARE(info.Number + '/' + info.Name, QByteArray("4441234/ECE K"));
         QCOMPARE(OfferedCalls(FLine).size(), 1);
     }
 
