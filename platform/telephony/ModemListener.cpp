@@ -114,7 +114,10 @@ void TModemListener::RefuseCallerId()
 {
     FSetup = TSetup::Listening;
     FCallerIdOn = false;
-    FTarget.Post(FLine, LINE_DEVSPECIFIC, LineCallerIdRefused, 0, 0);
+    // Said once for the line, not again each time a call gives the modem back.
+    if (!FRefusalReported)
+        FTarget.Post(FLine, LINE_DEVSPECIFIC, LineCallerIdRefused, 0, 0);
+    FRefusalReported = true;
 }
 
 void TModemListener::OnUnsolicited(const QByteArray &line)

@@ -21,7 +21,7 @@ struct TOfferedCall {
 // the port and, when caller ID is wanted, sends the initialisation string
 // and then the caller ID command; a modem that refuses either (or does not
 // answer) keeps its line without caller ID, and the line's owner is told
-// so with LINE_DEVSPECIFIC (LineCallerIdRefused). Then the modem's unsolicited
+// so with LINE_DEVSPECIFIC (LineCallerIdRefused), once. Then the modem's unsolicited
 // lines are read: RING, and the caller ID block in either form.
 //
 // A RING with no call ringing offers a new one: LINE_APPNEWCALL and
@@ -75,6 +75,7 @@ private:
     TModemLink FLink;
     TSetup FSetup = TSetup::Closed;
     bool FCallerIdOn = false;
+    bool FRefusalReported = false;
 
     TCallerIdBlock FBlock;
     QTimer FBlockEnd;   // a block's lines have stopped coming

@@ -271,6 +271,7 @@ private Q_SLOTS:
         QTRY_COMPARE(FModem->Received(), "ATZ\rATDT5551212;\rATH\rATZ\r" + sent + '\r');
         QCOMPARE(lineDeallocateCall(call), 0);
         QCOMPARE(InfoOf(Rang()).Flags, DWORD(0));
+        QCOMPARE(Messages.count(refusal), refused ? 1 : 0); // said once, not after every call
     }
 
     // Without caller ID the line only listens: the modem gets nothing.
