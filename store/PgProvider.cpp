@@ -129,6 +129,8 @@ void TPgProvider::Connect()
         throw EDatabaseError(message);
     }
     FConn = conn;
+    // The server's notices ("already exists, skipping") are not for the user.
+    PQsetNoticeProcessor(FConn, [](void *, const char *) {}, nullptr);
     try {
         Simple(PgSql::SessionSetup(), true);
         if (FExpect == TExpect::Contacts)

@@ -187,7 +187,7 @@ QByteArray TurkishLikeFunction()
     // The pattern's backslash is a plain character, as on the file: LIKE
     // here has no escape character.
     return "CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT"
-           " PARALLEL SAFE RETURN velmora.turkish_fold($1) OPERATOR(pg_catalog.~~)"
+           " PARALLEL SAFE RETURN (velmora.turkish_fold($1) COLLATE \"C\") OPERATOR(pg_catalog.~~)"
            " pg_catalog.like_escape(velmora.turkish_fold($2), '')";
 }
 
@@ -195,11 +195,12 @@ QList<QByteArray> SearchIndexes()
 {
     // The searched columns folded as LIKE folds them: a B-tree for patterns
     // with a fixed start, trigrams for "%...%". The planner inlines LIKE
-    // into the same expression, so both serve it.
+    // into the same expression, compared in the same collation ("C", which
+    // is bytes, as LIKE on folded text needs), so both serve it.
     QList<QByteArray> sql = {"CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA velmora"};
     for (const char *column : {"ad", "soyad", "ctelefon", "etelefon"}) {
         const QByteArray c(column);
-        const QByteArray folded = "(velmora.turkish_fold(" + c + ")";
+        const QByteArray folded = "((velmora.turkish_fold(" + c + ") COLLATE \"C\")";
         sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_start ON public.dbase " + folded + " pg_catalog.text_pattern_ops)";
         sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_trigram ON public.dbase USING gin " + folded
                 + " gin_trgm_ops)";
