@@ -277,7 +277,7 @@ private Q_SLOTS:
         ExecSql(File(), QStringLiteral("DELETE FROM DBASE WHERE No = 1; INSERT INTO DBASE (No, Ad) VALUES (7, 'Zeki')"));
         MakeServerContacts(Server(), {});
         const QString server = TestServer(ServerDatabaseFor(Server()));
-        const QString tool = QString::fromLocal8Bit(qgetenv("VELMORA_TEST_BINARY_DIR")) + QStringLiteral("/tools/velmora-rehber-db");
+        const QString tool = Tool();
         QCOMPARE(QProcess::execute(tool, {QStringLiteral("copy"), File(), server}), 0);
         TSession file(QStringLiteral("fihrist.mdb")), copy(QStringLiteral("sunucu.mdb"));
         file.Query.Open();
