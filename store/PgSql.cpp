@@ -145,8 +145,6 @@ QByteArray Delete(const TWriteTarget &target, const QStringList &where, const st
 
 QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns)
 {
-    QString from, to;
-    FoldTranslation(&from, &to);
     QList<QByteArray> sql = {
         "CREATE SCHEMA velmora",
         // Turkish alphabetical order without regard to case; texts that
@@ -154,9 +152,7 @@ QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns
         // collation), so equality stays exact.
         "CREATE COLLATION velmora.tr_ci (provider = icu, locale = 'tr-TR-u-ks-level2')",
         "CREATE COLLATION velmora.lower_root (provider = icu, locale = 'und')",
-        "CREATE FUNCTION velmora.turkish_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
-        " RETURN pg_catalog.translate(pg_catalog.lower($1 COLLATE velmora.lower_root), "
-            + Literal(from) + ", " + Literal(to) + ")",
+        TurkishFoldFunction(),
         TurkishLikeFunction(),
         "CREATE FUNCTION velmora.turkish_not_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
         " RETURN NOT velmora.turkish_like($1, $2)",
@@ -182,11 +178,25 @@ QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns
     return sql;
 }
 
+// Both functions are plain expressions, not STRICT, so that the planner
+// inlines them into the statement and matches the search indexes.
+QByteArray TurkishFoldFunction()
+{
+    // Text of ASCII alone needs no translation, which is the costly part.
+    QString from, to;
+    FoldTranslation(&from, &to);
+    return "CREATE OR REPLACE FUNCTION velmora.turkish_fold(text) RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE"
+           " RETURN CASE WHEN pg_catalog.octet_length($1) = pg_catalog.char_length($1)"
+           " THEN pg_catalog.lower($1 COLLATE velmora.lower_root)"
+           " ELSE pg_catalog.translate(pg_catalog.lower($1 COLLATE velmora.lower_root), "
+        + Literal(from) + ", " + Literal(to) + ") END";
+}
+
 QByteArray TurkishLikeFunction()
 {
     // The pattern's backslash is a plain character, as on the file: LIKE
     // here has no escape character.
-    return "CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT"
+    return "CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE"
            " PARALLEL SAFE RETURN (velmora.turkish_fold($1) COLLATE \"C\") OPERATOR(pg_catalog.~~)"
            " pg_catalog.like_escape(velmora.turkish_fold($2), '')";
 }
@@ -210,7 +220,8 @@ QList<QByteArray> SearchIndexes()
 
 QList<QByteArray> UpgradeContactsSchema()
 {
-    QList<QByteArray> sql = {"SET LOCAL search_path = velmora, pg_catalog, public", TurkishLikeFunction()};
+    QList<QByteArray> sql = {"SET LOCAL search_path = velmora, pg_catalog, public", TurkishFoldFunction(),
+                             TurkishLikeFunction()};
     return sql << SearchIndexes() << "ANALYZE public.dbase";
 }
 

@@ -50,7 +50,10 @@ QByteArray Delete(const TWriteTarget &target, const QStringList &where, const st
 // velmora before pg_catalog, and the table dbase with its identity key.
 // columns: the text columns after the key, each with its width.
 QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns);
-// The LIKE of the schema (made again by an upgrade): no escape character.
+// The fold LIKE compares by (lower case, Turkish marks and accents taken
+// off, as TurkishFold) and the LIKE of the schema, without an escape
+// character; both made again by an upgrade.
+QByteArray TurkishFoldFunction();
 QByteArray TurkishLikeFunction();
 // The indexes that serve the searches (pg_trgm in the schema velmora).
 QList<QByteArray> SearchIndexes();
