@@ -10,6 +10,7 @@
 #include "contacts/SampleContacts.h"
 
 #include <QFileInfo>
+#include <chrono>
 #include <functional>
 #include <sqlite3.h>
 
@@ -69,9 +70,12 @@ void CopyRows(TPgProvider &pg, bool withKey, const std::function<bool(std::vecto
 }
 
 // Runs work inside one transaction on the server.
-void InTransaction(const QString &server, const std::function<void(TPgProvider &)> &work)
+void InTransaction(const QString &server, const std::function<void(TPgProvider &)> &work,
+                   TPgProvider::TExpect expect = TPgProvider::TExpect::Contacts)
 {
-    TPgProvider pg(server);
+    TPgProvider pg(server, expect);
+    // The tool's work (indexes, COPY) may keep the server busy for long.
+    pg.SetAnswerBound(std::chrono::milliseconds(0));
     pg.Execute(PgSql::Begin());
     try {
         work(pg);
@@ -100,6 +104,14 @@ void CreateContactsServer(const QString &server)
         list << qMakePair(QString::fromLatin1(columns[i].Name), columns[i].Width);
     InTransaction(server, [&](TPgProvider &pg) {
         for (const QByteArray &sql : PgSql::CreateContactsSchema(list))
+            pg.Execute(sql);
+    }, TPgProvider::TExpect::Nothing);
+}
+
+void UpgradeContactsServer(const QString &server)
+{
+    InTransaction(server, [&](TPgProvider &pg) {
+        for (const QByteArray &sql : PgSql::UpgradeContactsSchema())
             pg.Execute(sql);
     });
 }

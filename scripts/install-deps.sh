@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev libgl-dev
     libsqlite3-dev sqlite3
-    postgresql libpq-dev libicu-dev
+    postgresql postgresql-contrib libpq-dev libicu-dev
     mdbtools-dev mdbtools
     libxml2-dev libbenchmark-dev
     clang libfuzzer-14-dev

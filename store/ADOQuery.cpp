@@ -88,6 +88,11 @@ void TADOQuery::Open()
         return;
     if (!FConnection)
         throw EDatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+    // A server cannot take a NUL in a text: refused alike on every provider.
+    for (int k = 0; k < Parameters.Count(); ++k)
+        if (Parameters[k].Value && Parameters[k].Value->contains(QChar(0)))
+            throw EDatabaseError(QStringLiteral("The value of %1 holds a NUL character (code 0), which a search "
+                                                "cannot hold").arg(Parameters[k].Name));
     FConnection->Open();
 
     QStringList names;

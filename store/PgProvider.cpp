@@ -1,19 +1,14 @@
-#include "store/PgProvider.h"
+#include "store/PgProviderImpl.h"
 
 #include "platform/core/Exception.h"
+#include "store/PgErrors.h"
 #include "store/PgSql.h"
+#include "store/PgWait.h"
 #include "store/RowArena.h"
 
 #include <cstdlib>
-#include <libpq-fe.h>
-#include <memory>
 
 namespace {
-
-struct TResultFree {
-    void operator()(PGresult *r) const { PQclear(r); }
-};
-using TPgResult = std::unique_ptr<PGresult, TResultFree>;
 
 // Type oids of the server's built-in types (pg_type.dat).
 enum : Oid {
@@ -21,8 +16,6 @@ enum : Oid {
     kFloat8 = 701, kBpchar = 1042, kVarchar = 1043, kDate = 1082, kTime = 1083, kTimestamp = 1114,
     kTimestampTz = 1184, kTimeTz = 1266, kNumeric = 1700
 };
-
-const QString kLost = QStringLiteral("The connection to the database server was lost");
 
 TFieldType FieldTypeOf(Oid type, int modifier, int *size)
 {
@@ -83,7 +76,12 @@ TCellView CellOf(const PGresult *r, int row, int col, QByteArray &scratch)
     return v;
 }
 
-std::vector<TCellValue> RowOf(const PGresult *r, int row)
+const QString kConnecting = QStringLiteral("Veritabanı sunucusuna bağlanılıyor");
+const QString kWaiting = QStringLiteral("Veritabanı sunucusunun yanıtı bekleniyor");
+
+} // namespace
+
+std::vector<TCellValue> PgRowOf(const PGresult *r, int row)
 {
     std::vector<TCellValue> values;
     QByteArray scratch;
@@ -92,62 +90,17 @@ std::vector<TCellValue> RowOf(const PGresult *r, int row)
     return values;
 }
 
-QString FirstLine(const char *message)
+TPgProvider::TPgProvider(const QString &server, TExpect expect) : FInfo(server.toUtf8()), FExpect(expect)
 {
-    return QString::fromUtf8(message).section(u'\n', 0, 0).trimmed();
-}
-
-// What a failed connection attempt tells the user: libpq's reason without
-// its preamble. libpq never repeats a password; the connection string is
-// checked before, so that its own text is never shown.
-QString ConnectError(const char *message)
-{
-    const QString text = QString::fromUtf8(message);
-    const QString prefix = QStringLiteral("Cannot connect to the database server: ");
-    if (text.contains(QLatin1String("Connection refused")) || text.contains(QLatin1String("No such file or directory")))
-        return prefix + QStringLiteral("connection refused");
-    if (text.contains(QLatin1String("authentication failed")) || text.contains(QLatin1String("no password supplied")))
-        return prefix + QStringLiteral("authentication failed");
-    QString reason = FirstLine(message);
-    const qsizetype failed = reason.indexOf(QLatin1String("failed: "));
-    if (failed >= 0)
-        reason = reason.mid(failed + 8);
-    if (reason.startsWith(QLatin1String("FATAL:")))
-        reason = reason.mid(6).trimmed();
-    return prefix + reason;
-}
-
-} // namespace
-
-struct TPgProvider::TResult {
-    TPgResult R;
-};
-
-TPgProvider::TPgProvider(const QString &server)
-{
-    const QByteArray info = server.toUtf8();
     char *parseError = nullptr;
-    if (PQconninfoOption *options = PQconninfoParse(info.constData(), &parseError)) {
+    if (PQconninfoOption *options = PQconninfoParse(FInfo.constData(), &parseError)) {
         PQconninfoFree(options);
     } else {
+        const QString message = PgErrors::BadConnectionString(parseError);
         PQfreemem(parseError);
-        throw EDatabaseError(QStringLiteral("The server named for this data source in Veri.ini is not a valid "
-                                            "PostgreSQL connection string"));
-    }
-    const char *const keywords[] = {"dbname", "client_encoding", "fallback_application_name", nullptr};
-    const char *const values[] = {info.constData(), "UTF8", "velmora-rehber", nullptr};
-    FConn = PQconnectdbParams(keywords, values, 1);
-    if (PQstatus(FConn) != CONNECTION_OK) {
-        const QString message = ConnectError(PQerrorMessage(FConn));
-        PQfinish(FConn);
         throw EDatabaseError(message);
     }
-    try {
-        Execute(PgSql::SessionSetup());
-    } catch (...) {
-        PQfinish(FConn);
-        throw;
-    }
+    Connect();
 }
 
 TPgProvider::~TPgProvider()
@@ -155,42 +108,139 @@ TPgProvider::~TPgProvider()
     PQfinish(FConn);
 }
 
+void TPgProvider::Connect()
+{
+    PQfinish(FConn);
+    FConn = nullptr;
+    // The settings before dbname are defaults the server's connection
+    // string may change; those after it are the program's own.
+    const char *const keywords[] = {"connect_timeout", "keepalives", "keepalives_idle", "keepalives_interval",
+                                    "keepalives_count", "dbname", "client_encoding", "fallback_application_name",
+                                    nullptr};
+    const char *const values[] = {"10", "1", "30", "10", "3", FInfo.constData(), "UTF8", "velmora-rehber", nullptr};
+    TPgWaitEnd end = TPgWaitEnd::Broken;
+    int seconds = 0;
+    PGconn *conn = PgConnect(keywords, values, kConnecting, &end, &seconds);
+    if (end != TPgWaitEnd::Ready) {
+        const QString message = end == TPgWaitEnd::Silent ? PgErrors::ConnectSilent(seconds) : PgErrors::ConnectFailed(conn);
+        PQfinish(conn);
+        if (end == TPgWaitEnd::Cancelled)
+            throw EAbort();
+        throw EDatabaseError(message);
+    }
+    FConn = conn;
+    // The server's notices ("already exists, skipping") are not for the user.
+    PQsetNoticeProcessor(FConn, [](void *, const char *) {}, nullptr);
+    try {
+        Simple(PgSql::SessionSetup(), true);
+        if (FExpect == TExpect::Contacts)
+            CheckContactsSchema();
+    } catch (...) {
+        PQfinish(FConn);
+        FConn = nullptr;
+        throw;
+    }
+}
+
+void TPgProvider::CheckContactsSchema()
+{
+    const TResult r = Run(PgSql::ContactsSchemaCheck(), {}, true);
+    static const char *const parts[] = {
+        "the schema velmora", "its Turkish collation velmora.tr_ci", "its Turkish LIKE operator", "the table dbase",
+        "the identity key no of dbase", "the Turkish order on every text column of dbase"};
+    QStringList missing;
+    const bool table = PQgetvalue(r.R.get(), 0, 3)[0] == 't';
+    for (int i = 0; i < 6; ++i)
+        if (PQgetvalue(r.R.get(), 0, i)[0] != 't' && (table || i < 4))
+            missing << QString::fromLatin1(parts[i]);
+    if (!missing.isEmpty())
+        throw EDatabaseError(QStringLiteral("This server database was not prepared by \"velmora-rehber-db create\": "
+                                            "it lacks %1")
+                                 .arg(missing.join(QLatin1String(", "))));
+}
+
 bool TPgProvider::Lost() const
 {
-    return PQstatus(FConn) != CONNECTION_OK;
+    return !FConn || PQstatus(FConn) != CONNECTION_OK;
 }
 
 void TPgProvider::Raise(PGresult *result)
 {
     if (Lost())
-        throw EDatabaseError(kLost);
+        throw EDatabaseError(PgErrors::Lost());
     const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     if (state && (qstrncmp(state, "57P", 3) == 0 || qstrncmp(state, "08", 2) == 0))
-        throw EDatabaseError(kLost);
-    const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    throw EDatabaseError(primary ? QString::fromUtf8(primary) : FirstLine(PQerrorMessage(FConn)));
+        throw EDatabaseError(PgErrors::Lost());
+    throw EDatabaseError(PgErrors::StatementFailed(FConn, result));
 }
 
-namespace {
-
-// Ends an open transaction that an error left behind.
-class TRollbackOnError {
-public:
-    explicit TRollbackOnError(PGconn *conn) : FConn(conn) {}
-    ~TRollbackOnError()
-    {
-        if (PQstatus(FConn) == CONNECTION_OK && PQtransactionStatus(FConn) != PQTRANS_IDLE)
-            PQclear(PQexec(FConn, PgSql::Rollback().constData()));
-    }
-
-private:
-    PGconn *FConn;
-};
-
-} // namespace
-
-TPgProvider::TResult TPgProvider::Run(const QByteArray &sql, const std::vector<TCellValue> &values)
+// Gives the connection up: what it was doing is left to the server, which
+// ends it when it notices the connection gone.
+void TPgProvider::Abandon()
 {
+    FAbandoned = true;
+    PQfinish(FConn);
+    FConn = nullptr;
+}
+
+PGresult *TPgProvider::NextResult(bool cancellable)
+{
+    if (Lost())
+        return nullptr;
+    switch (PgAwait(FConn, {kWaiting, cancellable, FAnswerBound})) {
+    case TPgWaitEnd::Ready:
+        return PQgetResult(FConn);
+    case TPgWaitEnd::Broken:
+        return PQstatus(FConn) == CONNECTION_BAD ? nullptr : PQgetResult(FConn);
+    case TPgWaitEnd::Silent:
+        Abandon();
+        throw EDatabaseError(PgErrors::StatementSilent(int(FAnswerBound.count() / 1000)));
+    case TPgWaitEnd::Cancelled:
+        PgCancelInBackground(FConn);
+        Abandon();
+        throw EAbort();
+    }
+    return nullptr;
+}
+
+// The results of the statements sent: the first that failed raises,
+// else the last is returned.
+TPgProvider::TResult TPgProvider::Gather(bool cancellable)
+{
+    TPgResult failed, last;
+    while (PGresult *next = NextResult(cancellable)) {
+        TPgResult r(next);
+        const ExecStatusType status = PQresultStatus(r.get());
+        if (status == PGRES_COPY_IN)
+            return {std::move(r)};
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            if (!failed)
+                failed = std::move(r);
+        } else {
+            last = std::move(r);
+        }
+    }
+    if (failed || Lost() || !last)
+        Raise(failed.get());
+    return {std::move(last)};
+}
+
+// Ends a transaction an error left open; the error raised stays the one
+// the user reads.
+void TPgProvider::EndTransaction() noexcept
+{
+    if (Lost() || PQtransactionStatus(FConn) == PQTRANS_IDLE)
+        return;
+    try {
+        Simple(PgSql::Rollback());
+    } catch (...) {
+    }
+}
+
+TPgProvider::TResult TPgProvider::Run(const QByteArray &sql, const std::vector<TCellValue> &values, bool cancellable)
+{
+    if (Lost())
+        throw EDatabaseError(PgErrors::Lost());
     std::vector<QByteArray> texts(values.size());
     std::vector<const char *> pointers(values.size());
     std::vector<int> lengths(values.size()), formats(values.size());
@@ -206,20 +256,24 @@ TPgProvider::TResult TPgProvider::Run(const QByteArray &sql, const std::vector<T
         pointers[i] = v.Kind == TCellKind::Null ? nullptr : texts[i].constData();
         lengths[i] = int(texts[i].size());
     }
-    TPgResult r(PQexecParams(FConn, sql.constData(), int(values.size()), nullptr, pointers.data(), lengths.data(),
-                             formats.data(), 0));
-    const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        Raise(r.get());
-    return {std::move(r)};
+    if (!PQsendQueryParams(FConn, sql.constData(), int(values.size()), nullptr, pointers.data(), lengths.data(),
+                           formats.data(), 0))
+        Raise(nullptr);
+    return Gather(cancellable);
+}
+
+TPgProvider::TResult TPgProvider::Simple(const QByteArray &sql, bool cancellable)
+{
+    if (Lost())
+        throw EDatabaseError(PgErrors::Lost());
+    if (!PQsendQuery(FConn, sql.constData()))
+        Raise(nullptr);
+    return Gather(cancellable);
 }
 
 void TPgProvider::Execute(const QByteArray &sql)
 {
-    TPgResult r(PQexec(FConn, sql.constData()));
-    const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        Raise(r.get());
+    Simple(sql);
 }
 
 int TPgProvider::Execute(const QByteArray &sql, const std::vector<TCellValue> &values)
@@ -248,13 +302,6 @@ void TPgProvider::Select(const QString &sql, const QStringList &parameterNames,
     for (const TCellValue &v : bound)
         pointers.push_back(v.Kind == TCellKind::Null ? nullptr : v.Bytes.constData());
 
-    TRollbackOnError rollback(FConn);
-    // A read-only transaction: a statement that writes is refused by the server.
-    Execute(PgSql::BeginReadOnly());
-    if (!PQsendQueryParams(FConn, text.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr, nullptr, 0))
-        Raise(nullptr);
-    PQsetSingleRowMode(FConn);
-
     rows.Clear();
     columns.clear();
     std::vector<unsigned> tables;
@@ -262,45 +309,57 @@ void TPgProvider::Select(const QString &sql, const QStringList &parameterNames,
     bool described = false;
     TPgResult failed;
     QByteArray scratch;
-    // The rows arrive one at a time and go straight into the snapshot.
-    while (PGresult *next = PQgetResult(FConn)) {
-        TPgResult r(next);
-        const ExecStatusType status = PQresultStatus(r.get());
-        if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-            if (status != PGRES_COMMAND_OK && !failed)
-                failed = std::move(r);
-            continue;
-        }
-        if (failed)
-            continue;
-        const int n = PQnfields(r.get());
-        if (!described) {
-            described = true;
-            rows.SetColumnCount(n);
-            for (int c = 0; c < n; ++c) {
-                TResultColumn col;
-                col.Name = QString::fromUtf8(PQfname(r.get(), c));
-                col.Type = FieldTypeOf(PQftype(r.get(), c), PQfmod(r.get(), c), &col.Size);
-                columns.push_back(col);
-                tables.push_back(PQftable(r.get(), c));
-                tableColumns.push_back(PQftablecol(r.get(), c));
+    try {
+        // A read-only transaction: a statement that writes is refused by the server.
+        Simple(PgSql::BeginReadOnly(), true);
+        if (!PQsendQueryParams(FConn, text.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
+                               nullptr, 0))
+            Raise(nullptr);
+        PQsetSingleRowMode(FConn);
+        // The rows arrive one at a time and go straight into the snapshot.
+        while (PGresult *next = NextResult(true)) {
+            TPgResult r(next);
+            const ExecStatusType status = PQresultStatus(r.get());
+            if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+                if (status != PGRES_COMMAND_OK && !failed)
+                    failed = std::move(r);
+                continue;
+            }
+            if (failed)
+                continue;
+            const int n = PQnfields(r.get());
+            if (!described) {
+                described = true;
+                rows.SetColumnCount(n);
+                for (int c = 0; c < n; ++c) {
+                    TResultColumn col;
+                    col.Name = QString::fromUtf8(PQfname(r.get(), c));
+                    col.Type = FieldTypeOf(PQftype(r.get(), c), PQfmod(r.get(), c), &col.Size);
+                    columns.push_back(col);
+                    tables.push_back(PQftable(r.get(), c));
+                    tableColumns.push_back(PQftablecol(r.get(), c));
+                }
+            }
+            for (int row = 0; row < PQntuples(r.get()); ++row) {
+                rows.BeginRow();
+                for (int c = 0; c < n; ++c)
+                    rows.AddCell(CellOf(r.get(), row, c, scratch));
+                rows.EndRow();
             }
         }
-        for (int row = 0; row < PQntuples(r.get()); ++row) {
-            rows.BeginRow();
-            for (int c = 0; c < n; ++c)
-                rows.AddCell(CellOf(r.get(), row, c, scratch));
-            rows.EndRow();
+        if (failed || Lost()) {
+            const char *state = failed ? PQresultErrorField(failed.get(), PG_DIAG_SQLSTATE) : nullptr;
+            if (state && qstrcmp(state, "25006") == 0)
+                throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
+            Raise(failed.get());
         }
-    }
-    if (failed || Lost()) {
+        Simple(PgSql::Commit(), true);
+    } catch (...) {
         rows.Clear();
-        const char *state = failed ? PQresultErrorField(failed.get(), PG_DIAG_SQLSTATE) : nullptr;
-        if (state && qstrcmp(state, "25006") == 0)
-            throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
-        Raise(failed.get());
+        columns.clear();
+        EndTransaction();
+        throw;
     }
-    Execute(PgSql::Commit());
     if (columns.empty()) {
         rows.Clear();
         throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
@@ -352,47 +411,11 @@ void TPgProvider::DescribeTable(unsigned tableOid, std::vector<TResultColumn> &c
         info.KeyColumns = key;
 }
 
-std::vector<TCellValue> TPgProvider::Insert(const TWriteTarget &target, const QStringList &columns,
-                                            const std::vector<TCellValue> &values, const QStringList &returning)
-{
-    const TResult r = Run(PgSql::Insert(target, columns, returning), values);
-    return PQntuples(r.R.get()) == 1 ? RowOf(r.R.get(), 0) : std::vector<TCellValue>();
-}
-
-int TPgProvider::Update(const TRowWrite &write, std::vector<TCellValue> *stored)
-{
-    TRollbackOnError rollback(FConn);
-    // Found by values, the row might be one of several: written only when
-    // it is one.
-    if (!write.ByKey)
-        Execute(PgSql::Begin());
-    std::vector<TCellValue> values = write.Values;
-    values.insert(values.end(), write.Original.begin(), write.Original.end());
-    const TResult r = Run(PgSql::Update(write.Target, write.Set, write.Where, write.Set), values);
-    const int matched = PQntuples(r.R.get());
-    if (matched >= 1)
-        *stored = RowOf(r.R.get(), 0);
-    if (!write.ByKey)
-        Execute(matched == 1 ? PgSql::Commit() : PgSql::Rollback());
-    return matched;
-}
-
-int TPgProvider::Delete(const TRowWrite &write)
-{
-    TRollbackOnError rollback(FConn);
-    if (!write.ByKey)
-        Execute(PgSql::Begin());
-    const int matched = Execute(PgSql::Delete(write.Target, write.Where), write.Original);
-    if (!write.ByKey)
-        Execute(matched == 1 ? PgSql::Commit() : PgSql::Rollback());
-    return matched;
-}
-
 void TPgProvider::BeginCopy(const QByteArray &sql)
 {
-    TPgResult r(PQexec(FConn, sql.constData()));
-    if (!r || PQresultStatus(r.get()) != PGRES_COPY_IN)
-        Raise(r.get());
+    const TResult r = Simple(sql);
+    if (PQresultStatus(r.R.get()) != PGRES_COPY_IN)
+        Raise(r.R.get());
 }
 
 void TPgProvider::PutCopy(const QByteArray &data)
@@ -405,12 +428,5 @@ void TPgProvider::EndCopy()
 {
     if (PQputCopyEnd(FConn, nullptr) != 1)
         Raise(nullptr);
-    TPgResult failed;
-    while (PGresult *next = PQgetResult(FConn)) {
-        TPgResult r(next);
-        if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && !failed)
-            failed = std::move(r);
-    }
-    if (failed)
-        Raise(failed.get());
+    Gather(false);
 }

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
+#include <memory>
 
 struct pg_conn;
 struct pg_result;
@@ -12,11 +14,27 @@ struct pg_result;
 // server is named by a libpq connection string or postgresql:// URI (see
 // DataSources.h), handed to libpq as its own keywords; credentials come
 // from libpq's own files. Failures are raised as EDatabaseError with texts
-// that name no secret. A connection the server dropped is noticed, and the
-// connection's next Open connects again; nothing is retried by itself.
+// that name no secret (PgErrors.h).
+//
+// No wait is without limit: a connection attempt gives up after the
+// connection string's connect_timeout (10 seconds unless it says
+// otherwise), TCP keepalives are on, and a statement whose server stays
+// silent for AnswerBound is abandoned with its connection. Every wait
+// shows as a TProgress; an Open's wait can be stopped by the user (EAbort).
+//
+// A connection the server dropped is noticed; the connection's next Open
+// connects again, and a write connects again by itself. Each write runs
+// in a transaction of its own whose id is read first: a write cut off
+// before its outcome was known is repeated once on a new connection, or,
+// when its COMMIT had been sent, looked up on the server and repeated only
+// when it did not commit.
 class TPgProvider final : public TProvider {
 public:
-    explicit TPgProvider(const QString &server); // connects; raises EDatabaseError
+    // What the database must hold: the contacts schema `create` makes
+    // (checked on connecting: what is missing is named), or nothing yet.
+    enum class TExpect { Contacts, Nothing };
+    // Connects; raises EDatabaseError, or EAbort when the user stopped it.
+    explicit TPgProvider(const QString &server, TExpect expect = TExpect::Contacts);
     ~TPgProvider() override;
     TPgProvider(const TPgProvider &) = delete;
     TPgProvider &operator=(const TPgProvider &) = delete;
@@ -29,6 +47,10 @@ public:
                                    const std::vector<TCellValue> &values, const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
+
+    // The longest the server may stay silent on a statement (0: no limit,
+    // for the contacts tool's long work).
+    void SetAnswerBound(std::chrono::milliseconds bound) { FAnswerBound = bound; }
 
     // Runs statements that return no rows (the contacts tool's schema and copy).
     void Execute(const QByteArray &sql);
@@ -43,10 +65,25 @@ public:
 
 private:
     struct TResult;
-    TResult Run(const QByteArray &sql, const std::vector<TCellValue> &values);
+    struct TUnresolved;
+    void Connect();
+    void CheckContactsSchema();
+    TResult Run(const QByteArray &sql, const std::vector<TCellValue> &values, bool cancellable = false);
+    TResult Simple(const QByteArray &sql, bool cancellable = false);
+    TResult Gather(bool cancellable);
+    pg_result *NextResult(bool cancellable);
+    void Abandon();
+    void EndTransaction() noexcept;
     [[noreturn]] void Raise(pg_result *result);
     void DescribeTable(unsigned table, std::vector<TResultColumn> &columns, TResultTable &info,
                        const std::vector<int> &tableColumns);
+    TResult Write(const QByteArray &sql, const std::vector<TCellValue> &values, bool (*commit)(const pg_result *));
+    bool Resolve(TResult *result);
 
+    QByteArray FInfo;
+    TExpect FExpect;
     pg_conn *FConn = nullptr;
+    std::chrono::milliseconds FAnswerBound{30000};
+    bool FAbandoned = false; // the last wait was given up: not repeated
+    std::unique_ptr<TUnresolved> FUnresolved;
 };

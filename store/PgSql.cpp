@@ -25,12 +25,18 @@ QByteArray Returning(const QStringList &returning)
     return returning.isEmpty() ? QByteArray() : " RETURNING " + Names(returning);
 }
 
-QByteArray WhereSame(const QStringList &columns, int first)
+// "=" for a value, "IS NULL" for none: both served by an index, unlike
+// IS NOT DISTINCT FROM. A null takes no parameter.
+QByteArray WhereSame(const QStringList &columns, const std::vector<bool> &nulls, int first)
 {
     QByteArray where;
-    for (const QString &c : columns)
-        where += (where.isEmpty() ? " WHERE " : " AND ") + QuoteIdentifier(c) + " IS NOT DISTINCT FROM $"
-            + QByteArray::number(first++);
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        where += (where.isEmpty() ? " WHERE " : " AND ") + QuoteIdentifier(columns.at(i));
+        if (std::size_t(i) < nulls.size() && nulls[std::size_t(i)])
+            where += " IS NULL";
+        else
+            where += " = $" + QByteArray::number(first++);
+    }
     return where;
 }
 
@@ -69,6 +75,8 @@ QByteArray SessionSetup()
 }
 QByteArray BeginReadOnly() { return "BEGIN TRANSACTION READ ONLY"; }
 QByteArray Begin() { return "BEGIN"; }
+QByteArray BeginWrite() { return "BEGIN; SELECT pg_catalog.pg_current_xact_id()::text"; }
+QByteArray TransactionStatus() { return "SELECT pg_catalog.pg_xact_status($1::text::pg_catalog.xid8)"; }
 QByteArray Commit() { return "COMMIT"; }
 QByteArray Rollback() { return "ROLLBACK"; }
 
@@ -121,24 +129,22 @@ QByteArray Insert(const TWriteTarget &target, const QStringList &columns, const 
 }
 
 QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where,
-                  const QStringList &returning)
+                  const std::vector<bool> &nulls, const QStringList &returning)
 {
     QByteArray assignments;
     int n = 1;
     for (const QString &c : set)
         assignments += (assignments.isEmpty() ? "" : ", ") + QuoteIdentifier(c) + " = $" + QByteArray::number(n++);
-    return "UPDATE " + Target(target) + " SET " + assignments + WhereSame(where, n) + Returning(returning);
+    return "UPDATE " + Target(target) + " SET " + assignments + WhereSame(where, nulls, n) + Returning(returning);
 }
 
-QByteArray Delete(const TWriteTarget &target, const QStringList &where)
+QByteArray Delete(const TWriteTarget &target, const QStringList &where, const std::vector<bool> &nulls)
 {
-    return "DELETE FROM " + Target(target) + WhereSame(where, 1);
+    return "DELETE FROM " + Target(target) + WhereSame(where, nulls, 1);
 }
 
 QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns)
 {
-    QString from, to;
-    FoldTranslation(&from, &to);
     QList<QByteArray> sql = {
         "CREATE SCHEMA velmora",
         // Turkish alphabetical order without regard to case; texts that
@@ -146,11 +152,8 @@ QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns
         // collation), so equality stays exact.
         "CREATE COLLATION velmora.tr_ci (provider = icu, locale = 'tr-TR-u-ks-level2')",
         "CREATE COLLATION velmora.lower_root (provider = icu, locale = 'und')",
-        "CREATE FUNCTION velmora.turkish_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
-        " RETURN pg_catalog.translate(pg_catalog.lower($1 COLLATE velmora.lower_root), "
-            + Literal(from) + ", " + Literal(to) + ")",
-        "CREATE FUNCTION velmora.turkish_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
-        " RETURN velmora.turkish_fold($1) OPERATOR(pg_catalog.~~) velmora.turkish_fold($2)",
+        TurkishFoldFunction(),
+        TurkishLikeFunction(),
         "CREATE FUNCTION velmora.turkish_not_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE"
         " RETURN NOT velmora.turkish_like($1, $2)",
         "CREATE OPERATOR velmora.~~ (LEFTARG = text, RIGHTARG = text, FUNCTION = velmora.turkish_like,"
@@ -171,7 +174,70 @@ QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns
     }
     sql.insert(sql.size() - columns.size(), table + "\n)");
     sql << "COMMENT ON COLUMN public.dbase.no IS 'No'";
+    sql << SearchIndexes();
     return sql;
+}
+
+// Both functions are plain expressions, not STRICT, so that the planner
+// inlines them into the statement and matches the search indexes.
+QByteArray TurkishFoldFunction()
+{
+    // Text of ASCII alone needs no translation, which is the costly part.
+    QString from, to;
+    FoldTranslation(&from, &to);
+    return "CREATE OR REPLACE FUNCTION velmora.turkish_fold(text) RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE"
+           " RETURN CASE WHEN pg_catalog.octet_length($1) = pg_catalog.char_length($1)"
+           " THEN pg_catalog.lower($1 COLLATE velmora.lower_root)"
+           " ELSE pg_catalog.translate(pg_catalog.lower($1 COLLATE velmora.lower_root), "
+        + Literal(from) + ", " + Literal(to) + ") END";
+}
+
+QByteArray TurkishLikeFunction()
+{
+    // The pattern's backslash is a plain character, as on the file: LIKE
+    // here has no escape character.
+    return "CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean LANGUAGE sql IMMUTABLE"
+           " PARALLEL SAFE RETURN (velmora.turkish_fold($1) COLLATE \"C\") OPERATOR(pg_catalog.~~)"
+           " pg_catalog.like_escape(velmora.turkish_fold($2), '')";
+}
+
+QList<QByteArray> SearchIndexes()
+{
+    // The searched columns folded as LIKE folds them: a B-tree for patterns
+    // with a fixed start, trigrams for "%...%". The planner inlines LIKE
+    // into the same expression, compared in the same collation ("C", which
+    // is bytes, as LIKE on folded text needs), so both serve it.
+    QList<QByteArray> sql = {"CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA velmora"};
+    for (const char *column : {"ad", "soyad", "ctelefon", "etelefon"}) {
+        const QByteArray c(column);
+        const QByteArray folded = "((velmora.turkish_fold(" + c + ") COLLATE \"C\")";
+        sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_start ON public.dbase " + folded + " pg_catalog.text_pattern_ops)";
+        sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_trigram ON public.dbase USING gin " + folded
+                + " gin_trgm_ops)";
+    }
+    return sql;
+}
+
+QList<QByteArray> UpgradeContactsSchema()
+{
+    QList<QByteArray> sql = {"SET LOCAL search_path = velmora, pg_catalog, public", TurkishFoldFunction(),
+                             TurkishLikeFunction()};
+    return sql << SearchIndexes() << "ANALYZE public.dbase";
+}
+
+QByteArray ContactsSchemaCheck()
+{
+    // One row: what the program needs of a database, each true when present.
+    return "SELECT to_regnamespace('velmora') IS NOT NULL,"
+           " to_regcollation('velmora.tr_ci') IS NOT NULL,"
+           " to_regoperator('velmora.~~(text,text)') IS NOT NULL,"
+           " to_regclass('public.dbase') IS NOT NULL,"
+           " EXISTS (SELECT FROM pg_catalog.pg_index i JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid"
+           "  AND a.attnum = i.indkey[0] WHERE i.indrelid = to_regclass('public.dbase') AND i.indisprimary"
+           "  AND i.indnatts = 1 AND a.attname = 'no' AND a.attidentity <> ''),"
+           " NOT EXISTS (SELECT FROM pg_catalog.pg_attribute a WHERE a.attrelid = to_regclass('public.dbase')"
+           "  AND a.attnum > 0 AND NOT a.attisdropped AND a.atttypid IN ('text'::regtype, 'varchar'::regtype)"
+           "  AND a.attcollation IS DISTINCT FROM to_regcollation('velmora.tr_ci'))";
 }
 
 QByteArray ResetContactsIdentity()

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPair>
 #include <QStringList>
+#include <vector>
 
 // Every SQL text the PostgreSQL provider and the contacts tool run on a
 // server, in one place. Identifiers are quoted; values are always bound as
@@ -18,6 +19,11 @@ namespace PgSql {
 QByteArray SessionSetup();
 QByteArray BeginReadOnly();
 QByteArray Begin();
+// A write's transaction: BEGIN, then one row with its transaction id, so
+// that a commit whose answer was lost can be looked up (TransactionStatus,
+// $1 that id: committed, aborted, in progress, or null when too old).
+QByteArray BeginWrite();
+QByteArray TransactionStatus();
 QByteArray Commit();
 QByteArray Rollback();
 
@@ -31,11 +37,12 @@ QByteArray NumberedParameters(const QString &sql, QStringList *names);
 QByteArray TableColumns();
 
 QByteArray Insert(const TWriteTarget &target, const QStringList &columns, const QStringList &returning);
-// UPDATE ... WHERE every where column IS NOT DISTINCT FROM the value read.
-// Parameters: the new values, then the values read.
+// UPDATE ... WHERE every where column holds the value read: "= $n", or
+// "IS NULL" where nulls says the value read was null. Parameters: the new
+// values, then the values read that are not null.
 QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where,
-                  const QStringList &returning);
-QByteArray Delete(const TWriteTarget &target, const QStringList &where);
+                  const std::vector<bool> &nulls, const QStringList &returning);
+QByteArray Delete(const TWriteTarget &target, const QStringList &where, const std::vector<bool> &nulls);
 
 // The contacts schema on a server, in order, for one transaction: the
 // schema "velmora" with the Turkish collation tr_ci and the LIKE operator
@@ -43,6 +50,20 @@ QByteArray Delete(const TWriteTarget &target, const QStringList &where);
 // velmora before pg_catalog, and the table dbase with its identity key.
 // columns: the text columns after the key, each with its width.
 QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns);
+// The fold LIKE compares by (lower case, Turkish marks and accents taken
+// off, as TurkishFold) and the LIKE of the schema, without an escape
+// character; both made again by an upgrade.
+QByteArray TurkishFoldFunction();
+QByteArray TurkishLikeFunction();
+// The indexes that serve the searches (pg_trgm in the schema velmora).
+QList<QByteArray> SearchIndexes();
+// Brings a database an earlier version made up to date, in one transaction.
+QList<QByteArray> UpgradeContactsSchema();
+// One row of six Booleans: the schema velmora, its collation tr_ci, its
+// LIKE operator, the table dbase, its identity key no, the Turkish order on
+// every text column.
+QByteArray ContactsSchemaCheck();
+
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 

@@ -5,6 +5,7 @@
 //   velmora-rehber-db export FILE --format vcard|csv [--from fihrist.mdb]
 //   velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]
 //   velmora-rehber-db copy FILE SERVER
+//   velmora-rehber-db upgrade SERVER
 //
 // SERVER is a libpq connection string or a postgresql:// URI.
 #include "platform/core/Exception.h"
@@ -82,6 +83,21 @@ int CopyCommand(const QStringList &args)
     return 0;
 }
 
+int UpgradeCommand(const QStringList &args)
+{
+    if (args.size() != 1 || args.constFirst().startsWith(u'-')) {
+        const bool help = args.value(0) == QLatin1String("--help");
+        std::fputs("usage: velmora-rehber-db upgrade SERVER\n", help ? stdout : stderr);
+        return help ? 0 : 2;
+    }
+    try {
+        UpgradeContactsServer(args.constFirst());
+    } catch (const std::exception &e) {
+        return Fail(e);
+    }
+    return 0;
+}
+
 struct TCommand {
     const char *Name;
     int (*Run)(const QStringList &args);
@@ -93,6 +109,7 @@ const TCommand kCommands[] = {
     {"export", ExportCommand},
     {"convert", RunConvertCommand},
     {"copy", CopyCommand},
+    {"upgrade", UpgradeCommand},
 };
 
 int Usage(FILE *to)
@@ -102,7 +119,8 @@ int Usage(FILE *to)
                "  import FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]\n"
                "  export FILE --format vcard|csv [--from fihrist.mdb]\n"
                "  convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]\n"
-               "  copy FILE SERVER\n",
+               "  copy FILE SERVER\n"
+               "  upgrade SERVER\n",
                to);
     return to == stdout ? 0 : 2;
 }

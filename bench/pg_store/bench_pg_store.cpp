@@ -89,7 +89,7 @@ int main(int argc, char **argv)
     int rc = 0;
     try {
         const QString base = QStringLiteral("host=%1 user=velmora dbname=").arg(QString::fromStdString(cluster));
-        TPgProvider(base + QStringLiteral("postgres")).Execute("CREATE DATABASE rehber");
+        TPgProvider(base + QStringLiteral("postgres"), TPgProvider::TExpect::Nothing).Execute("CREATE DATABASE rehber");
         gServer = base + QStringLiteral("rehber");
         CreateContactsServer(gServer);
         AddSampleContactsToServer(gServer, kContacts);

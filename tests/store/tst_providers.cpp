@@ -3,13 +3,17 @@
 // server's failures as the user reads them. Runs against the private
 // cluster ctest starts.
 #include "StoreTestSupport.h"
+#include "platform/core/Exception.h"
 #include "platform/core/PlatformSettings.h"
+#include "platform/core/Progress.h"
 #include "support/ContactsDb.h"
 #include "support/TestHome.h"
 #include "support/TestServer.h"
 
 #include <QProcess>
 #include <QtTest>
+#include <csignal>
+#include <libpq-fe.h>
 
 namespace {
 
@@ -63,6 +67,45 @@ int SecondDesktop(const QString &action, const QString &source, const QString &a
     return error == QLatin1String("<no error>") ? 0 : 1;
 }
 
+// Maps a data source to the test's database with more settings.
+void MapSource(const QString &source, const QString &database, const QString &settings)
+{
+    OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/") + source,
+                                                            TestServer(database) + u' ' + settings);
+}
+
+// The cluster's postmaster stopped (SIGSTOP) while it lives; always resumed.
+struct TStoppedServer {
+    pid_t Pid;
+    TStoppedServer()
+    {
+        QFile pidFile(QString::fromLocal8Bit(qgetenv("VELMORA_PG_DIR")) + QStringLiteral("/data/postmaster.pid"));
+        Pid = pidFile.open(QIODevice::ReadOnly) ? pid_t(pidFile.readLine().trimmed().toInt()) : 0;
+        if (Pid > 0)
+            ::kill(Pid, SIGSTOP);
+    }
+    ~TStoppedServer()
+    {
+        if (Pid > 0)
+            ::kill(Pid, SIGCONT);
+    }
+};
+
+// A progress sink whose user asks to stop at the first update.
+struct TStoppingSink : TProgressSink {
+    QStringList Begun;
+    void Begin(const QString &what, qint64, bool) override { Begun << what; }
+    bool Update(qint64, qint64, const QString &) override { return false; }
+    void End() override {}
+};
+
+void RestartCluster()
+{
+    QCOMPARE(QProcess::execute(QStringLiteral(PG_CLUSTER_SCRIPT),
+                               {QStringLiteral("restart"), QString::fromLocal8Bit(qgetenv("VELMORA_PG_DIR"))}),
+             0);
+}
+
 } // namespace
 
 class TestProviders : public QObject {
@@ -71,6 +114,10 @@ private:
     std::unique_ptr<TTestHome> FHome;
     QString Server() const { return FHome->FilePath(QStringLiteral("sunucu.mdb")); }
     QString File() const { return FHome->FilePath(QStringLiteral("fihrist.mdb")); }
+    static QString Tool()
+    {
+        return QString::fromLocal8Bit(qgetenv("VELMORA_TEST_BINARY_DIR")) + QStringLiteral("/tools/velmora-rehber-db");
+    }
 
     void MakeBoth(const QStringList &names)
     {
@@ -126,16 +173,65 @@ private Q_SLOTS:
         QTest::newRow("everything") << "%" << kSortedNames;
         QTest::newRow("nothing") << "" << QStringList{};
         QTest::newRow("sql text") << "' OR '1'='1" << QStringList{};
+        QTest::newRow("backslash") << "ters\\b%" << QStringList{"Ters\\Bölü"};
+        QTest::newRow("backslash at the end") << "ters\\" << QStringList{};
     }
     void bothProvidersFindTheSameNames()
     {
         QFETCH(QString, pattern);
         QFETCH(QStringList, some);
-        MakeBoth(kSortedNames);
+        MakeBoth(kSortedNames + QStringList{QStringLiteral("Ters\\Bölü")});
+        // The server's answer read through its indexes wherever it can be.
+        MapSource(QStringLiteral("indeks.mdb"), ServerDatabaseFor(Server()), QStringLiteral("options='-c enable_seqscan=off'"));
         const QStringList onServer = Search(QStringLiteral("sunucu.mdb"), pattern);
         QCOMPARE(onServer, Search(QStringLiteral("fihrist.mdb"), pattern));
+        QCOMPARE(Search(QStringLiteral("indeks.mdb"), pattern), onServer);
         for (const QString &name : some)
             QVERIFY2(onServer.contains(name), qPrintable(name));
+    }
+
+    void aNulIsRefusedAndNothingWritten()
+    {
+        MakeBoth({QStringLiteral("Deniz")});
+        const QString nul = QStringLiteral("ab") + QChar(0) + QStringLiteral("cd");
+        for (const QString &source : {QStringLiteral("sunucu.mdb"), QStringLiteral("fihrist.mdb")})
+            QCOMPARE(ErrorOf([&] { Search(source, nul); }),
+                     QStringLiteral("The value of deger holds a NUL character (code 0), which a search cannot hold"));
+        TSession s(QStringLiteral("sunucu.mdb"));
+        s.Query.Open();
+        s.Query.Edit();
+        s.Query.FieldByName(QStringLiteral("Soyad"))->SetAsString(nul);
+        QCOMPARE(ErrorOf([&] { s.Query.Post(); }),
+                 QStringLiteral("The field soyad holds a NUL character (code 0), which the database server cannot "
+                                "store; nothing was written"));
+        QCOMPARE(s.Query.State(), rsEdit);
+        QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM dbase WHERE soyad IS NULL")).at(0).at(0).toInt(), 1);
+    }
+
+    void aPostFindsItsRowByItsKey()
+    {
+        std::vector<TContactRow> rows;
+        for (int i = 0; i < 300; ++i)
+            rows.push_back({QStringLiteral("Kişi %1").arg(i), QStringLiteral("Soyad")});
+        MakeServerContacts(Server(), rows);
+        const auto counters = [&] {
+            return ServerRows(Server(), QStringLiteral("SELECT seq_tup_read, n_tup_upd + n_tup_del"
+                                                       " FROM pg_stat_user_tables WHERE relname = 'dbase'")).at(0);
+        };
+        // A session's counters reach the statistics when it ends.
+        TSession s(QStringLiteral("sunucu.mdb"));
+        s.Query.Open();
+        s.Connection.Close();
+        QTRY_COMPARE(counters().at(0).toInt(), 300);
+        s.Query.Open();
+        s.Query.Edit();
+        s.Query.FieldByName(QStringLiteral("Soyad"))->SetAsString(QStringLiteral("Yeni"));
+        s.Query.Post();
+        s.Query.Next();
+        s.Query.Delete();
+        s.Connection.Close();
+        QTRY_COMPARE(counters().at(1).toInt(), 2);
+        QCOMPARE(counters().at(0).toInt(), 600); // the second Open's reading, nothing more
     }
 
     void twoDesktopsChangingOneContact_data()
@@ -181,7 +277,7 @@ private Q_SLOTS:
         ExecSql(File(), QStringLiteral("DELETE FROM DBASE WHERE No = 1; INSERT INTO DBASE (No, Ad) VALUES (7, 'Zeki')"));
         MakeServerContacts(Server(), {});
         const QString server = TestServer(ServerDatabaseFor(Server()));
-        const QString tool = QString::fromLocal8Bit(qgetenv("VELMORA_TEST_BINARY_DIR")) + QStringLiteral("/tools/velmora-rehber-db");
+        const QString tool = Tool();
         QCOMPARE(QProcess::execute(tool, {QStringLiteral("copy"), File(), server}), 0);
         TSession file(QStringLiteral("fihrist.mdb")), copy(QStringLiteral("sunucu.mdb"));
         file.Query.Open();
@@ -212,7 +308,15 @@ private Q_SLOTS:
         QTest::newRow("wrong password") << QStringLiteral("host=%1 user=yazar dbname=postgres password=Gizli-123").arg(dir)
                                         << "Cannot connect to the database server: authentication failed";
         QTest::newRow("no password") << QStringLiteral("postgresql://yazar@%1/postgres").arg(QString(dir).replace(u'/', QLatin1String("%2F")))
-                                     << "Cannot connect to the database server: authentication failed";
+                                     << "Cannot connect to the database server: no password was found for this server "
+                                        "in ~/.pgpass (fe_sendauth: no password supplied)";
+        QTest::newRow("unknown setting") << "host=x sslmod=require password=Gizli-123"
+                                         << "The server named for this data source in Veri.ini has an unknown setting "
+                                            "\"sslmod\"";
+        QTest::newRow("not prepared") << QStringLiteral("host=%1 user=velmora dbname=postgres").arg(dir)
+                                      << "This server database was not prepared by \"velmora-rehber-db create\": it "
+                                         "lacks the schema velmora, its Turkish collation velmora.tr_ci, its Turkish "
+                                         "LIKE operator, the table dbase";
         QTest::newRow("not a setting") << "host=x password=Gizli-123 nonsense"
                                        << "The server named for this data source in Veri.ini is not a valid PostgreSQL "
                                           "connection string";
@@ -254,22 +358,105 @@ private Q_SLOTS:
         QCOMPARE(ErrorOf([&] { slow.Query.Open(); }), QStringLiteral("canceling statement due to statement timeout"));
         QCOMPARE(slow.Query.State(), rsClosed);
 
-        // The server ends the session (as a restart does): the pending row
-        // stays; the next Open connects again; the row is written once.
+        // Another desktop holds the row's lock longer than this one waits.
+        PGconn *other = PQconnectdb(TestServer(db).toUtf8().constData());
+        PQclear(PQexec(other, "BEGIN; SELECT * FROM dbase FOR UPDATE"));
+        MapSource(QStringLiteral("kilit.mdb"), db, QStringLiteral("options='-c lock_timeout=100'"));
+        TSession locked(QStringLiteral("kilit.mdb"));
+        locked.Query.Open();
+        locked.Query.Edit();
+        locked.Query.FieldByName(QStringLiteral("Soyad"))->SetAsString(QStringLiteral("Bekler"));
+        QCOMPARE(ErrorOf([&] { locked.Query.Post(); }),
+                 QStringLiteral("Another desktop is editing this contact; try again in a moment (canceling statement "
+                                "due to lock timeout)"));
+        QCOMPARE(locked.Query.State(), rsEdit);
+        PQfinish(other);
+    }
+
+    void aPendingChangeIsWrittenOnceAfterTheServerComesBack()
+    {
+        MakeServerContacts(Server(), {{QStringLiteral("Deniz")}});
         TSession s(QStringLiteral("sunucu.mdb"));
         s.Query.Open();
-        s.Query.Append();
-        s.Query.FieldByName(QStringLiteral("Ad"))->SetAsString(QStringLiteral("Yeni"));
-        ServerRows(Server(), QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
-                                            " WHERE datname = current_database() AND pid <> pg_backend_pid()"));
-        QCOMPARE(ErrorOf([&] { s.Query.Post(); }), QStringLiteral("The connection to the database server was lost"));
-        QCOMPARE(s.Query.State(), rsInsert);
-        s.Query.Close();
-        s.Query.Open();
-        s.Query.Append();
-        s.Query.FieldByName(QStringLiteral("Ad"))->SetAsString(QStringLiteral("Yeni"));
-        s.Query.Post();
-        QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM dbase WHERE ad = 'Yeni'")).at(0).at(0).toInt(), 1);
+        // The server ends the session, then restarts: each time the change
+        // typed meanwhile is written once, by Post alone.
+        for (const bool restart : {false, true}) {
+            const QString ad = restart ? QStringLiteral("Sonra") : QStringLiteral("Yeni");
+            s.Query.Append();
+            s.Query.FieldByName(QStringLiteral("Ad"))->SetAsString(ad);
+            if (restart)
+                RestartCluster();
+            else
+                ServerRows(Server(), QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                                    " WHERE datname = current_database() AND pid <> pg_backend_pid()"));
+            s.Query.Post();
+            QCOMPARE(s.Query.State(), rsBrowse);
+            QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM dbase WHERE ad = ?"), {ad}).at(0).at(0).toInt(), 1);
+        }
+    }
+
+    void aStoppedServerIsAnsweredWithinTheBound()
+    {
+        MakeServerContacts(Server(), {{QStringLiteral("Deniz")}});
+        MapSource(QStringLiteral("durmus.mdb"), ServerDatabaseFor(Server()), QStringLiteral("connect_timeout=2"));
+        TStoppedServer stopped;
+        QVERIFY(stopped.Pid > 0);
+        TSession s(QStringLiteral("durmus.mdb"));
+        QCOMPARE(ErrorOf([&] { s.Query.Open(); }),
+                 QStringLiteral("Cannot connect to the database server: the server did not answer within 2 seconds"));
+        QCOMPARE(s.Query.State(), rsClosed);
+        // The user stops the wait: nothing shown, the record set closed.
+        TStoppingSink sink;
+        SetProgressSink(&sink);
+        const QString error = ErrorOf([&] {
+            try {
+                s.Query.Open();
+            } catch (const EAbort &) {
+                throw EDatabaseError(QStringLiteral("<stopped>"));
+            }
+        });
+        SetProgressSink(nullptr);
+        QCOMPARE(error, QStringLiteral("<stopped>"));
+        QCOMPARE(sink.Begun.size(), 1);
+        QCOMPARE(s.Query.State(), rsClosed);
+    }
+
+    void aDatabaseCreateDidNotMakeIsRefused()
+    {
+        MakeContactsDatabase(File(), {{QStringLiteral("Deniz")}});
+        MakeServerContacts(Server(), {});
+        ServerRows(Server(), QStringLiteral("ALTER TABLE dbase DROP CONSTRAINT dbase_pkey;"
+                                            " ALTER TABLE dbase ALTER COLUMN soyad TYPE text COLLATE \"C\""));
+        const QString lacks = QStringLiteral("This server database was not prepared by \"velmora-rehber-db create\": it "
+                                             "lacks the identity key no of dbase, the Turkish order on every text column "
+                                             "of dbase");
+        TSession s(QStringLiteral("sunucu.mdb"));
+        QCOMPARE(ErrorOf([&] { s.Query.Open(); }), lacks);
+        const QString server = TestServer(ServerDatabaseFor(Server()));
+        QProcess copy;
+        copy.start(Tool(), {QStringLiteral("copy"), File(), server});
+        QVERIFY(copy.waitForFinished(60000));
+        QVERIFY(copy.exitCode() != 0);
+        QVERIFY(QString::fromUtf8(copy.readAllStandardError()).contains(lacks));
+        QVERIFY(QProcess::execute(Tool(), {QStringLiteral("upgrade"), server}) != 0);
+        QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM dbase")).at(0).at(0).toInt(), 0);
+    }
+
+    void anUpgradeBringsAnEarlierDatabaseUpToDate()
+    {
+        MakeBoth({QStringLiteral("Ters\\Bölü"), QStringLiteral("Tersb")});
+        // As an earlier version made it: LIKE with its backslash escape, no indexes.
+        ServerRows(Server(), QStringLiteral("DROP INDEX dbase_ad_start, dbase_ad_trigram;"
+                                            " CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean"
+                                            " LANGUAGE sql IMMUTABLE STRICT RETURN velmora.turkish_fold($1)"
+                                            " OPERATOR(pg_catalog.~~) velmora.turkish_fold($2)"));
+        QCOMPARE(Search(QStringLiteral("sunucu.mdb"), QStringLiteral("ters\\b%")), QStringList{"Tersb"});
+        const QString server = TestServer(ServerDatabaseFor(Server()));
+        for (int run = 0; run < 2; ++run)
+            QCOMPARE(QProcess::execute(Tool(), {QStringLiteral("upgrade"), server}), 0);
+        QCOMPARE(Search(QStringLiteral("sunucu.mdb"), QStringLiteral("ters\\b%")), QStringList{"Ters\\Bölü"});
+        QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM pg_indexes WHERE tablename = 'dbase'"
+                                                     " AND indexname LIKE 'dbase_ad_%'")).at(0).at(0).toInt(), 2);
     }
 };
 

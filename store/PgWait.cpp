@@ -1,0 +1,135 @@
+#include "store/PgWait.h"
+
+#include "platform/core/Progress.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <libpq-fe.h>
+#include <optional>
+#include <poll.h>
+#include <thread>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+constexpr int kSliceMs = 50;
+
+// One slice of waiting on the socket; 1 when it is ready, 0 when the slice
+// passed, -1 when the socket failed.
+int PollSlice(int socket, short events)
+{
+    if (socket < 0)
+        return -1;
+    pollfd p{socket, events, 0};
+    const int n = poll(&p, 1, kSliceMs);
+    if (n < 0)
+        return errno == EINTR ? 0 : -1;
+    return n > 0 ? 1 : 0;
+}
+
+int ConnectTimeout(PGconn *conn)
+{
+    int seconds = 0;
+    if (PQconninfoOption *options = PQconninfo(conn)) {
+        for (PQconninfoOption *o = options; o->keyword; ++o)
+            if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val)
+                seconds = std::atoi(o->val);
+        PQconninfoFree(options);
+    }
+    return seconds > 0 && seconds < 2 ? 2 : seconds;
+}
+
+// The progress of one wait, made once the wait outlasts its first slice.
+class TWaitProgress {
+public:
+    TWaitProgress(const QString &what, bool cancellable) : FWhat(what), FCancellable(cancellable) {}
+    bool Step()
+    {
+        if (!FProgress)
+            FProgress.emplace(FWhat, 0, FCancellable);
+        return FProgress->Step(std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - FStart).count());
+    }
+
+private:
+    QString FWhat;
+    bool FCancellable;
+    TClock::time_point FStart = TClock::now();
+    std::optional<TProgress> FProgress;
+};
+
+} // namespace
+
+PGconn *PgConnect(const char *const *keywords, const char *const *values, const QString &what, TPgWaitEnd *end,
+                  int *seconds)
+{
+    PGconn *conn = PQconnectStartParams(keywords, values, 1);
+    *seconds = 0;
+    *end = TPgWaitEnd::Broken;
+    if (!conn || PQstatus(conn) == CONNECTION_BAD)
+        return conn;
+    *seconds = ConnectTimeout(conn);
+    const auto deadline = TClock::now() + std::chrono::seconds(*seconds);
+    TWaitProgress progress(what, true);
+    PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+    for (;;) {
+        if (status == PGRES_POLLING_OK) {
+            *end = TPgWaitEnd::Ready;
+            return conn;
+        }
+        if (status == PGRES_POLLING_FAILED)
+            return conn;
+        const int ready = PollSlice(PQsocket(conn), status == PGRES_POLLING_READING ? POLLIN : POLLOUT);
+        if (ready != 0) {
+            // Ready or failed: libpq finds out which.
+            status = PQconnectPoll(conn);
+            continue;
+        }
+        if (*seconds > 0 && TClock::now() >= deadline) {
+            *end = TPgWaitEnd::Silent;
+            return conn;
+        }
+        if (!progress.Step()) {
+            *end = TPgWaitEnd::Cancelled;
+            return conn;
+        }
+    }
+}
+
+TPgWaitEnd PgAwait(PGconn *conn, const TPgWaitRules &rules)
+{
+    TWaitProgress progress(rules.What, rules.Cancellable);
+    auto lastHeard = TClock::now();
+    for (;;) {
+        const int unsent = PQflush(conn);
+        if (unsent < 0)
+            return TPgWaitEnd::Broken;
+        if (unsent == 0 && !PQisBusy(conn))
+            return TPgWaitEnd::Ready;
+        const int ready = PollSlice(PQsocket(conn), short(POLLIN | (unsent ? POLLOUT : 0)));
+        if (ready < 0)
+            return TPgWaitEnd::Broken;
+        if (ready > 0) {
+            if (!PQconsumeInput(conn))
+                return TPgWaitEnd::Broken;
+            lastHeard = TClock::now();
+            continue;
+        }
+        if (rules.Bound.count() > 0 && TClock::now() - lastHeard >= rules.Bound)
+            return TPgWaitEnd::Silent;
+        if (!progress.Step())
+            return TPgWaitEnd::Cancelled;
+    }
+}
+
+void PgCancelInBackground(PGconn *conn)
+{
+    PGcancel *cancel = PQgetCancel(conn);
+    if (!cancel)
+        return;
+    std::thread([cancel] {
+        char error[256];
+        PQcancel(cancel, error, int(sizeof error));
+        PQfreeCancel(cancel);
+    }).detach();
+}
