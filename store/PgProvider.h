@@ -41,6 +41,10 @@ public:
 
     bool Lost() const override;
 
+    // Raises EDatabaseError naming what `create` would have made and the
+    // database lacks; returns when it holds everything.
+    void CheckContactsSchema();
+
     void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values,
                 TRowArena &rows, std::vector<TResultColumn> &columns, TResultTable &table) override;
     std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns,
@@ -67,7 +71,6 @@ private:
     struct TResult;
     struct TUnresolved;
     void Connect();
-    void CheckContactsSchema();
     TResult Run(const QByteArray &sql, const std::vector<TCellValue> &values, bool cancellable = false);
     TResult Simple(const QByteArray &sql, bool cancellable = false);
     TResult Gather(bool cancellable);

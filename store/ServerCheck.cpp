@@ -20,7 +20,7 @@ const char *const AccessStatement =
 
 TServerAccess CheckServer(const QString &conninfo)
 {
-    TPgProvider server(conninfo);
+    TPgProvider server(conninfo, TPgProvider::TExpect::Nothing);
     TRowArena rows;
     std::vector<TResultColumn> columns;
     TResultTable table;
@@ -30,6 +30,7 @@ TServerAccess CheckServer(const QString &conninfo)
     };
     if (!flag(0))
         return TServerAccess::TableMissing;
+    server.CheckContactsSchema(); // a table the program would refuse is named as such
     if (!flag(1))
         return TServerAccess::NoRead;
     return flag(2) ? TServerAccess::ReadWrite : TServerAccess::ReadOnly;

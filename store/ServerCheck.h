@@ -12,8 +12,8 @@ enum class TServerAccess {
 
 // Connects to the server as the program would (conninfo as in Veri.ini,
 // plus a password typed for this test only) and looks at the directory
-// table and this user's rights on it. A failed connection raises
-// EDatabaseError with libpq's reason.
+// table and this user's rights on it. A failed connection, or a table in a
+// database `create` did not prepare, raises EDatabaseError with the reason.
 TServerAccess CheckServer(const QString &conninfo);
 
 // The answer in words for the user.
