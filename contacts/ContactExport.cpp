@@ -14,6 +14,19 @@ namespace {
 constexpr qsizetype kFlushAt = 1 << 20;
 constexpr int kRowsPerStep = 64;
 
+// A stored value as the files hold it: text as it is, numbers in decimal.
+QByteArray Bytes(const TCellView &cell)
+{
+    switch (cell.Kind) {
+    case TCellKind::Null: return QByteArray();
+    case TCellKind::Integer: return QByteArray::number(qlonglong(cell.Int));
+    case TCellKind::Float: return QByteArray::number(cell.Float, 'g', 17);
+    case TCellKind::Text:
+    case TCellKind::Blob: break;
+    }
+    return QByteArray::fromRawData(cell.Data ? cell.Data : "", qsizetype(cell.Size));
+}
+
 } // namespace
 
 std::int64_t ExportContacts(const TADOQuery &contacts, const TExportOptions &options)
@@ -43,7 +56,7 @@ std::int64_t ExportContacts(const TADOQuery &contacts, const TExportOptions &opt
         if (row % kRowsPerStep == 0)
             progress.StepOrAbort(row);
         for (int i = 0; i < cfCount; ++i)
-            values[i] = contacts.DisplayText(row, index[i]).toUtf8();
+            values[i] = Bytes(contacts.StoredCell(row, index[i]));
         if (options.Format == TExportOptions::Csv)
             csv.Append(buffer, values);
         else

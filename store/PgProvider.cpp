@@ -388,29 +388,8 @@ int TPgProvider::Delete(const TRowWrite &write)
     return matched;
 }
 
-void TPgProvider::BeginCopy(const QByteArray &sql)
-{
-    TPgResult r(PQexec(FConn, sql.constData()));
-    if (!r || PQresultStatus(r.get()) != PGRES_COPY_IN)
-        Raise(r.get());
-}
-
 void TPgProvider::PutCopy(const QByteArray &data)
 {
     if (PQputCopyData(FConn, data.constData(), int(data.size())) != 1)
         Raise(nullptr);
-}
-
-void TPgProvider::EndCopy()
-{
-    if (PQputCopyEnd(FConn, nullptr) != 1)
-        Raise(nullptr);
-    TPgResult failed;
-    while (PGresult *next = PQgetResult(FConn)) {
-        TPgResult r(next);
-        if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && !failed)
-            failed = std::move(r);
-    }
-    if (failed)
-        Raise(failed.get());
 }

@@ -41,12 +41,10 @@ public:
     // number of rows it touched.
     int Execute(const QByteArray &sql, const std::vector<TCellValue> &values);
 
-    // COPY ... FROM STDIN: Begin, the data in pieces of text format, End.
-    void BeginCopy(const QByteArray &sql);
-    void PutCopy(const QByteArray &data);
-    void EndCopy();
-    // The bulk insert's copy (PgWrite.cpp): a lock held too long by another
+    // COPY ... FROM STDIN for the bulk insert (PgWrite.cpp): Start, the data
+    // in pieces of text format, Finish. A lock held too long by another
     // desktop raises DatabaseInUseText(); Abandon ends a copy unfinished.
+    void PutCopy(const QByteArray &data);
     void StartCopy(const QByteArray &sql);
     void FinishCopy();
     void AbandonCopy() noexcept;

@@ -1,5 +1,6 @@
 #include "tools/TerminalProgress.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -15,9 +16,9 @@ TTerminalProgress::~TTerminalProgress()
 
 void TTerminalProgress::Begin(const QString &what, qint64, bool)
 {
-    if (FDepth++ == 0)
+    if (FWhat.isEmpty())
         FStart = std::chrono::steady_clock::now();
-    FWhat = what;
+    FWhat << what;
 }
 
 bool TTerminalProgress::Update(qint64 done, qint64 total, const QString &text)
@@ -29,7 +30,7 @@ bool TTerminalProgress::Update(qint64 done, qint64 total, const QString &text)
         return true;
     FLast = now;
     FShown = true;
-    QString line = FWhat;
+    QString line = FWhat.isEmpty() ? QString() : FWhat.constLast();
     if (total > 0)
         line += QStringLiteral(": %1 %").arg(std::min<qint64>(100, done * 100 / total));
     if (!text.isEmpty())
@@ -41,10 +42,10 @@ bool TTerminalProgress::Update(qint64 done, qint64 total, const QString &text)
 
 void TTerminalProgress::End()
 {
-    if (--FDepth <= 0) {
-        FDepth = 0;
+    if (!FWhat.isEmpty())
+        FWhat.removeLast();
+    if (FWhat.isEmpty())
         Clear();
-    }
 }
 
 void TTerminalProgress::Clear()

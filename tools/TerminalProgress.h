@@ -2,6 +2,7 @@
 
 #include "platform/core/Progress.h"
 
+#include <QStringList>
 #include <chrono>
 #include <cstdio>
 
@@ -24,8 +25,7 @@ private:
     std::FILE *FStream;
     bool FTerminal;
     bool FShown = false;
-    int FDepth = 0;
-    QString FWhat;
+    QStringList FWhat; // of each piece begun and not ended, innermost last
     std::chrono::steady_clock::time_point FStart;
     std::chrono::steady_clock::time_point FLast;
 };
