@@ -2,10 +2,11 @@
 
 #include "platform/core/PhoneNumberKey.h"
 
-#include "store/Statement.h"
+#include "store/ContactsTable.h"
+#include "store/Provider.h"
+#include "store/RowArena.h"
 #include "store/TurkishText.h"
 #include "contacts/ContactRecord.h"
-#include "contacts/ContactsDatabase.h"
 
 #include <QCryptographicHash>
 
@@ -68,14 +69,20 @@ void TDuplicateCheck::Take(const QByteArray *values, std::int64_t where)
     FRecords.insert(RecordKey(values), where);
 }
 
-void TDuplicateCheck::AddExisting(sqlite3 *db)
+void TDuplicateCheck::AddExisting(TProvider &engine)
 {
-    TStatement keys(db, ContactKeysSql());
-    while (keys.Step()) {
+    TRowArena keys;
+    std::vector<TResultColumn> columns;
+    TResultTable table;
+    engine.Select(QString::fromLatin1(ContactKeysSql()), {}, {}, keys, columns, table);
+    for (std::size_t row = 0; row < keys.RowCount(); ++row) {
         QByteArray values[cfCount];
-        for (int c = 0; c < cfCount; ++c)
-            values[c] = keys.ColumnBytes(c + 1);
-        Take(values, keys.ColumnInt64(0));
+        for (int c = 0; c < cfCount; ++c) {
+            const TCellView cell = keys.Cell(row, c + 1);
+            if (cell.Kind == TCellKind::Text)
+                values[c] = QByteArray(cell.Data, qsizetype(cell.Size));
+        }
+        Take(values, keys.Cell(row, 0).Int);
     }
 }
 

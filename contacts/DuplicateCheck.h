@@ -5,7 +5,7 @@
 #include <QString>
 #include <cstdint>
 
-struct sqlite3;
+class TProvider;
 
 // Finds contacts that are already there. Two contacts are the same person
 // when they have the same name (letter case, spacing and the Turkish marks
@@ -15,8 +15,8 @@ struct sqlite3;
 // same. Two people sharing a home number are two contacts.
 class TDuplicateCheck {
 public:
-    // Takes in the contacts in the file.
-    void AddExisting(sqlite3 *db);
+    // Takes in the contacts in the database.
+    void AddExisting(TProvider &engine);
     // What the record (seven values in table order) repeats, in words:
     // "the same name and number \"0532 111 22 33\" as contact No 15";
     // empty when nothing.

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "store/CellValue.h"
 #include "store/DataSource.h"
 #include "store/Field.h"
 #include "store/FieldTypes.h"
-#include "platform/widgets/DataLink.h"
+#include "platform/core/DataLink.h"
 
 #include <QString>
 #include <QStringList>
@@ -134,6 +135,9 @@ public:
     int DisplayRowCount() const override;
     int CurrentDisplayRow() const override;  // -1 when there is none
     QString DisplayText(int row, int fieldIndex) const override;
+    // The value of a snapshot row as stored (what was last read or written),
+    // without copying; a null cell when there is none.
+    TCellView StoredCell(int row, int fieldIndex) const;
     void MoveToDisplayRow(int row) override; // a cursor move like any other
 
     // Used by TField and the bound controls.

@@ -169,6 +169,13 @@ QString TADOQuery::DisplayText(int row, int fieldIndex) const
     return CellText(d->Rows.Cell(std::size_t(row), fieldIndex), type);
 }
 
+TCellView TADOQuery::StoredCell(int row, int fieldIndex) const
+{
+    if (d->State == rsClosed || fieldIndex < 0 || fieldIndex >= int(d->Columns.size()) || row < 0 || row >= d->RowCount())
+        return TCellView();
+    return d->Rows.Cell(std::size_t(row), fieldIndex);
+}
+
 void TADOQuery::MoveToDisplayRow(int row)
 {
     CheckActive();

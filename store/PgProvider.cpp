@@ -411,22 +411,8 @@ void TPgProvider::DescribeTable(unsigned tableOid, std::vector<TResultColumn> &c
         info.KeyColumns = key;
 }
 
-void TPgProvider::BeginCopy(const QByteArray &sql)
-{
-    const TResult r = Simple(sql);
-    if (PQresultStatus(r.R.get()) != PGRES_COPY_IN)
-        Raise(r.R.get());
-}
-
 void TPgProvider::PutCopy(const QByteArray &data)
 {
     if (PQputCopyData(FConn, data.constData(), int(data.size())) != 1)
         Raise(nullptr);
-}
-
-void TPgProvider::EndCopy()
-{
-    if (PQputCopyEnd(FConn, nullptr) != 1)
-        Raise(nullptr);
-    Gather(false);
 }

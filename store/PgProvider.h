@@ -51,6 +51,11 @@ public:
                                    const std::vector<TCellValue> &values, const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
+    // In PgWrite.cpp.
+    void BeginWrite() override;
+    void CommitWrite() override;
+    void RollbackWrite() noexcept override;
+    std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) override;
 
     // The longest the server may stay silent on a statement (0: no limit,
     // for the contacts tool's long work).
@@ -62,10 +67,13 @@ public:
     // number of rows it touched.
     int Execute(const QByteArray &sql, const std::vector<TCellValue> &values);
 
-    // COPY ... FROM STDIN: Begin, the data in pieces of text format, End.
-    void BeginCopy(const QByteArray &sql);
+    // COPY ... FROM STDIN for the bulk insert (PgWrite.cpp): Start, the data
+    // in pieces of text format, Finish. A lock held too long by another
+    // desktop raises DatabaseInUseText(); Abandon ends a copy unfinished.
     void PutCopy(const QByteArray &data);
-    void EndCopy();
+    void StartCopy(const QByteArray &sql);
+    void FinishCopy();
+    void AbandonCopy() noexcept;
 
 private:
     struct TResult;
@@ -78,6 +86,7 @@ private:
     void Abandon();
     void EndTransaction() noexcept;
     [[noreturn]] void Raise(pg_result *result);
+    [[noreturn]] void RaiseWrite(pg_result *result);
     void DescribeTable(unsigned table, std::vector<TResultColumn> &columns, TResultTable &info,
                        const std::vector<int> &tableColumns);
     TResult Write(const QByteArray &sql, const std::vector<TCellValue> &values, bool (*commit)(const pg_result *));

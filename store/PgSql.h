@@ -64,6 +64,9 @@ QList<QByteArray> UpgradeContactsSchema();
 // every text column.
 QByteArray ContactsSchemaCheck();
 
+// COPY of the columns into the table FROM STDIN, in text format.
+QByteArray CopyIn(const TWriteTarget &target, const QStringList &columns);
+
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 

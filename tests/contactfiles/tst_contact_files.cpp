@@ -10,6 +10,9 @@
 #include "contacts/ContactImport.h"
 #include "contacts/ContactsDatabase.h"
 #include "contacts/ToolSummary.h"
+#include "store/ADOConnection.h"
+#include "store/ADOQuery.h"
+#include "store/ContactsTable.h"
 
 #include <QRegularExpression>
 
@@ -26,11 +29,17 @@ TRun Import(const QString &file, const QString &db, bool dryRun, bool allowDupli
 {
     TImportOptions options;
     options.File = file;
-    options.Database = db;
-    options.DryRun = dryRun;
     options.AllowDuplicates = allowDuplicates;
     TRun run;
-    run.Error = ErrorOf([&] { run.Ok = ImportContacts(options, run.Summary, [&](const QString &m) { run.Messages << m; }); });
+    TImportReport report;
+    run.Error = ErrorOf([&] {
+        TADOConnection connection;
+        OpenContactsDatabase(connection, db);
+        run.Ok = dryRun ? CheckImport(connection, options, report) : ImportContacts(connection, options, report);
+    });
+    for (const TImportMessage &m : report.Messages)
+        run.Messages << m.Line();
+    run.Summary = report.Summary;
     return run;
 }
 
@@ -97,11 +106,17 @@ private Q_SLOTS:
         for (const auto &format : formats) {
             TExportOptions out;
             out.File = home.FilePath(QStringLiteral("export"));
-            out.Database = db;
             out.Format = format.Format;
             out.VCardVersion4 = format.Version4;
-            TToolSummary written;
-            QCOMPARE(ErrorOf([&] { ExportContacts(out, written); }), QStringLiteral("<no error>"));
+            QCOMPARE(ErrorOf([&] {
+                TADOConnection connection;
+                OpenContactsDatabase(connection, db);
+                TADOQuery contacts;
+                contacts.SetConnection(&connection);
+                contacts.SQL.Add(QString::fromLatin1(AllRecordsStatement));
+                contacts.Open();
+                ExportContacts(contacts, out);
+            }), QStringLiteral("<no error>"));
             const QString back = home.FilePath(QStringLiteral("back.mdb"));
             QFile::remove(back);
             CreateContactsDatabase(back);
