@@ -274,6 +274,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     CreateControls();
     CreateComponents();
     CreateMenus();
+    CreateContactFileMenu();
     SetTabOrder();
     ConnectHandlers();
 
