@@ -1,6 +1,7 @@
 #include "app/ImportDialog.h"
 
 #include "app/ContactFiles.h"
+#include "contacts/ContactImport.h"
 #include "platform/widgets/Application.h"
 
 #include <QCheckBox>
@@ -32,11 +33,12 @@ T *Named(T *widget, const char *name, const QString &accessible)
 } // namespace
 
 TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QWidget *parent)
-    : QDialog(parent), FConnection(connection)
+    : QDialog(parent), FConnection(connection), FOptions(std::make_unique<TImportOptions>()),
+      FReport(std::make_unique<TImportReport>())
 {
     setObjectName(QStringLiteral("ImportDialog"));
     setWindowTitle(QStringLiteral("Kişileri İçe Aktar"));
-    FOptions.File = file;
+    FOptions->File = file;
 
     auto *fileLabel = Named(new QLabel(QDir::toNativeSeparators(file), this), "FileLabel", QStringLiteral("Dosya"));
     fileLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -94,9 +96,9 @@ TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QW
 
     Check();
     FFilling = true;
-    EncodingBox->addItems(ImportEncodings(FReport.Encoding));
+    EncodingBox->addItems(ImportEncodings(FReport->Encoding));
     FFilling = false;
-    FOptions.Encoding = FReport.Encoding;
+    FOptions->Encoding = FReport->Encoding;
 
     const auto changed = [this] {
         if (!FFilling)
@@ -107,41 +109,59 @@ TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QW
     connect(AllowDuplicatesBox, &QCheckBox::toggled, this, changed);
 }
 
+TImportDialog::~TImportDialog() = default;
+
+TImportOptions TImportDialog::Options() const
+{
+    return *FOptions;
+}
+
 void TImportDialog::OptionsChanged()
 {
-    FOptions.Encoding = EncodingBox->currentText();
-    FOptions.SkipBad = SkipBadBox->isChecked();
-    FOptions.AllowDuplicates = AllowDuplicatesBox->isChecked();
-    // Until the new check has answered, nothing is to be imported.
+    FOptions->Encoding = EncodingBox->currentText();
+    FOptions->SkipBad = SkipBadBox->isChecked();
+    FOptions->AllowDuplicates = AllowDuplicatesBox->isChecked();
+    // Until a new check has answered, nothing is to be imported.
     ImportButton->setEnabled(false);
-    BlockedLabel->setText(QStringLiteral("Dosya bu seçeneklerle okunamadı."));
+    FBlocked = QStringLiteral("Dosya bu seçeneklerle okunamadı.");
+    BlockedLabel->setText(FBlocked);
+    BlockedLabel->setVisible(true);
     Check();
 }
 
 void TImportDialog::Check()
 {
     TImportReport report;
-    const bool writes = CheckImport(FConnection, FOptions, report, PreviewRows);
-    FReport = std::move(report);
+    const bool writes = CheckImport(FConnection, *FOptions, report, PreviewRows);
+    *FReport = std::move(report);
     ShowReport(writes);
 }
 
 void TImportDialog::ShowReport(bool writes)
 {
-    FKindLabel->setText(ContactFileKindName(FReport.Kind));
-    CountsLabel->setText(ImportCountsText(FReport));
-    const QString blocked = ImportBlockedText(FReport, writes);
-    BlockedLabel->setText(blocked);
-    BlockedLabel->setVisible(!blocked.isEmpty());
-    ImportButton->setEnabled(blocked.isEmpty());
+    FKindLabel->setText(ContactFileKindName(FReport->Kind));
+    CountsLabel->setText(ImportCountsText(*FReport));
+    FBlocked = ImportBlockedText(*FReport, writes);
+    BlockedLabel->setText(FBlocked);
+    BlockedLabel->setVisible(!FBlocked.isEmpty());
+    ImportButton->setEnabled(true);
 
     QString problems;
-    for (const TImportMessage &message : FReport.Messages)
+    for (const TImportMessage &message : FReport->Messages)
         problems += message.Line() + u'\n';
     ProblemsText->setPlainText(problems);
 
-    PreviewTable->setRowCount(int(FReport.Preview.size()));
-    for (int row = 0; row < int(FReport.Preview.size()); ++row)
+    PreviewTable->setRowCount(int(FReport->Preview.size()));
+    for (int row = 0; row < int(FReport->Preview.size()); ++row)
         for (int column = 0; column < 7; ++column)
-            PreviewTable->setItem(row, column, new QTableWidgetItem(FReport.Preview[std::size_t(row)][std::size_t(column)]));
+            PreviewTable->setItem(row, column, new QTableWidgetItem(FReport->Preview[std::size_t(row)][std::size_t(column)]));
+}
+
+void TImportDialog::accept()
+{
+    if (!FBlocked.isEmpty()) {
+        Application->ShowMessage(FBlocked);
+        return;
+    }
+    QDialog::accept();
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "contacts/ContactImport.h"
-
 #include <QDialog>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -12,6 +11,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class TADOConnection;
+struct TImportOptions;
+struct TImportReport;
 
 // "Kişileri İçe Aktar": what the import of one contact file would do,
 // shown before anything is written: the file, its kind and encoding (which
@@ -26,8 +27,9 @@ public:
     // cannot be read, EAbort when the check was stopped).
     TImportDialog(TADOConnection &connection, const QString &file, QWidget *parent = nullptr);
 
-    TImportOptions Options() const { return FOptions; }
-    const TImportReport &Report() const { return FReport; }
+    ~TImportDialog() override;
+    TImportOptions Options() const;
+    const TImportReport &Report() const { return *FReport; }
     static constexpr int PreviewRows = 20;
 
     QComboBox *EncodingBox;
@@ -37,14 +39,19 @@ public:
     QTableWidget *PreviewTable;
     QPushButton *ImportButton, *CancelButton;
 
+    // "İçe Aktar": when the check found that nothing would be written,
+    // says why and stays open (the user may tick an option).
+    void accept() override;
+
 private:
     void Check();
     void ShowReport(bool writes);
     void OptionsChanged();
 
     TADOConnection &FConnection;
-    TImportOptions FOptions;
-    TImportReport FReport;
+    std::unique_ptr<TImportOptions> FOptions;
+    std::unique_ptr<TImportReport> FReport;
     QLabel *FKindLabel;
+    QString FBlocked;
     bool FFilling = false;
 };
