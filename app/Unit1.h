@@ -138,4 +138,5 @@ private:
     QWidget *FSurface = nullptr;
     bool FSkipActivation = false;
     bool FCentred = false;
+    bool FConverting = false; // a Jet file is being converted
 };

@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QTimer>
 
 void TForm1::CreateContactFileMenu()
@@ -126,6 +127,10 @@ void TForm1::ExportContactsTo(const QString &file, const QString &filter)
 // were (the error has been shown); Yes converts it and opens the result.
 void TForm1::OpenJetDatabase()
 {
+    // The conversion keeps the window's events going: an activation that
+    // comes meanwhile waits for its end.
+    if (FConverting)
+        throw EAbort();
     QString path;
     try {
         ADOConnection1->Open();
@@ -138,6 +143,10 @@ void TForm1::OpenJetDatabase()
         if (Application->MessageBox(question, Application->Title(), TMessageKind::Question) != IDYES)
             throw EAbort();
     }
-    ConvertJetDatabase(path);
+    {
+        FConverting = true;
+        const auto done = qScopeGuard([this] { FConverting = false; });
+        ConvertJetDatabase(path);
+    }
     ADOConnection1->Open();
 }
