@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ContactsTable.h"
+
 #include <QMainWindow>
 #include <memory>
 
@@ -20,8 +22,7 @@ class TEdit;
 class TRadioGroup;
 class TTapiDial;
 
-// The statements of the contact list.
-extern const char *const AllRecordsStatement;
+// The statements of the contact list (AllRecordsStatement: store/ContactsTable.h).
 QString SearchStatement(int itemIndex);
 
 // Form1, the program's one window: the contact form above the grid, the

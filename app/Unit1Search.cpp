@@ -5,8 +5,6 @@
 #include "platform/widgets/RadioGroup.h"
 #include "store/ADOQuery.h"
 
-const char *const AllRecordsStatement = "SELECT * FROM DBASE ORDER BY AD";
-
 QString SearchStatement(int itemIndex)
 {
     switch (itemIndex) {

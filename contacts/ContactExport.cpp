@@ -1,78 +1,60 @@
 #include "contacts/ContactExport.h"
 
 #include "platform/core/Exception.h"
-#include "store/ADOConnection.h"
-#include "store/Statement.h"
+#include "platform/core/Progress.h"
+#include "platform/core/SaveFile.h"
+#include "store/ADOQuery.h"
+#include "store/ContactsTable.h"
 #include "contacts/ContactRecord.h"
-#include "contacts/ContactsDatabase.h"
 #include "contacts/CsvWriter.h"
-#include "contacts/ProgressLine.h"
-#include "contacts/ToolSummary.h"
 #include "contacts/VCardWriter.h"
-
-#include <QSaveFile>
-#include <sqlite3.h>
 
 namespace {
 
 constexpr qsizetype kFlushAt = 1 << 20;
-
-void Write(QSaveFile &file, QByteArray &buffer)
-{
-    if (file.write(buffer) != buffer.size())
-        throw EFileError(QStringLiteral("%1 cannot be written: %2").arg(file.fileName(), file.errorString()));
-    buffer.clear();
-}
+constexpr int kRowsPerStep = 64;
 
 } // namespace
 
-void ExportContacts(const TExportOptions &options, TToolSummary &summary)
+std::int64_t ExportContacts(const TADOQuery &contacts, const TExportOptions &options)
 {
-    summary.AddedWord = QStringLiteral("written");
-    TADOConnection connection;
-    OpenContactsDatabase(connection, options.Database);
-    TStatement rows(connection.Handle(), ContactsInOrderSql());
+    if (!contacts.Active())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     int count = 0;
     const TContactColumn *columns = ContactColumns(&count);
     int index[cfCount];
     for (int i = 0; i < count; ++i) {
-        index[i] = -1;
-        for (int c = 0; c < rows.ColumnCount(); ++c)
-            if (QString::fromUtf8(sqlite3_column_name(rows.Handle(), c)).compare(QLatin1String(columns[i].Name), Qt::CaseInsensitive) == 0)
-                index[i] = c;
+        index[i] = contacts.FieldIndex(QString::fromLatin1(columns[i].Name));
         if (index[i] < 0)
             throw EDatabaseError(QStringLiteral("the table DBASE has no column %1").arg(QLatin1String(columns[i].Name)));
     }
 
-    QSaveFile file(options.File);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFileError(QStringLiteral("%1 cannot be written: %2").arg(options.File, file.errorString()));
+    TSaveFile file(options.File);
     const TVCardWriter cards(options.VCardVersion4);
     const TCsvWriter csv(options.Delimiter);
     QByteArray buffer;
     buffer.reserve(kFlushAt + 64 * 1024);
     if (options.Format == TExportOptions::Csv)
         csv.AppendHeader(buffer);
-    TProgressLine progress;
+    const int rows = contacts.RecordCount();
+    TProgress progress(QStringLiteral("Kişiler dışa aktarılıyor"), rows);
     QByteArray values[cfCount];
-    while (rows.Step()) {
-        for (int i = 0; i < cfCount; ++i) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(rows.Handle(), index[i]));
-            values[i] = QByteArray::fromRawData(text ? text : "", text ? sqlite3_column_bytes(rows.Handle(), index[i]) : 0);
-        }
+    for (int row = 0; row < rows; ++row) {
+        if (row % kRowsPerStep == 0)
+            progress.StepOrAbort(row);
+        for (int i = 0; i < cfCount; ++i)
+            values[i] = contacts.DisplayText(row, index[i]).toUtf8();
         if (options.Format == TExportOptions::Csv)
             csv.Append(buffer, values);
         else
             cards.Append(buffer, values);
-        ++summary.Read;
-        ++summary.Added;
-        if ((summary.Read & 0xff) == 0)
-            progress.Show(QStringLiteral("export: %1 records").arg(summary.Read));
-        if (buffer.size() >= kFlushAt)
-            Write(file, buffer);
+        if (buffer.size() >= kFlushAt) {
+            file.Write(buffer);
+            buffer.clear();
+        }
     }
-    Write(file, buffer);
-    progress.Clear();
-    if (!file.commit())
-        throw EFileError(QStringLiteral("%1 cannot be written: %2").arg(options.File, file.errorString()));
+    file.Write(buffer);
+    progress.StepOrAbort(rows);
+    file.Commit();
+    return rows;
 }

@@ -1,13 +1,14 @@
 #include "contacts/ContactImport.h"
 
+#include "platform/core/Exception.h"
+#include "platform/core/Progress.h"
 #include "store/ADOConnection.h"
+#include "store/ContactsTable.h"
+#include "store/Provider.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/ContactWriter.h"
-#include "contacts/ContactsDatabase.h"
 #include "contacts/CsvReader.h"
 #include "contacts/DuplicateCheck.h"
-#include "contacts/ProgressLine.h"
-#include "contacts/ToolSummary.h"
 #include "contacts/TextInput.h"
 #include "contacts/VCardReader.h"
 
@@ -16,7 +17,7 @@
 
 namespace {
 
-// Characters of UTF-8 text (what the engine's length() counts).
+// Characters of UTF-8 text (what the engines count a width in).
 qsizetype Characters(const QByteArray &utf8)
 {
     qsizetype n = 0;
@@ -36,26 +37,34 @@ bool IsVCard(TTextInput &input)
     return false;
 }
 
-} // namespace
+// Progress reaches the sink every so many records (TProgress itself keeps
+// to one update every 50 ms).
+constexpr std::int64_t kRecordsPerStep = 64;
 
-bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const TMessageSink &say)
+// The one pass of a check and of an import: every record read, checked and
+// (when writing) added.
+bool Run(TADOConnection &connection, const TImportOptions &options, TImportReport &report, int previewRows, bool write)
 {
-    TADOConnection connection;
-    OpenContactsDatabase(connection, options.Database);
-    const std::vector<int> widths = ContactColumnWidths(connection.Handle());
+    connection.Open();
+    TProvider &engine = *connection.Engine();
+    TToolSummary &summary = report.Summary;
+    const TContactsShape shape = ReadContactsShape(engine);
     int count = 0;
-    const TContactColumn *columns = ContactColumns(&count);
-
-    // The write lock first: a file in use fails before any reading.
-    std::optional<TContactWriter> writer;
-    if (!options.DryRun)
-        writer.emplace(connection.Handle());
+    const TContactColumn *names = ContactColumns(&count);
     TDuplicateCheck duplicates;
     if (!options.AllowDuplicates)
-        duplicates.AddExisting(connection.Handle());
+        duplicates.AddExisting(engine);
+
+    // The write transaction before the file is read: a database in use
+    // fails before anything else.
+    std::optional<TContactWriter> writer;
+    if (write)
+        writer.emplace(engine, shape);
 
     TTextInput input(options.File, options.Encoding);
     const bool vcard = IsVCard(input);
+    report.Kind = vcard ? TContactFileKind::VCard : TContactFileKind::Csv;
+    report.Encoding = input.Encoding();
     std::unique_ptr<TVCardReader> cards;
     std::unique_ptr<TCsvReader> lines;
     if (vcard)
@@ -64,58 +73,56 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
         lines = std::make_unique<TCsvReader>(input);
     const QString recordWord = vcard ? QStringLiteral("card") : QStringLiteral("line");
 
-    TProgressLine progress;
-    const auto tell = [&](const QString &text) {
-        progress.Clear();
-        say(text);
-    };
+    TProgress progress(write ? QStringLiteral("Kişiler içe aktarılıyor") : QStringLiteral("Dosya okunuyor"), input.Size());
     std::int64_t accepted = 0;
     TContactRecord record;
     while (vcard ? cards->Next(record) : lines->Next(record)) {
-        ++summary.Read;
-        if ((summary.Read & 0xff) == 0)
-            progress.Show(input.Size() > 0 ? QStringLiteral("import: %1 %, %2 records")
-                                                 .arg(std::min<std::int64_t>(100, input.BytesRead() * 100 / input.Size()))
-                                                 .arg(summary.Read)
-                                           : QStringLiteral("import: %1 records").arg(summary.Read));
-        for (int i = 0; i < count; ++i) {
+        if ((++summary.Read % kRecordsPerStep) == 0)
+            progress.StepOrAbort(input.Size() > 0 ? input.BytesRead() : summary.Read);
+        for (int i = 0; i < cfCount; ++i) {
+            const int width = shape.Widths[std::size_t(i)];
             if (record.Values[i].isEmpty())
                 record.Values[i] = QByteArray(); // written as NULL
-            else if (const qsizetype n = Characters(record.Values[i]); widths[std::size_t(i)] > 0 && n > widths[std::size_t(i)])
+            else if (const qsizetype n = Characters(record.Values[i]); width > 0 && n > width)
                 record.Problems << QStringLiteral("%1: %2 characters, longer than the column's %3")
-                                       .arg(QLatin1String(columns[i].Name))
+                                       .arg(QLatin1String(names[i].Name))
                                        .arg(n)
-                                       .arg(widths[std::size_t(i)]);
+                                       .arg(width);
         }
-        const auto where = [&] {
-            return record.Position > 0 ? QStringLiteral("%1 %2: ").arg(recordWord).arg(record.Position) : QString();
-        };
+        const QString where = record.Position > 0 ? QStringLiteral("%1 %2").arg(recordWord).arg(record.Position) : QString();
         if (!record.Problems.isEmpty()) {
             ++summary.Refused;
-            tell(where() + record.Problems.join(QStringLiteral("; ")) + (options.SkipBad ? QStringLiteral(" (skipped)") : QString()));
+            report.Messages.push_back(
+                {where, record.Problems.join(QStringLiteral("; ")) + (options.SkipBad ? QStringLiteral(" (skipped)") : QString())});
             continue;
         }
         if (!options.AllowDuplicates) {
             if (const QString same = duplicates.Find(record.Values, recordWord); !same.isEmpty()) {
                 ++summary.Duplicates;
-                tell(where() + QStringLiteral("skipped as duplicate: ") + same);
+                report.Messages.push_back({where, QStringLiteral("skipped as duplicate: ") + same});
                 continue;
             }
             duplicates.Add(record.Values, record.Position);
         }
         if (!record.NotTaken.isEmpty())
-            tell(where() + QStringLiteral("not taken: ") + record.NotTaken.join(QStringLiteral(", ")));
+            report.Messages.push_back({where, QStringLiteral("not taken: ") + record.NotTaken.join(QStringLiteral(", "))});
         ++accepted;
+        if (std::int64_t(report.Preview.size()) < previewRows) {
+            TImportedRow row;
+            for (int i = 0; i < cfCount; ++i)
+                row[std::size_t(i)] = QString::fromUtf8(record.Values[i]);
+            report.Preview.push_back(row);
+        }
         if (writer && (summary.Refused == 0 || options.SkipBad))
             writer->Add(record.Values);
     }
     if (lines)
         if (const QStringList unread = lines->UnreadColumnsWithData(); !unread.isEmpty())
-            tell(QStringLiteral("columns not read: ") + unread.join(QStringLiteral(", ")));
-    progress.Clear();
+            report.Messages.push_back({QString(), QStringLiteral("columns not read: ") + unread.join(QStringLiteral(", "))});
+    progress.StepOrAbort(input.Size() > 0 ? input.Size() : summary.Read);
 
     const bool ok = summary.Refused == 0 || options.SkipBad;
-    if (options.DryRun) {
+    if (!write) {
         summary.Added = ok ? accepted : 0;
         summary.Note = ok ? QStringLiteral("dry run: nothing written")
                           : QStringLiteral("dry run: nothing written; an import would write nothing either, without --skip-bad");
@@ -128,4 +135,16 @@ bool ImportContacts(const TImportOptions &options, TToolSummary &summary, const 
     writer->Commit();
     summary.Added = accepted;
     return true;
+}
+
+} // namespace
+
+bool CheckImport(TADOConnection &connection, const TImportOptions &options, TImportReport &report, int previewRows)
+{
+    return Run(connection, options, report, previewRows, false);
+}
+
+bool ImportContacts(TADOConnection &connection, const TImportOptions &options, TImportReport &report)
+{
+    return Run(connection, options, report, 0, true);
 }

@@ -31,7 +31,7 @@ struct TImportMessage {
 
 // A record as it lands in DBASE: Ad, Soyad, CTelefon, ETelefon, ITelefon,
 // Email, Adres (empty for none).
-using TContactRow = std::array<QString, 7>;
+using TImportedRow = std::array<QString, 7>;
 
 // What an import did, or on a check what it would do.
 struct TImportReport {
@@ -41,7 +41,7 @@ struct TImportReport {
     // ("dry run: nothing written", "nothing written: 3 records refused ...").
     TToolSummary Summary;
     std::vector<TImportMessage> Messages; // in the file's order
-    std::vector<TContactRow> Preview;     // the first records to be added
+    std::vector<TImportedRow> Preview;     // the first records to be added
 };
 
 // Reads the file through and reports what ImportContacts would do with the

@@ -1,43 +1,45 @@
 #include "contacts/ContactWriter.h"
 
 #include "platform/core/Exception.h"
-#include "store/Statement.h"
-#include "store/StatementText.h"
-#include "contacts/ContactRecord.h"
-#include "contacts/ContactsDatabase.h"
+#include "store/ContactsTable.h"
+#include "store/Provider.h"
+#include "store/RowArena.h"
 
-#include <sqlite3.h>
+#include <algorithm>
 
-namespace {
-
-// Runs a statement; a file held by another program reads plainly.
-void Run(sqlite3 *db, const QByteArray &sql)
+TContactsShape ReadContactsShape(TProvider &engine)
 {
-    try {
-        ExecuteSql(db, sql);
-    } catch (const EDatabaseError &) {
-        if (sqlite3_errcode(db) == SQLITE_BUSY || sqlite3_errcode(db) == SQLITE_LOCKED)
-            throw EDatabaseError(QStringLiteral("the database is in use by another program, which did not let go of it "
-                                                "in time; nothing was written"));
-        throw;
+    TRowArena rows;
+    std::vector<TResultColumn> result;
+    TResultTable table;
+    engine.Select(QString::fromLatin1(ContactsShapeSql()), {}, {}, rows, result, table);
+    int count = 0;
+    const TContactColumn *columns = ContactColumns(&count);
+    TContactsShape shape;
+    shape.Target = table.Target;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QString::fromLatin1(columns[i].Name);
+        const auto found = std::find_if(result.begin(), result.end(), [&](const TResultColumn &c) {
+            return c.Name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (found == result.end())
+            throw EDatabaseError(QStringLiteral("the table DBASE has no column %1").arg(name));
+        shape.Columns << (found->Origin.isEmpty() ? found->Name : found->Origin);
+        shape.Widths.push_back(found->Size);
     }
+    if (!table.Updatable)
+        throw EDatabaseError(QStringLiteral("the table DBASE cannot be written"));
+    return shape;
 }
 
-} // namespace
-
-TContactWriter::TContactWriter(sqlite3 *db) : FDb(db)
+TContactWriter::TContactWriter(TProvider &engine, const TContactsShape &shape) : FEngine(engine)
 {
-    Run(db, BeginWriteSql());
+    FEngine.BeginWrite();
     FOpen = true;
     try {
-        int count = 0;
-        const TContactColumn *columns = ContactColumns(&count);
-        QStringList names;
-        for (int i = 0; i < count; ++i)
-            names << QString::fromLatin1(columns[i].Name);
-        FInsert = std::make_unique<TStatement>(db, InsertSql({QStringLiteral("main"), QStringLiteral("DBASE")}, names, {}));
+        FInsert = FEngine.BulkInsert(shape.Target, shape.Columns);
     } catch (...) {
-        sqlite3_exec(db, RollbackSql().constData(), nullptr, nullptr, nullptr);
+        FEngine.RollbackWrite();
         throw;
     }
 }
@@ -46,24 +48,25 @@ TContactWriter::~TContactWriter()
 {
     FInsert.reset();
     if (FOpen)
-        sqlite3_exec(FDb, RollbackSql().constData(), nullptr, nullptr, nullptr);
+        FEngine.RollbackWrite();
 }
 
 void TContactWriter::Add(const QByteArray *values)
 {
-    for (int i = 0; i < cfCount; ++i) {
-        if (values[i].isNull())
-            FInsert->BindNull(i + 1);
-        else
-            FInsert->BindTextInPlace(i + 1, values[i]);
-    }
-    FInsert->Execute();
-    FInsert->Reset();
+    FInsert->Add(values);
+}
+
+void TContactWriter::FinishRows()
+{
+    if (!FInsert)
+        return;
+    FInsert->Finish();
+    FInsert.reset();
 }
 
 void TContactWriter::Commit()
 {
-    FInsert.reset();
-    Run(FDb, CommitSql());
+    FinishRows();
+    FEngine.CommitWrite();
     FOpen = false;
 }

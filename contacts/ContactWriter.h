@@ -1,30 +1,50 @@
 #pragma once
 
-#include <QByteArray>
-#include <memory>
+#include "store/StatementText.h"
 
-struct sqlite3;
-class TStatement;
+#include <QByteArray>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class TBulkInsert;
+class TProvider;
+
+// DBASE as the connection's database has it: where rows are written, the
+// seven text columns' names there (table order) and their widths in
+// characters (0: none).
+struct TContactsShape {
+    TWriteTarget Target;
+    QStringList Columns;
+    std::vector<int> Widths;
+};
+
+// Reads the shape; raises EDatabaseError when a column is missing or the
+// table cannot be written.
+TContactsShape ReadContactsShape(TProvider &engine);
 
 // Adds contacts to DBASE in one transaction: all of them or none. The
-// transaction begins at once (a write lock: another program's write is
-// waited for as long as the connection's busy timeout, then the writer
-// fails, saying the file is in use); Commit ends it, and a writer that goes
+// transaction begins at once (on the file a write lock: another program's
+// write is waited for as long as any write waits, then the writer fails,
+// saying the database is in use); Commit ends it, and a writer that goes
 // without Commit takes everything back.
 class TContactWriter {
 public:
-    explicit TContactWriter(sqlite3 *db);
+    TContactWriter(TProvider &engine, const TContactsShape &shape);
     ~TContactWriter();
     TContactWriter(const TContactWriter &) = delete;
     TContactWriter &operator=(const TContactWriter &) = delete;
 
-    // values: the seven text columns in table order, UTF-8; a null array
-    // is written as NULL, an empty one as an empty text.
+    // values: one per column of the shape, UTF-8; a null array is written
+    // as NULL, an empty one as an empty text.
     void Add(const QByteArray *values);
+    // Sends the rows held back, so that other statements may run in the
+    // transaction; no Add after it.
+    void FinishRows();
     void Commit();
 
 private:
-    sqlite3 *FDb;
-    std::unique_ptr<TStatement> FInsert;
+    TProvider &FEngine;
+    std::unique_ptr<TBulkInsert> FInsert;
     bool FOpen = false;
 };

@@ -2,9 +2,10 @@
 
 #include "platform/core/PhoneNumberKey.h"
 
-#include "store/Statement.h"
+#include "store/ContactsTable.h"
+#include "store/Provider.h"
+#include "store/RowArena.h"
 #include "contacts/ContactRecord.h"
-#include "contacts/ContactsDatabase.h"
 
 QByteArray TDuplicateCheck::PhoneKey(const QByteArray &number)
 {
@@ -16,15 +17,22 @@ QByteArray TDuplicateCheck::EmailKey(const QByteArray &email)
     return email.trimmed().toLower();
 }
 
-void TDuplicateCheck::AddExisting(sqlite3 *db)
+void TDuplicateCheck::AddExisting(TProvider &engine)
 {
-    TStatement keys(db, ContactKeysSql());
-    while (keys.Step()) {
-        const std::int64_t no = keys.ColumnInt64(0);
+    TRowArena keys;
+    std::vector<TResultColumn> columns;
+    TResultTable table;
+    engine.Select(QString::fromLatin1(ContactKeysSql()), {}, {}, keys, columns, table);
+    const auto bytes = [&](std::size_t row, int column) {
+        const TCellView cell = keys.Cell(row, column);
+        return cell.Kind == TCellKind::Text ? QByteArray(cell.Data, qsizetype(cell.Size)) : QByteArray();
+    };
+    for (std::size_t row = 0; row < keys.RowCount(); ++row) {
+        const std::int64_t no = keys.Cell(row, 0).Int;
         for (int c = 1; c <= 3; ++c)
-            if (const QByteArray k = PhoneKey(keys.ColumnBytes(c)); !k.isEmpty())
+            if (const QByteArray k = PhoneKey(bytes(row, c)); !k.isEmpty())
                 FPhones.insert(k, no);
-        if (const QByteArray k = EmailKey(keys.ColumnBytes(4)); !k.isEmpty())
+        if (const QByteArray k = EmailKey(bytes(row, 4)); !k.isEmpty())
             FEmails.insert(k, no);
     }
 }

@@ -5,15 +5,15 @@
 #include <QString>
 #include <cstdint>
 
-struct sqlite3;
+class TProvider;
 
 // Finds contacts that are already there: two contacts are the same when
 // one of their telephone numbers is (digits only, "+90 532", "0090 532" and
 // "0532" being the same number) or their e-mail is (letter case aside).
 class TDuplicateCheck {
 public:
-    // Takes in the numbers and e-mails of the contacts in the file.
-    void AddExisting(sqlite3 *db);
+    // Takes in the numbers and e-mails of the contacts in the database.
+    void AddExisting(TProvider &engine);
     // What the record (seven values in table order) repeats, in words:
     // "the number \"0532 111 22 33\" of contact No 15"; empty when nothing.
     QString Find(const QByteArray *values, const QString &recordWord) const;

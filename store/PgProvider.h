@@ -29,6 +29,11 @@ public:
                                    const std::vector<TCellValue> &values, const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
+    // In PgWrite.cpp.
+    void BeginWrite() override;
+    void CommitWrite() override;
+    void RollbackWrite() noexcept override;
+    std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) override;
 
     // Runs statements that return no rows (the contacts tool's schema and copy).
     void Execute(const QByteArray &sql);
@@ -40,11 +45,17 @@ public:
     void BeginCopy(const QByteArray &sql);
     void PutCopy(const QByteArray &data);
     void EndCopy();
+    // The bulk insert's copy (PgWrite.cpp): a lock held too long by another
+    // desktop raises DatabaseInUseText(); Abandon ends a copy unfinished.
+    void StartCopy(const QByteArray &sql);
+    void FinishCopy();
+    void AbandonCopy() noexcept;
 
 private:
     struct TResult;
     TResult Run(const QByteArray &sql, const std::vector<TCellValue> &values);
     [[noreturn]] void Raise(pg_result *result);
+    [[noreturn]] void RaiseWrite(pg_result *result);
     void DescribeTable(unsigned table, std::vector<TResultColumn> &columns, TResultTable &info,
                        const std::vector<int> &tableColumns);
 

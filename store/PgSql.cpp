@@ -180,4 +180,9 @@ QByteArray ResetContactsIdentity()
            " coalesce((SELECT max(no) FROM public.dbase), 0) + 1, false)";
 }
 
+QByteArray CopyIn(const TWriteTarget &target, const QStringList &columns)
+{
+    return "COPY " + Target(target) + " (" + Names(columns) + ") FROM STDIN";
+}
+
 } // namespace PgSql

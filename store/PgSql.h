@@ -43,6 +43,8 @@ QByteArray Delete(const TWriteTarget &target, const QStringList &where);
 // velmora before pg_catalog, and the table dbase with its identity key.
 // columns: the text columns after the key, each with its width.
 QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns);
+// COPY of the columns into the table FROM STDIN, in text format.
+QByteArray CopyIn(const TWriteTarget &target, const QStringList &columns);
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 

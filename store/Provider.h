@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -25,6 +26,23 @@ struct TRowWrite {
     std::vector<TCellValue> Original;
     bool ByKey = false; // Where is the table's key
 };
+
+// Rows added to one table in bulk, inside a write transaction: on the file
+// one prepared INSERT run again for each row, on the server a COPY. Rows
+// may be held back until Finish; a failure raises EDatabaseError (at Add or
+// at Finish) and the transaction must then be rolled back.
+class TBulkInsert {
+public:
+    virtual ~TBulkInsert() = default;
+    // values: one per column, UTF-8 text; a null array is NULL, an empty one
+    // an empty text.
+    virtual void Add(const QByteArray *values) = 0;
+    virtual void Finish() = 0;
+};
+
+// The text of the error a write raises when another program or desktop held
+// the database for longer than the write waits.
+QString DatabaseInUseText();
 
 // What a database engine does for the record set. The connection chooses
 // the provider; the record set keeps the snapshot, the states and every
@@ -57,4 +75,14 @@ public:
     // Deletes the row found by write.Where. Returns how many rows matched;
     // when more than one did, nothing is deleted.
     virtual int Delete(const TRowWrite &write) = 0;
+
+    // A transaction for a long write (an import): Begin takes the write lock
+    // where the engine has one, waiting as long as any write does (a
+    // database held longer raises DatabaseInUseText()). Between Begin and
+    // Commit only Insert and BulkInsert may be used. Rollback never raises
+    // and does nothing when no transaction is open.
+    virtual void BeginWrite() = 0;
+    virtual void CommitWrite() = 0;
+    virtual void RollbackWrite() noexcept = 0;
+    virtual std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) = 0;
 };

@@ -26,6 +26,10 @@ public:
                                    const std::vector<TCellValue> &values, const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
+    void BeginWrite() override;
+    void CommitWrite() override;
+    void RollbackWrite() noexcept override;
+    std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) override;
 
     // How long a statement waits for another program's write to finish.
     static constexpr int BusyTimeoutMs = 5000;

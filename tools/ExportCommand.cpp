@@ -1,11 +1,11 @@
-#include "tools/ExportCommand.h"
+#include "tools/Command.h"
 
 #include "platform/core/Exception.h"
+#include "store/ADOConnection.h"
+#include "store/ADOQuery.h"
 #include "contacts/ContactExport.h"
+#include "contacts/ContactsDatabase.h"
 #include "contacts/ToolSummary.h"
-
-#include <QCommandLineParser>
-#include <cstdio>
 
 namespace {
 
@@ -21,66 +21,60 @@ const char kHelp[] =
     "  --delimiter ,|;|tab      the CSV delimiter (default ,)\n"
     "  -h, --help               this text\n";
 
-int Usage(const QString &error)
+const QCommandLineOption kFormat(QStringLiteral("format"), QString(), QStringLiteral("vcard|csv"));
+const QCommandLineOption kFrom(QStringLiteral("from"), QString(), QStringLiteral("FILE"), QStringLiteral("fihrist.mdb"));
+const QCommandLineOption kVersion(QStringLiteral("vcard-version"), QString(), QStringLiteral("VERSION"));
+const QCommandLineOption kDelimiter(QStringLiteral("delimiter"), QString(), QStringLiteral("CHAR"));
+
+QList<QCommandLineOption> Options()
 {
-    if (!error.isEmpty())
-        std::fputs(("velmora-rehber-db export: " + error + u'\n').toLocal8Bit().constData(), stderr);
-    std::fputs(kHelp, stderr);
-    return 2;
+    return {kFormat, kFrom, kVersion, kDelimiter};
 }
 
-} // namespace
-
-int ExportCommand(const QStringList &args)
+int Run(const QCommandLineParser &parser)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("vcard|csv"));
-    const QCommandLineOption from(QStringLiteral("from"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption version(QStringLiteral("vcard-version"), QString(), QStringLiteral("VERSION"));
-    const QCommandLineOption delimiter(QStringLiteral("delimiter"), QString(), QStringLiteral("CHAR"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({format, from, version, delimiter, help});
-    if (!parser.parse(QStringList{QStringLiteral("export")} + args))
-        return Usage(parser.errorText());
-    if (parser.isSet(help)) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
-    if (parser.positionalArguments().size() != 1)
-        return Usage(QString());
     TExportOptions options;
     options.File = parser.positionalArguments().constFirst();
-    if (parser.isSet(from))
-        options.Database = parser.value(from);
-    const QString f = parser.value(format).toLower();
+    const QString f = parser.value(kFormat).toLower();
     if (f == QLatin1String("vcard") || f == QLatin1String("vcf"))
         options.Format = TExportOptions::VCard;
     else if (f == QLatin1String("csv"))
         options.Format = TExportOptions::Csv;
     else
-        return Usage(QStringLiteral("--format must be vcard or csv"));
-    const QString v = parser.value(version);
+        return UsageError(ExportCommand, QStringLiteral("--format must be vcard or csv"));
+    const QString v = parser.value(kVersion);
     if (!v.isEmpty() && v != QLatin1String("3.0") && v != QLatin1String("4.0"))
-        return Usage(QStringLiteral("--vcard-version must be 3.0 or 4.0"));
+        return UsageError(ExportCommand, QStringLiteral("--vcard-version must be 3.0 or 4.0"));
     options.VCardVersion4 = v == QLatin1String("4.0");
-    const QString d = parser.value(delimiter);
+    const QString d = parser.value(kDelimiter);
     if (d == QLatin1String(";"))
         options.Delimiter = ';';
     else if (d == QLatin1String("tab") || d == QLatin1String("\t"))
         options.Delimiter = '\t';
     else if (!d.isEmpty() && d != QLatin1String(","))
-        return Usage(QStringLiteral("--delimiter must be \",\", \";\" or \"tab\""));
+        return UsageError(ExportCommand, QStringLiteral("--delimiter must be \",\", \";\" or \"tab\""));
 
     TToolSummary summary;
+    summary.AddedWord = QStringLiteral("written");
     try {
-        ExportContacts(options, summary);
+        TADOConnection connection;
+        OpenContactsDatabase(connection, parser.value(kFrom));
+        TADOQuery contacts;
+        contacts.SetConnection(&connection);
+        contacts.SQL.Add(QString::fromLatin1(AllRecordsStatement));
+        contacts.Open();
+        summary.Read = summary.Added = ExportContacts(contacts, options);
     } catch (const std::exception &e) {
-        std::fputs(QStringLiteral("velmora-rehber-db: %1\n").arg(ExceptionText(e)).toLocal8Bit().constData(), stderr);
+        Fail(ExceptionText(e));
         summary.Note = QStringLiteral("nothing written");
-        summary.Added = 0;
+        summary.Read = summary.Added = 0;
         summary.Print();
-        return 1;
+        return ExitFailed;
     }
     summary.Print();
-    return 0;
+    return ExitDone;
 }
+
+} // namespace
+
+const TCommand ExportCommand = {"export", "FILE --format vcard|csv [--from fihrist.mdb]", kHelp, 1, 1, Options, Run};

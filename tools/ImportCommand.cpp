@@ -1,11 +1,9 @@
-#include "tools/ImportCommand.h"
+#include "tools/Command.h"
 
 #include "platform/core/Exception.h"
+#include "store/ADOConnection.h"
 #include "contacts/ContactImport.h"
-#include "contacts/ToolSummary.h"
-
-#include <QCommandLineParser>
-#include <cstdio>
+#include "contacts/ContactsDatabase.h"
 
 namespace {
 
@@ -25,57 +23,49 @@ const char kHelp[] =
     "  --allow-duplicates  add records whose number or e-mail is already there\n"
     "  -h, --help          this text\n";
 
-void Say(const QString &line)
+const QCommandLineOption kInto(QStringLiteral("into"), QString(), QStringLiteral("FILE"), QStringLiteral("fihrist.mdb"));
+const QCommandLineOption kEncoding(QStringLiteral("encoding"), QString(), QStringLiteral("NAME"));
+const QCommandLineOption kDryRun(QStringLiteral("dry-run"));
+const QCommandLineOption kSkipBad(QStringLiteral("skip-bad"));
+const QCommandLineOption kAllowDuplicates(QStringLiteral("allow-duplicates"));
+
+QList<QCommandLineOption> Options()
 {
-    std::fputs((line + u'\n').toLocal8Bit().constData(), stderr);
+    return {kInto, kEncoding, kDryRun, kSkipBad, kAllowDuplicates};
+}
+
+int Run(const QCommandLineParser &parser)
+{
+    TImportOptions options;
+    options.File = parser.positionalArguments().constFirst();
+    const QString database = parser.value(kInto);
+    options.Encoding = parser.value(kEncoding);
+    options.SkipBad = parser.isSet(kSkipBad);
+    options.AllowDuplicates = parser.isSet(kAllowDuplicates);
+
+    TImportReport report;
+    bool ok = false;
+    QString failure;
+    try {
+        TADOConnection connection;
+        OpenContactsDatabase(connection, database);
+        ok = parser.isSet(kDryRun) ? CheckImport(connection, options, report) : ImportContacts(connection, options, report);
+    } catch (const EDatabaseError &e) {
+        failure = database + QStringLiteral(": ") + e.Message();
+    } catch (const std::exception &e) {
+        failure = options.File + QStringLiteral(": ") + ExceptionText(e);
+    }
+    for (const TImportMessage &message : report.Messages)
+        Say(message.Line());
+    if (!failure.isEmpty()) {
+        Fail(failure);
+        report.Summary.Added = 0;
+        report.Summary.Note = QStringLiteral("nothing written");
+    }
+    report.Summary.Print();
+    return ok ? ExitDone : ExitFailed;
 }
 
 } // namespace
 
-int ImportCommand(const QStringList &args)
-{
-    QCommandLineParser parser;
-    const QCommandLineOption into(QStringLiteral("into"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption encoding(QStringLiteral("encoding"), QString(), QStringLiteral("NAME"));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"));
-    const QCommandLineOption skipBad(QStringLiteral("skip-bad"));
-    const QCommandLineOption allowDuplicates(QStringLiteral("allow-duplicates"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    parser.addOptions({into, encoding, dryRun, skipBad, allowDuplicates, help});
-    if (!parser.parse(QStringList{QStringLiteral("import")} + args) || (!parser.isSet(help) && parser.positionalArguments().size() != 1)) {
-        if (!parser.errorText().isEmpty())
-            Say(QStringLiteral("velmora-rehber-db import: ") + parser.errorText());
-        std::fputs(kHelp, stderr);
-        return 2;
-    }
-    if (parser.isSet(help)) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
-    TImportOptions options;
-    options.File = parser.positionalArguments().constFirst();
-    if (parser.isSet(into))
-        options.Database = parser.value(into);
-    options.Encoding = parser.value(encoding);
-    options.DryRun = parser.isSet(dryRun);
-    options.SkipBad = parser.isSet(skipBad);
-    options.AllowDuplicates = parser.isSet(allowDuplicates);
-
-    TToolSummary summary;
-    bool ok = false;
-    QString failure;
-    try {
-        ok = ImportContacts(options, summary, Say);
-    } catch (const EDatabaseError &e) {
-        failure = options.Database + QStringLiteral(": ") + e.Message();
-    } catch (const std::exception &e) {
-        failure = options.File + QStringLiteral(": ") + ExceptionText(e);
-    }
-    if (!failure.isEmpty()) {
-        Say(QStringLiteral("velmora-rehber-db: ") + failure);
-        summary.Added = 0;
-        summary.Note = QStringLiteral("nothing written");
-    }
-    summary.Print();
-    return ok ? 0 : 1;
-}
+const TCommand ImportCommand = {"import", "FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]", kHelp, 1, 1, Options, Run};

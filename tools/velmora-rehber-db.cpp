@@ -6,108 +6,73 @@
 //   velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]
 //   velmora-rehber-db copy FILE SERVER
 //
-// SERVER is a libpq connection string or a postgresql:// URI.
+// SERVER is a libpq connection string or a postgresql:// URI. Each command
+// lives in its own file; adding one is one entry in kCommands.
 #include "platform/core/Exception.h"
-#include "contacts/ContactsDatabase.h"
-#include "contacts/ContactsServer.h"
-#include "tools/ExportCommand.h"
-#include "tools/ImportCommand.h"
-#include "tools/ConvertCommand.h"
-#include "contacts/ToolSummary.h"
+#include "platform/core/Progress.h"
+#include "tools/Command.h"
+#include "tools/TerminalProgress.h"
 
-#include <QString>
+#include <QCoreApplication>
 #include <QStringList>
 #include <cstdio>
 #include <exception>
 
 namespace {
 
-int Fail(const std::exception &e)
-{
-    std::fprintf(stderr, "velmora-rehber-db: %s\n", ExceptionText(e).toLocal8Bit().constData());
-    return 1;
-}
-
-int CreateCommand(const QStringList &args)
-{
-    if (args.isEmpty() || args.constFirst().startsWith(u'-')) {
-        std::fputs("usage: velmora-rehber-db create FILE|SERVER [--sample N]\n", args.value(0) == QLatin1String("--help") ? stdout : stderr);
-        return args.value(0) == QLatin1String("--help") ? 0 : 2;
-    }
-    const QString path = args.constFirst();
-    int sample = 0;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        bool ok = false;
-        if (arg == QLatin1String("--sample") && i + 1 < args.size())
-            sample = args.at(++i).toInt(&ok);
-        else if (arg.startsWith(QLatin1String("--sample=")))
-            sample = arg.mid(9).toInt(&ok);
-        if (!ok || sample < 0) {
-            std::fputs("usage: velmora-rehber-db create FILE|SERVER [--sample N]\n", stderr);
-            return 2;
-        }
-    }
-    try {
-        if (IsServerName(path)) {
-            CreateContactsServer(path);
-            if (sample > 0)
-                AddSampleContactsToServer(path, sample);
-        } else {
-            CreateContactsDatabase(path);
-            if (sample > 0)
-                AddSampleContacts(path, sample);
-        }
-        TToolSummary summary;
-        summary.Added = sample;
-        summary.Print();
-    } catch (const std::exception &e) {
-        return Fail(e);
-    }
-    return 0;
-}
-
-int CopyCommand(const QStringList &args)
-{
-    if (args.size() != 2 || args.constFirst().startsWith(u'-')) {
-        const bool help = args.value(0) == QLatin1String("--help");
-        std::fputs("usage: velmora-rehber-db copy FILE SERVER\n", help ? stdout : stderr);
-        return help ? 0 : 2;
-    }
-    try {
-        CopyContactsToServer(args.at(0), args.at(1));
-    } catch (const std::exception &e) {
-        return Fail(e);
-    }
-    return 0;
-}
-
-struct TCommand {
-    const char *Name;
-    int (*Run)(const QStringList &args);
-};
-
-const TCommand kCommands[] = {
-    {"create", CreateCommand},
-    {"import", ImportCommand},
-    {"export", ExportCommand},
-    {"convert", RunConvertCommand},
-    {"copy", CopyCommand},
-};
+const TCommand *const kCommands[] = {&CreateCommand, &ImportCommand, &ExportCommand, &ConvertCommand, &CopyCommand};
 
 int Usage(FILE *to)
 {
-    std::fputs("usage: velmora-rehber-db COMMAND ... (COMMAND --help tells more)\n"
-               "  create FILE|SERVER [--sample N]\n"
-               "  import FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]\n"
-               "  export FILE --format vcard|csv [--from fihrist.mdb]\n"
-               "  convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]\n"
-               "  copy FILE SERVER\n",
-               to);
-    return to == stdout ? 0 : 2;
+    QByteArray text = "usage: velmora-rehber-db COMMAND ... (COMMAND --help tells more)\n";
+    for (const TCommand *command : kCommands)
+        text += QByteArray("  ") + command->Name + ' ' + command->Synopsis + '\n';
+    std::fputs(text.constData(), to);
+    return to == stdout ? ExitDone : ExitUsage;
+}
+
+int RunCommand(const TCommand &command, const QStringList &args)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOptions(command.Options ? command.Options() : QList<QCommandLineOption>());
+    parser.addOption(help);
+    if (!parser.parse(QStringList{QString::fromLatin1(command.Name)} + args))
+        return UsageError(command, parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(command.Help, stdout);
+        return ExitDone;
+    }
+    const qsizetype n = parser.positionalArguments().size();
+    if (n < command.MinArguments || n > command.MaxArguments)
+        return UsageError(command, QString());
+    try {
+        return command.Run(parser);
+    } catch (const std::exception &e) {
+        return Fail(ExceptionText(e));
+    }
 }
 
 } // namespace
+
+int Fail(const QString &text)
+{
+    Say(QStringLiteral("velmora-rehber-db: ") + text);
+    return ExitFailed;
+}
+
+int UsageError(const TCommand &command, const QString &text)
+{
+    if (!text.isEmpty())
+        Say(QStringLiteral("velmora-rehber-db %1: %2").arg(QLatin1String(command.Name), text));
+    std::fputs(command.Help, stderr);
+    return ExitUsage;
+}
+
+void Say(const QString &line)
+{
+    std::fputs((line + u'\n').toLocal8Bit().constData(), stderr);
+}
 
 int main(int argc, char **argv)
 {
@@ -119,8 +84,10 @@ int main(int argc, char **argv)
     QStringList args;
     for (int i = 2; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    for (const TCommand &command : kCommands)
-        if (name == QLatin1String(command.Name))
-            return command.Run(args);
+    TTerminalProgress progress(stderr);
+    SetProgressSink(&progress);
+    for (const TCommand *command : kCommands)
+        if (name == QLatin1String(command->Name))
+            return RunCommand(*command, args);
     return Usage(stderr);
 }

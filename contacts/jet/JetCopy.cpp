@@ -3,7 +3,7 @@
 #include "platform/core/Exception.h"
 #include "store/Statement.h"
 #include "store/StatementText.h"
-#include "contacts/ContactsDatabase.h"
+#include "store/DatabaseFile.h"
 #include "contacts/jet/JetDatabase.h"
 
 #include <sqlite3.h>

@@ -1,0 +1,74 @@
+// The file's long writes: one transaction holding the write lock, and rows
+// added through one prepared INSERT.
+#include "store/SqliteProvider.h"
+
+#include "platform/core/Exception.h"
+#include "store/Statement.h"
+#include "store/StatementText.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+class TSqliteBulkInsert final : public TBulkInsert {
+public:
+    TSqliteBulkInsert(sqlite3 *db, const TWriteTarget &target, const QStringList &columns)
+        : FInsert(db, InsertSql(target, columns, {})), FCount(int(columns.size()))
+    {
+    }
+
+    void Add(const QByteArray *values) override
+    {
+        for (int i = 0; i < FCount; ++i) {
+            if (values[i].isNull())
+                FInsert.BindNull(i + 1);
+            else
+                FInsert.BindTextInPlace(i + 1, values[i]);
+        }
+        FInsert.Execute();
+        FInsert.Reset();
+    }
+
+    void Finish() override {}
+
+private:
+    TStatement FInsert;
+    int FCount;
+};
+
+} // namespace
+
+void TSqliteProvider::BeginWrite()
+{
+    // BEGIN IMMEDIATE waits for another program's write as long as the
+    // busy timeout allows.
+    try {
+        ExecuteSql(FDb, BeginWriteSql());
+    } catch (const EDatabaseError &) {
+        if (sqlite3_errcode(FDb) == SQLITE_BUSY || sqlite3_errcode(FDb) == SQLITE_LOCKED)
+            throw EDatabaseError(DatabaseInUseText());
+        throw;
+    }
+}
+
+void TSqliteProvider::CommitWrite()
+{
+    try {
+        ExecuteSql(FDb, CommitSql());
+    } catch (const EDatabaseError &) {
+        if (sqlite3_errcode(FDb) == SQLITE_BUSY)
+            throw EDatabaseError(DatabaseInUseText());
+        throw;
+    }
+}
+
+void TSqliteProvider::RollbackWrite() noexcept
+{
+    if (!sqlite3_get_autocommit(FDb))
+        sqlite3_exec(FDb, RollbackSql().constData(), nullptr, nullptr, nullptr);
+}
+
+std::unique_ptr<TBulkInsert> TSqliteProvider::BulkInsert(const TWriteTarget &target, const QStringList &columns)
+{
+    return std::make_unique<TSqliteBulkInsert>(FDb, target, columns);
+}
