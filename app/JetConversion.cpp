@@ -1,17 +1,18 @@
 #include "app/JetConversion.h"
 
-#include "contacts/jet/ConvertTarget.h"
-#include "contacts/jet/CopyInChild.h"
-#include "contacts/jet/JetDatabase.h"
+#include "platform/core/Exception.h"
 #include "platform/core/Progress.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QMutex>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
-#include <atomic>
-#include <exception>
-#include <thread>
+
+namespace {
+const QString ToolName = QStringLiteral("velmora-rehber-db");
+}
 
 QString JetConversionQuestion(const QString &errorText, const QString &path)
 {
@@ -22,43 +23,52 @@ QString JetConversionQuestion(const QString &errorText, const QString &path)
               .arg(name);
 }
 
+QString ContactsToolPath()
+{
+    const QString here = QCoreApplication::applicationDirPath();
+    const QString beside = QStandardPaths::findExecutable(ToolName, {here, here + QStringLiteral("/../tools")});
+    return beside.isEmpty() ? QStandardPaths::findExecutable(ToolName) : beside;
+}
+
 void ConvertJetDatabase(const QString &path)
 {
-    const QByteArray charset = Jet3Charset(QStringLiteral("1254"));
-    TConvertTarget target(path, path);
-    TProgress progress(QStringLiteral("Eski veritabanı dönüştürülüyor"), 0, false);
+    const QString tool = ContactsToolPath();
+    if (tool.isEmpty())
+        throw EFileError(QStringLiteral("%1 bulunamadı: dönüştürme yapılamıyor").arg(ToolName));
 
-    QMutex mutex;
-    QString table;
-    std::atomic<std::int64_t> rows{0};
-    std::exception_ptr failure;
+    QProcess convert;
+    convert.setProgram(tool);
+    convert.setArguments({QStringLiteral("convert"), path, QStringLiteral("--out"), path});
+    convert.setWorkingDirectory(QFileInfo(path).absolutePath());
+    convert.setStandardInputFile(QProcess::nullDevice());
+
+    TProgress progress(QStringLiteral("Eski veritabanı dönüştürülüyor"), 0, false);
     QEventLoop loop;
-    std::thread worker([&] {
-        try {
-            CopyJetDatabaseInChild(path, charset, target.TempPath(), [&](const QString &name, std::int64_t read) {
-                const QMutexLocker lock(&mutex);
-                table = name;
-                rows = read;
-            });
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    QObject::connect(&convert, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&convert, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        QString text;
-        {
-            const QMutexLocker lock(&mutex);
-            if (!table.isEmpty())
-                text = QStringLiteral("Tablo %1: %2 satır okundu").arg(table).arg(rows.load());
-        }
-        progress.Step(rows.load(), text);
-    });
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&progress] { progress.Step(0); });
     tick.start(100);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    if (failure)
-        std::rethrow_exception(failure);
-    target.Commit();
+    convert.start();
+    if (convert.state() != QProcess::NotRunning)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (convert.state() != QProcess::NotRunning) { // an error while running: the tool is stopped
+        convert.kill();
+        convert.waitForFinished();
+    }
+
+    if (convert.error() == QProcess::FailedToStart)
+        throw EFileError(QStringLiteral("%1 başlatılamadı: %2").arg(tool, convert.errorString()));
+    if (convert.exitStatus() == QProcess::NormalExit && convert.exitCode() == 0)
+        return;
+    // The tool's last line says why ("velmora-rehber-db: 'x' is damaged ...").
+    QString said;
+    for (const QByteArray &line : convert.readAllStandardError().split('\n'))
+        if (!line.trimmed().isEmpty())
+            said = QString::fromLocal8Bit(line.trimmed());
+    if (said.startsWith(ToolName + QStringLiteral(": ")))
+        said = said.mid(ToolName.size() + 2);
+    if (said.isEmpty())
+        said = QStringLiteral("%1 dönüştürülemedi (%2)").arg(path, convert.errorString());
+    throw EFileError(said);
 }

@@ -6,16 +6,19 @@
 // Windows version's Jet file: the error's text, then whether to convert.
 QString JetConversionQuestion(const QString &errorText, const QString &path);
 
-// Converts the Jet file at path into the program's database in its place,
-// as "velmora-rehber-db convert" does: the new database is written beside
-// it and put in its place only when complete, the Jet file kept under its
-// name with ".jet" added. Raises EFileError and leaves the file as it was
-// when the conversion fails.
+// Converts the Jet file at path into the program's database in its place
+// by running "velmora-rehber-db convert PATH --out PATH": the new database
+// is written beside it and put in its place only when complete, the Jet file
+// kept under its name with ".jet" added. Raises EFileError with the tool's
+// own message, the file left as it was, when the conversion fails.
 //
-// libmdb reads the file in a child process of its own (a damaged file may
-// crash it). The child is forked from a thread that exists only for that,
-// while this thread goes on serving the window's events (painting; input is
-// held back until the end), and it runs nothing but the copy: libmdb,
-// SQLite and plain memory, no lock another thread of the window may hold.
-// Progress goes through TProgress; the conversion cannot be stopped halfway.
+// The tool runs as a program of its own (next to this one, else on PATH),
+// not as a fork of the window: its Jet reader must run in a fresh process,
+// which a fork of a process with the window's threads is not. Meanwhile the
+// window keeps painting (input is held back until the end) and TProgress
+// says that the work goes on; it cannot be stopped halfway.
 void ConvertJetDatabase(const QString &path);
+
+// Where the contacts tool is: beside the program (or in the build tree's
+// tools/), else on PATH; empty when nowhere.
+QString ContactsToolPath();
