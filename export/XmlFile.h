@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/core/SaveFile.h"
+
 #include <QString>
 #include <cstddef>
 #include <memory>
@@ -7,12 +9,11 @@
 
 // The export file while it is being written.
 //
-// The bytes go to a temporary file beside the target ("." + name + a random
-// suffix) through one bounded buffer, XmlTextBuffer; every write to the disk
-// is checked and a failure raises EFileError. Commit flushes the buffer,
-// syncs and closes the file and only then renames it over the target, so
-// the target is either the complete new export or the previous one: a failed
-// export leaves no torn file and no temporary file behind.
+// The bytes go through one bounded buffer, XmlTextBuffer, to a TSaveFile
+// (written beside the target, put in its place by Commit); every write to
+// the disk is checked and a failure raises EFileError. The target is either
+// the complete new export or the previous one: a failed export leaves no
+// torn file and no temporary file behind.
 class TXmlFile {
 public:
     // The size of XmlTextBuffer. Memory of an export is this buffer and one
@@ -22,12 +23,12 @@ public:
     // Creates the temporary file for targetPath and allocates the buffer.
     // Raises "Cannot create file \"%s\". %s" (target path, system's text).
     explicit TXmlFile(const QString &targetPath);
-    // Without a Commit: closes and removes the temporary file.
+    // Without a Commit: the temporary file is removed.
     ~TXmlFile();
     TXmlFile(const TXmlFile &) = delete;
     TXmlFile &operator=(const TXmlFile &) = delete;
 
-    const QString &TargetPath() const { return FTargetPath; }
+    const QString &TargetPath() const { return FFile.TargetPath(); }
 
     void Write(std::string_view bytes);
     void Put(char c)
@@ -51,15 +52,8 @@ public:
 
 private:
     void Flush();
-    void Discard() noexcept;
-    enum TFailure { CreateFailed, WriteFailed };
-    // Removes the temporary file and raises the error's text.
-    [[noreturn]] void Fail(TFailure failure, int error);
 
-    QString FTargetPath;
-    QByteArray FTargetName;   // target path in the file system's encoding
-    QByteArray FTempName;
-    int FFd = -1;
+    TSaveFile FFile;
     std::unique_ptr<char[]> FBuffer; // XmlTextBuffer
     std::size_t FUsed = 0;
 };

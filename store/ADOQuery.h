@@ -3,7 +3,7 @@
 #include "store/DataSource.h"
 #include "store/Field.h"
 #include "store/FieldTypes.h"
-#include "platform/widgets/DataLink.h"
+#include "platform/core/DataLink.h"
 
 #include <QString>
 #include <QStringList>

@@ -6,11 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,30 +16,6 @@ namespace {
 QString SystemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The temporary file of the conversion under way, removed when the user
-// interrupts the program.
-char gTempName[4096];
-
-void RemoveTempAndStop(int signal)
-{
-    if (gTempName[0])
-        ::unlink(gTempName);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void SyncFile(const QByteArray &name)
-{
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        throw EFileError(QStringLiteral("Cannot write file \"%1\". %2").arg(QFile::decodeName(name), SystemText(error)));
-    }
-    ::close(fd);
 }
 
 } // namespace
@@ -68,36 +42,17 @@ TConvertTarget::TConvertTarget(const QString &sourcePath, const QString &targetP
             throw EFileError(QStringLiteral("%1 already exists; it is not overwritten").arg(FKeptJetPath));
     }
 
-    FTempName = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName()) + ".XXXXXX";
-    const int fd = ::mkostemp(FTempName.data(), O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        FTempName.clear();
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(targetPath, SystemText(error)));
-    }
-    // The mode any new file gets: 0666 less the umask.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    ::close(fd);
-    if (std::size_t(FTempName.size()) < sizeof gTempName) {
-        std::memcpy(gTempName, FTempName.constData(), std::size_t(FTempName.size()) + 1);
-        std::signal(SIGINT, RemoveTempAndStop);
-        std::signal(SIGTERM, RemoveTempAndStop);
-        std::signal(SIGHUP, RemoveTempAndStop);
-    }
+    // The child that writes the database opens the file by its name.
+    FFile.emplace(targetPath);
+    FFile->CloseTemp();
+    FFile->RemoveOnInterrupt();
 }
 
-TConvertTarget::~TConvertTarget()
-{
-    if (!FTempName.isEmpty())
-        ::unlink(FTempName.constData());
-    gTempName[0] = '\0';
-}
+TConvertTarget::~TConvertTarget() = default;
 
 QString TConvertTarget::TempPath() const
 {
-    return QFile::decodeName(FTempName);
+    return FFile->TempPath();
 }
 
 bool TConvertTarget::KeepJetTarget()
@@ -120,21 +75,13 @@ bool TConvertTarget::KeepJetTarget()
 
 void TConvertTarget::Commit()
 {
-    SyncFile(FTempName);
-    const QByteArray target = QFile::encodeName(FTargetPath);
+    FFile->Sync();
     const bool moved = !FKeptJetPath.isEmpty() && KeepJetTarget();
-    if (::rename(FTempName.constData(), target.constData()) != 0) {
-        const int error = errno;
+    try {
+        FFile->Replace();
+    } catch (...) {
         if (moved)
-            ::rename(QFile::encodeName(FKeptJetPath).constData(), target.constData());
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(FTargetPath, SystemText(error)));
-    }
-    FTempName.clear();
-    gTempName[0] = '\0';
-    // The rename is done; a folder that cannot be synced changes nothing.
-    const int folder = ::open(QFile::encodeName(QFileInfo(FTargetPath).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
+            ::rename(QFile::encodeName(FKeptJetPath).constData(), QFile::encodeName(FTargetPath).constData());
+        throw;
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QByteArray>
+#include "platform/core/SaveFile.h"
+
 #include <QString>
+#include <optional>
 
 // Where a converted database goes, and how it gets there.
 //
@@ -16,7 +18,7 @@ public:
     // Checks source and target and creates the empty temporary file.
     // Raises EFileError with the reason when the conversion must not start.
     TConvertTarget(const QString &sourcePath, const QString &targetPath);
-    // Without a Commit: removes the temporary file.
+    // Without a Commit: the temporary file is removed.
     ~TConvertTarget();
     TConvertTarget(const TConvertTarget &) = delete;
     TConvertTarget &operator=(const TConvertTarget &) = delete;
@@ -36,5 +38,5 @@ private:
     bool KeepJetTarget();
     QString FTargetPath;
     QString FKeptJetPath;
-    QByteArray FTempName; // in the file system's encoding
+    std::optional<TSaveFile> FFile;
 };

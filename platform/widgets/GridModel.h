@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/widgets/DataLink.h"
+#include "platform/core/DataLink.h"
 
 #include <QAbstractTableModel>
 #include <QString>
