@@ -27,8 +27,8 @@ QString ContactImportFilter()
 
 QStringList ContactExportFilters()
 {
-    return {QStringLiteral("vCard 3.0 (*.vcf)"), QStringLiteral("vCard 4.0 (*.vcf)"),
-            QStringLiteral("CSV, virgülle ayrılmış (*.csv)"), QStringLiteral("CSV, noktalı virgülle ayrılmış (*.csv)")};
+    return {QStringLiteral("vCard 3.0 (*.vcf)"), QStringLiteral("vCard 4.0 (*.vcf)"), QStringLiteral("CSV, virgülle ayrılmış (*.csv)"),
+            QStringLiteral("CSV, noktalı virgülle ayrılmış (*.csv)")};
 }
 
 TExportOptions ContactExportOptions(const QString &file, const QString &filter)
@@ -85,8 +85,8 @@ QString ImportSummaryText(const QString &file, const TImportReport &report, bool
 
 QStringList ImportEncodings(const QString &found)
 {
-    QStringList encodings = {QStringLiteral("UTF-8"),        QStringLiteral("windows-1254"), QStringLiteral("ISO-8859-9"),
-                             QStringLiteral("UTF-16"),       QStringLiteral("IBM857"),       QStringLiteral("windows-1252"),
+    QStringList encodings = {QStringLiteral("UTF-8"),     QStringLiteral("windows-1254"), QStringLiteral("ISO-8859-9"),
+                             QStringLiteral("UTF-16"),    QStringLiteral("IBM857"),       QStringLiteral("windows-1252"),
                              QStringLiteral("ISO-8859-1")};
     if (!found.isEmpty()) {
         encodings.removeIf([&](const QString &e) { return e.compare(found, Qt::CaseInsensitive) == 0; });

@@ -22,8 +22,7 @@ namespace {
 // The grid's column titles, in the table's order.
 const char *const ColumnTitles[] = {"Ad", "Soyad", "Cep Telefonu", "Ev Telefonu", "İş Telefonu", "Email", "Adres"};
 
-template <typename T>
-T *Named(T *widget, const char *name, const QString &accessible)
+template <typename T> T *Named(T *widget, const char *name, const QString &accessible)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setAccessibleName(accessible);
@@ -33,8 +32,7 @@ T *Named(T *widget, const char *name, const QString &accessible)
 } // namespace
 
 TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QWidget *parent)
-    : QDialog(parent), FConnection(connection), FOptions(std::make_unique<TImportOptions>()),
-      FReport(std::make_unique<TImportReport>())
+    : QDialog(parent), FConnection(connection), FOptions(std::make_unique<TImportOptions>()), FReport(std::make_unique<TImportReport>())
 {
     setObjectName(QStringLiteral("ImportDialog"));
     setWindowTitle(QStringLiteral("Kişileri İçe Aktar"));
@@ -63,16 +61,15 @@ TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QW
     PreviewTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     PreviewTable->verticalHeader()->setVisible(false);
 
-    SkipBadBox = Named(new QCheckBox(QStringLiteral("Hatalı kayıtları atla"), this), "SkipBadBox",
-                       QStringLiteral("Hatalı kayıtları atla"));
-    AllowDuplicatesBox = Named(new QCheckBox(QStringLiteral("Aynı olanları da ekle"), this), "AllowDuplicatesBox",
-                               QStringLiteral("Aynı olanları da ekle"));
+    SkipBadBox = Named(new QCheckBox(QStringLiteral("Hatalı kayıtları atla"), this), "SkipBadBox", QStringLiteral("Hatalı kayıtları atla"));
+    AllowDuplicatesBox =
+        Named(new QCheckBox(QStringLiteral("Aynı olanları da ekle"), this), "AllowDuplicatesBox", QStringLiteral("Aynı olanları da ekle"));
 
     auto *buttons = new QDialogButtonBox(this);
-    ImportButton = Named(buttons->addButton(QStringLiteral("İçe Aktar"), QDialogButtonBox::AcceptRole), "ImportButton",
-                         QStringLiteral("İçe Aktar"));
-    CancelButton = Named(buttons->addButton(QStringLiteral("İptal"), QDialogButtonBox::RejectRole), "CancelButton",
-                         QStringLiteral("İptal"));
+    ImportButton =
+        Named(buttons->addButton(QStringLiteral("İçe Aktar"), QDialogButtonBox::AcceptRole), "ImportButton", QStringLiteral("İçe Aktar"));
+    CancelButton =
+        Named(buttons->addButton(QStringLiteral("İptal"), QDialogButtonBox::RejectRole), "CancelButton", QStringLiteral("İptal"));
     ImportButton->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -18,8 +18,9 @@ QString JetConversionQuestion(const QString &errorText, const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
     return errorText
-        + QStringLiteral("\r\r%1, programın eski Windows sürümünün veritabanı. Şimdi dönüştürülsün mü? "
-                         "Eski dosya %1.jet adıyla saklanır.")
+        + QStringLiteral(
+              "\r\r%1, programın eski Windows sürümünün veritabanı. Şimdi dönüştürülsün mü? "
+              "Eski dosya %1.jet adıyla saklanır.")
               .arg(name);
 }
 

@@ -37,8 +37,7 @@ void TForm1::CreateContactFileMenu()
 
 void TForm1::KisileriIceAktar1Click(QObject *)
 {
-    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Kişileri İçe Aktar"), QString(),
-                                                            ContactImportFilter());
+    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Kişileri İçe Aktar"), QString(), ContactImportFilter());
     ImportContactFiles(files);
 }
 
@@ -105,9 +104,8 @@ void TForm1::KisileriDisaAktar1Click(QObject *)
 {
     const QStringList filters = ContactExportFilters();
     QString filter = filters.first();
-    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Kişileri Dışa Aktar"),
-                                                      QStringLiteral("kisiler.vcf"), filters.join(QStringLiteral(";;")),
-                                                      &filter);
+    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Kişileri Dışa Aktar"), QStringLiteral("kisiler.vcf"),
+                                                      filters.join(QStringLiteral(";;")), &filter);
     if (!file.isEmpty())
         ExportContactsTo(file, filter);
 }

@@ -28,12 +28,13 @@ const std::vector<TContactRow> Three = {
 };
 
 // Two good cards, one repeating Ayşe's mobile number, one naming nobody.
-const char FourCards[] = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Yılmaz;Deniz;;;\r\nFN:Deniz Yılmaz\r\n"
-                         "TEL;TYPE=CELL:0533 111 22 33\r\nEND:VCARD\r\n"
-                         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Öztürk;Emre;;;\r\nFN:Emre Öztürk\r\n"
-                         "TEL;TYPE=HOME:0212 444 55 66\r\nEMAIL:emre@example.com\r\nEND:VCARD\r\n"
-                         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Kaya;Ayşe;;;\r\nTEL;TYPE=CELL:+90 532 000 00 01\r\nEND:VCARD\r\n"
-                         "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:kimse\r\nEND:VCARD\r\n";
+const char FourCards[] =
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Yılmaz;Deniz;;;\r\nFN:Deniz Yılmaz\r\n"
+    "TEL;TYPE=CELL:0533 111 22 33\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Öztürk;Emre;;;\r\nFN:Emre Öztürk\r\n"
+    "TEL;TYPE=HOME:0212 444 55 66\r\nEMAIL:emre@example.com\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Kaya;Ayşe;;;\r\nTEL;TYPE=CELL:+90 532 000 00 01\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:kimse\r\nEND:VCARD\r\n";
 
 QString WriteFile(const TFormFixture &f, const QString &name, const QByteArray &bytes)
 {
@@ -86,11 +87,9 @@ private Q_SLOTS:
         bool seen = false;
         OnImportDialog([&](TImportDialog &d) {
             seen = true;
-            QCOMPARE(d.CountsLabel->text(),
-                     QStringLiteral("Okunan kayıt: 4    Eklenecek: 0    Aynısı olan: 1    Hatalı: 1"));
+            QCOMPARE(d.CountsLabel->text(), QStringLiteral("Okunan kayıt: 4    Eklenecek: 0    Aynısı olan: 1    Hatalı: 1"));
             const QString problems = d.ProblemsText->toPlainText();
-            QVERIFY2(problems.contains(QLatin1String("card 3")) && problems.contains(QLatin1String("card 4")),
-                     qPrintable(problems));
+            QVERIFY2(problems.contains(QLatin1String("card 3")) && problems.contains(QLatin1String("card 4")), qPrintable(problems));
             QCOMPARE(d.PreviewTable->rowCount(), 2);
             QCOMPARE(d.PreviewTable->item(0, 0)->text(), QStringLiteral("Deniz"));
             QCOMPARE(d.PreviewTable->item(1, 3)->text(), QStringLiteral("0212 444 55 66"));
@@ -114,8 +113,9 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(Count(f), 5);
-        QCOMPARE(f.GridColumn(0), (QStringList{QStringLiteral("Ayşe"), QStringLiteral("Burak"), QStringLiteral("Ceren"),
-                                               QStringLiteral("Deniz"), QStringLiteral("Emre")}));
+        QCOMPARE(f.GridColumn(0),
+                 (QStringList{QStringLiteral("Ayşe"), QStringLiteral("Burak"), QStringLiteral("Ceren"), QStringLiteral("Deniz"),
+                              QStringLiteral("Emre")}));
         QCOMPARE(f.GridColumn(5).at(4), QStringLiteral("emre@example.com"));
         QVERIFY2(f.BoxTexts().last().contains(QStringLiteral("2 kişi eklendi")), qPrintable(f.BoxTexts().join(u'|')));
     }
