@@ -60,7 +60,7 @@ void TForm1::ConnectHandlers()
 
 void TForm1::FormActivate(QObject *)
 {
-    ADOConnection1->Open();
+    OpenJetDatabase(); // the connection's Open, offering to convert a Jet file
     ADOQuery1->Open();
 }
 

@@ -105,15 +105,31 @@ public:
     // The About message's text.
     static QString AboutText();
 
+    // -- contact files (the entries after the original ones in "İşlemler")
+    QAction *KisileriIceAktar1 = nullptr, *KisileriDisaAktar1 = nullptr;
+    void KisileriIceAktar1Click(QObject *sender);
+    void KisileriDisaAktar1Click(QObject *sender);
+    // Opens the import dialog for each contact file in turn: paths or
+    // file:// URLs (a drop, the command line, another start's arguments).
+    void ImportContactFiles(const QStringList &files);
+    // Writes the contacts the grid shows, in its order, to file; filter is
+    // one of ContactExportFilters().
+    void ExportContactsTo(const QString &file, const QString &filter);
+
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void CreateControls();
     void CreateMenus();
+    void CreateContactFileMenu();
+    void ImportContactFile(const QString &path);
+    void OpenJetDatabase();
     void CreateComponents();
     void ConnectHandlers();
     void SetTabOrder();
@@ -123,4 +139,5 @@ private:
     QWidget *FSurface = nullptr;
     bool FSkipActivation = false;
     bool FCentred = false;
+    bool FConverting = false; // a Jet file is being converted
 };

@@ -276,6 +276,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     CreateControls();
     CreateComponents();
     CreateMenus();
+    CreateContactFileMenu();
     SetTabOrder();
     ConnectHandlers();
     AddDataSourceMenu(this);
