@@ -19,6 +19,10 @@ class TDBMemo;
 class TEdit;
 class TRadioGroup;
 class TTapiDial;
+class TIncomingCallForm;
+class TCallLog;
+class TDesktopNotification;
+struct TIncomingCall;
 
 // The statements of the contact list.
 extern const char *const AllRecordsStatement;
@@ -101,6 +105,18 @@ public:
     void XmlDosyaOlutur1Click(QObject *sender);
     void XmleAktar1Click(QObject *sender);
 
+    // -- incoming calls, and what the desktop hands the window
+    // (Unit1Calls.cpp, Unit1Links.cpp)
+    QAction *GelenAramalar1 = nullptr;
+    TIncomingCallForm *IncomingCallForm = nullptr; // "Gelen Arama", made at the first call
+    void IncomingCall(const TIncomingCall &call);
+    void KisiyiGosterClick(QObject *sender);
+    void YeniKisiOlarakEkleClick(QObject *sender);
+    void GelenAramalar1Click(QObject *sender);
+    void HandleArguments(const QStringList &arguments);
+    void OpenTelLink(const QString &link);
+    void ImportContactFiles(const QStringList &files);
+
     // The About message's text.
     static QString AboutText();
 
@@ -118,8 +134,12 @@ private:
     void SetTabOrder();
     void SetInsertingConfiguration();
     void SetBrowsingConfiguration();
+    void CreateCallMenu();
+    bool SelectContact(long long contactNo);
 
     QWidget *FSurface = nullptr;
     bool FSkipActivation = false;
     bool FCentred = false;
+    struct TCallState;
+    std::unique_ptr<TCallState> FCalls;
 };

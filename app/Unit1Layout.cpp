@@ -1,6 +1,7 @@
 // The window's fixed layout: every control with its place, size, caption,
 // font, tab order and bound field; the menus; the components it owns.
 #include "app/Unit1.h"
+#include "app/Unit1Calls.h"
 
 #include "dialer/TapiDial.h"
 #include "platform/widgets/DBEdit.h"
@@ -274,6 +275,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     CreateControls();
     CreateComponents();
     CreateMenus();
+    CreateCallMenu();
     SetTabOrder();
     ConnectHandlers();
 

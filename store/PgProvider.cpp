@@ -414,3 +414,19 @@ void TPgProvider::EndCopy()
     if (failed)
         Raise(failed.get());
 }
+
+TCallLogAccess TPgProvider::PrepareCallLog()
+{
+    const TResult access = Run(PgSql::CallLogAccess(), {});
+    switch (PQgetvalue(access.R.get(), 0, 0)[0]) {
+    case 'c':
+        Execute(PgSql::CreateCallLog());
+        return TCallLogAccess::Writable;
+    case 'w':
+        return TCallLogAccess::Writable;
+    case 'r':
+        return TCallLogAccess::ReadOnly;
+    default:
+        return TCallLogAccess::Missing;
+    }
+}

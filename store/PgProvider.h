@@ -29,6 +29,7 @@ public:
                                    const std::vector<TCellValue> &values, const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
+    TCallLogAccess PrepareCallLog() override;
 
     // Runs statements that return no rows (the contacts tool's schema and copy).
     void Execute(const QByteArray &sql);

@@ -43,6 +43,12 @@ QByteArray Delete(const TWriteTarget &target, const QStringList &where);
 // velmora before pg_catalog, and the table dbase with its identity key.
 // columns: the text columns after the key, each with its width.
 QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns);
+// The table of received calls, when it is missing; part of the schema too.
+QByteArray CreateCallLog();
+// One row, one column: 'w' when this user may add to the table of received
+// calls, 'r' when it may only read it, 'm' when it may not read it either, 'c' when it is missing and this user
+// may create it, 'm' when it is missing and this user may not.
+QByteArray CallLogAccess();
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 

@@ -26,6 +26,9 @@ struct TRowWrite {
     bool ByKey = false; // Where is the table's key
 };
 
+// What a user may do with the table of received calls.
+enum class TCallLogAccess : int { Missing, ReadOnly, Writable };
+
 // What a database engine does for the record set. The connection chooses
 // the provider; the record set keeps the snapshot, the states and every
 // rule about what is written. Each provider keeps its SQL in one place.
@@ -57,4 +60,9 @@ public:
     // Deletes the row found by write.Where. Returns how many rows matched;
     // when more than one did, nothing is deleted.
     virtual int Delete(const TRowWrite &write) = 0;
+
+    // Makes sure the table of received calls, GELENARAMA (No, Zaman,
+    // Numara, Ad), exists, creating it when this user may; says what this
+    // user may do with it. A user who may only read changes nothing.
+    virtual TCallLogAccess PrepareCallLog() = 0;
 };

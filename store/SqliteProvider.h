@@ -26,6 +26,7 @@ public:
                                    const std::vector<TCellValue> &values, const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
+    TCallLogAccess PrepareCallLog() override;
 
     // How long a statement waits for another program's write to finish.
     static constexpr int BusyTimeoutMs = 5000;
