@@ -10,6 +10,7 @@
 #include "app/SingleInstance.h"
 #include "app/TelLink.h"
 #include "dialer/ModemSimulator.h"
+#include "dialer/PhoneHandler.h"
 #include "dialer/TapiStatus.h"
 #include "platform/core/PlatformSettings.h"
 #include "platform/telephony/ModemSettings.h"
@@ -103,6 +104,8 @@ private Q_SLOTS:
                                                     << "GSM No: 5321112233" << "5321112233";
         QTest::newRow("home, local number at area 212") << "212" << number << "02123334455" << "Burak Demir"
                                                         << "Ev Tlf.: 02123334455" << "02123334455";
+        QTest::newRow("mobile, international without +") << "" << number << "905330000001" << "Burak Demir"
+                                                         << "GSM No: 905330000001" << "905330000001";
         QTest::newRow("work, international") << "" << number << "+902124445566" << "Ayşe Kaya"
                                              << "İş Tlf.: +902124445566" << "+902124445566";
         QTest::newRow("same local number, other area") << "212" << number << "03123334455"
@@ -358,6 +361,30 @@ private Q_SLOTS:
         QCOMPARE(f.Form->DBEdit1->Text(), QStringLiteral("Ayşe"));
         QVERIFY(modem.Received().contains("ATDT05321112233;\r"));
         QVERIFY(modem.Received().contains("ATH"));
+    }
+
+    void telLinkIsNotHandedBackToThisProgram()
+    {
+        if (ServerTests())
+            QSKIP("the hand-over does not depend on the provider");
+        TFormFixture f;
+        TPhoneHandler desktop; // empty XDG folders of the test's own
+        const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/velmora-rehber.desktop");
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Entry]\nType=Application\nName=Velmora\nExec=velmora-rehber %U\n"
+                   "MimeType=x-scheme-handler/tel;\n");
+        file.close();
+        QCOMPARE(QProcess::execute(QStringLiteral("xdg-mime"), {QStringLiteral("default"),
+                                   QStringLiteral("velmora-rehber.desktop"), QStringLiteral("x-scheme-handler/tel")}),
+                 0);
+        SaveLineDevice(TLineDevice::PhoneApplication);
+        f.Start(Contacts);
+        f.Form->HandleArguments({QStringLiteral("tel:+905321112233")});
+        QCOMPARE(f.BoxTexts().size(), 1);
+        QVERIFY2(f.BoxTexts().front().startsWith(QStringLiteral("Telefon bağlantıları bu programa geliyor")),
+                 qPrintable(f.BoxTexts().front()));
+        QVERIFY(desktop.Received().isEmpty());
     }
 };
 
