@@ -1,6 +1,7 @@
 #include "app/SingleInstance.h"
 
 #include <QDataStream>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -25,6 +26,11 @@ QString InstanceName()
     QString safe;
     for (const QChar c : display)
         safe += c.isLetterOrNumber() && c.unicode() < 128 ? c : u'_';
+    // In the user's own runtime folder when there is one, where no other
+    // user can put a socket of that name first.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/velmora-rehber-%1").arg(safe);
     return QStringLiteral("velmora-rehber-%1-%2").arg(::getuid()).arg(safe);
 }
 

@@ -10,8 +10,8 @@ class QLocalServer;
 // One window per user and display: the first start listens on a local
 // socket named for both; a later start hands its arguments to it and ends.
 
-// The socket's name: the user's id and the display ($WAYLAND_DISPLAY, else
-// $DISPLAY).
+// The socket's name: the display ($WAYLAND_DISPLAY, else $DISPLAY) in the
+// user's runtime folder, or with the user's id in the temporary folder.
 QString InstanceName();
 
 // Hands the arguments to the window already running; false when none
