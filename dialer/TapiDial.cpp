@@ -1,15 +1,24 @@
 #include "dialer/TapiDial.h"
 
 #include "platform/core/Exception.h"
+#include "platform/telephony/LineService.h"
 #include "platform/widgets/Application.h"
 
 #include <QWidget>
+#include <climits>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 // The destination buffer: 30 characters and the terminating zero.
 constexpr int DestAddressSize = 31;
+
+std::vector<TTapiDial *> &Dialers()
+{
+    static std::vector<TTapiDial *> dialers;
+    return dialers;
+}
 
 QWidget *FormOf(QObject *owner)
 {
@@ -31,6 +40,7 @@ TTapiDial::TTapiDial(QObject *owner)
     }
     setParent(owner);
     FOwnerWindow = form;
+    Dialers().push_back(this);
     FTelephonNo = QStringLiteral("9865");
     FCallDialog = None;
     CreateStatusWindow();
@@ -46,6 +56,7 @@ TTapiDial::~TTapiDial()
     FStatusWindow = false;
     StatusWindowExists = false;
     ShutdownTapi();
+    std::erase(Dialers(), this);
 }
 
 void TTapiDial::Report(const QString &englishText, const QString &croatianText)
@@ -80,7 +91,7 @@ void TTapiDial::InitTapi()
             FLineApp = 0;
             Report(QStringLiteral("Error in lineNegotiateAPIVersion"), QStringLiteral("Nemate potrebnu TAPI verziju"));
             failed = true;
-        } else if (lineOpen(FLineApp, LINEMAPPER, &FLine, NegotiatedApiVersion, 0, 0, LINECALLPRIVILEGE_NONE, 0,
+        } else if (lineOpen(FLineApp, LINEMAPPER, &FLine, NegotiatedApiVersion, 0, 0, LINECALLPRIVILEGE_MONITOR, 0,
                             &FCallParams) < 0) {
             lineShutdown(FLineApp);
             FLineApp = 0;
@@ -103,9 +114,11 @@ void TTapiDial::ShutdownTapi()
         lineClose(FLine);
     if (FLineApp != 0)
         lineShutdown(FLineApp);
-    // Released handles are never handed to the service again.
+    // Released handles are never handed to the service again; the offered
+    // calls went with the line.
     FLine = 0;
     FLineApp = 0;
+    ForgetIncomingCalls();
     Report(QStringLiteral("TAPI terminated"), QStringLiteral("Završili smo sa TAPI-jem."));
 }
 
@@ -236,4 +249,137 @@ void DialFieldText(TTapiDial *dialer, const QString &text)
     }
     dialer->SetTelephonNo(text);
     dialer->Dial();
+}
+
+namespace {
+
+// What the service tells of an offered call's caller.
+void ReadCallerId(HCALL call, TIncomingCall *incoming)
+{
+    alignas(LINECALLINFO) unsigned char buffer[CallInfoBufferSize];
+    auto *info = reinterpret_cast<LINECALLINFO *>(buffer);
+    info->dwTotalSize = CallInfoBufferSize;
+    if (lineGetCallInfo(call, info) != 0)
+        return;
+    const DWORD flags = info->dwCallerIDFlags;
+    incoming->Number.clear();
+    if (flags & LINECALLPARTYID_ADDRESS) {
+        incoming->Caller = TIncomingCall::icNumber;
+        incoming->Number = CallInfoText(buffer, info->dwCallerIDSize, info->dwCallerIDOffset);
+    } else if (flags & LINECALLPARTYID_BLOCKED) {
+        incoming->Caller = TIncomingCall::icWithheld;
+    } else if (flags & (LINECALLPARTYID_UNAVAIL | LINECALLPARTYID_OUTOFAREA)) {
+        incoming->Caller = TIncomingCall::icUnavailable;
+    } else if (flags & LINECALLPARTYID_UNKNOWN) {
+        incoming->Caller = TIncomingCall::icUnreadable;
+    } else {
+        incoming->Caller = TIncomingCall::icPending;
+    }
+    // A number that did not come whole is no number.
+    if (incoming->Caller == TIncomingCall::icNumber && incoming->Number.isEmpty())
+        incoming->Caller = TIncomingCall::icUnreadable;
+    incoming->Name = (flags & LINECALLPARTYID_NAME)
+        ? CallInfoText(buffer, info->dwCallerIDNameSize, info->dwCallerIDNameOffset)
+        : QString();
+}
+
+} // namespace
+
+bool TTapiDial::TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3)
+{
+    for (TTapiDial *dialer : Dialers()) {
+        const bool ofLine = dialer->FLine != 0 && hDevice == dialer->FLine;
+        const bool ofCall = hDevice != 0 && dialer->FIncoming.count(hDevice) != 0;
+        switch (dwMsg) {
+        case LINE_APPNEWCALL:
+            if (!ofLine)
+                continue;
+            dialer->CallOffered(dwParam2);
+            return true;
+        case LINE_LINEDEVSTATE:
+            if (!ofLine)
+                continue;
+            if (dwParam1 == LINEDEVSTATE_RINGING)
+                dialer->Rang(dwParam3);
+            return true;
+        case LINE_DEVSPECIFIC:
+            if (!ofLine)
+                continue;
+            if (dwParam1 == LineCallerIdRefused)
+                dialer->Report(QStringLiteral("Caller ID not available"),
+                               QStringLiteral("Prikaz broja pozivatelja nije dostupan"));
+            return true;
+        case LINE_CALLINFO:
+            if (!ofCall)
+                continue;
+            if (dwParam1 & LINECALLINFOSTATE_CALLERID)
+                dialer->CallerIdArrived(hDevice);
+            return true;
+        case LINE_CALLSTATE:
+            if (!ofCall)
+                continue;
+            if (dwParam1 == LINECALLSTATE_IDLE)
+                dialer->CallEnded(hDevice);
+            return true;
+        default:
+            return false;
+        }
+    }
+    return false;
+}
+
+void TTapiDial::CallOffered(HCALL call)
+{
+    TIncomingCall &incoming = FIncoming[call];
+    incoming.Call = call;
+    incoming.Time = QDateTime::currentDateTime();
+    FRinging = call;
+    // Caller ID that came before the first RING is known already.
+    ReadCallerId(call, &incoming);
+    if (incoming.Caller != TIncomingCall::icPending)
+        ReportIncoming(incoming);
+}
+
+void TTapiDial::CallerIdArrived(HCALL call)
+{
+    TIncomingCall &incoming = FIncoming[call];
+    ReadCallerId(call, &incoming);
+    ReportIncoming(incoming);
+}
+
+void TTapiDial::Rang(DWORD rings)
+{
+    const auto it = FIncoming.find(FRinging);
+    if (it == FIncoming.end())
+        return;
+    it->second.Rings = int(qMin<DWORD>(rings, INT_MAX));
+    ReportIncoming(it->second);
+}
+
+void TTapiDial::ReportIncoming(TIncomingCall call)
+{
+    // The program's handler gets a copy: it may close the line, or the
+    // window, before it returns. What it raises is shown like any error of
+    // a handler and goes no further.
+    if (!OnIncomingCall)
+        return;
+    const std::function<void(const TIncomingCall &)> handler = OnIncomingCall;
+    if (Application)
+        Application->Guard([&handler, &call]() { handler(call); });
+    else
+        handler(call);
+}
+
+void TTapiDial::CallEnded(HCALL call)
+{
+    FIncoming.erase(call);
+    if (FRinging == call)
+        FRinging = 0;
+    lineDeallocateCall(call);
+}
+
+void TTapiDial::ForgetIncomingCalls()
+{
+    FIncoming.clear();
+    FRinging = 0;
 }

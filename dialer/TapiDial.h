@@ -1,10 +1,13 @@
 #pragma once
 
 #include "platform/telephony/Tapi.h"
+#include "dialer/IncomingCall.h"
 #include "dialer/TapiStatus.h"
 
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <map>
 
 class QWidget;
 
@@ -20,6 +23,11 @@ class QWidget;
 //     TapiDial1->ApplyStoredProperties(QStringLiteral("0"), None, false, english);
 //
 // and its dial buttons call DialFieldText(TapiDial1, DBEdit3->text()).
+//
+// Its line also watches the calls the modem offers: OnIncomingCall is
+// called at every RING of such a call and when its caller ID arrives (the
+// same Call handle is the same call, another handle a new call); a call
+// that has stopped ringing is deallocated without a word.
 class TTapiDial : public QObject {
     Q_OBJECT
 public:
@@ -56,8 +64,20 @@ public:
     HCALL CallHandle() const { return FCall; }
     const LINECALLPARAMS &CallParameters() const { return FCallParams; }
 
+    std::function<void(const TIncomingCall &)> OnIncomingCall;
+
+    // Hands a message of an offered call, or of the line about such calls,
+    // to the dialer whose line it concerns; false for every other message.
+    static bool TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3);
+
 private:
     void Report(const QString &englishText, const QString &croatianText);
+    void CallOffered(HCALL call);
+    void CallerIdArrived(HCALL call);
+    void Rang(DWORD rings);
+    void ReportIncoming(TIncomingCall call);
+    void CallEnded(HCALL call);
+    void ForgetIncomingCalls();
 
     QString FTelephonNo;
     TCallDialog FCallDialog = None;
@@ -69,6 +89,8 @@ private:
     HLINE FLine = 0;
     HCALL FCall = 0;
     LINECALLPARAMS FCallParams{};
+    std::map<HCALL, TIncomingCall> FIncoming;
+    HCALL FRinging = 0; // the offered call that rings now
 };
 
 // What a window's dial button does with the text its number field shows:

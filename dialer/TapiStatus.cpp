@@ -1,5 +1,6 @@
 #include "dialer/TapiStatus.h"
 
+#include "dialer/TapiDial.h"
 #include "platform/widgets/Application.h"
 
 #include <QFont>
@@ -33,18 +34,25 @@ QString CallAppName(HCALL call)
     info->dwTotalSize = CallInfoBufferSize;
     if (lineGetCallInfo(call, info) != 0 || LONG(info->dwAppNameSize) <= 0)
         return QString();
-    const DWORD offset = info->dwAppNameOffset;
-    if (offset >= CallInfoBufferSize)
-        return QString();
-    const DWORD size = qMin<DWORD>(info->dwAppNameSize, CallInfoBufferSize - offset);
-    const char *start = reinterpret_cast<const char *>(CallInfoBuffer + offset);
-    return QString::fromUtf8(start, qsizetype(strnlen(start, size)));
+    return CallInfoText(CallInfoBuffer, info->dwAppNameSize, info->dwAppNameOffset);
 }
 
 } // namespace
 
-void LineCallback(DWORD hDevice, DWORD dwMsg, DWORD, DWORD dwParam1, DWORD dwParam2, DWORD)
+QString CallInfoText(const unsigned char *buffer, DWORD size, DWORD offset)
 {
+    if (LONG(size) <= 0 || offset >= CallInfoBufferSize)
+        return QString();
+    const DWORD within = qMin<DWORD>(size, CallInfoBufferSize - offset);
+    const char *start = reinterpret_cast<const char *>(buffer + offset);
+    return QString::fromUtf8(start, qsizetype(strnlen(start, within)));
+}
+
+void LineCallback(DWORD hDevice, DWORD dwMsg, DWORD, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3)
+{
+    // The calls the modem offers go to the dialer whose line saw them.
+    if (TTapiDial::TakeIncomingMessage(hDevice, dwMsg, dwParam1, dwParam2, dwParam3))
+        return;
     if (dwMsg == LINE_REPLY) {
         if (LONG(dwParam2) < 0)
             Report(QStringLiteral("Reply error"), QStringLiteral("Linija nije odgovorila"));

@@ -30,6 +30,11 @@ alignas(LINECALLINFO) extern unsigned char CallInfoBuffer[CallInfoBufferSize];
 void LineCallback(DWORD hDevice, DWORD dwMsg, DWORD dwCallbackInstance, DWORD dwParam1, DWORD dwParam2,
                   DWORD dwParam3);
 
+// The zero-terminated text of a call information record in buffer (of
+// CallInfoBufferSize bytes) at offset, within size bytes; empty when it
+// lies outside the buffer.
+QString CallInfoText(const unsigned char *buffer, DWORD size, DWORD offset);
+
 // Appends "-> " and the text to the status window, when there is one.
 void LogStatus(const QString &text);
 // Builds the status window, hidden, unless one exists.

@@ -1,12 +1,14 @@
 // Any bytes from the serial line into the modem driver. The driver reads a
 // pseudo-terminal as it would read a modem; after the input comes one more
 // result line, which it must still understand, however much garbage came
-// before.
+// before. Every other line goes through the caller ID reader, which must
+// never make a number of what is not one.
 //
 // Input: the first byte repeats the rest (a modem that floods the line)
 // when it is 0xF8 or above, up to 4 MB in all; otherwise it is skipped.
 #include "fuzz/FuzzSupport.h"
 
+#include "platform/telephony/CallerId.h"
 #include "platform/telephony/ModemLink.h"
 #include "tests/support/RawPty.h"
 
@@ -64,6 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static const QString last = QStringLiteral("CONNECT 31337-END");
     QString lastSeen;
     QObject::connect(&link, &TModemLink::Answered, [&](TModemResult, const QString &text) { lastSeen = text; });
+    TCallerIdBlock callerId;
+    QObject::connect(&link, &TModemLink::Unsolicited, [&callerId](const QByteArray &text) {
+        FUZZ_CHECK(text.size() <= TModemLink::MaxReplyLength, QStringLiteral("an unbounded line"));
+        if (!callerId.Take(text))
+            return;
+        const TCallerId &id = callerId.Result();
+        const bool number = id.Kind == TCallerId::TKind::Number;
+        FUZZ_CHECK(number != id.Number.isEmpty(), QStringLiteral("a number without its kind, or the other way"));
+        for (QChar c : id.Number)
+            FUZZ_CHECK(QStringLiteral("0123456789+*#-() ").contains(c), QStringLiteral("a number with ") + c);
+    });
     TModemConfig config;
     config.Port = line.Name;
     FUZZ_CHECK(link.Open(config), link.ErrorText());

@@ -1,78 +1,86 @@
 #include "platform/telephony/LineService.h"
 
+#include "platform/telephony/LineServiceState.h"
 #include "platform/telephony/LocationDialog.h"
-#include "platform/telephony/ModemCall.h"
 #include "platform/telephony/ModemConfigDialog.h"
 #include "platform/telephony/ModemSettings.h"
 #include "platform/telephony/PhoneApplication.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QObject>
-#include <QPointer>
+#include <algorithm>
 #include <cstring>
-#include <map>
-#include <memory>
 
-namespace {
+DWORD TLineService::NewRequest()
+{
+    const DWORD id = NextRequest++;
+    if (NextRequest > 0x7FFFFFFF)
+        NextRequest = 1;
+    return id;
+}
 
-struct TAppRecord {
-    std::unique_ptr<QObject> Receiver; // lives in the registering thread
-    LINECALLBACK Callback = nullptr;
-    QByteArray Name;
-    DWORD DeviceCount = 0;
-};
+TModemCall *TLineService::Call(HCALL handle)
+{
+    const auto it = Calls.find(handle);
+    return it == Calls.end() ? nullptr : it->second.data();
+}
 
-struct TLineRecord {
-    HLINEAPP App = 0;
-    DWORD Device = 0;
-    DWORD CallbackInstance = 0;
-    DWORD MediaModes = 0;
-};
-
-constexpr DWORD SupportedBearerModes = LINEBEARERMODE_VOICE;
-constexpr DWORD SupportedMediaModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM;
-
-struct TLineService {
-    std::map<HLINEAPP, TAppRecord> Apps;
-    std::map<HLINE, TLineRecord> Lines;
-    std::map<HCALL, QPointer<TModemCall>> Calls;
-    // Calls handed over to the phone application: idle at once, kept only
-    // until they are deallocated.
-    std::map<HCALL, HLINE> HandedOver;
-    DWORD NextHandle = 0x10000;
-    DWORD NextRequest = 1;
-
-    DWORD NewHandle() { return ++NextHandle; }
-    DWORD NewRequest()
-    {
-        const DWORD id = NextRequest++;
-        if (NextRequest > 0x7FFFFFFF)
-            NextRequest = 1;
-        return id;
+TModemListener *TLineService::ListenerOf(HCALL call)
+{
+    for (auto &[handle, line] : Lines) {
+        if (line.Listener && line.Listener->Call(call))
+            return line.Listener.get();
     }
+    return nullptr;
+}
 
-    TModemCall *Call(HCALL handle)
-    {
-        const auto it = Calls.find(handle);
-        return it == Calls.end() ? nullptr : it->second.data();
-    }
+TMessageTarget TLineService::TargetOf(const TLineRecord &line) const
+{
+    const TAppRecord &app = Apps.at(line.App);
+    return TMessageTarget{app.Queue.get(), app.Callback, line.CallbackInstance};
+}
 
-    void CloseLine(HLINE line)
-    {
-        for (auto it = Calls.begin(); it != Calls.end();) {
-            TModemCall *call = it->second.data();
-            if (call && call->Line() == line) {
-                call->Detach();
-                it = Calls.erase(it);
-            } else {
-                ++it;
-            }
+void TLineService::CloseLine(HLINE line)
+{
+    for (auto it = Calls.begin(); it != Calls.end();) {
+        TModemCall *call = it->second.data();
+        if (call && call->Line() == line) {
+            call->Detach();
+            it = Calls.erase(it);
+        } else {
+            ++it;
         }
-        std::erase_if(HandedOver, [line](const auto &call) { return call.second == line; });
-        Lines.erase(line);
     }
-};
+    std::erase_if(HandedOver, [line](const auto &call) { return call.second == line; });
+    Lines.erase(line); // its listener closes the port and says no more
+}
+
+void TLineService::RefreshListeners()
+{
+    QList<TModemConfig> modems;
+    bool loaded = false;
+    for (auto &[handle, line] : Lines) {
+        if (!line.Listener)
+            continue;
+        const DWORD device = line.Device;
+        bool busy = std::any_of(Borrowed.begin(), Borrowed.end(),
+                                [device](DWORD d) { return d == device || d == LINEMAPPER; });
+        for (const auto &[id, call] : Calls)
+            busy = busy || (call && call->DeviceId() == device && call->UsesModem());
+        if (busy) {
+            line.Listener->Stop();
+            continue;
+        }
+        if (line.Listener->IsOpen())
+            continue;
+        if (!loaded) {
+            modems = LoadModems();
+            loaded = true;
+        }
+        if (device < DWORD(modems.size()))
+            line.Listener->Start(modems.at(int(device)));
+    }
+}
 
 TLineService &Service()
 {
@@ -80,7 +88,21 @@ TLineService &Service()
     return service;
 }
 
-// Whether the call parameters ask only for what a modem line offers.
+TPortsBorrowed::TPortsBorrowed(DWORD device)
+    : FDevice(device)
+{
+    TLineService &s = Service();
+    s.Borrowed.push_back(device);
+    s.RefreshListeners();
+}
+
+TPortsBorrowed::~TPortsBorrowed()
+{
+    TLineService &s = Service();
+    s.Borrowed.erase(std::find(s.Borrowed.begin(), s.Borrowed.end(), FDevice));
+    s.RefreshListeners();
+}
+
 bool SupportsCallParams(const LINECALLPARAMS *params)
 {
     if (!params)
@@ -91,6 +113,8 @@ bool SupportsCallParams(const LINECALLPARAMS *params)
     const DWORD media = params->dwMediaMode ? params->dwMediaMode : LINEMEDIAMODE_INTERACTIVEVOICE;
     return (bearer & ~SupportedBearerModes) == 0 && (media & ~SupportedMediaModes) == 0;
 }
+
+namespace {
 
 // How many line devices the settings offer.
 DWORD DeviceCount()
@@ -116,26 +140,6 @@ QByteArray ProgramName()
     return name.toUtf8();
 }
 
-// A call through the phone application: the link is handed over at once;
-// once it has been, the call goes on elsewhere, so the request succeeds
-// and the call is idle.
-LONG HandOver(HLINE line, HCALL *lphCall, const QString &address, const TMessageTarget &target)
-{
-    const QString uri = TelUri(address, LoadDialingLocation());
-    if (uri.isEmpty())
-        return LINEERR_INVALADDRESS;
-    if (!HandOverToPhoneApplication(uri))
-        return LINEERR_OPERATIONFAILED;
-    TLineService &s = Service();
-    const HCALL handle = s.NewHandle();
-    s.HandedOver[handle] = line;
-    *lphCall = handle;
-    const DWORD request = s.NewRequest();
-    target.Post(0, LINE_REPLY, request, 0, 0);
-    target.Post(handle, LINE_CALLSTATE, LINECALLSTATE_IDLE, 0, LINECALLPRIVILEGE_OWNER);
-    return LONG(request);
-}
-
 } // namespace
 
 LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback, const char *lpszAppName,
@@ -148,7 +152,7 @@ LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback, 
     TLineService &s = Service();
     const HLINEAPP handle = s.NewHandle();
     TAppRecord &app = s.Apps[handle];
-    app.Receiver = std::make_unique<QObject>();
+    app.Queue = std::make_unique<TMessageQueue>();
     app.Callback = lpfnCallback;
     app.Name = lpszAppName ? QByteArray(lpszAppName) : ProgramName();
     app.DeviceCount = DeviceCount();
@@ -189,14 +193,17 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
         return LINEERR_INCOMPATIBLEAPIVERSION;
     if (dwExtVersion != 0)
         return LINEERR_INCOMPATIBLEEXTVERSION;
-    // An outgoing-only line: the service answers no calls.
-    if (dwPrivileges != LINECALLPRIVILEGE_NONE)
+    // An outgoing-only line, or one that also sees the calls its modem
+    // offers; the service answers no calls, so it owns none.
+    if (dwPrivileges != LINECALLPRIVILEGE_NONE && dwPrivileges != LINECALLPRIVILEGE_MONITOR)
         return LINEERR_INVALCALLPRIVILEGE;
     if ((dwMediaModes & ~SupportedMediaModes) != 0)
         return LINEERR_INVALMEDIAMODE;
 
     // The line's device must be able to call now: a line that cannot is
-    // refused here, not after a call has been promised.
+    // refused here, not after a call has been promised. Lines that listen
+    // to the modem let go of its port meanwhile.
+    const TPortsBorrowed borrowed(dwDeviceID);
     DWORD device = dwDeviceID;
     const DWORD count = qMin(app->second.DeviceCount, DeviceCount());
     if (dwDeviceID == LINEMAPPER) {
@@ -216,147 +223,17 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
         if (!DeviceAnswers(device))
             return LINEERR_RESOURCEUNAVAIL;
     }
+    // The application may have gone while the modem was asked.
+    if (s.Apps.find(hLineApp) == s.Apps.end())
+        return LINEERR_INVALAPPHANDLE;
     const HLINE line = s.NewHandle();
-    s.Lines[line] = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes};
+    TLineRecord &record = s.Lines[line];
+    record = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes, nullptr};
+    if (dwPrivileges == LINECALLPRIVILEGE_MONITOR && LoadLineDevice() == TLineDevice::Modem)
+        record.Listener = std::make_unique<TModemListener>(line, s.TargetOf(record),
+                                                           []() { return Service().NewHandle(); });
     *lphLine = line;
-    return 0;
-}
-
-LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWORD dwCountryCode,
-                  const LINECALLPARAMS *lpCallParams)
-{
-    TLineService &s = Service();
-    const auto line = s.Lines.find(hLine);
-    if (line == s.Lines.end())
-        return LINEERR_INVALLINEHANDLE;
-    if (!lphCall)
-        return LINEERR_INVALPOINTER;
-    if (dwCountryCode != 0)
-        return LINEERR_INVALCOUNTRYCODE;
-    // The destination is checked before anything may reach the device.
-    if (!lpszDestAddress)
-        return LINEERR_INVALADDRESS;
-    const QString address = QString::fromUtf8(lpszDestAddress);
-    QString cleaned;
-    if (!CleanDialString(address, &cleaned) || cleaned.isEmpty())
-        return LINEERR_INVALADDRESS;
-    if (!SupportsCallParams(lpCallParams))
-        return LINEERR_INVALCALLPARAMS;
-    const TAppRecord &app = s.Apps.at(line->second.App);
-    TMessageTarget target{app.Receiver.get(), app.Callback, line->second.CallbackInstance};
-    if (LoadLineDevice() == TLineDevice::PhoneApplication)
-        return HandOver(hLine, lphCall, address, target);
-
-    const QString dialable = DialableForm(address, LoadDialingLocation());
-    if (dialable.isEmpty())
-        return LINEERR_INVALADDRESS;
-    const QList<TModemConfig> modems = LoadModems();
-    if (line->second.Device >= DWORD(modems.size()))
-        return LINEERR_NODEVICE;
-    for (const auto &[handle, other] : s.Calls) {
-        if (other && other->Line() == hLine && other->UsesModem())
-            return LINEERR_CALLUNAVAIL;
-    }
-
-    const DWORD media = lpCallParams && lpCallParams->dwMediaMode ? lpCallParams->dwMediaMode
-                                                                  : LINEMEDIAMODE_INTERACTIVEVOICE;
-    const HCALL handle = s.NewHandle();
-    auto *call = new TModemCall(handle, hLine, line->second.Device, modems.at(int(line->second.Device)),
-                                dialable.toLatin1(), cleaned.toLatin1(), media, target);
-    // The modem may have been unplugged since the line was opened: only a
-    // modem that takes its initialisation now gets the request.
-    if (!call->Initialise()) {
-        delete call;
-        return LINEERR_RESOURCEUNAVAIL;
-    }
-    s.Calls[handle] = call;
-    *lphCall = handle;
-    const DWORD request = s.NewRequest();
-    call->Start(request);
-    return LONG(request);
-}
-
-LONG lineDrop(HCALL hCall, const char *, DWORD)
-{
-    TLineService &s = Service();
-    if (s.HandedOver.count(hCall))
-        return LINEERR_INVALCALLSTATE; // nothing here to hang up
-    TModemCall *call = s.Call(hCall);
-    if (!call)
-        return LINEERR_INVALCALLHANDLE;
-    return call->Drop(s.NewRequest());
-}
-
-LONG lineDeallocateCall(HCALL hCall)
-{
-    TLineService &s = Service();
-    if (s.HandedOver.erase(hCall))
-        return 0;
-    TModemCall *call = s.Call(hCall);
-    if (!call)
-        return LINEERR_INVALCALLHANDLE;
-    if (call->CallState() != LINECALLSTATE_IDLE)
-        return LINEERR_INVALCALLSTATE;
-    s.Calls.erase(hCall);
-    call->deleteLater();
-    return 0;
-}
-
-LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo)
-{
-    TLineService &s = Service();
-    TModemCall *call = s.Call(hCall);
-    if (!call)
-        return LINEERR_INVALCALLHANDLE;
-    if (!lpCallInfo)
-        return LINEERR_INVALPOINTER;
-    const DWORD total = lpCallInfo->dwTotalSize;
-    if (total < sizeof(LINECALLINFO))
-        return LINEERR_STRUCTURETOOSMALL;
-    const auto line = s.Lines.find(call->Line());
-    QByteArray appName;
-    if (line != s.Lines.end()) {
-        const auto app = s.Apps.find(line->second.App);
-        if (app != s.Apps.end())
-            appName = app->second.Name;
-    }
-    const QByteArray called = call->CalledAddress();
-
-    std::memset(lpCallInfo, 0, sizeof(LINECALLINFO));
-    LINECALLINFO &info = *lpCallInfo;
-    info.dwTotalSize = total;
-    info.hLine = call->Line();
-    info.dwLineDeviceID = call->DeviceId();
-    info.dwBearerMode = LINEBEARERMODE_VOICE;
-    info.dwMediaMode = call->MediaMode();
-    info.dwCallID = hCall;
-    info.dwCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_DIALING | LINECALLSTATE_PROCEEDING
-        | LINECALLSTATE_CONNECTED | LINECALLSTATE_BUSY | LINECALLSTATE_DISCONNECTED;
-    info.dwOrigin = LINECALLORIGIN_OUTBOUND;
-    info.dwReason = LINECALLREASON_DIRECT;
-    info.dwNumOwners = 1;
-
-    // Variable part: the application name, then the called number, each
-    // with its terminating zero, as far as the caller's record holds them.
-    auto *bytes = reinterpret_cast<unsigned char *>(lpCallInfo);
-    DWORD used = sizeof(LINECALLINFO);
-    DWORD needed = used;
-    auto place = [&](const QByteArray &text, DWORD *size, DWORD *offset) {
-        const DWORD length = DWORD(text.size()) + 1;
-        needed += length;
-        if (used + length > total)
-            return;
-        std::memcpy(bytes + used, text.constData(), text.size());
-        bytes[used + length - 1] = 0;
-        *size = length;
-        *offset = used;
-        used += length;
-    };
-    place(appName, &info.dwAppNameSize, &info.dwAppNameOffset);
-    place(called, &info.dwDisplayableAddressSize, &info.dwDisplayableAddressOffset);
-    info.dwNeededSize = needed;
-    info.dwUsedSize = used;
-    return 0;
+    return 0; // the listener opens its modem when the borrowed ports return
 }
 
 LONG lineClose(HLINE hLine)
@@ -400,6 +277,9 @@ LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, const char *lpszDeviceCl
     if (dwDeviceID != 0 && (kind != TLineDevice::Modem || dwDeviceID >= DWORD(modems.size())))
         return LINEERR_BADDEVICEID;
     const bool adding = index >= modems.size();
+    // The dialog's test button talks to the modem itself; listeners start
+    // again afterwards with what the user kept.
+    const TPortsBorrowed borrowed(LINEMAPPER);
     TModemConfigDialog dialog(adding ? TModemConfig() : modems.at(index), kind, dwDeviceID == 0, hwndOwner);
     if (dialog.exec() == QDialog::Accepted) {
         if (dwDeviceID == 0)

@@ -12,3 +12,7 @@
 // Versions the service speaks.
 constexpr DWORD LineServiceLowestVersion = 0x00010003;
 constexpr DWORD LineServiceHighestVersion = 0x00020000;
+
+// LINE_DEVSPECIFIC (hDevice: the line) dwParam1 of a modem line whose modem
+// refused the caller ID command: the line works without caller ID.
+constexpr DWORD LineCallerIdRefused = 1;

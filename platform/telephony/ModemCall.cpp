@@ -10,18 +10,6 @@ constexpr int GuardTimeMs = 1100;
 
 } // namespace
 
-void TMessageTarget::Post(DWORD device, DWORD message, DWORD param1, DWORD param2, DWORD param3) const
-{
-    if (!Receiver || !Callback)
-        return;
-    const LINECALLBACK callback = Callback;
-    const DWORD instance = CallbackInstance;
-    QMetaObject::invokeMethod(
-        Receiver.data(),
-        [=]() { callback(device, message, instance, param1, param2, param3); },
-        Qt::QueuedConnection);
-}
-
 TModemCall::TModemCall(HCALL handle, HLINE line, DWORD deviceId, const TModemConfig &config,
                        const QByteArray &dialString, const QByteArray &calledAddress, DWORD mediaMode,
                        TMessageTarget target, QObject *parent)
@@ -58,13 +46,7 @@ bool TModemCall::Initialise()
 {
     if (!FLink.Open(FConfig))
         return false;
-    QByteArray init = FConfig.InitString.toLatin1().trimmed();
-    init.replace('\r', "").replace('\n', "");
-    if (init.isEmpty())
-        init = QByteArrayLiteral("AT");
-    else if (!init.toUpper().startsWith("AT"))
-        init.prepend("AT");
-    if (FLink.CommandAndWait(init, CommandTimeoutMs()) != TModemResult::Ok) {
+    if (FLink.CommandAndWait(ModemInitCommand(FConfig), CommandTimeoutMs()) != TModemResult::Ok) {
         FLink.Close();
         return false;
     }
@@ -174,6 +156,7 @@ void TModemCall::Disconnect(DWORD mode)
     // The modem has given its final answer and is back on hook.
     FLink.Close();
     FStep = TStep::Done;
+    Q_EMIT ModemReleased();
     ReportState(LINECALLSTATE_DISCONNECTED, mode);
     if (FDetached)
         deleteLater();
@@ -211,6 +194,7 @@ void TModemCall::EndHangUp(bool clean)
 {
     FLink.Close();
     FStep = TStep::Done;
+    Q_EMIT ModemReleased();
     if (FCallState != LINECALLSTATE_DISCONNECTED && FCallState != LINECALLSTATE_IDLE)
         ReportState(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
     if (FDropRequest != 0) {

@@ -3,20 +3,11 @@
 #include "platform/telephony/Tapi.h"
 #include "platform/telephony/ModemLink.h"
 #include "platform/telephony/ModemSettings.h"
+#include "platform/telephony/MessageQueue.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-
-// Where a call's messages go: the callback of the application that owns
-// the line, queued to the event loop of the thread that registered it.
-struct TMessageTarget {
-    QPointer<QObject> Receiver; // lives in the registering thread
-    LINECALLBACK Callback = nullptr;
-    DWORD CallbackInstance = 0;
-
-    void Post(DWORD device, DWORD message, DWORD param1, DWORD param2, DWORD param3) const;
-};
 
 // One outgoing voice call placed through a modem that serves as an
 // autodialer: the modem dials with the voice suffix ";" and returns to
@@ -60,6 +51,10 @@ public:
     QByteArray CalledAddress() const { return FCalledAddress; }
     // True while the call holds its modem.
     bool UsesModem() const;
+
+Q_SIGNALS:
+    // The call has put the modem on hook and closed its port.
+    void ModemReleased();
 
 private:
     enum class TStep { Waiting, Dialing, Connected, Aborting, Guarding, Escaping, HangingUp, Done };

@@ -2,6 +2,7 @@
 
 #include "platform/telephony/DialogLayout.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -70,6 +71,16 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     FTimeout->setSuffix(QStringLiteral(" sn"));
     FTimeout->setValue(config.DialTimeout);
 
+    FCallerId = new QCheckBox(QStringLiteral("Arayanın numarasını göster"), this);
+    FCallerId->setObjectName(QStringLiteral("callerIdBox"));
+    FCallerId->setChecked(config.CallerId);
+    FCallerIdCommand = new QLineEdit(config.CallerIdCommand, this);
+    FCallerIdCommand->setObjectName(QStringLiteral("callerIdEdit"));
+    FCallerIdCommand->setPlaceholderText(TModemConfig().CallerIdCommand);
+    auto *callerId = new QHBoxLayout;
+    callerId->addWidget(FCallerId);
+    callerId->addWidget(FCallerIdCommand, 1);
+
     FTest = new QPushButton(QStringLiteral("Modemi Sına"), this);
     FTest->setObjectName(QStringLiteral("testButton"));
     FAnswer = new QLabel(this);
@@ -86,11 +97,13 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     form->addRow(QStringLiteral("Başlatma komutu:"), FInit);
     form->addRow(QStringLiteral("Arama:"), dialing);
     form->addRow(QStringLiteral("Yanıt süresi:"), FTimeout);
+    form->addRow(QStringLiteral("Arayan:"), callerId);
     form->addRow(test);
 
     LayOutSettingsDialog(this, form);
 
     connect(FDevice, &QComboBox::currentIndexChanged, this, &TModemConfigDialog::DeviceChosen);
+    connect(FCallerId, &QCheckBox::toggled, this, &TModemConfigDialog::DeviceChosen);
     DeviceChosen();
     connect(FTest, &QPushButton::clicked, this, &TModemConfigDialog::TestModem);
     connect(&FLink, &TModemLink::Answered, this, [this](TModemResult, const QString &line) {
@@ -118,6 +131,9 @@ TModemConfig TModemConfigDialog::Config() const
     c.InitString = FInit->text().trimmed();
     c.Pulse = FPulse->isChecked();
     c.DialTimeout = FTimeout->value();
+    c.CallerId = FCallerId->isChecked();
+    const QString command = FCallerIdCommand->text().trimmed();
+    c.CallerIdCommand = command.isEmpty() ? TModemConfig().CallerIdCommand : command;
     return c;
 }
 
@@ -129,8 +145,9 @@ TLineDevice TModemConfigDialog::Device() const
 void TModemConfigDialog::DeviceChosen()
 {
     const bool modem = Device() == TLineDevice::Modem;
-    for (QWidget *w : std::initializer_list<QWidget *>{FPort, FSpeed, FInit, FTone, FPulse, FTimeout, FTest})
+    for (QWidget *w : std::initializer_list<QWidget *>{FPort, FSpeed, FInit, FTone, FPulse, FTimeout, FCallerId, FTest})
         w->setEnabled(modem);
+    FCallerIdCommand->setEnabled(modem && FCallerId->isChecked());
 }
 
 void TModemConfigDialog::TestModem()

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -14,13 +15,14 @@ class QSpinBox;
 
 // "Modem Ayarları": the line device to dial with (a modem, or the desktop's
 // phone application, offered when choosable), and the port, speed,
-// initialisation string, tone or pulse dialling and answer timeout of one
-// modem, with a button that sends "AT" to the modem and shows what it
+// initialisation string, tone or pulse dialling, answer timeout and caller
+// ID (whether to show it, and the command that turns it on) of one modem, with a button that sends "AT" to the modem and shows what it
 // answers. The modem's settings are kept, but cannot be changed, while the
 // phone application is chosen.
 //
 // Object names: deviceBox, portBox (editable), speedBox, initEdit,
-// toneButton, pulseButton, timeoutBox, testButton, answerLabel, buttonBox.
+// toneButton, pulseButton, timeoutBox, callerIdBox, callerIdEdit, testButton,
+// answerLabel, buttonBox.
 class TModemConfigDialog : public QDialog {
     Q_OBJECT
 public:
@@ -40,6 +42,8 @@ private:
     QRadioButton *FTone;
     QRadioButton *FPulse;
     QSpinBox *FTimeout;
+    QCheckBox *FCallerId;
+    QLineEdit *FCallerIdCommand;
     QPushButton *FTest;
     QLabel *FAnswer;
     TModemLink FLink;

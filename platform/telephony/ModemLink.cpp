@@ -1,6 +1,8 @@
 #include "platform/telephony/ModemLink.h"
 
-#include <QDeadlineTimer>
+#include "platform/telephony/MessageQueue.h"
+
+#include <QEventLoop>
 #include <algorithm>
 
 TModemResult ModemResultOf(const QString &line)
@@ -28,6 +30,31 @@ TModemResult ModemResultOf(const QString &line)
 int ModemCommandTimeoutMs(const TModemConfig &config)
 {
     return qMin(config.DialTimeout, 5) * 1000;
+}
+
+namespace {
+
+QByteArray AsCommand(const QString &text, const QString &fallback)
+{
+    QByteArray command = text.toLatin1().trimmed();
+    command.replace('\r', "").replace('\n', "");
+    if (command.isEmpty())
+        command = fallback.toLatin1();
+    else if (!command.toUpper().startsWith("AT"))
+        command.prepend("AT");
+    return command;
+}
+
+} // namespace
+
+QByteArray ModemInitCommand(const TModemConfig &config)
+{
+    return AsCommand(config.InitString, QStringLiteral("AT"));
+}
+
+QByteArray ModemCallerIdCommand(const TModemConfig &config)
+{
+    return AsCommand(config.CallerIdCommand, TModemConfig().CallerIdCommand);
 }
 
 bool ModemAnswers(const TModemConfig &config)
@@ -86,6 +113,8 @@ bool TModemLink::Open(const TModemConfig &config)
 void TModemLink::Close()
 {
     FTimer.stop();
+    if (FWaitLoop)
+        FWaitLoop->quit();
     FUnwritten = 0;
     if (FPort.isOpen())
         FPort.close();
@@ -114,18 +143,27 @@ TModemResult TModemLink::CommandAndWait(const QByteArray &command, int timeoutMs
     FTimer.stop();
     if (!FPort.isOpen())
         return TModemResult::None;
-    const QDeadlineTimer deadline(timeoutMs);
+    const TMessageHold hold;
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A modem unplugged meanwhile answers nothing more.
+    connect(&FPort, &QSerialPort::errorOccurred, &loop, [&loop](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ResourceError)
+            loop.quit();
+    });
     FLastCommand = command;
     FAnswerInPlace = TModemResult::None;
     FWaitingInPlace = true;
+    FWaitLoop = &loop;
     FUnwritten += command.size() + 1;
     FPort.write(command + '\r');
-    FPort.waitForBytesWritten(int(deadline.remainingTime()));
-    while (FAnswerInPlace == TModemResult::None && !deadline.hasExpired()) {
-        // Reading emits readyRead, which hands the bytes to ReadAvailable.
-        if (!FPort.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
-            break;
-    }
+    deadline.start(timeoutMs);
+    // Reading hands the bytes to ReadAvailable, which ends the loop on the
+    // first final result code.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    FWaitLoop = nullptr;
     FWaitingInPlace = false;
     return FAnswerInPlace;
 }
@@ -166,11 +204,17 @@ void TModemLink::EndLine()
     if (overlong || line.isEmpty() || line == FLastCommand)
         return; // noise, or the echo of our own command
     const TModemResult result = ModemResultOf(QString::fromLatin1(line));
-    if (result == TModemResult::None)
-        return;
     if (FWaitingInPlace) {
-        if (result != TModemResult::Ring && FAnswerInPlace == TModemResult::None)
+        if (result != TModemResult::None && result != TModemResult::Ring
+            && FAnswerInPlace == TModemResult::None) {
             FAnswerInPlace = result;
+            if (FWaitLoop)
+                FWaitLoop->quit();
+        }
+        return;
+    }
+    if (result == TModemResult::None) {
+        Q_EMIT Unsolicited(line);
         return;
     }
     if (result != TModemResult::Ring)

@@ -18,14 +18,20 @@ TModemResult ModemResultOf(const QString &line);
 // modem's answer timeout, at most five seconds.
 int ModemCommandTimeoutMs(const TModemConfig &config);
 
+// The modem's initialisation string as a command: on one line, "AT" first;
+// a plain "AT" when the string is empty.
+QByteArray ModemInitCommand(const TModemConfig &config);
+// The command that turns the modem's caller ID on, in the same form.
+QByteArray ModemCallerIdCommand(const TModemConfig &config);
+
 // Whether the modem's port opens and the modem answers "AT" with OK within
-// the command timeout; waits in place.
+// the command timeout; waits in place as CommandAndWait does.
 bool ModemAnswers(const TModemConfig &config);
 
 // One open serial port to a modem. Commands are written without waiting;
 // each result code the modem sends back arrives as Answered, and a command
 // sent with an answer timeout raises TimedOut when nothing final came back
-// in time. Only CommandAndWait blocks the thread, for at most its timeout.
+// in time. Only CommandAndWait waits in place, for at most its timeout.
 //
 // A line longer than any reply a modem gives (noise from a broken modem or
 // from a device that is no modem) is not kept: what exceeds MaxReplyLength
@@ -52,9 +58,11 @@ public:
     void Send(const QByteArray &bytes, int timeoutMs);
     // Stops waiting for an answer.
     void StopWaiting() { FTimer.stop(); }
-    // Writes "command<CR>" and blocks until the modem gives a final result
+    // Writes "command<CR>" and waits until the modem gives a final result
     // code or timeoutMs have passed (None). Nothing is emitted for that
-    // answer, and no event of the thread is handled meanwhile.
+    // answer. The wait runs a local event loop, so that windows keep
+    // painting, but holds the user's input and the line service's messages
+    // back until it ends, as a modal box holds the input.
     TModemResult CommandAndWait(const QByteArray &command, int timeoutMs);
 
     // Bytes of the line not yet ended, and bytes dropped since Open.
@@ -68,6 +76,9 @@ Q_SIGNALS:
     void TimedOut();
     // Every byte of every write has gone to the port.
     void AllWritten();
+    // A whole line that carries no result code and is not the echo of our
+    // command (information text, caller ID), within MaxReplyLength.
+    void Unsolicited(const QByteArray &line);
 
 private:
     void ReadAvailable();
@@ -83,5 +94,6 @@ private:
     qint64 FUnwritten = 0;
     bool FWaitingInPlace = false; // inside CommandAndWait
     TModemResult FAnswerInPlace = TModemResult::None;
+    class QEventLoop *FWaitLoop = nullptr;
     QString FError;
 };

@@ -43,6 +43,8 @@ QList<TModemConfig> LoadModems()
         m.DialTimeout = settings->value(QStringLiteral("DialTimeout"), m.DialTimeout).toInt();
         if (m.DialTimeout < 1)
             m.DialTimeout = 1;
+        m.CallerId = settings->value(QStringLiteral("CallerId"), m.CallerId).toBool();
+        m.CallerIdCommand = settings->value(QStringLiteral("CallerIdCommand"), m.CallerIdCommand).toString();
         modems.push_back(m);
     }
     settings->endArray();
@@ -62,6 +64,8 @@ void SaveModems(const QList<TModemConfig> &modems)
         settings->setValue(QStringLiteral("InitString"), m.InitString);
         settings->setValue(QStringLiteral("Pulse"), m.Pulse);
         settings->setValue(QStringLiteral("DialTimeout"), m.DialTimeout);
+        settings->setValue(QStringLiteral("CallerId"), m.CallerId);
+        settings->setValue(QStringLiteral("CallerIdCommand"), m.CallerIdCommand);
     }
     settings->endArray();
     settings->sync();

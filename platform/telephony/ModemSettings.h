@@ -14,6 +14,8 @@ struct TModemConfig {
     QString InitString = QStringLiteral("ATZ");
     bool Pulse = false;           // ATDP instead of ATDT
     int DialTimeout = 60;         // seconds to wait for the modem's answer
+    bool CallerId = true;         // report who is calling, as the modem tells it
+    QString CallerIdCommand = QStringLiteral("AT+VCID=1"); // turns the modem's caller ID on
 };
 
 // Which line device the service offers: the configured modems (each one a

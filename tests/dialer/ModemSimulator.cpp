@@ -50,6 +50,29 @@ void TModemSimulator::SetFlood(const QByteArray &prefix, qint64 bytes)
     FFloodBytes = bytes;
 }
 
+void TModemSimulator::Send(const QByteArray &bytes)
+{
+    QMutexLocker lock(&FMutex);
+    FUnasked += bytes;
+}
+
+qsizetype TModemSimulator::Unsent() const
+{
+    QMutexLocker lock(&FMutex);
+    return FUnasked.size();
+}
+
+QByteArray TModemSimulator::CallerIdMessage(quint8 type, const QByteArray &body, quint8 skew)
+{
+    QByteArray message;
+    message.append(char(type)).append(char(body.size())).append(body);
+    quint8 sum = 0;
+    for (char c : message)
+        sum = quint8(sum + quint8(c));
+    message.append(char(quint8(-sum) + skew));
+    return message.toHex().toUpper();
+}
+
 QByteArray TModemSimulator::Received() const
 {
     QMutexLocker lock(&FMutex);
@@ -68,14 +91,16 @@ void TModemSimulator::Serve()
         short events = POLLIN;
         {
             QMutexLocker lock(&FMutex);
-            if (FNoiseLeft > 0)
+            if (FNoiseLeft > 0 || !FUnasked.isEmpty())
                 events |= POLLOUT;
         }
         pollfd p{FMaster, events, 0};
         if (::poll(&p, 1, 20) <= 0)
             continue;
-        if (p.revents & POLLOUT)
+        if (p.revents & POLLOUT) {
             WriteNoise();
+            WriteUnasked();
+        }
         if (!(p.revents & POLLIN))
             continue;
         char buffer[512];
@@ -163,4 +188,14 @@ void TModemSimulator::WriteNoise()
         FNoiseLeft -= n;
         FFlooded += n;
     }
+}
+
+void TModemSimulator::WriteUnasked()
+{
+    QMutexLocker lock(&FMutex);
+    if (FUnasked.isEmpty())
+        return;
+    const ssize_t n = ::write(FMaster, FUnasked.constData(), size_t(qMin<qsizetype>(FUnasked.size(), 4096)));
+    if (n > 0)
+        FUnasked.remove(0, n);
 }

@@ -36,6 +36,16 @@ public:
     // Bytes of noise sent so far.
     qint64 Flooded() const { return FFlooded; }
 
+    // Sends bytes unasked, as a modem reports RING and caller ID; they go
+    // out from the simulator's thread as the program reads them.
+    void Send(const QByteArray &bytes);
+    // A caller ID message of type (0x04 single, 0x80 multiple data) with
+    // body, its length and checksum added, as hex digits; a checksum that
+    // is off by skew makes a damaged one.
+    static QByteArray CallerIdMessage(quint8 type, const QByteArray &body, quint8 skew = 0);
+    // Bytes given to Send that have not gone out yet.
+    qsizetype Unsent() const;
+
     QByteArray Received() const;
     void ClearReceived();
 
@@ -44,6 +54,7 @@ private:
     void Answer(const QByteArray &line);
     void Write(const QByteArray &bytes);
     void WriteNoise();
+    void WriteUnasked();
 
     int FMaster = -1;
     int FSlave = -1;
@@ -59,6 +70,7 @@ private:
     QByteArray FFloodPrefix;
     qint64 FFloodBytes = 0;
     qint64 FNoiseLeft = 0;
+    QByteArray FUnasked;
     bool FSilent = false;
     bool FEcho = false;
     bool FDialPending = false;

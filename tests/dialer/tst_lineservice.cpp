@@ -1,3 +1,4 @@
+#include "dialer/LineMessages.h"
 #include "dialer/ModalDialog.h"
 #include "dialer/ModemSimulator.h"
 #include "dialer/PhoneHandler.h"
@@ -7,6 +8,7 @@
 #include "support/TestHome.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -22,71 +24,6 @@
 #include <cstring>
 #include <memory>
 
-namespace {
-
-struct TMessage {
-    DWORD Device, Msg, Param1, Param2;
-    bool operator==(const TMessage &o) const
-    {
-        return Device == o.Device && Msg == o.Msg && Param1 == o.Param1 && Param2 == o.Param2;
-    }
-};
-
-QList<TMessage> Messages;
-bool InsideServiceCall = false;
-bool DeliveredInsideServiceCall = false;
-bool DeliveredOnOtherThread = false;
-
-void Record(DWORD device, DWORD msg, DWORD, DWORD p1, DWORD p2, DWORD)
-{
-    if (InsideServiceCall)
-        DeliveredInsideServiceCall = true;
-    if (QThread::currentThread() != qApp->thread())
-        DeliveredOnOtherThread = true;
-    Messages.push_back({device, msg, p1, p2});
-}
-
-// The call states reported for one call, with their details.
-QList<QPair<DWORD, DWORD>> StatesOf(HCALL call)
-{
-    QList<QPair<DWORD, DWORD>> states;
-    for (const TMessage &m : Messages) {
-        if (m.Msg == LINE_CALLSTATE && m.Device == call)
-            states.push_back({m.Param1, m.Param2});
-    }
-    return states;
-}
-
-LONG ReplyTo(DWORD request)
-{
-    for (const TMessage &m : Messages) {
-        if (m.Msg == LINE_REPLY && m.Param1 == request)
-            return LONG(m.Param2);
-    }
-    return 1; // none yet
-}
-
-bool HasState(HCALL call, DWORD state)
-{
-    for (const auto &s : StatesOf(call)) {
-        if (s.first == state)
-            return true;
-    }
-    return false;
-}
-
-LINECALLPARAMS VoiceParams(DWORD media = LINEMEDIAMODE_DATAMODEM)
-{
-    LINECALLPARAMS p;
-    std::memset(&p, 0, sizeof p);
-    p.dwTotalSize = sizeof p;
-    p.dwBearerMode = LINEBEARERMODE_VOICE;
-    p.dwMediaMode = media;
-    return p;
-}
-
-
-} // namespace
 
 class TestLineService : public QObject {
     Q_OBJECT
@@ -547,6 +484,8 @@ private Q_SLOTS:
             dialog->findChild<QLineEdit *>(QStringLiteral("initEdit"))->setText(QStringLiteral("AT&F"));
             dialog->findChild<QRadioButton *>(QStringLiteral("pulseButton"))->setChecked(true);
             dialog->findChild<QSpinBox *>(QStringLiteral("timeoutBox"))->setValue(45);
+            QVERIFY(dialog->findChild<QCheckBox *>(QStringLiteral("callerIdBox"))->isChecked());
+            dialog->findChild<QLineEdit *>(QStringLiteral("callerIdEdit"))->setText(QStringLiteral("AT#CID=1"));
             dialog->findChild<QPushButton *>(QStringLiteral("testButton"))->click();
             auto *label = dialog->findChild<QLabel *>(QStringLiteral("answerLabel"));
             QTRY_COMPARE(label->text(), QStringLiteral("OK"));
@@ -563,6 +502,8 @@ private Q_SLOTS:
         QCOMPARE(modems[0].InitString, QStringLiteral("AT&F"));
         QVERIFY(modems[0].Pulse);
         QCOMPARE(modems[0].DialTimeout, 45);
+        QVERIFY(modems[0].CallerId);
+        QCOMPARE(modems[0].CallerIdCommand, QStringLiteral("AT#CID=1"));
 
         // Cancelling keeps what was stored; an unknown class or device is refused.
         WhenDialogOpens([](QDialog *dialog) {

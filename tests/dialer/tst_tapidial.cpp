@@ -69,13 +69,16 @@ class TestTapiDial : public QObject {
     QList<TMessageBoxRequest> FBoxes;
     std::function<int()> FOnDialBox;
 
-    void ConfigureModem(int timeout = 2)
+    // Without caller ID the dialer's line listens to the modem but sends it
+    // nothing: the bytes are those of dialling alone.
+    void ConfigureModem(int timeout = 2, bool callerId = false)
     {
         TModemConfig c;
         c.Port = FModem->PortName();
         c.Speed = 9600;
         c.InitString = QStringLiteral("ATZ");
         c.DialTimeout = timeout;
+        c.CallerId = callerId;
         SaveModems({c});
     }
 
@@ -588,6 +591,80 @@ private Q_SLOTS:
         QCOMPARE(StatusForm->windowTitle(), QStringLiteral("Status Linije"));
         QCOMPARE(StatusList->count(), 0);
         QVERIFY(StatusForm->isVisible());
+    }
+
+    // The modem offers a call: the program hears of it at every RING and
+    // when its caller ID arrives, always with the same handle.
+    void incomingCallReachesTheProgram_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<int>("caller");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("name");
+        const QByteArray mdmf("\x02\x0A" "5321112233" "\x07\x05" "ECE K", 19);
+        QTest::newRow("number") << "MESG = " + TModemSimulator::CallerIdMessage(0x80, mdmf) << int(TIncomingCall::icNumber)
+                                << QStringLiteral("5321112233") << QStringLiteral("ECE K");
+        QTest::newRow("withheld") << QByteArray("NMBR = P") << int(TIncomingCall::icWithheld) << QString() << QString();
+        QTest::newRow("unavailable") << QByteArray("NMBR = O") << int(TIncomingCall::icUnavailable) << QString()
+                                     << QString();
+        QTest::newRow("unreadable") << "MESG = " + TModemSimulator::CallerIdMessage(0x80, mdmf, 7)
+                                    << int(TIncomingCall::icUnreadable) << QString() << QString();
+    }
+    void incomingCallReachesTheProgram()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(int, caller);
+        QFETCH(QString, number);
+        QFETCH(QString, name);
+        ConfigureModem(2, true);
+        TTapiDial *dialer = Dialer();
+        QList<TIncomingCall> reports;
+        dialer->OnIncomingCall = [&reports](const TIncomingCall &call) { reports << call; };
+        QTRY_COMPARE(FModem->Received(), QByteArray("AT\rATZ\rAT+VCID=1\r"));
+        FModem->Send("\r\nRING\r\n");
+        QTRY_COMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].Caller, TIncomingCall::icPending);
+        QCOMPARE(reports[0].Rings, 1);
+        QVERIFY(reports[0].Call != 0);
+        QVERIFY(reports[0].Time.isValid());
+        FModem->Send("\r\n" + block + "\r\n\r\nRING\r\n");
+        QTRY_COMPARE(reports.size(), 3);
+        for (const TIncomingCall &report : reports) {
+            QCOMPARE(report.Call, reports[0].Call);
+            QCOMPARE(report.Time, reports[0].Time);
+        }
+        const TIncomingCall &last = reports.last();
+        QCOMPARE(last.Rings, 2);
+        QCOMPARE(int(last.Caller), caller);
+        QCOMPARE(last.Number, number);
+        QCOMPARE(last.Name, name);
+        QCOMPARE(LastStatus, QStringLiteral("TAPI successfully initialized")); // no texts of its own
+    }
+
+    // A modem that refuses caller ID says so once; its calls still ring.
+    // A call that stops ringing is let go, and the next RING is a new call.
+    void incomingCallEndsWithoutCallerId()
+    {
+        FModem->SetAnswer("AT+VCID", "ERROR");
+        ConfigureModem(2, true);
+        TTapiDial *dialer = Dialer(croatian);
+        QList<TIncomingCall> reports;
+        dialer->OnIncomingCall = [&reports](const TIncomingCall &call) { reports << call; };
+        QTRY_COMPARE(Log(), Arrows({QStringLiteral("Prikaz broja pozivatelja nije dostupan")}));
+        FModem->Send("\r\nRING\r\n");
+        QTRY_COMPARE(reports.size(), 1);
+        const HCALL first = reports[0].Call;
+        alignas(LINECALLINFO) unsigned char info[CallInfoBufferSize] = {};
+        reinterpret_cast<LINECALLINFO *>(info)->dwTotalSize = CallInfoBufferSize;
+        QCOMPARE(lineGetCallInfo(first, reinterpret_cast<LINECALLINFO *>(info)), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(lineGetCallInfo(first, reinterpret_cast<LINECALLINFO *>(info)),
+                                  LINEERR_INVALCALLHANDLE, 30000);
+        FModem->Send("\r\nRING\r\n");
+        QTRY_COMPARE(reports.size(), 2);
+        QVERIFY(reports[1].Call != first);
+        QCOMPARE(reports[1].Rings, 1);
+        QCOMPARE(reports[1].Caller, TIncomingCall::icPending);
+        QCOMPARE(Log().size(), 1);
     }
 
     void lineCallbackTexts_data()

@@ -1,0 +1,76 @@
+#pragma once
+
+// The line service's records, shared by its two halves: LineService.cpp
+// (applications, lines and the dialogs) and LineCalls.cpp (calls).
+
+#include "platform/telephony/MessageQueue.h"
+#include "platform/telephony/ModemCall.h"
+#include "platform/telephony/ModemListener.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <map>
+#include <memory>
+#include <vector>
+
+constexpr DWORD SupportedBearerModes = LINEBEARERMODE_VOICE;
+constexpr DWORD SupportedMediaModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM;
+
+// Whether the call parameters ask only for what a modem line offers.
+bool SupportsCallParams(const LINECALLPARAMS *params);
+
+struct TAppRecord {
+    std::unique_ptr<TMessageQueue> Queue; // lives in the registering thread
+    LINECALLBACK Callback = nullptr;
+    QByteArray Name;
+    DWORD DeviceCount = 0;
+};
+
+struct TLineRecord {
+    HLINEAPP App = 0;
+    DWORD Device = 0;
+    DWORD CallbackInstance = 0;
+    DWORD MediaModes = 0;
+    // A line opened to monitor calls listens to its modem while no call of
+    // ours uses it.
+    std::unique_ptr<TModemListener> Listener;
+};
+
+struct TLineService {
+    std::map<HLINEAPP, TAppRecord> Apps;
+    std::map<HLINE, TLineRecord> Lines;
+    std::map<HCALL, QPointer<TModemCall>> Calls;
+    // Calls handed over to the phone application: idle at once, kept only
+    // until they are deallocated.
+    std::map<HCALL, HLINE> HandedOver;
+    // Devices whose port the service uses itself for a moment (LINEMAPPER:
+    // all of them); their listeners stay closed meanwhile.
+    std::vector<DWORD> Borrowed;
+    DWORD NextHandle = 0x10000;
+    DWORD NextRequest = 1;
+
+    DWORD NewHandle() { return ++NextHandle; }
+    DWORD NewRequest();
+    TModemCall *Call(HCALL handle);
+    // The listener of the line on which the modem offered call.
+    TModemListener *ListenerOf(HCALL call);
+    TMessageTarget TargetOf(const TLineRecord &line) const;
+    void CloseLine(HLINE line);
+    // Opens the listeners whose modem is free, closes the others.
+    void RefreshListeners();
+};
+
+TLineService &Service();
+
+// While one lives, the listeners of device (LINEMAPPER: of every device)
+// keep their port closed, so that the service may open it itself.
+class TPortsBorrowed {
+public:
+    explicit TPortsBorrowed(DWORD device);
+    ~TPortsBorrowed();
+    TPortsBorrowed(const TPortsBorrowed &) = delete;
+    TPortsBorrowed &operator=(const TPortsBorrowed &) = delete;
+
+private:
+    DWORD FDevice;
+};
