@@ -134,7 +134,7 @@ private:
     void SetTabOrder();
     void SetInsertingConfiguration();
     void SetBrowsingConfiguration();
-    void CreateCallMenu();
+    void SetUpIncomingCalls();
     bool SelectContact(long long contactNo);
 
     QWidget *FSurface = nullptr;

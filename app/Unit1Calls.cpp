@@ -4,6 +4,7 @@
 
 #include "app/DesktopNotification.h"
 #include "app/IncomingCallForm.h"
+#include "dialer/TapiDial.h"
 #include "platform/telephony/ModemSettings.h"
 #include "platform/widgets/Application.h"
 #include "platform/widgets/DBGrid.h"
@@ -28,9 +29,11 @@ QString LoggedNumber(const TIncomingCall &call)
 
 } // namespace
 
-void TForm1::CreateCallMenu()
+// The dialer's reports of offered calls, and the menu entry of the log.
+void TForm1::SetUpIncomingCalls()
 {
     FCalls = std::make_unique<TCallState>();
+    TapiDial1->OnIncomingCall = [this](const TIncomingCall &call) { IncomingCall(call); };
     // After the original entries, behind a separator (one only, shared
     // with the other additions).
     const QList<QAction *> items = lemler1->actions();

@@ -275,7 +275,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     CreateControls();
     CreateComponents();
     CreateMenus();
-    CreateCallMenu();
+    SetUpIncomingCalls();
     SetTabOrder();
     ConnectHandlers();
 

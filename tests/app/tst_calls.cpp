@@ -298,6 +298,26 @@ private Q_SLOTS:
         bus.waitForFinished();
     }
 
+    void callOfferedByTheModemReachesTheWindowAndTheLog()
+    {
+        if (ServerTests())
+            QSKIP("the line does not depend on the provider");
+        TFormFixture f;
+        TModemSimulator modem;
+        QVERIFY(modem.IsValid());
+        TModemConfig config;
+        config.Port = modem.PortName();
+        SaveModems({config});
+        f.Start(Contacts);
+        QTRY_VERIFY(modem.Received().contains("AT+VCID=1")); // the line listens
+        modem.Send("\r\nRING\r\n\r\nDATE = 0314\r\nTIME = 0930\r\nNMBR = 05330000001\r\n\r\nRING\r\n");
+        QTRY_VERIFY(f.Form->IncomingCallForm && f.Form->IncomingCallForm->CallerText() == u"Burak Demir");
+        QCOMPARE(f.Form->IncomingCallForm->NumberText(), QStringLiteral("GSM No: 05330000001"));
+        const QList<QStringList> calls = ListedCalls(f.Form.get());
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.front().mid(1), (QStringList{QStringLiteral("05330000001"), QStringLiteral("Burak Demir")}));
+    }
+
     void telLinkNumber_data()
     {
         QTest::addColumn<QString>("link");
