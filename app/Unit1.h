@@ -21,6 +21,10 @@ class TDBMemo;
 class TEdit;
 class TRadioGroup;
 class TTapiDial;
+class TIncomingCallForm;
+class TCallLog;
+class TDesktopNotification;
+struct TIncomingCall;
 
 // The statements of the contact list (AllRecordsStatement: store/ContactsTable.h).
 QString SearchStatement(int itemIndex);
@@ -102,6 +106,17 @@ public:
     void XmlDosyaOlutur1Click(QObject *sender);
     void XmleAktar1Click(QObject *sender);
 
+    // -- incoming calls, and what the desktop hands the window
+    // (Unit1Calls.cpp, Unit1Links.cpp)
+    QAction *GelenAramalar1 = nullptr;
+    TIncomingCallForm *IncomingCallForm = nullptr; // "Gelen Arama", made at the first call
+    void IncomingCall(const TIncomingCall &call);
+    void KisiyiGosterClick(QObject *sender);
+    void YeniKisiOlarakEkleClick(QObject *sender);
+    void GelenAramalar1Click(QObject *sender);
+    void HandleArguments(const QStringList &arguments);
+    void OpenTelLink(const QString &link);
+
     // The About message's text.
     static QString AboutText();
 
@@ -135,9 +150,13 @@ private:
     void SetTabOrder();
     void SetInsertingConfiguration();
     void SetBrowsingConfiguration();
+    void SetUpIncomingCalls();
+    bool SelectContact(long long contactNo);
 
     QWidget *FSurface = nullptr;
     bool FSkipActivation = false;
     bool FCentred = false;
     bool FConverting = false; // a Jet file is being converted
+    struct TCallState;
+    std::unique_ptr<TCallState> FCalls;
 };

@@ -1,6 +1,7 @@
 // The window's fixed layout: every control with its place, size, caption,
 // font, tab order and bound field; the menus; the components it owns.
 #include "app/Unit1.h"
+#include "app/Unit1Calls.h"
 
 #include "app/Unit1DataSource.h"
 
@@ -277,6 +278,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     CreateComponents();
     CreateMenus();
     CreateContactFileMenu();
+    SetUpIncomingCalls();
     SetTabOrder();
     ConnectHandlers();
     AddDataSourceMenu(this);

@@ -16,6 +16,7 @@ packages=(
     fonts-dejavu-core
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     libglib2.0-dev xdg-utils
+    libqt6dbus6 libqt6network6 dbus dbus-daemon
 )
 
 missing=()

@@ -78,6 +78,13 @@ QString TADOConnection::DatabasePath() const
     return QDir::cleanPath(QDir::current().absoluteFilePath(source));
 }
 
+TCallLogAccess TADOConnection::PrepareCallLog()
+{
+    if (!FEngine)
+        throw EDatabaseError(QStringLiteral("Connection is not open"));
+    return FEngine->PrepareCallLog();
+}
+
 sqlite3 *TADOConnection::Handle() const
 {
     const auto *file = dynamic_cast<const TSqliteProvider *>(FEngine.get());

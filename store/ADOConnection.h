@@ -9,6 +9,7 @@
 struct sqlite3;
 class TADOQuery;
 class TProvider;
+enum class TCallLogAccess : int;
 
 enum TConnectMode { cmUnknown, cmRead, cmWrite, cmReadWrite, cmShareDenyRead, cmShareDenyWrite, cmShareExclusive, cmShareDenyNone };
 enum TCursorLocation { clUseServer, clUseClient };
@@ -58,6 +59,10 @@ public:
     // The provider while connected, else nullptr. Only the record set uses it.
     TProvider *Engine() const { return FEngine.get(); }
 
+    // Makes sure the table of received calls exists when this user may
+    // create it, and says what the user may do with it (see
+    // TProvider::PrepareCallLog). The connection must be open.
+    TCallLogAccess PrepareCallLog();
     // The SQLite handle while connected to a file, else nullptr.
     sqlite3 *Handle() const;
 

@@ -416,3 +416,19 @@ void TPgProvider::PutCopy(const QByteArray &data)
     if (PQputCopyData(FConn, data.constData(), int(data.size())) != 1)
         Raise(nullptr);
 }
+
+TCallLogAccess TPgProvider::PrepareCallLog()
+{
+    const TResult access = Run(PgSql::CallLogAccess(), {});
+    switch (PQgetvalue(access.R.get(), 0, 0)[0]) {
+    case 'c':
+        Execute(PgSql::CreateCallLog());
+        return TCallLogAccess::Writable;
+    case 'w':
+        return TCallLogAccess::Writable;
+    case 'r':
+        return TCallLogAccess::ReadOnly;
+    default:
+        return TCallLogAccess::Missing;
+    }
+}

@@ -60,6 +60,7 @@ public:
     // The longest the server may stay silent on a statement (0: no limit,
     // for the contacts tool's long work).
     void SetAnswerBound(std::chrono::milliseconds bound) { FAnswerBound = bound; }
+    TCallLogAccess PrepareCallLog() override;
 
     // Runs statements that return no rows (the contacts tool's schema and copy).
     void Execute(const QByteArray &sql);

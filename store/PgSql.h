@@ -67,6 +67,12 @@ QByteArray ContactsSchemaCheck();
 // COPY of the columns into the table FROM STDIN, in text format.
 QByteArray CopyIn(const TWriteTarget &target, const QStringList &columns);
 
+// The table of received calls, when it is missing; part of the schema too.
+QByteArray CreateCallLog();
+// One row, one column: 'w' when this user may add to the table of received
+// calls, 'r' when it may only read it, 'm' when it may not read it either, 'c' when it is missing and this user
+// may create it, 'm' when it is missing and this user may not.
+QByteArray CallLogAccess();
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 

@@ -43,6 +43,8 @@ public:
 // The text of the error a write raises when another program or desktop held
 // the database for longer than the write waits.
 QString DatabaseInUseText();
+// What a user may do with the table of received calls.
+enum class TCallLogAccess : int { Missing, ReadOnly, Writable };
 
 // What a database engine does for the record set. The connection chooses
 // the provider; the record set keeps the snapshot, the states and every
@@ -85,4 +87,8 @@ public:
     virtual void CommitWrite() = 0;
     virtual void RollbackWrite() noexcept = 0;
     virtual std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) = 0;
+    // Makes sure the table of received calls, GELENARAMA (No, Zaman,
+    // Numara, Ad), exists, creating it when this user may; says what this
+    // user may do with it. A user who may only read changes nothing.
+    virtual TCallLogAccess PrepareCallLog() = 0;
 };

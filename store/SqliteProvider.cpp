@@ -278,3 +278,14 @@ int TSqliteProvider::Delete(const TRowWrite &write)
         savepoint->Release();
     return deleted;
 }
+
+TCallLogAccess TSqliteProvider::PrepareCallLog()
+{
+    // A file the user may not write is opened read-only by SQLite.
+    if (sqlite3_db_readonly(FDb, "main") == 1) {
+        TStatement exists(FDb, CallLogExistsSql());
+        return exists.Step() ? TCallLogAccess::ReadOnly : TCallLogAccess::Missing;
+    }
+    TStatement(FDb, CreateCallLogSql()).Execute();
+    return TCallLogAccess::Writable;
+}

@@ -30,6 +30,7 @@ public:
     void CommitWrite() override;
     void RollbackWrite() noexcept override;
     std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) override;
+    TCallLogAccess PrepareCallLog() override;
 
     // How long a statement waits for another program's write to finish.
     static constexpr int BusyTimeoutMs = 5000;

@@ -90,6 +90,17 @@ QByteArray TableDefinitionSql(const QString &schema)
     return "SELECT sql FROM " + QuoteIdentifier(schema) + ".sqlite_master WHERE type = 'table' AND name = ?";
 }
 
+QByteArray CreateCallLogSql()
+{
+    return "CREATE TABLE IF NOT EXISTS GELENARAMA (\n    No INTEGER PRIMARY KEY,\n    Zaman TEXT,\n"
+           "    Numara TEXT,\n    Ad TEXT\n)";
+}
+
+QByteArray CallLogExistsSql()
+{
+    return "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND upper(name) = 'GELENARAMA'";
+}
+
 QByteArray BeginWriteSql() { return "BEGIN IMMEDIATE"; }
 QByteArray CommitSql() { return "COMMIT"; }
 QByteArray RollbackSql() { return "ROLLBACK"; }

@@ -41,6 +41,10 @@ QByteArray TableColumnsSql();
 // The CREATE TABLE text of table ?1.
 QByteArray TableDefinitionSql(const QString &schema);
 
+// The table of received calls, when it is missing.
+QByteArray CreateCallLogSql();
+// One row when the file holds that table.
+QByteArray CallLogExistsSql();
 // A transaction that takes the write lock at once, and its two ends.
 QByteArray BeginWriteSql();
 QByteArray CommitSql();

@@ -1,5 +1,12 @@
 #include "platform/core/PhoneNumberKey.h"
 
+namespace {
+
+// The longest national number (without its trunk "0") of the country.
+constexpr qsizetype MaxNationalDigits = 10;
+
+} // namespace
+
 QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
 {
     QByteArray digits;
@@ -19,6 +26,10 @@ QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
         return digits.mid(2);
     if (digits.startsWith('0'))
         return place.CountryCode + digits.mid(1);
+    // Longer than any national number and beginning with the country code:
+    // international already, as some modems report the caller.
+    if (digits.size() > MaxNationalDigits && digits.startsWith(place.CountryCode))
+        return digits;
     if (!place.AreaCode.isEmpty() && digits.size() <= 8)
         return place.CountryCode + place.AreaCode + digits;
     return place.CountryCode + digits;

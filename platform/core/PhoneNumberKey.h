@@ -17,7 +17,9 @@ struct TPhonePlace {
 // "0505 123 45 67" and "0090 505 123 45 67" all give "905051234567"; a
 // national number without its trunk "0" takes the country code ("505 123 45
 // 67"); a subscriber number of at most 8 digits takes the area code as well
-// when one is set ("333 44 55" with area 212 gives "902123334455"). Empty
+// when one is set ("333 44 55" with area 212 gives "902123334455"); one of
+// more than 10 digits that begins with the country code is international
+// already ("905051234567", as some modems report the caller). Empty
 // when the number holds no digit.
 QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place = {});
 inline QByteArray PhoneNumberKey(const QString &number, const TPhonePlace &place = {})

@@ -127,8 +127,9 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("Yeni"), QStringLiteral("Değiştir"), QStringLiteral("Sil"),
                               QStringLiteral("Excell'e Aktar"), QStringLiteral("Xml Dosya Oluştur")}));
         // What the program adds follows a separator.
-        QCOMPARE(captions(w.lemler1).mid(5, 3), (QStringList{QString(), QStringLiteral("Kişileri İçe Aktar..."),
-                                                             QStringLiteral("Kişileri Dışa Aktar...")}));
+        QCOMPARE(captions(w.lemler1).mid(5), (QStringList{QString(), QStringLiteral("Kişileri İçe Aktar..."),
+                                                          QStringLiteral("Kişileri Dışa Aktar..."),
+                                                          QStringLiteral("Gelen Aramalar...")}));
         QCOMPARE(captions(w.Ayarlar1), (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri"),
                                                     QString(), QStringLiteral("Veri Kaynağı...")}));
         QCOMPARE(captions(w.Hakknda1), QStringList{QStringLiteral("Hakkında")});

@@ -11,11 +11,14 @@ done < <(expected_files)
 
 entry="$usr/share/applications/velmora-rehber.desktop"
 desktop-file-validate "$entry" || fail "desktop-file-validate rejects the menu entry"
-launcher=$(sed -n 's/^Exec=//p' "$entry")
-[ "$launcher" = /usr/libexec/velmora-rehber/velmora-rehber-launch ] || fail "Exec=$launcher"
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+[ "$exec_line" = "/usr/libexec/velmora-rehber/velmora-rehber-launch %U" ] || fail "Exec=$exec_line"
+launcher=${exec_line% %U}
 [ -x "$work/root$launcher" ] || fail "the entry's launcher is not installed executable"
 grep -qx 'StartupWMClass=velmora-rehber' "$entry" || fail "StartupWMClass is not the window's class"
 grep -qx 'Icon=velmora-rehber' "$entry" || fail "Icon is not the installed icon's name"
+grep -qx 'MimeType=x-scheme-handler/tel;text/vcard;text/x-vcard;text/csv;' "$entry" \
+    || fail "the entry does not take tel: links and contact files"
 
 # Checks the metainfo and that its launchable names the installed entry.
 appstreamcli validate-tree --no-net "$usr" || fail "appstreamcli rejects the metainfo"
