@@ -393,6 +393,17 @@ bool TVCardReader::Decode(const TProperty &p, QByteArray &value, QString *proble
     return TextToUtf8(charset, value, problem);
 }
 
+// A card has ended: the reading goes back to the card it was inside, if any.
+void TVCardReader::LeaveCard()
+{
+    if (FOuter.empty()) {
+        FInCard = false;
+    } else {
+        FCard = std::move(FOuter.back());
+        FOuter.pop_back();
+    }
+}
+
 bool TVCardReader::Next(TContactRecord &record)
 {
     bool junk = false;
@@ -402,12 +413,7 @@ bool TVCardReader::Next(TContactRecord &record)
             if (FInCard) {
                 MakeRecord(record);
                 record.NotTake(QStringLiteral("the file ends before END:VCARD, which this card may have held after"));
-                if (FOuter.empty()) {
-                    FInCard = false;
-                } else {
-                    FCard = std::move(FOuter.back());
-                    FOuter.pop_back();
-                }
+                LeaveCard();
                 return true;
             }
             if (junk) {
@@ -449,12 +455,7 @@ bool TVCardReader::Next(TContactRecord &record)
         }
         if (Is(FHead.Name, "END") && Is(FHead.Value.trimmed(), "VCARD")) {
             MakeRecord(record);
-            if (FOuter.empty()) {
-                FInCard = false;
-            } else {
-                FCard = std::move(FOuter.back());
-                FOuter.pop_back();
-            }
+            LeaveCard();
             return true;
         }
         if (!FBadText && !FDiscard)

@@ -53,6 +53,7 @@ private:
     bool NextLogicalLine();
     void Take();
     void MakeRecord(TContactRecord &record);
+    void LeaveCard();
     bool Decode(const TProperty &p, QByteArray &value, QString *problem) const;
 
     TTextInput &FInput;
