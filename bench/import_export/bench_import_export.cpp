@@ -19,6 +19,7 @@
 // sample contacts share many e-mail addresses). Besides the real times,
 // the ratios of the programs' processor times are printed: on a busy
 // machine they vary less.
+#include "bench/support/BenchCluster.h"
 #include "bench/support/BenchSupport.h"
 #include "platform/core/PlatformSettings.h"
 #include "platform/core/Progress.h"
@@ -284,21 +285,6 @@ void PrintProgressCosts()
     PrintProgressCost("export of 100000 vCards", [&] { ExportContacts(contacts, options); });
 }
 
-// Starts the private cluster; false (the server benchmarks skipped) when it cannot.
-bool StartServer(const QString &folder, std::string *cluster)
-{
-    *cluster = QFile::encodeName(QDir(folder).filePath(QStringLiteral("cluster"))).toStdString();
-    if (!RunProgram({VELMORA_PG_CLUSTER_SCRIPT, "start", *cluster}))
-        return false;
-    const QString base = QStringLiteral("host=%1 user=velmora dbname=").arg(QString::fromStdString(*cluster));
-    TPgProvider(base + QStringLiteral("postgres")).Execute("CREATE DATABASE rehber");
-    gServer = base + QStringLiteral("rehber");
-    CreateContactsDatabase(gServer);
-    qputenv("XDG_CONFIG_HOME", QDir(folder).filePath(QStringLiteral("config")).toLocal8Bit());
-    OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/fihrist.mdb"), gServer);
-    return true;
-}
-
 BENCHMARK(BM_ImportVCard)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
 BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
 BENCHMARK(BM_Sqlite3ShellImport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
@@ -312,16 +298,12 @@ int main(int argc, char **argv)
 {
     QCoreApplication qt(argc, argv);
     benchmark::Initialize(&argc, argv);
-    QTemporaryDir serverDir;
-    // The server runs as its own user, which must reach its folder.
-    QFile::setPermissions(serverDir.path(), QFile::permissions(serverDir.path()) | QFile::ExeOther | QFile::ReadOther);
-    std::string cluster;
+    std::unique_ptr<TBenchCluster> cluster;
     try {
-        if (!StartServer(serverDir.path(), &cluster))
-            std::fprintf(stderr, "the private cluster did not start; the server benchmarks are skipped\n");
+        cluster = std::make_unique<TBenchCluster>(0);
+        gServer = cluster->Server();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s; the server benchmarks are skipped\n", e.what());
-        gServer.clear();
     }
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -338,8 +320,7 @@ int main(int argc, char **argv)
     PrintCpuRatio("export of 100000 vCards / sqlite3 shell -csv", "export vcard", "shell csv");
     PrintCpuRatio("export of 100000 CSV records / sqlite3 shell -csv", "export csv", "shell csv");
     PrintProgressCosts();
-    if (!cluster.empty())
-        RunProgram({VELMORA_PG_CLUSTER_SCRIPT, "stop", cluster});
+    cluster.reset();
     benchmark::Shutdown();
     files.reset();
     return 0;

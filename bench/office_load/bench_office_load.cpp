@@ -7,6 +7,7 @@
 // Turkish search (EXPLAIN ANALYZE) against its anchor, a plain LIKE on the
 // same column, and the same search read without its indexes. All on a
 // private cluster started for the run, on its Unix socket.
+#include "bench/support/BenchCluster.h"
 #include "bench/support/BenchSupport.h"
 #include "platform/core/Exception.h"
 #include "platform/core/PlatformSettings.h"
@@ -183,23 +184,11 @@ BENCHMARK(BM_TurkishSearchWithoutIndexes)->Unit(benchmark::kMillisecond)->UseMan
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    QTemporaryDir dir;
-    // The server runs as its own user, which must reach its folder.
-    QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther);
-    const std::string cluster = QFile::encodeName(dir.filePath(QStringLiteral("cluster"))).toStdString();
-    if (!RunProgram({VELMORA_PG_CLUSTER_SCRIPT, "start", cluster}))
-        return 1;
     int rc = 0;
     try {
-        const QString base = QStringLiteral("host=%1 user=velmora dbname=").arg(QString::fromStdString(cluster));
-        TPgProvider(base + QStringLiteral("postgres"), TPgProvider::TExpect::Nothing).Execute("CREATE DATABASE rehber");
-        gServer = base + QStringLiteral("rehber");
-        CreateContactsServer(gServer);
-        AddSampleContactsToServer(gServer, kContacts);
-        TPgProvider(gServer).Execute("VACUUM ANALYZE dbase");
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
+        TBenchCluster cluster(kContacts);
+        gServer = cluster.Server();
         const auto settings = OpenPlatformSettings(QStringLiteral("Veri"));
-        settings->setValue(QStringLiteral("Sources/fihrist.mdb"), gServer);
         settings->setValue(QStringLiteral("Sources/indekssiz.mdb"),
                            gServer + QStringLiteral(" options='-c enable_indexscan=off -c enable_bitmapscan=off'"));
         settings->sync();
@@ -212,7 +201,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", e.what());
         rc = 1;
     }
-    RunProgram({VELMORA_PG_CLUSTER_SCRIPT, "stop", cluster});
     benchmark::Shutdown();
     return rc;
 }

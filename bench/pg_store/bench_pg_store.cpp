@@ -3,6 +3,7 @@
 // (COPY ... TO STDOUT), and a search against psql running the same
 // statement with the same pattern, in the same run, on a private cluster
 // started for the run.
+#include "bench/support/BenchCluster.h"
 #include "bench/support/BenchSupport.h"
 #include "platform/core/PlatformSettings.h"
 #include "store/ADOConnection.h"
@@ -80,23 +81,10 @@ BENCHMARK(BM_PsqlSearch)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    QTemporaryDir dir;
-    // The server runs as its own user, which must reach its folder.
-    QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther);
-    const std::string cluster = QFile::encodeName(dir.filePath(QStringLiteral("cluster"))).toStdString();
-    if (!RunProgram({VELMORA_PG_CLUSTER_SCRIPT, "start", cluster}))
-        return 1;
     int rc = 0;
     try {
-        const QString base = QStringLiteral("host=%1 user=velmora dbname=").arg(QString::fromStdString(cluster));
-        TPgProvider(base + QStringLiteral("postgres"), TPgProvider::TExpect::Nothing).Execute("CREATE DATABASE rehber");
-        gServer = base + QStringLiteral("rehber");
-        CreateContactsServer(gServer);
-        AddSampleContactsToServer(gServer, kContacts);
-        TPgProvider(gServer).Execute("VACUUM ANALYZE dbase");
-        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
-        OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/fihrist.mdb"), gServer);
-
+        TBenchCluster cluster(kContacts);
+        gServer = cluster.Server();
         TRatioReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         reporter.PrintRatio("record set open on the server / psql COPY", "BM_ServerOpen/", "BM_PsqlCopy/", 1.5);
@@ -105,7 +93,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", e.what());
         rc = 1;
     }
-    RunProgram({VELMORA_PG_CLUSTER_SCRIPT, "stop", cluster});
     benchmark::Shutdown();
     return rc;
 }
