@@ -305,9 +305,7 @@ private Q_SLOTS:
         TFormFixture f;
         TModemSimulator modem;
         QVERIFY(modem.IsValid());
-        TModemConfig config;
-        config.Port = modem.PortName();
-        SaveModems({config});
+        modem.Install();
         f.Start(Contacts);
         QTRY_VERIFY(modem.Received().contains("AT+VCID=1")); // the line listens
         modem.Send("\r\nRING\r\n\r\nDATE = 0314\r\nTIME = 0930\r\nNMBR = 05330000001\r\n\r\nRING\r\n");
@@ -350,9 +348,7 @@ private Q_SLOTS:
         TFormFixture f;
         TModemSimulator modem;
         QVERIFY(modem.IsValid());
-        TModemConfig config;
-        config.Port = modem.PortName();
-        SaveModems({config});
+        modem.Install();
         f.Start(Contacts);
         f.Form->ADOQuery1->Last();
         TInstanceServer instance;

@@ -6,7 +6,6 @@
 
 #include "dialer/TapiStatus.h"
 #include "dialer/ModemSimulator.h"
-#include "platform/telephony/ModemSettings.h"
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/DBGrid.h"
 #include "store/ADOQuery.h"
@@ -36,9 +35,7 @@ private Q_SLOTS:
         TFormFixture f;
         TModemSimulator modem;
         QVERIFY(modem.IsValid());
-        TModemConfig config;
-        config.Port = modem.PortName();
-        SaveModems({config});
+        modem.Install();
         f.Start(Contacts);
         QCOMPARE(LastStatus, QStringLiteral("TAPI successfully initialized"));
 

@@ -1,6 +1,7 @@
 #include "dialer/ModemSimulator.h"
 
 #include "support/RawPty.h"
+#include "platform/telephony/ModemSettings.h"
 
 #include <QMutexLocker>
 #include <cerrno>
@@ -198,4 +199,11 @@ void TModemSimulator::WriteUnasked()
     const ssize_t n = ::write(FMaster, FUnasked.constData(), size_t(qMin<qsizetype>(FUnasked.size(), 4096)));
     if (n > 0)
         FUnasked.remove(0, n);
+}
+
+void TModemSimulator::Install() const
+{
+    TModemConfig config;
+    config.Port = PortName();
+    SaveModems({config});
 }

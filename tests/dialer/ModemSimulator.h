@@ -22,6 +22,9 @@ public:
 
     bool IsValid() const { return FMaster >= 0; }
     QString PortName() const { return FPortName; }
+    // Makes this modem, on its port with the other settings as they come,
+    // the program's one modem (Telefon.ini).
+    void Install() const;
 
     // Answer for command lines starting with prefix (case-insensitive,
     // longest prefix wins); an empty answer means silence.
