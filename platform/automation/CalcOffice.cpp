@@ -33,6 +33,9 @@ namespace {
 Reference<uno::XComponentContext> LocalContext()
 {
     static Reference<uno::XComponentContext> *context = [] {
+        // A LibreOffice that went away while a call was being written to its
+        // socket must give an error, not end this program with SIGPIPE.
+        std::signal(SIGPIPE, SIG_IGN);
         try {
             rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"),
                                 ToOUString(QStringLiteral("vnd.sun.star.pathname:" VELMORA_LO_PROGRAM_DIR "/fundamentalrc")));
