@@ -45,8 +45,7 @@ std::vector<TCallLog::TEntry> TCallLog::Entries() const
     query.SQL.Add(QStringLiteral("SELECT * FROM GELENARAMA ORDER BY No DESC"));
     query.Open();
     for (; !query.Eof(); query.Next())
-        entries.push_back({query.FieldByName(QStringLiteral("Zaman"))->AsString(),
-                           query.FieldByName(QStringLiteral("Numara"))->AsString(),
+        entries.push_back({query.FieldByName(QStringLiteral("Zaman"))->AsString(), query.FieldByName(QStringLiteral("Numara"))->AsString(),
                            query.FieldByName(QStringLiteral("Ad"))->AsString()});
     return entries;
 }

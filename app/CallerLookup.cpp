@@ -8,8 +8,9 @@ namespace {
 // The last digits the database compares; the keys compare the rest.
 constexpr int NarrowingDigits = 7;
 
-const char *const CallerStatement = "SELECT * FROM DBASE WHERE CTELEFON LIKE :a OR ETELEFON LIKE :b"
-                                    " OR ITELEFON LIKE :c ORDER BY AD";
+const char *const CallerStatement =
+    "SELECT * FROM DBASE WHERE CTELEFON LIKE :a OR ETELEFON LIKE :b"
+    " OR ITELEFON LIKE :c ORDER BY AD";
 
 QByteArray DigitsOf(const QString &text)
 {
@@ -70,8 +71,9 @@ TCallerMatch FindCaller(TADOConnection *connection, const QString &number, const
                 continue;
             match.Found = true;
             match.ContactNo = query.FieldByName(QStringLiteral("No"))->AsString().toLongLong();
-            match.Name = (query.FieldByName(QStringLiteral("Ad"))->AsString() + u' '
-                          + query.FieldByName(QStringLiteral("Soyad"))->AsString()).trimmed();
+            match.Name =
+                (query.FieldByName(QStringLiteral("Ad"))->AsString() + u' ' + query.FieldByName(QStringLiteral("Soyad"))->AsString())
+                    .trimmed();
             match.FieldName = QString::fromLatin1(field);
             match.FieldLabel = QString::fromUtf8(label);
             return match;

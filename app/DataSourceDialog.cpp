@@ -32,8 +32,7 @@ QRadioButton *MakeChoice(QWidget *parent, const char *name, const QString &capti
 
 } // namespace
 
-TDataSourceDialog::TDataSourceDialog(const std::optional<TServerSettings> &current, QWidget *parent)
-    : QDialog(parent)
+TDataSourceDialog::TDataSourceDialog(const std::optional<TServerSettings> &current, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("DataSourceDialog"));
     setWindowTitle(QStringLiteral("Veri Kaynağı"));

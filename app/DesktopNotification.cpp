@@ -22,10 +22,8 @@ void TDesktopNotification::Show(const QString &summary, const QString &body)
     if (!bus.isConnected())
         return;
     if (!FConnected) {
-        bus.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this,
-                    SLOT(ActionInvoked(uint, QString)));
-        bus.connect(Service, Path, Interface, QStringLiteral("NotificationClosed"), this,
-                    SLOT(NotificationClosed(uint, uint)));
+        bus.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this, SLOT(ActionInvoked(uint, QString)));
+        bus.connect(Service, Path, Interface, QStringLiteral("NotificationClosed"), this, SLOT(NotificationClosed(uint, uint)));
         FConnected = true;
     }
     QDBusMessage notify = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
@@ -33,8 +31,8 @@ void TDesktopNotification::Show(const QString &summary, const QString &body)
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("velmora-rehber"));
     hints.insert(QStringLiteral("category"), QStringLiteral("im.received"));
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(2)));
-    notify << QStringLiteral("Velmora Telefon Rehberi") << FId << QStringLiteral("velmora-rehber") << summary
-           << body << QStringList{QStringLiteral("default"), QStringLiteral("Göster")} << hints << int(-1);
+    notify << QStringLiteral("Velmora Telefon Rehberi") << FId << QStringLiteral("velmora-rehber") << summary << body
+           << QStringList{QStringLiteral("default"), QStringLiteral("Göster")} << hints << int(-1);
     // Asked without waiting: the window never stands still for the desktop.
     const quint64 shown = ++FShown;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(notify), this);

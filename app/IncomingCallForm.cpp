@@ -8,8 +8,7 @@
 #include <QVBoxLayout>
 
 TIncomingCallForm::TIncomingCallForm(QWidget *owner)
-    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                         | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowDoesNotAcceptFocus)
 {
     setObjectName(QStringLiteral("GelenArama"));
     setWindowTitle(QStringLiteral("Gelen Arama"));
@@ -48,16 +47,11 @@ TIncomingCallForm::TIncomingCallForm(QWidget *owner)
 QString TIncomingCallForm::CallerLine(const TIncomingCall &call, const TCallerMatch &caller)
 {
     switch (call.Caller) {
-    case TIncomingCall::icPending:
-        return QStringLiteral("Arayan bekleniyor");
-    case TIncomingCall::icWithheld:
-        return QStringLiteral("Gizli numara");
-    case TIncomingCall::icUnavailable:
-        return QStringLiteral("Numara yok");
-    case TIncomingCall::icUnreadable:
-        return QStringLiteral("Numara okunamadı");
-    case TIncomingCall::icNumber:
-        break;
+    case TIncomingCall::icPending: return QStringLiteral("Arayan bekleniyor");
+    case TIncomingCall::icWithheld: return QStringLiteral("Gizli numara");
+    case TIncomingCall::icUnavailable: return QStringLiteral("Numara yok");
+    case TIncomingCall::icUnreadable: return QStringLiteral("Numara okunamadı");
+    case TIncomingCall::icNumber: break;
     }
     if (caller.Found)
         return caller.Name;
@@ -85,8 +79,14 @@ void TIncomingCallForm::ShowCall(const TIncomingCall &call, const TCallerMatch &
     raise();
 }
 
-QString TIncomingCallForm::CallerText() const { return CallerLabel->text(); }
-QString TIncomingCallForm::NumberText() const { return NumberLabel->text(); }
+QString TIncomingCallForm::CallerText() const
+{
+    return CallerLabel->text();
+}
+QString TIncomingCallForm::NumberText() const
+{
+    return NumberLabel->text();
+}
 
 bool TIncomingCallForm::event(QEvent *e)
 {

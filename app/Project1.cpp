@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
 
     TApplication application(QCoreApplication::applicationFilePath());
     RegisterCalcServer(ClassRegistry()); // the spreadsheet the exports reach as "EXCEL.APPLICATION"
-    TProgressDialogSink progress; // long work shows a progress dialog
+    TProgressDialogSink progress;        // long work shows a progress dialog
     SetProgressSink(&progress);
     {
         TForm1 form1;

@@ -34,9 +34,8 @@ QString TelLinkNumber(const QString &link, const TDialingLocation &location)
             dialled = QStringLiteral("00") + digits;
         } else {
             const QString national = digits.mid(country.size());
-            dialled = !area.isEmpty() && national.startsWith(area) && national.size() > area.size()
-                ? national.mid(area.size())
-                : QStringLiteral("0") + national;
+            dialled = !area.isEmpty() && national.startsWith(area) && national.size() > area.size() ? national.mid(area.size())
+                                                                                                    : QStringLiteral("0") + national;
         }
     }
     QString cleaned;

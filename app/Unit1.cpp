@@ -21,34 +21,32 @@
 void TForm1::ConnectHandlers()
 {
     const std::pair<QPushButton *, void (TForm1::*)(QObject *)> buttons[] = {
-        {Button1, &TForm1::Button1Click}, {Button2, &TForm1::Button2Click}, {Button3, &TForm1::Button3Click},
-        {Button4, &TForm1::Button4Click}, {Button5, &TForm1::Button5Click}, {Button6, &TForm1::Button6Click},
-        {Button7, &TForm1::Button7Click}, {Button8, &TForm1::Button8Click}, {Button9, &TForm1::Button9Click},
+        {Button1, &TForm1::Button1Click},  {Button2, &TForm1::Button2Click}, {Button3, &TForm1::Button3Click},
+        {Button4, &TForm1::Button4Click},  {Button5, &TForm1::Button5Click}, {Button6, &TForm1::Button6Click},
+        {Button7, &TForm1::Button7Click},  {Button8, &TForm1::Button8Click}, {Button9, &TForm1::Button9Click},
         {Button10, &TForm1::Button10Click}};
     for (const auto &[button, handler] : buttons)
-        GuardedConnect(button, &QPushButton::clicked, this, [this, button = button, handler = handler] {
-            (this->*handler)(button);
-        });
+        GuardedConnect(button, &QPushButton::clicked, this, [this, button = button, handler = handler] { (this->*handler)(button); });
 
     const std::pair<QToolButton *, void (TForm1::*)(QObject *)> dialButtons[] = {
-        {SpeedButton1, &TForm1::SpeedButton1Click},
-        {SpeedButton2, &TForm1::SpeedButton2Click},
-        {SpeedButton3, &TForm1::SpeedButton3Click}};
+        {SpeedButton1, &TForm1::SpeedButton1Click}, {SpeedButton2, &TForm1::SpeedButton2Click}, {SpeedButton3, &TForm1::SpeedButton3Click}};
     for (const auto &[button, handler] : dialButtons)
-        GuardedConnect(button, &QToolButton::clicked, this, [this, button = button, handler = handler] {
-            (this->*handler)(button);
-        });
+        GuardedConnect(button, &QToolButton::clicked, this, [this, button = button, handler = handler] { (this->*handler)(button); });
 
-    const std::pair<QAction *, void (TForm1::*)(QObject *)> items[] = {
-        {Yeni1, &TForm1::Yeni1Click}, {Deitir1, &TForm1::Deitir1Click}, {Sil1, &TForm1::Sil1Click},
-        {konum1, &TForm1::konum1Click}, {modem1, &TForm1::modem1Click}, {Hakknda2, &TForm1::Hakknda2Click},
-        {Deitir2, &TForm1::Deitir2Click}, {Sil2, &TForm1::Sil2Click},
-        {XmlDosyaOlutur1, &TForm1::XmlDosyaOlutur1Click}, {XmleAktar1, &TForm1::XmleAktar1Click},
-        {ExcelleAktar1, &TForm1::ExcelleAktar1Click}, {ExceleAktar1, &TForm1::ExceleAktar1Click}};
+    const std::pair<QAction *, void (TForm1::*)(QObject *)> items[] = {{Yeni1, &TForm1::Yeni1Click},
+                                                                       {Deitir1, &TForm1::Deitir1Click},
+                                                                       {Sil1, &TForm1::Sil1Click},
+                                                                       {konum1, &TForm1::konum1Click},
+                                                                       {modem1, &TForm1::modem1Click},
+                                                                       {Hakknda2, &TForm1::Hakknda2Click},
+                                                                       {Deitir2, &TForm1::Deitir2Click},
+                                                                       {Sil2, &TForm1::Sil2Click},
+                                                                       {XmlDosyaOlutur1, &TForm1::XmlDosyaOlutur1Click},
+                                                                       {XmleAktar1, &TForm1::XmleAktar1Click},
+                                                                       {ExcelleAktar1, &TForm1::ExcelleAktar1Click},
+                                                                       {ExceleAktar1, &TForm1::ExceleAktar1Click}};
     for (const auto &[item, handler] : items)
-        GuardedConnect(item, &QAction::triggered, this, [this, item = item, handler = handler] {
-            (this->*handler)(item);
-        });
+        GuardedConnect(item, &QAction::triggered, this, [this, item = item, handler = handler] { (this->*handler)(item); });
 
     GuardedConnect(DBGrid1, &TDBGrid::DeleteRequested, this, [this] { DBGrid1DeleteKey(DBGrid1); });
     DBEdit1->OnKeyPress = [this](QChar key) { FormKeyPress(DBEdit1, key); };
@@ -191,8 +189,7 @@ void TForm1::Button2Click(QObject *)
 
 void TForm1::Button3Click(QObject *)
 {
-    if (Application->MessageBox(QStringLiteral("Silmek istediğinizden emin misiniz"), QStringLiteral("Uyarı"),
-                                TMessageKind::Question)
+    if (Application->MessageBox(QStringLiteral("Silmek istediğinizden emin misiniz"), QStringLiteral("Uyarı"), TMessageKind::Question)
         == IDYES)
         ADOQuery1->Delete();
 }
@@ -209,17 +206,44 @@ void TForm1::Button9Click(QObject *)
     SetBrowsingConfiguration();
 }
 
-void TForm1::Button5Click(QObject *) { ADOQuery1->First(); }
-void TForm1::Button7Click(QObject *) { ADOQuery1->Prior(); }
-void TForm1::Button8Click(QObject *) { ADOQuery1->Next(); }
-void TForm1::Button6Click(QObject *) { ADOQuery1->Last(); }
+void TForm1::Button5Click(QObject *)
+{
+    ADOQuery1->First();
+}
+void TForm1::Button7Click(QObject *)
+{
+    ADOQuery1->Prior();
+}
+void TForm1::Button8Click(QObject *)
+{
+    ADOQuery1->Next();
+}
+void TForm1::Button6Click(QObject *)
+{
+    ADOQuery1->Last();
+}
 
 // Menu commands run the button's handler directly, whatever its state.
-void TForm1::Yeni1Click(QObject *) { Button1Click(Button1); }
-void TForm1::Deitir1Click(QObject *) { Button2Click(Button2); }
-void TForm1::Sil1Click(QObject *) { Button3Click(Button3); }
-void TForm1::Deitir2Click(QObject *) { Button2Click(Button2); }
-void TForm1::Sil2Click(QObject *) { Button3Click(Button3); }
+void TForm1::Yeni1Click(QObject *)
+{
+    Button1Click(Button1);
+}
+void TForm1::Deitir1Click(QObject *)
+{
+    Button2Click(Button2);
+}
+void TForm1::Sil1Click(QObject *)
+{
+    Button3Click(Button3);
+}
+void TForm1::Deitir2Click(QObject *)
+{
+    Button2Click(Button2);
+}
+void TForm1::Sil2Click(QObject *)
+{
+    Button3Click(Button3);
+}
 
 // Ctrl+Delete in the grid: the current contact goes at once, unasked.
 void TForm1::DBGrid1DeleteKey(QObject *)
@@ -230,12 +254,13 @@ void TForm1::DBGrid1DeleteKey(QObject *)
 
 QString TForm1::AboutText()
 {
-    return QStringLiteral("Bu program Velmora tarafından kişisel kullanım için yazılmıştır.\r"
-                          "Programın ticari amaçla kullanılması yasaktır.\r"
-                          "Her türlü bilgi için lütfen bilgi@velmora.com.tr adresine yazınız.\r"
-                          "Görüş ve önerileriniz bizim için değerlidir.\r"
-                          "\r"
-                          "Velmora Yazılım Destek Hattı: destek@velmora.com.tr");
+    return QStringLiteral(
+        "Bu program Velmora tarafından kişisel kullanım için yazılmıştır.\r"
+        "Programın ticari amaçla kullanılması yasaktır.\r"
+        "Her türlü bilgi için lütfen bilgi@velmora.com.tr adresine yazınız.\r"
+        "Görüş ve önerileriniz bizim için değerlidir.\r"
+        "\r"
+        "Velmora Yazılım Destek Hattı: destek@velmora.com.tr");
 }
 
 void TForm1::Hakknda2Click(QObject *)

@@ -88,8 +88,7 @@ void TForm1::IncomingCall(const TIncomingCall &call)
 
     if (!s.Log)
         s.Log = std::make_unique<TCallLog>(ADOConnection1.get());
-    s.Log->Record(call.Call, call.Time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                  LoggedNumber(call), s.Caller.Name);
+    s.Log->Record(call.Call, call.Time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), LoggedNumber(call), s.Caller.Name);
 }
 
 // Moves the grid to the contact, opening all records first when the current

@@ -28,8 +28,7 @@ void ChooseDataSource(TForm1 *form)
         throw Exception(QStringLiteral("Önce düzenlenen kaydı onaylayınız ya da vazgeçiniz"));
 
     TADOConnection &connection = *form->ADOConnection1;
-    const QString source =
-        TADOConnection::ConnectionStringValue(connection.ConnectionString(), QStringLiteral("Data Source"));
+    const QString source = TADOConnection::ConnectionStringValue(connection.ConnectionString(), QStringLiteral("Data Source"));
     std::optional<TServerSettings> current;
     if (const std::optional<QString> server = ServerForDataSource(source))
         current = TServerSettings::Parse(*server).value_or(TServerSettings{});

@@ -11,8 +11,20 @@ const QString XmlExportFile = QStringLiteral("C:\\VelmoraTelReh.xml");
 const QString SpreadsheetExportFile = QStringLiteral("C:\\VelmoraTelReh.xls");
 }
 
-void TForm1::ExcelleAktar1Click(QObject *) { GridToSpreadsheet(DBGrid1, SpreadsheetExportFile); }
-void TForm1::ExceleAktar1Click(QObject *) { GridToSpreadsheet(DBGrid1, SpreadsheetExportFile); }
+void TForm1::ExcelleAktar1Click(QObject *)
+{
+    GridToSpreadsheet(DBGrid1, SpreadsheetExportFile);
+}
+void TForm1::ExceleAktar1Click(QObject *)
+{
+    GridToSpreadsheet(DBGrid1, SpreadsheetExportFile);
+}
 
-void TForm1::XmlDosyaOlutur1Click(QObject *) { DataSetToXml(ADOQuery1.get(), XmlExportFile); }
-void TForm1::XmleAktar1Click(QObject *) { DataSetToXml(ADOQuery1.get(), XmlExportFile); }
+void TForm1::XmlDosyaOlutur1Click(QObject *)
+{
+    DataSetToXml(ADOQuery1.get(), XmlExportFile);
+}
+void TForm1::XmleAktar1Click(QObject *)
+{
+    DataSetToXml(ADOQuery1.get(), XmlExportFile);
+}

@@ -47,8 +47,7 @@ const QFont &WindowFont()
     return font;
 }
 
-template <typename Control>
-Control *Place(Control *control, int left, int top, int width, int height, const QFont &font)
+template <typename Control> Control *Place(Control *control, int left, int top, int width, int height, const QFont &font)
 {
     control->setGeometry(left, top, width, height);
     control->setFont(font);
@@ -62,8 +61,8 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &caption, int
     return Place(label, left, top, width, 16, SansSerif(13, true));
 }
 
-QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
-                        int height, const QFont &font)
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption, int left, int top, int width, int height,
+                        const QFont &font)
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -152,10 +151,9 @@ void TForm1::CreateControls()
     Button4->setEnabled(false);
     Button9->setEnabled(false);
 
-    RadioGroup1 = new TRadioGroup(QStringLiteral("Arama Yapılacak Alan"),
-                                  {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("Cep Tlf."),
-                                   QStringLiteral("Ev Tlf.")},
-                                  4, s);
+    RadioGroup1 =
+        new TRadioGroup(QStringLiteral("Arama Yapılacak Alan"),
+                        {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("Cep Tlf."), QStringLiteral("Ev Tlf.")}, 4, s);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     RadioGroup1->setLayoutDirection(Qt::LeftToRight);
     Place(RadioGroup1, 14, 587, 265, 42, WindowFont());
@@ -218,8 +216,7 @@ void TForm1::CreateComponents()
 
     ADOConnection1 = std::make_unique<TADOConnection>();
     ADOConnection1->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-    ADOConnection1->SetConnectionString(
-        TADOConnection::ComposeConnectionString(TADOConnection::DefaultConnectionKeys()));
+    ADOConnection1->SetConnectionString(TADOConnection::ComposeConnectionString(TADOConnection::DefaultConnectionKeys()));
     ADOConnection1->SetLoginPrompt(false);
     ADOConnection1->SetMode(cmShareDenyNone);
     ADOConnection1->SetKeepConnection(true);
@@ -231,9 +228,8 @@ void TForm1::CreateComponents()
     DataSource1->SetDataSet(ADOQuery1.get());
 
     DBGrid1->SetDataSource(DataSource1.get());
-    const std::pair<TDBEdit *, const char *> boxes[] = {
-        {DBEdit1, "Ad"}, {DBEdit2, "Soyad"}, {DBEdit3, "CTelefon"},
-        {DBEdit4, "ETelefon"}, {DBEdit5, "ITelefon"}, {DBEdit6, "Email"}};
+    const std::pair<TDBEdit *, const char *> boxes[] = {{DBEdit1, "Ad"},       {DBEdit2, "Soyad"},    {DBEdit3, "CTelefon"},
+                                                        {DBEdit4, "ETelefon"}, {DBEdit5, "ITelefon"}, {DBEdit6, "Email"}};
     for (const auto &[box, field] : boxes) {
         box->SetDataSource(DataSource1.get());
         box->SetDataField(QString::fromLatin1(field));
@@ -248,9 +244,8 @@ void TForm1::CreateComponents()
 void TForm1::SetTabOrder()
 {
     QWidget *radio = RadioGroup1->Item(0);
-    const QList<QWidget *> order = {DBEdit1, DBEdit2, DBEdit3, Button1, Button2, Button3, Button4,
-                                    Button5, Button6, Button7, Button8, Button9, radio, DBEdit4,
-                                    DBEdit5, DBMemo1, Edit1, DBEdit6, Button10};
+    const QList<QWidget *> order = {DBEdit1, DBEdit2, DBEdit3, Button1, Button2, Button3, Button4, Button5, Button6, Button7,
+                                    Button8, Button9, radio,   DBEdit4, DBEdit5, DBMemo1, Edit1,   DBEdit6, Button10};
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
     for (int i = 1; i < RadioGroup1->ItemCount(); ++i)
@@ -264,8 +259,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     setWindowIcon(TelephoneArt::ProgramIcon());
     setFont(WindowFont());
     // Fixed size, with the system menu and minimise but no maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
 
     FSurface = new QWidget(this);
     FSurface->setObjectName(QStringLiteral("Form1Client"));

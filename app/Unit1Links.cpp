@@ -55,9 +55,10 @@ void TForm1::OpenTelLink(const QString &link)
     if (number.isEmpty())
         throw Exception(QStringLiteral("\"%1\" aranabilecek bir telefon numarası değil").arg(link));
     if (LoadLineDevice() == TLineDevice::PhoneApplication && TelLinksComeHere()) {
-        Application->ShowMessage(QStringLiteral("Telefon bağlantıları bu programa geliyor ve hat aygıtı masaüstünün "
-                                                "telefon uygulaması: numara ona verilirse yine buraya döner. "
-                                                "\"Modem Ayarları\" içinden bir modem seçin."));
+        Application->ShowMessage(
+            QStringLiteral("Telefon bağlantıları bu programa geliyor ve hat aygıtı masaüstünün "
+                           "telefon uygulaması: numara ona verilirse yine buraya döner. "
+                           "\"Modem Ayarları\" içinden bir modem seçin."));
         return;
     }
     if (!ADOConnection1->Connected())
@@ -67,8 +68,7 @@ void TForm1::OpenTelLink(const QString &link)
         if (match.Found)
             SelectContact(match.ContactNo);
     }
-    if (Application->MessageBox(number + QStringLiteral(" aransın mı?"), Application->Title(), TMessageKind::Question)
-        != IDYES)
+    if (Application->MessageBox(number + QStringLiteral(" aransın mı?"), Application->Title(), TMessageKind::Question) != IDYES)
         return;
     DialFieldText(TapiDial1, number);
 }

@@ -8,16 +8,11 @@
 QString SearchStatement(int itemIndex)
 {
     switch (itemIndex) {
-    case 0:
-        return QStringLiteral("SELECT * FROM DBASE WHERE AD LIKE :deger ORDER BY AD");
-    case 1:
-        return QStringLiteral("SELECT * FROM DBASE WHERE SOYAD LIKE :deger ORDER BY AD");
-    case 2:
-        return QStringLiteral("SELECT * FROM DBASE WHERE CTELEFON LIKE :deger ORDER BY AD");
-    case 3:
-        return QStringLiteral("SELECT * FROM DBASE WHERE ETELEFON LIKE :deger ORDER BY AD");
-    default:
-        return QString();
+    case 0: return QStringLiteral("SELECT * FROM DBASE WHERE AD LIKE :deger ORDER BY AD");
+    case 1: return QStringLiteral("SELECT * FROM DBASE WHERE SOYAD LIKE :deger ORDER BY AD");
+    case 2: return QStringLiteral("SELECT * FROM DBASE WHERE CTELEFON LIKE :deger ORDER BY AD");
+    case 3: return QStringLiteral("SELECT * FROM DBASE WHERE ETELEFON LIKE :deger ORDER BY AD");
+    default: return QString();
     }
 }
 

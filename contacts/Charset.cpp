@@ -31,8 +31,8 @@ bool ToUtf8(UConverter *converter, QByteArrayView bytes, QByteArray *utf8)
     ucnv_reset(converter);
     ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
     utf8->resize(bytes.size() * 4 + 4);
-    const int32_t n = ucnv_toAlgorithmic(UCNV_UTF8, converter, utf8->data(), int32_t(utf8->size()), bytes.data(),
-                                         int32_t(bytes.size()), &error);
+    const int32_t n =
+        ucnv_toAlgorithmic(UCNV_UTF8, converter, utf8->data(), int32_t(utf8->size()), bytes.data(), int32_t(bytes.size()), &error);
     if (U_FAILURE(error)) {
         utf8->clear();
         return false;
@@ -81,8 +81,7 @@ QString DetectCharset(const QByteArray &sample)
     const QString name = QString::fromLatin1(found);
     if (name == QLatin1String("UTF-8") || name == QLatin1String("UTF-16LE") || name == QLatin1String("UTF-16BE"))
         return name;
-    static const char *const latin[] = {"ISO-8859-1", "ISO-8859-2", "ISO-8859-9", "windows-1250", "windows-1252",
-                                        "windows-1254"};
+    static const char *const latin[] = {"ISO-8859-1", "ISO-8859-2", "ISO-8859-9", "windows-1250", "windows-1252", "windows-1254"};
     for (const char *l : latin)
         if (name == QLatin1String(l))
             return QStringLiteral("windows-1254");

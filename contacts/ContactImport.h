@@ -11,8 +11,8 @@ class TADOConnection;
 
 struct TImportOptions {
     QString File;
-    QString Encoding;          // empty: found from the file
-    bool SkipBad = false;      // add the good records, skip and list the bad
+    QString Encoding;     // empty: found from the file
+    bool SkipBad = false; // add the good records, skip and list the bad
     bool AllowDuplicates = false;
 };
 
@@ -36,12 +36,12 @@ using TImportedRow = std::array<QString, 7>;
 // What an import did, or on a check what it would do.
 struct TImportReport {
     TContactFileKind Kind = TContactFileKind::VCard;
-    QString Encoding;                     // the encoding the file was read in
+    QString Encoding; // the encoding the file was read in
     // Read, Added (on a check: to be added), Duplicates, Refused, and a note
     // ("dry run: nothing written", "nothing written: 3 records refused ...").
     TToolSummary Summary;
     std::vector<TImportMessage> Messages; // in the file's order
-    std::vector<TImportedRow> Preview;     // the first records to be added
+    std::vector<TImportedRow> Preview;    // the first records to be added
 };
 
 // Reads the file through and reports what ImportContacts would do with the
@@ -50,8 +50,7 @@ struct TImportReport {
 // TProgress; raises EAbort when the user stops it, Exception when the file
 // or the database cannot be read. Returns false when the import would write
 // nothing (a record refused and SkipBad not set).
-bool CheckImport(TADOConnection &connection, const TImportOptions &options, TImportReport &report,
-                 int previewRows = 0);
+bool CheckImport(TADOConnection &connection, const TImportOptions &options, TImportReport &report, int previewRows = 0);
 
 // Adds the contacts of a vCard or CSV file (told apart by its content) to
 // DBASE on the connection's database, the file or the server alike, in one

@@ -50,11 +50,12 @@ void TContactRecord::AddPhone(const QByteArray &number, TPhoneKind kind)
     if (Values[slot].isEmpty())
         Values[slot] = n;
     else
-        Note(NotTaken, QStringLiteral("the %1 number %2")
-                           .arg(QLatin1String(kind == TPhoneKind::Mobile ? "second mobile"
-                                              : kind == TPhoneKind::Home ? "second home"
-                                                                         : "second work"),
-                                Quoted(n)));
+        Note(NotTaken,
+             QStringLiteral("the %1 number %2")
+                 .arg(QLatin1String(kind == TPhoneKind::Mobile     ? "second mobile"
+                                        : kind == TPhoneKind::Home ? "second home"
+                                                                   : "second work"),
+                      Quoted(n)));
 }
 
 void TContactRecord::AddEmail(const QByteArray &address)

@@ -20,9 +20,9 @@ enum class TPhoneKind { Untyped, Mobile, Home, Work, Other /* fax, pager: not fo
 class TContactRecord {
 public:
     QByteArray Values[cfCount]; // UTF-8; empty for none
-    std::int64_t Position = 0;   // the record's first line (CSV) or its card number (vCard)
-    QStringList Problems;        // why it cannot be added
-    QStringList NotTaken;        // what it holds that is not stored, and why
+    std::int64_t Position = 0;  // the record's first line (CSV) or its card number (vCard)
+    QStringList Problems;       // why it cannot be added
+    QStringList NotTaken;       // what it holds that is not stored, and why
 
     static constexpr const char *NothingToStore = "nothing to store: no name, no telephone number and no e-mail";
 

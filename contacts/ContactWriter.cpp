@@ -19,9 +19,8 @@ TContactsShape ReadContactsShape(TProvider &engine)
     shape.Target = table.Target;
     for (int i = 0; i < count; ++i) {
         const QString name = QString::fromLatin1(columns[i].Name);
-        const auto found = std::find_if(result.begin(), result.end(), [&](const TResultColumn &c) {
-            return c.Name.compare(name, Qt::CaseInsensitive) == 0;
-        });
+        const auto found = std::find_if(result.begin(), result.end(),
+                                        [&](const TResultColumn &c) { return c.Name.compare(name, Qt::CaseInsensitive) == 0; });
         if (found == result.end())
             throw EDatabaseError(QStringLiteral("the table DBASE has no column %1").arg(name));
         shape.Columns << (found->Origin.isEmpty() ? found->Name : found->Origin);

@@ -48,16 +48,18 @@ void InTransaction(const QString &server, const std::function<void(TPgProvider &
 
 bool IsServerName(const QString &name)
 {
-    return name.startsWith(QLatin1String("postgresql://")) || name.startsWith(QLatin1String("postgres://"))
-        || name.contains(u'=');
+    return name.startsWith(QLatin1String("postgresql://")) || name.startsWith(QLatin1String("postgres://")) || name.contains(u'=');
 }
 
 void CreateContactsServer(const QString &server)
 {
-    InTransaction(server, [&](TPgProvider &pg) {
-        for (const QByteArray &sql : PgSql::CreateContactsSchema(ColumnWidths()))
-            pg.Execute(sql);
-    }, TPgProvider::TExpect::Nothing);
+    InTransaction(
+        server,
+        [&](TPgProvider &pg) {
+            for (const QByteArray &sql : PgSql::CreateContactsSchema(ColumnWidths()))
+                pg.Execute(sql);
+        },
+        TPgProvider::TExpect::Nothing);
 }
 
 void UpgradeContactsServer(const QString &server)

@@ -27,29 +27,68 @@ TCsvHeader::TColumn TCsvHeader::Recognise(const QString &name)
 {
     static const TNamedRole known[] = {
         // the contacts table
-        {"ad", rGiven, 0}, {"soyad", rFamily, 0}, {"ctelefon", rMobile, 0}, {"etelefon", rHome, 0},
-        {"itelefon", rWork, 0}, {"email", rEmail, 0}, {"adres", rAddress, 0}, {"no", rIgnored, 0},
+        {"ad", rGiven, 0},
+        {"soyad", rFamily, 0},
+        {"ctelefon", rMobile, 0},
+        {"etelefon", rHome, 0},
+        {"itelefon", rWork, 0},
+        {"email", rEmail, 0},
+        {"adres", rAddress, 0},
+        {"no", rIgnored, 0},
         // Outlook
-        {"first name", rGiven, 0}, {"middle name", rMiddle, 0}, {"last name", rFamily, 0},
-        {"mobile phone", rMobile, 0}, {"home phone", rHome, 0}, {"home phone 2", rHome, 0},
-        {"business phone", rWork, 0}, {"business phone 2", rWork, 0}, {"primary phone", rPhone, 0},
-        {"other phone", rPhone, 0}, {"e-mail address", rEmail, 0}, {"e-mail 2 address", rEmail, 0},
-        {"e-mail 3 address", rEmail, 0}, {"home street", rStreet, 1}, {"home street 2", rStreet2, 1},
-        {"home city", rCity, 1}, {"home state", rRegion, 1}, {"home postal code", rPostalCode, 1},
-        {"home country/region", rCountry, 1}, {"business street", rStreet, 2}, {"business street 2", rStreet2, 2},
-        {"business city", rCity, 2}, {"business state", rRegion, 2}, {"business postal code", rPostalCode, 2},
+        {"first name", rGiven, 0},
+        {"middle name", rMiddle, 0},
+        {"last name", rFamily, 0},
+        {"mobile phone", rMobile, 0},
+        {"home phone", rHome, 0},
+        {"home phone 2", rHome, 0},
+        {"business phone", rWork, 0},
+        {"business phone 2", rWork, 0},
+        {"primary phone", rPhone, 0},
+        {"other phone", rPhone, 0},
+        {"e-mail address", rEmail, 0},
+        {"e-mail 2 address", rEmail, 0},
+        {"e-mail 3 address", rEmail, 0},
+        {"home street", rStreet, 1},
+        {"home street 2", rStreet2, 1},
+        {"home city", rCity, 1},
+        {"home state", rRegion, 1},
+        {"home postal code", rPostalCode, 1},
+        {"home country/region", rCountry, 1},
+        {"business street", rStreet, 2},
+        {"business street 2", rStreet2, 2},
+        {"business city", rCity, 2},
+        {"business state", rRegion, 2},
+        {"business postal code", rPostalCode, 2},
         {"business country/region", rCountry, 2},
         // Outlook in Turkish
-        {"soyadı", rFamily, 0}, {"ikinci ad", rMiddle, 0}, {"cep telefonu", rMobile, 0}, {"ev telefonu", rHome, 0},
-        {"iş telefonu", rWork, 0}, {"e-posta adresi", rEmail, 0}, {"e-posta", rEmail, 0},
+        {"soyadı", rFamily, 0},
+        {"ikinci ad", rMiddle, 0},
+        {"cep telefonu", rMobile, 0},
+        {"ev telefonu", rHome, 0},
+        {"iş telefonu", rWork, 0},
+        {"e-posta adresi", rEmail, 0},
+        {"e-posta", rEmail, 0},
         // Thunderbird
-        {"display name", rFullName, 0}, {"primary email", rEmail, 0}, {"secondary email", rEmail, 0},
-        {"work phone", rWork, 0}, {"mobile number", rMobile, 0}, {"home address", rStreet, 1},
-        {"home address 2", rStreet2, 1}, {"home zipcode", rPostalCode, 1}, {"home country", rCountry, 1},
-        {"work address", rStreet, 2}, {"work address 2", rStreet2, 2}, {"work city", rCity, 2},
-        {"work state", rRegion, 2}, {"work zipcode", rPostalCode, 2}, {"work country", rCountry, 2},
+        {"display name", rFullName, 0},
+        {"primary email", rEmail, 0},
+        {"secondary email", rEmail, 0},
+        {"work phone", rWork, 0},
+        {"mobile number", rMobile, 0},
+        {"home address", rStreet, 1},
+        {"home address 2", rStreet2, 1},
+        {"home zipcode", rPostalCode, 1},
+        {"home country", rCountry, 1},
+        {"work address", rStreet, 2},
+        {"work address 2", rStreet2, 2},
+        {"work city", rCity, 2},
+        {"work state", rRegion, 2},
+        {"work zipcode", rPostalCode, 2},
+        {"work country", rCountry, 2},
         // Google Contacts
-        {"name", rFullName, 0}, {"given name", rGiven, 0}, {"additional name", rMiddle, 0},
+        {"name", rFullName, 0},
+        {"given name", rGiven, 0},
+        {"additional name", rMiddle, 0},
         {"family name", rFamily, 0},
     };
     TColumn column;
@@ -69,20 +108,23 @@ TCsvHeader::TColumn TCsvHeader::Recognise(const QString &name)
     const QString kind = m.captured(1), part = m.captured(3);
     column.Group = 10 + m.captured(2).toInt();
     if (kind == QLatin1String("phone"))
-        column.Role = part == QLatin1String("value") ? rPhoneValue
-            : part == QLatin1String("type") || part == QLatin1String("label") ? rPhoneType : rNone;
+        column.Role = part == QLatin1String("value")                          ? rPhoneValue
+            : part == QLatin1String("type") || part == QLatin1String("label") ? rPhoneType
+                                                                              : rNone;
     else if (kind == QLatin1String("e-mail"))
-        column.Role = part == QLatin1String("value") ? rEmail : part == QLatin1String("type") || part == QLatin1String("label") ? rIgnored : rNone;
+        column.Role = part == QLatin1String("value")                          ? rEmail
+            : part == QLatin1String("type") || part == QLatin1String("label") ? rIgnored
+                                                                              : rNone;
     else
-        column.Role = part == QLatin1String("formatted") ? rAddress
-            : part == QLatin1String("street") ? rStreet
-            : part == QLatin1String("extended address") ? rStreet2
-            : part == QLatin1String("city") ? rCity
-            : part == QLatin1String("region") ? rRegion
-            : part == QLatin1String("postal code") ? rPostalCode
-            : part == QLatin1String("country") ? rCountry
+        column.Role = part == QLatin1String("formatted")                                                         ? rAddress
+            : part == QLatin1String("street")                                                                    ? rStreet
+            : part == QLatin1String("extended address")                                                          ? rStreet2
+            : part == QLatin1String("city")                                                                      ? rCity
+            : part == QLatin1String("region")                                                                    ? rRegion
+            : part == QLatin1String("postal code")                                                               ? rPostalCode
+            : part == QLatin1String("country")                                                                   ? rCountry
             : part == QLatin1String("type") || part == QLatin1String("label") || part == QLatin1String("po box") ? rIgnored
-            : rNone;
+                                                                                                                 : rNone;
     return column;
 }
 
@@ -165,7 +207,8 @@ void TCsvHeader::Fill(const QList<QByteArray> &fields, TContactRecord &record)
             if (!field.trimmed().isEmpty())
                 ++column.LinesWithData;
             break;
-        case rIgnored: case rPhoneType: break;
+        case rIgnored:
+        case rPhoneType: break;
         case rGiven: given = field.trimmed(); break;
         case rMiddle: middle = field.trimmed(); break;
         case rFamily: family = field.trimmed(); break;
@@ -183,7 +226,12 @@ void TCsvHeader::Fill(const QList<QByteArray> &fields, TContactRecord &record)
                 record.AddEmail(v);
             break;
         case rAddress: record.AddAddress(field); break;
-        case rStreet: case rStreet2: case rCity: case rRegion: case rPostalCode: case rCountry: {
+        case rStreet:
+        case rStreet2:
+        case rCity:
+        case rRegion:
+        case rPostalCode:
+        case rCountry: {
             std::vector<QByteArray> &parts = addressParts[column.Group];
             parts.resize(6);
             parts[std::size_t(column.Role - rStreet)] = field.trimmed();

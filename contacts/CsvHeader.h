@@ -31,8 +31,26 @@ public:
 
 private:
     enum TRole {
-        rNone, rIgnored, rGiven, rMiddle, rFamily, rFullName, rMobile, rHome, rWork, rPhone,
-        rPhoneType, rPhoneValue, rEmail, rAddress, rStreet, rStreet2, rCity, rRegion, rPostalCode, rCountry
+        rNone,
+        rIgnored,
+        rGiven,
+        rMiddle,
+        rFamily,
+        rFullName,
+        rMobile,
+        rHome,
+        rWork,
+        rPhone,
+        rPhoneType,
+        rPhoneValue,
+        rEmail,
+        rAddress,
+        rStreet,
+        rStreet2,
+        rCity,
+        rRegion,
+        rPostalCode,
+        rCountry
     };
     struct TColumn {
         TRole Role = rNone;

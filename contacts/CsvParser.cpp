@@ -58,8 +58,8 @@ bool TCsvParser::Parse()
     FFields.clear();
     QByteArray field;
     qsizetype i = 0;
-    bool quoted = false;      // inside a quoted field
-    bool wasQuoted = false;   // the current field began with a quote
+    bool quoted = false;    // inside a quoted field
+    bool wasQuoted = false; // the current field began with a quote
     bool broken = false;
     for (;;) {
         if (i >= FText.size()) {

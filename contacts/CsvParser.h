@@ -21,7 +21,7 @@ public:
     // The next record; false at the end of the file. Blank lines are passed over.
     bool Next();
     const QList<QByteArray> &Fields() const { return FFields; }
-    std::int64_t Line() const { return FLine; }  // where the record begins
+    std::int64_t Line() const { return FLine; } // where the record begins
     const QStringList &Problems() const { return FProblems; }
 
     // The delimiter of a header line: whichever of "," ";" and tab occurs

@@ -10,7 +10,8 @@ TCsvReader::TCsvReader(TTextInput &input)
         if (input.State() != TLineState::Ok || !input.Text().trimmed().isEmpty())
             break;
     if (input.State() != TLineState::Ok)
-        throw Exception(QStringLiteral("not a vCard or CSV file: line %1 is not readable text in %2").arg(input.LineNumber()).arg(input.Encoding()));
+        throw Exception(
+            QStringLiteral("not a vCard or CSV file: line %1 is not readable text in %2").arg(input.LineNumber()).arg(input.Encoding()));
     if (input.Text().trimmed().isEmpty())
         throw Exception(QStringLiteral("the file is empty"));
     // Excel's "sep=;" line names the delimiter; the header follows it.
@@ -26,7 +27,8 @@ TCsvReader::TCsvReader(TTextInput &input)
     FParser->SetFirstLine(input.Text(), input.LineNumber());
     FParser->Next();
     if (!FParser->Problems().isEmpty())
-        throw Exception(QStringLiteral("the header on line %1: %2").arg(FParser->Line()).arg(FParser->Problems().join(QStringLiteral("; "))));
+        throw Exception(
+            QStringLiteral("the header on line %1: %2").arg(FParser->Line()).arg(FParser->Problems().join(QStringLiteral("; "))));
     try {
         FHeader = std::make_unique<TCsvHeader>(FParser->Fields());
     } catch (const Exception &) {

@@ -6,46 +6,40 @@
 namespace {
 
 const char *const kFirstNames[] = {
-    "Ahmet", "Mehmet", "Mustafa", "Ayşe", "Fatma", "Emine", "Hatice", "Zeynep", "Elif", "Çağla",
-    "Çağrı", "Şule", "Şahin", "Özlem", "Ömer", "Ümit", "Ülkü", "İsmail", "İpek", "İbrahim",
-    "Işık", "Ilgın", "Gökhan", "Gül", "Büşra", "Çiğdem", "Barış", "Buğra", "Doğan", "Tuğba",
-    "Seda", "Serkan", "Cem", "Deniz", "Can", "Ece", "Murat", "Hülya", "Selçuk", "Kübra",
-    "Oğuz", "Yağmur", "Hakan", "Sevgi", "Tolga", "Nur", "Emre", "Özge", "Şükrü", "Gönül",
-    "Kâzım", "Aslı", "Berk", "Dilek", "Eda", "Furkan", "Irmak", "Jale", "Kerem", "Leyla",
-    "Melike", "Nihat", "Onur", "Pınar", "Rıza", "Sinan", "Tarık", "Uğur", "Volkan", "Yasemin",
-    "Zafer", "ahmet", "ayşe"};
+    "Ahmet", "Mehmet", "Mustafa", "Ayşe",   "Fatma",   "Emine",  "Hatice",  "Zeynep", "Elif",   "Çağla",  "Çağrı", "Şule",  "Şahin",
+    "Özlem", "Ömer",   "Ümit",    "Ülkü",   "İsmail",  "İpek",   "İbrahim", "Işık",   "Ilgın",  "Gökhan", "Gül",   "Büşra", "Çiğdem",
+    "Barış", "Buğra",  "Doğan",   "Tuğba",  "Seda",    "Serkan", "Cem",     "Deniz",  "Can",    "Ece",    "Murat", "Hülya", "Selçuk",
+    "Kübra", "Oğuz",   "Yağmur",  "Hakan",  "Sevgi",   "Tolga",  "Nur",     "Emre",   "Özge",   "Şükrü",  "Gönül", "Kâzım", "Aslı",
+    "Berk",  "Dilek",  "Eda",     "Furkan", "Irmak",   "Jale",   "Kerem",   "Leyla",  "Melike", "Nihat",  "Onur",  "Pınar", "Rıza",
+    "Sinan", "Tarık",  "Uğur",    "Volkan", "Yasemin", "Zafer",  "ahmet",   "ayşe"};
 
-const char *const kSurnames[] = {
-    "Yılmaz", "Kaya", "Demir", "Şahin", "Çelik", "Yıldız", "Yıldırım", "Öztürk", "Aydın", "Özdemir",
-    "Arslan", "Doğan", "Kılıç", "Aslan", "Çetin", "Kara", "Koç", "Kurt", "Özkan", "Şimşek",
-    "Polat", "Öz", "Ünal", "İnce", "Güneş", "Erdoğan", "Işık", "Uçar", "Bulut", "Akgül",
-    "Çakır", "Gündoğdu", "Taş", "Aksoy", "Tekin", "Türkmen", "Ağaoğlu", "Sarı", "Bozkurt", "Uysal"};
+const char *const kSurnames[] = {"Yılmaz", "Kaya",     "Demir", "Şahin", "Çelik", "Yıldız",  "Yıldırım", "Öztürk", "Aydın",   "Özdemir",
+                                 "Arslan", "Doğan",    "Kılıç", "Aslan", "Çetin", "Kara",    "Koç",      "Kurt",   "Özkan",   "Şimşek",
+                                 "Polat",  "Öz",       "Ünal",  "İnce",  "Güneş", "Erdoğan", "Işık",     "Uçar",   "Bulut",   "Akgül",
+                                 "Çakır",  "Gündoğdu", "Taş",   "Aksoy", "Tekin", "Türkmen", "Ağaoğlu",  "Sarı",   "Bozkurt", "Uysal"};
 
-const char *const kMobilePrefixes[] = {"0530", "0532", "0533", "0535", "0536", "0537", "0538", "0539", "0541",
-                                       "0542", "0543", "0544", "0545", "0505", "0506", "0507", "0551", "0552",
-                                       "0553", "0554", "0555", "0559"};
+const char *const kMobilePrefixes[] = {"0530", "0532", "0533", "0535", "0536", "0537", "0538", "0539", "0541", "0542", "0543",
+                                       "0544", "0545", "0505", "0506", "0507", "0551", "0552", "0553", "0554", "0555", "0559"};
 
-const char *const kAreaCodes[] = {"0212", "0216", "0312", "0232", "0224", "0262", "0222", "0242", "0322",
-                                  "0332", "0352", "0462", "0482", "0252", "0286"};
+const char *const kAreaCodes[] = {"0212", "0216", "0312", "0232", "0224", "0262", "0222", "0242",
+                                  "0322", "0332", "0352", "0462", "0482", "0252", "0286"};
 
-const char *const kNeighbourhoods[] = {"Kızılay", "Göztepe", "Bahçelievler", "Çamlık", "Yenişehir", "Gültepe",
-                                       "Atatürk", "Cumhuriyet", "İnönü", "Fatih", "Kocatepe", "Esentepe",
-                                       "Şirinevler", "Ürgüp", "Örnektepe"};
+const char *const kNeighbourhoods[] = {"Kızılay", "Göztepe", "Bahçelievler", "Çamlık",   "Yenişehir",  "Gültepe", "Atatürk",  "Cumhuriyet",
+                                       "İnönü",   "Fatih",   "Kocatepe",     "Esentepe", "Şirinevler", "Ürgüp",   "Örnektepe"};
 
-const char *const kStreets[] = {"Atatürk Cad.", "ÇAĞLAYAN SK.", "Gül Sk.", "İstiklal Cad.", "Şehit Ömer Sk.",
-                                "Doğan Sk.", "Üniversite Cad.", "Lale Sk.", "Menekşe Sk.", "Çınar Sk.",
-                                "Papatya Sk.", "Gazi Bulvarı", "ÖĞRETMENLER CAD.", "Bağdat Cad."};
+const char *const kStreets[] = {"Atatürk Cad.", "ÇAĞLAYAN SK.",    "Gül Sk.",          "İstiklal Cad.", "Şehit Ömer Sk.",
+                                "Doğan Sk.",    "Üniversite Cad.", "Lale Sk.",         "Menekşe Sk.",   "Çınar Sk.",
+                                "Papatya Sk.",  "Gazi Bulvarı",    "ÖĞRETMENLER CAD.", "Bağdat Cad."};
 
-const char *const kPlaces[] = {"Kadıköy / İSTANBUL", "Üsküdar / İSTANBUL", "Şişli / İSTANBUL", "Beşiktaş / İSTANBUL",
-                               "Çankaya / ANKARA", "Keçiören / ANKARA", "Bornova / İZMİR", "Ödemiş / İZMİR",
-                               "Osmangazi / BURSA", "Odunpazarı / ESKİŞEHİR", "Bodrum / MUĞLA", "Merkez / IĞDIR",
-                               "Merkez / AĞRI", "Merkez / DÜZCE", "Merkez / ÇORUM", "Eyyübiye / ŞANLIURFA",
-                               "Merkez / GÜMÜŞHANE", "Merkez / KÜTAHYA", "Merkez / ÇANAKKALE"};
+const char *const kPlaces[] = {"Kadıköy / İSTANBUL", "Üsküdar / İSTANBUL",     "Şişli / İSTANBUL",  "Beşiktaş / İSTANBUL",
+                               "Çankaya / ANKARA",   "Keçiören / ANKARA",      "Bornova / İZMİR",   "Ödemiş / İZMİR",
+                               "Osmangazi / BURSA",  "Odunpazarı / ESKİŞEHİR", "Bodrum / MUĞLA",    "Merkez / IĞDIR",
+                               "Merkez / AĞRI",      "Merkez / DÜZCE",         "Merkez / ÇORUM",    "Eyyübiye / ŞANLIURFA",
+                               "Merkez / GÜMÜŞHANE", "Merkez / KÜTAHYA",       "Merkez / ÇANAKKALE"};
 
 const char *const kDomains[] = {"ornek.com.tr", "posta.com", "eposta.net", "mektup.org", "velmora.com.tr"};
 
-template <std::size_t N>
-const char *Pick(const char *const (&list)[N], int index)
+template <std::size_t N> const char *Pick(const char *const (&list)[N], int index)
 {
     return list[index];
 }
@@ -96,9 +90,7 @@ TSampleContact TSampleContacts::Next()
     if (Chance(2))
         c.Soyad = QByteArray("");
 
-    const auto phone = [this](const char *prefix) {
-        return QByteArray(prefix) + ' ' + Digits(3) + ' ' + Digits(2) + ' ' + Digits(2);
-    };
+    const auto phone = [this](const char *prefix) { return QByteArray(prefix) + ' ' + Digits(3) + ' ' + Digits(2) + ' ' + Digits(2); };
     if (Chance(3))
         c.CTelefon = QByteArray("");
     else if (!Chance(2))

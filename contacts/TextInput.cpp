@@ -84,8 +84,8 @@ TTextInput::TTextInput(const QString &path, const QString &encoding) : FPath(pat
             error = U_ZERO_ERROR;
             const int32_t n = ucnv_fromUChars(FConverter, out, int32_t(sizeof out), &lf, 1, &error);
             const UConverterType type = ucnv_getType(FConverter);
-            const bool wide = type == UCNV_UTF16 || type == UCNV_UTF16_BigEndian || type == UCNV_UTF16_LittleEndian
-                || type == UCNV_UTF32 || type == UCNV_UTF32_BigEndian || type == UCNV_UTF32_LittleEndian;
+            const bool wide = type == UCNV_UTF16 || type == UCNV_UTF16_BigEndian || type == UCNV_UTF16_LittleEndian || type == UCNV_UTF32
+                || type == UCNV_UTF32_BigEndian || type == UCNV_UTF32_LittleEndian;
             FPathKind = U_SUCCESS(error) && n == 1 && out[0] == '\n' && !wide ? TPath::ByLine : TPath::Stream;
             ucnv_reset(FConverter);
         }
@@ -134,12 +134,10 @@ bool TTextInput::Fill()
     UChar *target = wide.data();
     const char *source = raw.constData();
     UErrorCode error = U_ZERO_ERROR;
-    ucnv_toUnicode(FConverter, &target, wide.data() + wide.size(), &source, raw.constData() + raw.size(), nullptr,
-                   last, &error);
+    ucnv_toUnicode(FConverter, &target, wide.data() + wide.size(), &source, raw.constData() + raw.size(), nullptr, last, &error);
     if (U_FAILURE(error))
-        throw Exception(QStringLiteral("line %1: the text is not readable as %2")
-                            .arg(FLineNumber + 1 + FBuffer.count('\n'))
-                            .arg(FEncoding));
+        throw Exception(
+            QStringLiteral("line %1: the text is not readable as %2").arg(FLineNumber + 1 + FBuffer.count('\n')).arg(FEncoding));
     FBuffer += QString::fromUtf16(reinterpret_cast<const char16_t *>(wide.data()), target - wide.data()).toUtf8();
     return !last;
 }

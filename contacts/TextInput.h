@@ -74,26 +74,26 @@ public:
 
 private:
     enum class TPath { Utf8, ByLine, Stream };
-    bool Fill();                         // appends decoded bytes to FBuffer; false at end
+    bool Fill(); // appends decoded bytes to FBuffer; false at end
     void DecodeLine(const char *p, qsizetype n);
-    void FinishLine();                   // FLine and FState from FLastRaw
+    void FinishLine(); // FLine and FState from FLastRaw
     QString FPath;
     std::FILE *FFile = nullptr;
     QString FEncoding;
     TPath FPathKind = TPath::Utf8;
     UConverter *FConverter = nullptr;
-    QByteArray FBuffer;                  // undivided bytes, from FStart on
+    QByteArray FBuffer; // undivided bytes, from FStart on
     qsizetype FStart = 0;
-    QByteArray FPending;                 // the first chunk, read before decoding began
+    QByteArray FPending; // the first chunk, read before decoding began
     bool FEnd = false;
     bool FFirst = true;
     bool FRepeat = false;
     bool FRaw = false;
     bool FNamed = false;
-    const char *FLastRaw = nullptr;      // the current line's bytes, as long as it is current
+    const char *FLastRaw = nullptr; // the current line's bytes, as long as it is current
     qsizetype FLastRawSize = 0;
-    char FBreak = 0;                     // the line break: '\n', or '\r' in a file without LF; 0 before the first line
-    QString FUnrecognised;               // why the encoding could not be recognised
+    char FBreak = 0;       // the line break: '\n', or '\r' in a file without LF; 0 before the first line
+    QString FUnrecognised; // why the encoding could not be recognised
     QByteArray FLine;
     TLineState FState = TLineState::Ok;
     std::int64_t FLineNumber = 0;

@@ -40,8 +40,7 @@ bool Is(QByteArrayView a, QByteArrayView b)
     return true;
 }
 
-template <std::size_t N>
-int IndexIn(QByteArrayView name, const QByteArrayView (&list)[N])
+template <std::size_t N> int IndexIn(QByteArrayView name, const QByteArrayView (&list)[N])
 {
     for (std::size_t i = 0; i < N; ++i)
         if (Is(name, list[i]))
@@ -215,8 +214,8 @@ bool TVCardReader::NextLogicalLine()
         const TLineState state = FInput.State();
         const bool softBreak = quotedPrintable && FLogical.endsWith('=');
         const bool folded = state == TLineState::Ok && !text.isEmpty() && (text.at(0) == ' ' || text.at(0) == '\t');
-        const bool continued = !softBreak && !folded && !FDiscard && EndsInBackslash(FLogical)
-            && !text.trimmed().isEmpty() && !IsPropertyLine(text);
+        const bool continued =
+            !softBreak && !folded && !FDiscard && EndsInBackslash(FLogical) && !text.trimmed().isEmpty() && !IsPropertyLine(text);
         if (!softBreak && !folded && !continued && state == TLineState::Ok) {
             FInput.Unread();
             FHead = HeadOf(FLogical);
@@ -326,7 +325,10 @@ void TVCardReader::MakeRecord(TContactRecord &record)
     for (const TProperty &p : FCard.Properties) {
         QByteArray value = p.Value;
         if (QString problem; !Decode(p, value, &problem)) {
-            record.NotTake(QStringLiteral("%1 on line %2: %3").arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size())).arg(p.Line).arg(problem));
+            record.NotTake(QStringLiteral("%1 on line %2: %3")
+                               .arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()))
+                               .arg(p.Line)
+                               .arg(problem));
             continue;
         }
         if (p.Kind == rN) {
@@ -387,9 +389,10 @@ bool TVCardReader::Decode(const TProperty &p, QByteArray &value, QString *proble
     // in the file's encoding; one found from a sample may have taken
     // UTF-8 split by a fold for another encoding, so UTF-8 is UTF-8.
     const QString charset = FInput.Converted() && !p.QuotedPrintable ? QStringLiteral("UTF-8")
-        : !p.Charset.isEmpty()                                      ? QString::fromLatin1(p.Charset)
-        : FInput.Converted() || (!FInput.EncodingNamed() && QByteArrayView(value).isValidUtf8()) ? QStringLiteral("UTF-8")
-                                                                    : FInput.Encoding(); // empty: not recognised
+        : !p.Charset.isEmpty()                                       ? QString::fromLatin1(p.Charset)
+        : FInput.Converted() || (!FInput.EncodingNamed() && QByteArrayView(value).isValidUtf8())
+        ? QStringLiteral("UTF-8")
+        : FInput.Encoding(); // empty: not recognised
     return TextToUtf8(charset, value, problem);
 }
 

@@ -35,11 +35,11 @@ public:
 
     struct TProperty {
         std::int64_t Line = 0;
-        QByteArray Group;  // upper case
-        int Kind = 0;      // which of the properties read
+        QByteArray Group;   // upper case
+        int Kind = 0;       // which of the properties read
         unsigned Types = 0; // the kinds of number TYPE names
         QByteArray Charset;
-        QByteArray Value;  // still escaped
+        QByteArray Value; // still escaped
         bool QuotedPrintable = false;
     };
     // The parts of a content line "group.NAME;params:value", as views into it.
@@ -57,11 +57,11 @@ private:
     bool Decode(const TProperty &p, QByteArray &value, QString *problem) const;
 
     TTextInput &FInput;
-    QByteArray FLogical;             // a logical line of several physical ones
-    THead FHead;                     // the parts of the logical line being read
-    std::int64_t FLogicalLine = 0;   // its first line number
-    bool FDiscard = false;           // the current logical line is passed over (a photo)
-    bool FBadText = false;           // a line of the current logical line was not readable
+    QByteArray FLogical;           // a logical line of several physical ones
+    THead FHead;                   // the parts of the logical line being read
+    std::int64_t FLogicalLine = 0; // its first line number
+    bool FDiscard = false;         // the current logical line is passed over (a photo)
+    bool FBadText = false;         // a line of the current logical line was not readable
     bool FAtEnd = false;
 
     std::int64_t FCards = 0;
@@ -73,6 +73,6 @@ private:
         QStringList LineProblems; // lines that could not be read
         QStringList OtherNames;
     };
-    TCard FCard;                // the card being read
-    std::vector<TCard> FOuter;  // the cards around it
+    TCard FCard;               // the card being read
+    std::vector<TCard> FOuter; // the cards around it
 };

@@ -102,9 +102,7 @@ void AppendEscaped(QByteArray &out, const QByteArray &text)
             if (p + 1 < end && p[1] == '\n')
                 ++p;
             break;
-        default:
-            out += '\\';
-            out += *p;
+        default: out += '\\'; out += *p;
         }
         ++p;
     }

@@ -20,7 +20,6 @@ QByteArray DecodeQuotedPrintable(const QByteArray &value);
 // A text value escaped for writing: "\" "," ";" escaped, line breaks as "\n".
 void AppendEscaped(QByteArray &out, const QByteArray &text);
 
-
 // Ends the content line that begins at out[start] (already appended,
 // unfolded) with CRLF, folded first so that no line is longer than 75
 // octets (a continuation line begins with a space, which counts), never

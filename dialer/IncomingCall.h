@@ -19,7 +19,7 @@ struct TIncomingCall {
     std::uint32_t Call = 0;
     TCaller Caller = icPending;
     QString Number;
-    QString Name; // the caller's name when the network gave one
+    QString Name;   // the caller's name when the network gave one
     QDateTime Time; // when the call was first offered
     int Rings = 0;
 };

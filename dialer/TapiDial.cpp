@@ -28,8 +28,7 @@ QWidget *FormOf(QObject *owner)
 
 } // namespace
 
-TTapiDial::TTapiDial(QObject *owner)
-    : QObject(nullptr)
+TTapiDial::TTapiDial(QObject *owner) : QObject(nullptr)
 {
     QWidget *form = FormOf(owner);
     if (!form)
@@ -85,14 +84,12 @@ void TTapiDial::InitTapi()
         failed = true;
     } else {
         LINEEXTENSIONID extension{};
-        if (lineNegotiateAPIVersion(FLineApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &NegotiatedApiVersion,
-                                    &extension) < 0) {
+        if (lineNegotiateAPIVersion(FLineApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &NegotiatedApiVersion, &extension) < 0) {
             lineShutdown(FLineApp);
             FLineApp = 0;
             Report(QStringLiteral("Error in lineNegotiateAPIVersion"), QStringLiteral("Nemate potrebnu TAPI verziju"));
             failed = true;
-        } else if (lineOpen(FLineApp, LINEMAPPER, &FLine, NegotiatedApiVersion, 0, 0, LINECALLPRIVILEGE_MONITOR, 0,
-                            &FCallParams) < 0) {
+        } else if (lineOpen(FLineApp, LINEMAPPER, &FLine, NegotiatedApiVersion, 0, 0, LINECALLPRIVILEGE_MONITOR, 0, &FCallParams) < 0) {
             lineShutdown(FLineApp);
             FLineApp = 0;
             FLine = 0;
@@ -147,15 +144,13 @@ void TTapiDial::Dial()
 
     if (FCallDialog == None && !failed) {
         const QString caption = FTelephonNo + QStringLiteral(" nolu telefonla konuşuluyor.");
-        const QString text = FLanguage == croatian
-            ? QStringLiteral("Kada završite razgovor, pritisnite dugme da prekinete vezu.")
-            : FTelephonNo + QStringLiteral(" nolu telefon Aranıyor...");
+        const QString text = FLanguage == croatian ? QStringLiteral("Kada završite razgovor, pritisnite dugme da prekinete vezu.")
+                                                   : FTelephonNo + QStringLiteral(" nolu telefon Aranıyor...");
         if (Application->MessageBox(text, caption, TMessageKind::Information) == IDOK)
             HangUp();
     }
     if (failed) {
-        Application->MessageBox(FLanguage == croatian ? QStringLiteral("Greška u zvanju")
-                                                      : QStringLiteral("Error during dialing?!"),
+        Application->MessageBox(FLanguage == croatian ? QStringLiteral("Greška u zvanju") : QStringLiteral("Error during dialing?!"),
                                 Application->Title(), TMessageKind::Information);
     }
 }
@@ -232,8 +227,7 @@ void TTapiDial::SetLanguage(TLanguage value)
     SharedLanguage = FLanguage;
 }
 
-void TTapiDial::ApplyStoredProperties(const QString &telephonNo, TCallDialog callDialog, bool statusWindow,
-                                      TLanguage language)
+void TTapiDial::ApplyStoredProperties(const QString &telephonNo, TCallDialog callDialog, bool statusWindow, TLanguage language)
 {
     SetTelephonNo(telephonNo);
     SetCallDialog(callDialog);
@@ -278,9 +272,8 @@ void ReadCallerId(HCALL call, TIncomingCall *incoming)
     // A number that did not come whole is no number.
     if (incoming->Caller == TIncomingCall::icNumber && incoming->Number.isEmpty())
         incoming->Caller = TIncomingCall::icUnreadable;
-    incoming->Name = (flags & LINECALLPARTYID_NAME)
-        ? CallInfoText(buffer, info->dwCallerIDNameSize, info->dwCallerIDNameOffset)
-        : QString();
+    incoming->Name =
+        (flags & LINECALLPARTYID_NAME) ? CallInfoText(buffer, info->dwCallerIDNameSize, info->dwCallerIDNameOffset) : QString();
 }
 
 } // namespace
@@ -306,8 +299,7 @@ bool TTapiDial::TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, 
             if (!ofLine)
                 continue;
             if (dwParam1 == LineCallerIdRefused)
-                dialer->Report(QStringLiteral("Caller ID not available"),
-                               QStringLiteral("Prikaz broja pozivatelja nije dostupan"));
+                dialer->Report(QStringLiteral("Caller ID not available"), QStringLiteral("Prikaz broja pozivatelja nije dostupan"));
             return true;
         case LINE_CALLINFO:
             if (!ofCall)
@@ -321,8 +313,7 @@ bool TTapiDial::TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, 
             if (dwParam1 == LINECALLSTATE_IDLE)
                 dialer->CallEnded(hDevice);
             return true;
-        default:
-            return false;
+        default: return false;
         }
     }
     return false;

@@ -55,8 +55,7 @@ public:
 
     // The stored values of a form, applied through the setters in the
     // order of the properties.
-    void ApplyStoredProperties(const QString &telephonNo, TCallDialog callDialog, bool statusWindow,
-                               TLanguage language);
+    void ApplyStoredProperties(const QString &telephonNo, TCallDialog callDialog, bool statusWindow, TLanguage language);
 
     // The handles, for those who look at the line (0 when there is none).
     HLINEAPP LineAppHandle() const { return FLineApp; }

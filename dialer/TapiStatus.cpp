@@ -70,21 +70,15 @@ void LineCallback(DWORD hDevice, DWORD dwMsg, DWORD, DWORD dwParam1, DWORD dwPar
             Report(QStringLiteral("Idle - call deallocated"), QStringLiteral("Poziv je odbačen"));
         }
         break;
-    case LINECALLSTATE_DIALING:
-        Report(QStringLiteral("Dialing: ") + SharedTelephonNo, QStringLiteral("Zovem: ") + SharedTelephonNo);
-        break;
-    case LINECALLSTATE_BUSY:
-        Report(QStringLiteral("Busy"), QStringLiteral("Linija je zauzeta"));
-        break;
+    case LINECALLSTATE_DIALING: Report(QStringLiteral("Dialing: ") + SharedTelephonNo, QStringLiteral("Zovem: ") + SharedTelephonNo); break;
+    case LINECALLSTATE_BUSY: Report(QStringLiteral("Busy"), QStringLiteral("Linija je zauzeta")); break;
     case LINECALLSTATE_CONNECTED:
         if (call != 0) {
             const QString tail = SharedTelephonNo + u' ' + CallAppName(call);
             Report(QStringLiteral("Connected: ") + tail, QStringLiteral("Veza je uspostavljena: ") + tail);
         }
         break;
-    case LINECALLSTATE_PROCEEDING:
-        Report(QStringLiteral("Proceeding"), QStringLiteral("Nastavljam"));
-        break;
+    case LINECALLSTATE_PROCEEDING: Report(QStringLiteral("Proceeding"), QStringLiteral("Nastavljam")); break;
     case LINECALLSTATE_DISCONNECTED: {
         QString englishText = QStringLiteral("Disconnected: ");
         QString croatianText = QStringLiteral("Linija je isključena: ");
@@ -98,8 +92,7 @@ void LineCallback(DWORD hDevice, DWORD dwMsg, DWORD, DWORD dwParam1, DWORD dwPar
         Report(englishText, croatianText);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -115,8 +108,7 @@ void CreateStatusWindow()
 {
     if (StatusWindowExists)
         return;
-    auto *form = new QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
-                                          | Qt::WindowTitleHint);
+    auto *form = new QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     form->setObjectName(QStringLiteral("StatusForm"));
     if (Application)
         Application->Adopt(form);

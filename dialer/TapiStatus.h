@@ -27,8 +27,7 @@ extern QPointer<QListWidget> StatusList;
 constexpr int CallInfoBufferSize = 1024;
 alignas(LINECALLINFO) extern unsigned char CallInfoBuffer[CallInfoBufferSize];
 
-void LineCallback(DWORD hDevice, DWORD dwMsg, DWORD dwCallbackInstance, DWORD dwParam1, DWORD dwParam2,
-                  DWORD dwParam3);
+void LineCallback(DWORD hDevice, DWORD dwMsg, DWORD dwCallbackInstance, DWORD dwParam1, DWORD dwParam2, DWORD dwParam3);
 
 // The zero-terminated text of a call information record in buffer (of
 // CallInfoBufferSize bytes) at offset, within size bytes; empty when it

@@ -22,8 +22,7 @@ const QString kCompletionMessage = QStringLiteral("\"C:\" anadizinine Excell For
 // the first one.
 class TCleanup {
 public:
-    template <typename F>
-    void Run(F &&step)
+    template <typename F> void Run(F &&step)
     {
         try {
             step();
@@ -98,8 +97,7 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
             while (!query->Eof()) {
                 ++row;
                 for (int j = 0; j < columns; ++j)
-                    OlePropertySet(worksheet.Get(), QStringLiteral("CELLS"), {VARIANT::ByRef(&row), j + 1},
-                                   fields[size_t(j)]->AsString());
+                    OlePropertySet(worksheet.Get(), QStringLiteral("CELLS"), {VARIANT::ByRef(&row), j + 1}, fields[size_t(j)]->AsString());
                 progress.StepOrAbort(row - 1);
                 query->Next();
             }

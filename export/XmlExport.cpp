@@ -42,8 +42,7 @@ TDateTimeParts DecodeDateTime(const TField *field)
 {
     const double value = field->AsDateTime();
     const double msecs = std::round(value * double(MSecsPerDay));
-    if (!std::isfinite(msecs) || msecs < double(FirstDay) * MSecsPerDay
-        || msecs >= double(LastDay + 1) * MSecsPerDay)
+    if (!std::isfinite(msecs) || msecs < double(FirstDay) * MSecsPerDay || msecs >= double(LastDay + 1) * MSecsPerDay)
         throw EDatabaseError(QStringLiteral("Field '%1' holds no valid date").arg(field->FieldName()));
     const long long total = (long long)msecs;
     const long long days = total >= 0 ? total / MSecsPerDay : -((-total + MSecsPerDay - 1) / MSecsPerDay);
@@ -51,9 +50,8 @@ TDateTimeParts DecodeDateTime(const TField *field)
 
     using namespace std::chrono;
     const year_month_day date{sys_days{year{1899} / December / 30} + std::chrono::days{days}};
-    return {int(date.year()), unsigned(date.month()), unsigned(date.day()),
-            unsigned(time / 3600000), unsigned(time / 60000 % 60), unsigned(time / 1000 % 60),
-            unsigned(time % 1000)};
+    return {int(date.year()),           unsigned(date.month()), unsigned(date.day()), unsigned(time / 3600000), unsigned(time / 60000 % 60),
+            unsigned(time / 1000 % 60), unsigned(time % 1000)};
 }
 
 QString DateText(const TDateTimeParts &t)
@@ -151,8 +149,7 @@ QString FieldToXmlText(const TField *field)
                 c = QChar(c.unicode() - u'a' + u'A');
         return text;
     }
-    case ftDate:
-        return DateText(DecodeDateTime(field));
+    case ftDate: return DateText(DecodeDateTime(field));
     case ftTime: {
         const TDateTimeParts t = DecodeDateTime(field);
         return ZeroPad(quint16(t.Hour), 2) + ZeroPad(quint16(t.Minute), 2) + ZeroPad(quint16(t.Second), 2);
@@ -161,12 +158,11 @@ QString FieldToXmlText(const TField *field)
         const TDateTimeParts t = DecodeDateTime(field);
         QString text = DateText(t);
         if (t.Hour != 0 || t.Minute != 0 || t.Second != 0 || t.MSec != 0)
-            text += u'T' + ZeroPad(quint16(t.Hour), 2) + u':' + ZeroPad(quint16(t.Minute), 2) + u':'
-                + ZeroPad(quint16(t.Second), 2) + ZeroPad(quint16(t.MSec), 3);
+            text += u'T' + ZeroPad(quint16(t.Hour), 2) + u':' + ZeroPad(quint16(t.Minute), 2) + u':' + ZeroPad(quint16(t.Second), 2)
+                + ZeroPad(quint16(t.MSec), 3);
         return text;
     }
-    default:
-        return field->AsString();
+    default: return field->AsString();
     }
 }
 

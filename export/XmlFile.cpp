@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-TXmlFile::TXmlFile(const QString &targetPath) : FFile(targetPath), FBuffer(new char[XmlTextBufferSize])
-{
-}
+TXmlFile::TXmlFile(const QString &targetPath) : FFile(targetPath), FBuffer(new char[XmlTextBufferSize]) {}
 
 TXmlFile::~TXmlFile() = default;
 

@@ -8,8 +8,7 @@
 
 #include <QStringDecoder>
 
-void ReadContactsFile(const std::uint8_t *data, std::size_t size,
-                      const std::function<bool(TTextInput &, TContactRecord &)> &next)
+void ReadContactsFile(const std::uint8_t *data, std::size_t size, const std::function<bool(TTextInput &, TContactRecord &)> &next)
 {
     const QString path = FuzzFolder() + QStringLiteral("/contacts");
     WriteFileBytes(path, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));

@@ -13,12 +13,10 @@ class TTextInput;
 // after record until false. A reader may refuse the file (an error), but
 // every record it gives must be what DBASE can take as text: valid UTF-8
 // with no NUL, so that no value is cut on its way.
-void ReadContactsFile(const std::uint8_t *data, std::size_t size,
-                      const std::function<bool(TTextInput &, TContactRecord &)> &next);
+void ReadContactsFile(const std::uint8_t *data, std::size_t size, const std::function<bool(TTextInput &, TContactRecord &)> &next);
 
 // The same with a reader class of the tool (TVCardReader, TCsvReader).
-template <class TReader>
-void ReadContactsFileWith(const std::uint8_t *data, std::size_t size)
+template <class TReader> void ReadContactsFileWith(const std::uint8_t *data, std::size_t size)
 {
     std::unique_ptr<TReader> reader;
     ReadContactsFile(data, size, [&](TTextInput &input, TContactRecord &record) {

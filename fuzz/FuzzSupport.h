@@ -12,8 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
 
 // A failed check is a crash to the fuzzer: the message, then abort().
-#define FUZZ_CHECK(condition, message) \
-    ((condition) ? void(0) : FuzzFailed(#condition, message, __FILE__, __LINE__))
+#define FUZZ_CHECK(condition, message) ((condition) ? void(0) : FuzzFailed(#condition, message, __FILE__, __LINE__))
 [[noreturn]] void FuzzFailed(const char *condition, const QString &message, const char *file, int line);
 
 // A QCoreApplication for targets that need Qt's event loop or settings.

@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const char *suffix : {"-journal", "-wal", "-shm"})
         QFile::remove(path + QLatin1String(suffix));
     WriteFileBytes(path, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    ReadThroughRecordSet(path,
-                         {QStringLiteral("SELECT * FROM DBASE ORDER BY AD"),
-                          QStringLiteral("SELECT * FROM DBASE WHERE SOYAD LIKE :deger ORDER BY AD")},
-                         {QStringLiteral("ş%")});
+    ReadThroughRecordSet(
+        path,
+        {QStringLiteral("SELECT * FROM DBASE ORDER BY AD"), QStringLiteral("SELECT * FROM DBASE WHERE SOYAD LIKE :deger ORDER BY AD")},
+        {QStringLiteral("ş%")});
     return 0;
 }

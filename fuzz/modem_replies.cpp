@@ -24,10 +24,7 @@ struct TLine {
     int Slave = -1; // kept open to see how much the driver has not read yet
     QString Name;
 
-    TLine()
-    {
-        FUZZ_CHECK(OpenRawPty(&Master, &Slave, &Name), QStringLiteral("no pseudo-terminal"));
-    }
+    TLine() { FUZZ_CHECK(OpenRawPty(&Master, &Slave, &Name), QStringLiteral("no pseudo-terminal")); }
     int Unread() const
     {
         int n = 0;
@@ -87,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     clock.start();
     while (written < bytes.size() || line.Unread() > 0 || lastSeen != last) {
         if (written < bytes.size()) {
-            const ssize_t n = write(line.Master, bytes.constData() + written, std::size_t(std::min<qsizetype>(bytes.size() - written, 4096)));
+            const ssize_t n =
+                write(line.Master, bytes.constData() + written, std::size_t(std::min<qsizetype>(bytes.size() - written, 4096)));
             if (n > 0)
                 written += n;
         }

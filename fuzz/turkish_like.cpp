@@ -147,8 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool referenceMatch = ReferenceLike(pattern, value, escape);
     FUZZ_CHECK(engineMatch == referenceMatch,
                QStringLiteral("LIKE %1 for pattern %2 value %3")
-                   .arg(engineMatch ? QStringLiteral("matches") : QStringLiteral("does not match"),
-                        QString::fromLatin1(pattern.toHex()), QString::fromLatin1(value.toHex())));
+                   .arg(engineMatch ? QStringLiteral("matches") : QStringLiteral("does not match"), QString::fromLatin1(pattern.toHex()),
+                        QString::fromLatin1(value.toHex())));
 
     const int ab = TurkishCompare(pattern.constData(), std::size_t(pattern.size()), value.constData(), std::size_t(value.size()));
     const int ba = TurkishCompare(value.constData(), std::size_t(value.size()), pattern.constData(), std::size_t(pattern.size()));

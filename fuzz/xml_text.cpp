@@ -73,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     const QByteArray bytes = FileBytes(path);
-    xmlDocPtr doc = xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr,
-                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    xmlDocPtr doc =
+        xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     FUZZ_CHECK(doc != nullptr, QStringLiteral("libxml2 cannot parse the file: ") + QString::fromLatin1(bytes.toHex()));
     const xmlNode *root = xmlDocGetRootElement(doc);
     const xmlNode *row = root ? xmlFirstElementChild(const_cast<xmlNode *>(root)) : nullptr;
@@ -87,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     xmlFreeDoc(doc);
     FUZZ_CHECK(present == !cut.isEmpty(), QStringLiteral("the attribute is where no value is, or missing"));
     const QByteArray expected = AsRead(cut).toUtf8();
-    FUZZ_CHECK(read == expected, QStringLiteral("read back: %1\n  expected:  %2")
-                                     .arg(QString::fromLatin1(read.toHex(' ')), QString::fromLatin1(expected.toHex(' '))));
+    FUZZ_CHECK(read == expected,
+               QStringLiteral("read back: %1\n  expected:  %2")
+                   .arg(QString::fromLatin1(read.toHex(' ')), QString::fromLatin1(expected.toHex(' '))));
     return 0;
 }

@@ -92,7 +92,8 @@ void TADOQuery::Open()
     for (int k = 0; k < Parameters.Count(); ++k)
         if (Parameters[k].Value && Parameters[k].Value->contains(QChar(0)))
             throw EDatabaseError(QStringLiteral("The value of %1 holds a NUL character (code 0), which a search "
-                                                "cannot hold").arg(Parameters[k].Name));
+                                                "cannot hold")
+                                     .arg(Parameters[k].Name));
     FConnection->Open();
 
     QStringList names;

@@ -49,10 +49,10 @@ struct TParameterSpan {
 class TParameters {
 public:
     int Count() const { return int(FItems.size()); }
-    TParameter &operator[](int index);          // out of range raises
+    TParameter &operator[](int index); // out of range raises
     const TParameter &operator[](int index) const;
     void SetValue(int index, const QString &value) { (*this)[index].Value = value; }
-    void Rebuild(const QString &sqlText);        // keeps values of same-named parameters
+    void Rebuild(const QString &sqlText); // keeps values of same-named parameters
     static QStringList ParameterNames(const QString &sqlText);
     static std::vector<TParameterSpan> ParameterSpans(const QString &sqlText);
 
@@ -62,7 +62,6 @@ private:
 
 // A bookmark: an opaque token for one row of the snapshot.
 using TBookmark = std::optional<long long>;
-
 
 // ADOQuery1: the record set. Opening it runs the statement and takes the
 // whole result into memory (a static, client-side snapshot); every move,
@@ -85,8 +84,8 @@ public:
     TParameters Parameters;
 
     // -- state
-    void Open();   // does nothing when open; state rsBrowse, cursor on the first row
-    void Close();  // drops any pending row unwritten; does nothing when closed
+    void Open();  // does nothing when open; state rsBrowse, cursor on the first row
+    void Close(); // drops any pending row unwritten; does nothing when closed
     bool Active() const override { return State() != rsClosed; }
     bool RowPending() const override { return State() == rsEdit || State() == rsInsert; }
     bool Inserting() const override { return State() == rsInsert; }
@@ -101,9 +100,9 @@ public:
     bool Eof() const;
     bool Bof() const;
     bool IsEmpty() const;
-    int RecordCount() const;        // rows of the snapshot (a pending new row not counted)
-    int RecNo() const;              // 1-based; -1 while empty or inserting; closed raises
-    void SetRecNo(int recNo);       // moves there; nothing when already there
+    int RecordCount() const;  // rows of the snapshot (a pending new row not counted)
+    int RecNo() const;        // 1-based; -1 while empty or inserting; closed raises
+    void SetRecNo(int recNo); // moves there; nothing when already there
 
     // -- editing
     void Append();
@@ -111,10 +110,10 @@ public:
     void Post();
     void Cancel();
     void Delete();
-    bool Modified() const;          // any field of the pending row changed
+    bool Modified() const; // any field of the pending row changed
 
     // -- bookmarks
-    TBookmark GetBookmark() const;  // empty when there is no current row or inserting
+    TBookmark GetBookmark() const; // empty when there is no current row or inserting
     void GotoBookmark(const TBookmark &bookmark);
     bool BookmarkValid(const TBookmark &bookmark) const;
 
@@ -133,7 +132,7 @@ public:
     //    the rows the grid shows: the snapshot rows, then the pending new
     //    row while inserting.
     int DisplayRowCount() const override;
-    int CurrentDisplayRow() const override;  // -1 when there is none
+    int CurrentDisplayRow() const override; // -1 when there is none
     QString DisplayText(int row, int fieldIndex) const override;
     // The value of a snapshot row as stored (what was last read or written),
     // without copying; a null cell when there is none.

@@ -6,7 +6,6 @@
 #include "store/ADOQueryImpl.h"
 #include "store/Provider.h"
 
-
 // -- editing ---------------------------------------------------------------
 
 void TADOQuery::BeginInsert()
@@ -156,11 +155,11 @@ void TADOQuery::WritePending()
         std::vector<TCellValue> stored;
         const int rowsChanged = engine->Update(write, &stored);
         if (rowsChanged == 0)
-            throw EDatabaseError(QStringLiteral(
-                "Row cannot be located for updating. Some values may have been changed since it was last read."));
+            throw EDatabaseError(
+                QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
         if (rowsChanged > 1)
-            throw EDatabaseError(QStringLiteral(
-                "Key column information is insufficient or incorrect. Too many rows were affected by update."));
+            throw EDatabaseError(
+                QStringLiteral("Key column information is insufficient or incorrect. Too many rows were affected by update."));
 
         // Only the changed columns take what was written; the others keep
         // what was read.
@@ -198,13 +197,12 @@ void TADOQuery::Delete()
         write.Original.push_back(original[std::size_t(c)]);
     const int deleted = engine->Delete(write);
     if (deleted > 1)
-        throw EDatabaseError(QStringLiteral(
-            "Key column information is insufficient or incorrect. Too many rows were affected by delete."));
+        throw EDatabaseError(QStringLiteral("Key column information is insufficient or incorrect. Too many rows were affected by delete."));
     // By key, no row deleted means another program deleted it first: it is
     // gone either way. By values, the row may have been changed.
     if (deleted == 0 && !write.ByKey)
-        throw EDatabaseError(QStringLiteral(
-            "Row cannot be located for deleting. Some values may have been changed since it was last read."));
+        throw EDatabaseError(
+            QStringLiteral("Row cannot be located for deleting. Some values may have been changed since it was last read."));
 
     d->Rows.RemoveRow(std::size_t(d->Cursor));
     d->Pending.clear();

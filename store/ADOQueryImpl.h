@@ -35,7 +35,7 @@ public:
     bool Eof = true;
     bool Bof = true;
     int DisableCount = 0;
-    std::vector<TCellValue> Pending;   // the row being edited or inserted
+    std::vector<TCellValue> Pending; // the row being edited or inserted
     std::vector<bool> Changed;
 
     long long RowCount() const { return (long long)Rows.RowCount(); }

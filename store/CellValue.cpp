@@ -41,8 +41,7 @@ TCellValue TCellValue::FromColumn(const TStatement &stmt, int col)
         v.Kind = TCellKind::Blob;
         v.Bytes = stmt.ColumnBytes(col);
         break;
-    default:
-        break;
+    default: break;
     }
     return v;
 }
@@ -137,8 +136,8 @@ double CellDateTime(const TCellView &cell)
     const QString text = QString::fromUtf8(cell.Data, qsizetype(cell.Size)).trimmed();
     if (text.isEmpty())
         return 0;
-    static const QRegularExpression re(QStringLiteral(
-        R"(^(?:(\d{4})-(\d{1,2})-(\d{1,2}))?(?:(?:^|[ T])(\d{1,2}):(\d{2})(?::(\d{2})(?:[.,](\d{1,9}))?)?)?$)"));
+    static const QRegularExpression re(
+        QStringLiteral(R"(^(?:(\d{4})-(\d{1,2})-(\d{1,2}))?(?:(?:^|[ T])(\d{1,2}):(\d{2})(?::(\d{2})(?:[.,](\d{1,9}))?)?)?$)"));
     const QRegularExpressionMatch m = re.match(text);
     if (m.hasMatch() && (m.capturedLength(1) > 0 || m.capturedLength(4) > 0)) {
         double result = 0;

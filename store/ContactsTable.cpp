@@ -13,13 +13,8 @@ const char *const AllRecordsStatement = "SELECT * FROM DBASE ORDER BY AD";
 const TContactColumn *ContactColumns(int *count)
 {
     static const TContactColumn columns[] = {
-        {"Ad", "VARCHAR(50)", 50},
-        {"Soyad", "VARCHAR(50)", 50},
-        {"CTelefon", "VARCHAR(20)", 20},
-        {"ETelefon", "VARCHAR(20)", 20},
-        {"ITelefon", "VARCHAR(20)", 20},
-        {"Email", "VARCHAR(100)", 100},
-        {"Adres", "MEMO", 1000},
+        {"Ad", "VARCHAR(50)", 50},       {"Soyad", "VARCHAR(50)", 50},   {"CTelefon", "VARCHAR(20)", 20}, {"ETelefon", "VARCHAR(20)", 20},
+        {"ITelefon", "VARCHAR(20)", 20}, {"Email", "VARCHAR(100)", 100}, {"Adres", "MEMO", 1000},
     };
     *count = int(std::size(columns));
     return columns;

@@ -18,7 +18,8 @@ bool IsJetFile(const QString &path)
 
 QString JetConvertHint(const QString &path)
 {
-    return QStringLiteral("It is a database of the program's earlier Windows version: in its folder, the command "
-                          "\"velmora-rehber-db convert %1\" converts it")
+    return QStringLiteral(
+               "It is a database of the program's earlier Windows version: in its folder, the command "
+               "\"velmora-rehber-db convert %1\" converts it")
         .arg(QFileInfo(path).fileName());
 }

@@ -26,8 +26,7 @@ QString BadConnectionString(const char *parseMessage)
     static const QRegularExpression unknown(QStringLiteral("^invalid (?:connection option|URI query parameter:) \"([a-z_]{1,40})\""));
     const QRegularExpressionMatch m = unknown.match(QString::fromUtf8(parseMessage ? parseMessage : ""));
     if (m.hasMatch())
-        return QStringLiteral("The server named for this data source in Veri.ini has an unknown setting \"%1\"")
-            .arg(m.captured(1));
+        return QStringLiteral("The server named for this data source in Veri.ini has an unknown setting \"%1\"").arg(m.captured(1));
     return QStringLiteral("The server named for this data source in Veri.ini is not a valid PostgreSQL connection string");
 }
 
@@ -53,8 +52,9 @@ QString ConnectFailed(PGconn *conn)
         return kCannotConnect + QStringLiteral("authentication failed");
     if (reason.contains(QLatin1String("too many clients")) || reason.contains(QLatin1String("connection slots are reserved"))
         || reason.contains(QLatin1String("too many connections")))
-        return WithServerText(kCannotConnect + QStringLiteral("the server has no free connection for this desktop; "
-                                                              "ask the administrator to allow more (max_connections)"),
+        return WithServerText(kCannotConnect
+                                  + QStringLiteral("the server has no free connection for this desktop; "
+                                                   "ask the administrator to allow more (max_connections)"),
                               reason);
     return kCannotConnect + reason;
 }

@@ -77,9 +77,8 @@ void StorePgPassword(const QString &path, const TPgPassKey &key, const QString &
         throw EFileError(QStringLiteral("A password with a line break cannot be kept in \"%1\"").arg(path));
     const TPgPassKey k = key.Resolved();
     const QStringList wanted = {k.Host, k.Port, k.Database, k.User};
-    const QString line = QStringList{EscapePgPassField(k.Host), EscapePgPassField(k.Port),
-                                     EscapePgPassField(k.Database), EscapePgPassField(k.User),
-                                     EscapePgPassField(password)}
+    const QString line = QStringList{EscapePgPassField(k.Host), EscapePgPassField(k.Port), EscapePgPassField(k.Database),
+                                     EscapePgPassField(k.User), EscapePgPassField(password)}
                              .join(u':');
 
     QStringList lines;
@@ -106,8 +105,7 @@ void StorePgPassword(const QString &path, const TPgPassKey &key, const QString &
         kept.prepend(line);
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
         || file.write((kept.join(u'\n') + u'\n').toUtf8()) < 0 || !file.commit())
         throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }

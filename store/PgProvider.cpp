@@ -12,9 +12,23 @@ namespace {
 
 // Type oids of the server's built-in types (pg_type.dat).
 enum : Oid {
-    kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26, kFloat4 = 700,
-    kFloat8 = 701, kBpchar = 1042, kVarchar = 1043, kDate = 1082, kTime = 1083, kTimestamp = 1114,
-    kTimestampTz = 1184, kTimeTz = 1266, kNumeric = 1700
+    kBool = 16,
+    kBytea = 17,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kText = 25,
+    kOid = 26,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kBpchar = 1042,
+    kVarchar = 1043,
+    kDate = 1082,
+    kTime = 1083,
+    kTimestamp = 1114,
+    kTimestampTz = 1184,
+    kTimeTz = 1266,
+    kNumeric = 1700
 };
 
 TFieldType FieldTypeOf(Oid type, int modifier, int *size)
@@ -22,16 +36,22 @@ TFieldType FieldTypeOf(Oid type, int modifier, int *size)
     *size = 0;
     switch (type) {
     case kBool: return ftBoolean;
-    case kInt2: case kInt4: case kInt8: case kOid: return ftInteger;
-    case kFloat4: case kFloat8: case kNumeric: return ftFloat;
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid: return ftInteger;
+    case kFloat4:
+    case kFloat8:
+    case kNumeric: return ftFloat;
     case kBytea: return ftBlob;
     case kDate: return ftDate;
-    case kTime: case kTimeTz: return ftTime;
-    case kTimestamp: case kTimestampTz: return ftDateTime;
+    case kTime:
+    case kTimeTz: return ftTime;
+    case kTimestamp:
+    case kTimestampTz: return ftDateTime;
     case kText: return ftMemo;
-    case kVarchar: case kBpchar:
-        *size = modifier >= 4 ? modifier - 4 : 0;
-        return ftString;
+    case kVarchar:
+    case kBpchar: *size = modifier >= 4 ? modifier - 4 : 0; return ftString;
     default: return ftString;
     }
 }
@@ -49,11 +69,15 @@ TCellView CellOf(const PGresult *r, int row, int col, QByteArray &scratch)
         v.Kind = TCellKind::Integer;
         v.Int = text[0] == 't' ? 1 : 0;
         break;
-    case kInt2: case kInt4: case kInt8: case kOid:
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
         v.Kind = TCellKind::Integer;
         v.Int = std::strtoll(text, nullptr, 10);
         break;
-    case kFloat4: case kFloat8:
+    case kFloat4:
+    case kFloat8:
         v.Kind = TCellKind::Float;
         v.Float = std::strtod(text, nullptr);
         break;
@@ -114,8 +138,14 @@ void TPgProvider::Connect()
     FConn = nullptr;
     // The settings before dbname are defaults the server's connection
     // string may change; those after it are the program's own.
-    const char *const keywords[] = {"connect_timeout", "keepalives", "keepalives_idle", "keepalives_interval",
-                                    "keepalives_count", "dbname", "client_encoding", "fallback_application_name",
+    const char *const keywords[] = {"connect_timeout",
+                                    "keepalives",
+                                    "keepalives_idle",
+                                    "keepalives_interval",
+                                    "keepalives_count",
+                                    "dbname",
+                                    "client_encoding",
+                                    "fallback_application_name",
                                     nullptr};
     const char *const values[] = {"10", "1", "30", "10", "3", FInfo.constData(), "UTF8", "velmora-rehber", nullptr};
     TPgWaitEnd end = TPgWaitEnd::Broken;
@@ -130,7 +160,8 @@ void TPgProvider::Connect()
     }
     FConn = conn;
     // The server's notices ("already exists, skipping") are not for the user.
-    PQsetNoticeProcessor(FConn, [](void *, const char *) {}, nullptr);
+    PQsetNoticeProcessor(
+        FConn, [](void *, const char *) {}, nullptr);
     try {
         Simple(PgSql::SessionSetup(), true);
         if (FExpect == TExpect::Contacts)
@@ -145,9 +176,9 @@ void TPgProvider::Connect()
 void TPgProvider::CheckContactsSchema()
 {
     const TResult r = Run(PgSql::ContactsSchemaCheck(), {}, true);
-    static const char *const parts[] = {
-        "the schema velmora", "its Turkish collation velmora.tr_ci", "its Turkish LIKE operator", "the table dbase",
-        "the identity key no of dbase", "the Turkish order on every text column of dbase"};
+    static const char *const parts[] = {"the schema velmora",           "its Turkish collation velmora.tr_ci",
+                                        "its Turkish LIKE operator",    "the table dbase",
+                                        "the identity key no of dbase", "the Turkish order on every text column of dbase"};
     QStringList missing;
     const bool table = PQgetvalue(r.R.get(), 0, 3)[0] == 't';
     for (int i = 0; i < 6; ++i)
@@ -188,13 +219,9 @@ PGresult *TPgProvider::NextResult(bool cancellable)
     if (Lost())
         return nullptr;
     switch (PgAwait(FConn, {kWaiting, cancellable, FAnswerBound})) {
-    case TPgWaitEnd::Ready:
-        return PQgetResult(FConn);
-    case TPgWaitEnd::Broken:
-        return PQstatus(FConn) == CONNECTION_BAD ? nullptr : PQgetResult(FConn);
-    case TPgWaitEnd::Silent:
-        Abandon();
-        throw EDatabaseError(PgErrors::StatementSilent(int(FAnswerBound.count() / 1000)));
+    case TPgWaitEnd::Ready: return PQgetResult(FConn);
+    case TPgWaitEnd::Broken: return PQstatus(FConn) == CONNECTION_BAD ? nullptr : PQgetResult(FConn);
+    case TPgWaitEnd::Silent: Abandon(); throw EDatabaseError(PgErrors::StatementSilent(int(FAnswerBound.count() / 1000)));
     case TPgWaitEnd::Cancelled:
         PgCancelInBackground(FConn);
         Abandon();
@@ -256,8 +283,7 @@ TPgProvider::TResult TPgProvider::Run(const QByteArray &sql, const std::vector<T
         pointers[i] = v.Kind == TCellKind::Null ? nullptr : texts[i].constData();
         lengths[i] = int(texts[i].size());
     }
-    if (!PQsendQueryParams(FConn, sql.constData(), int(values.size()), nullptr, pointers.data(), lengths.data(),
-                           formats.data(), 0))
+    if (!PQsendQueryParams(FConn, sql.constData(), int(values.size()), nullptr, pointers.data(), lengths.data(), formats.data(), 0))
         Raise(nullptr);
     return Gather(cancellable);
 }
@@ -281,8 +307,7 @@ int TPgProvider::Execute(const QByteArray &sql, const std::vector<TCellValue> &v
     return std::atoi(PQcmdTuples(Run(sql, values).R.get()));
 }
 
-void TPgProvider::Select(const QString &sql, const QStringList &parameterNames,
-                         const std::vector<TParameterValue> &values, TRowArena &rows,
+void TPgProvider::Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
                          std::vector<TResultColumn> &columns, TResultTable &table)
 {
     QStringList names;
@@ -312,8 +337,7 @@ void TPgProvider::Select(const QString &sql, const QStringList &parameterNames,
     try {
         // A read-only transaction: a statement that writes is refused by the server.
         Simple(PgSql::BeginReadOnly(), true);
-        if (!PQsendQueryParams(FConn, text.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
-                               nullptr, 0))
+        if (!PQsendQueryParams(FConn, text.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr, nullptr, 0))
             Raise(nullptr);
         PQsetSingleRowMode(FConn);
         // The rows arrive one at a time and go straight into the snapshot.
@@ -421,14 +445,9 @@ TCallLogAccess TPgProvider::PrepareCallLog()
 {
     const TResult access = Run(PgSql::CallLogAccess(), {});
     switch (PQgetvalue(access.R.get(), 0, 0)[0]) {
-    case 'c':
-        Execute(PgSql::CreateCallLog());
-        return TCallLogAccess::Writable;
-    case 'w':
-        return TCallLogAccess::Writable;
-    case 'r':
-        return TCallLogAccess::ReadOnly;
-    default:
-        return TCallLogAccess::Missing;
+    case 'c': Execute(PgSql::CreateCallLog()); return TCallLogAccess::Writable;
+    case 'w': return TCallLogAccess::Writable;
+    case 'r': return TCallLogAccess::ReadOnly;
+    default: return TCallLogAccess::Missing;
     }
 }

@@ -45,10 +45,10 @@ public:
     // database lacks; returns when it holds everything.
     void CheckContactsSchema();
 
-    void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values,
-                TRowArena &rows, std::vector<TResultColumn> &columns, TResultTable &table) override;
-    std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns,
-                                   const std::vector<TCellValue> &values, const QStringList &returning) override;
+    void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
+                std::vector<TResultColumn> &columns, TResultTable &table) override;
+    std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns, const std::vector<TCellValue> &values,
+                                   const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
     // In PgWrite.cpp.
@@ -88,8 +88,7 @@ private:
     void EndTransaction() noexcept;
     [[noreturn]] void Raise(pg_result *result);
     [[noreturn]] void RaiseWrite(pg_result *result);
-    void DescribeTable(unsigned table, std::vector<TResultColumn> &columns, TResultTable &info,
-                       const std::vector<int> &tableColumns);
+    void DescribeTable(unsigned table, std::vector<TResultColumn> &columns, TResultTable &info, const std::vector<int> &tableColumns);
     TResult Write(const QByteArray &sql, const std::vector<TCellValue> &values, bool (*commit)(const pg_result *));
     bool Resolve(TResult *result);
 

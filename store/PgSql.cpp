@@ -73,12 +73,30 @@ QByteArray SessionSetup()
     return "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'iso_8601';"
            " SELECT set_config('lock_timeout', '5s', false) WHERE current_setting('lock_timeout') = '0'";
 }
-QByteArray BeginReadOnly() { return "BEGIN TRANSACTION READ ONLY"; }
-QByteArray Begin() { return "BEGIN"; }
-QByteArray BeginWrite() { return "BEGIN; SELECT pg_catalog.pg_current_xact_id()::text"; }
-QByteArray TransactionStatus() { return "SELECT pg_catalog.pg_xact_status($1::text::pg_catalog.xid8)"; }
-QByteArray Commit() { return "COMMIT"; }
-QByteArray Rollback() { return "ROLLBACK"; }
+QByteArray BeginReadOnly()
+{
+    return "BEGIN TRANSACTION READ ONLY";
+}
+QByteArray Begin()
+{
+    return "BEGIN";
+}
+QByteArray BeginWrite()
+{
+    return "BEGIN; SELECT pg_catalog.pg_current_xact_id()::text";
+}
+QByteArray TransactionStatus()
+{
+    return "SELECT pg_catalog.pg_xact_status($1::text::pg_catalog.xid8)";
+}
+QByteArray Commit()
+{
+    return "COMMIT";
+}
+QByteArray Rollback()
+{
+    return "ROLLBACK";
+}
 
 QByteArray NumberedParameters(const QString &sql, QStringList *names)
 {
@@ -128,8 +146,8 @@ QByteArray Insert(const TWriteTarget &target, const QStringList &columns, const 
     return sql + Returning(returning);
 }
 
-QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where,
-                  const std::vector<bool> &nulls, const QStringList &returning)
+QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where, const std::vector<bool> &nulls,
+                  const QStringList &returning)
 {
     QByteArray assignments;
     int n = 1;
@@ -213,16 +231,14 @@ QList<QByteArray> SearchIndexes()
         const QByteArray c(column);
         const QByteArray folded = "((velmora.turkish_fold(" + c + ") COLLATE \"C\")";
         sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_start ON public.dbase " + folded + " pg_catalog.text_pattern_ops)";
-        sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_trigram ON public.dbase USING gin " + folded
-                + " gin_trgm_ops)";
+        sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_trigram ON public.dbase USING gin " + folded + " gin_trgm_ops)";
     }
     return sql;
 }
 
 QList<QByteArray> UpgradeContactsSchema()
 {
-    QList<QByteArray> sql = {"SET LOCAL search_path = velmora, pg_catalog, public", TurkishFoldFunction(),
-                             TurkishLikeFunction()};
+    QList<QByteArray> sql = {"SET LOCAL search_path = velmora, pg_catalog, public", TurkishFoldFunction(), TurkishLikeFunction()};
     return sql << SearchIndexes() << "ANALYZE public.dbase";
 }
 

@@ -40,8 +40,8 @@ QByteArray Insert(const TWriteTarget &target, const QStringList &columns, const 
 // UPDATE ... WHERE every where column holds the value read: "= $n", or
 // "IS NULL" where nulls says the value read was null. Parameters: the new
 // values, then the values read that are not null.
-QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where,
-                  const std::vector<bool> &nulls, const QStringList &returning);
+QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where, const std::vector<bool> &nulls,
+                  const QStringList &returning);
 QByteArray Delete(const TWriteTarget &target, const QStringList &where, const std::vector<bool> &nulls);
 
 // The contacts schema on a server, in order, for one transaction: the

@@ -60,8 +60,7 @@ private:
 
 } // namespace
 
-PGconn *PgConnect(const char *const *keywords, const char *const *values, const QString &what, TPgWaitEnd *end,
-                  int *seconds)
+PGconn *PgConnect(const char *const *keywords, const char *const *values, const QString &what, TPgWaitEnd *end, int *seconds)
 {
     PGconn *conn = PQconnectStartParams(keywords, values, 1);
     *seconds = 0;

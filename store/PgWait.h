@@ -18,9 +18,9 @@ enum class TPgWaitEnd {
 };
 
 struct TPgWaitRules {
-    QString What;                          // what the progress says while waiting
+    QString What; // what the progress says while waiting
     bool Cancellable = true;
-    std::chrono::milliseconds Bound{0};    // the longest silence; 0: no bound
+    std::chrono::milliseconds Bound{0}; // the longest silence; 0: no bound
 };
 
 // Starts a connection (PQconnectStartParams, expand_dbname on) and drives
@@ -28,8 +28,7 @@ struct TPgWaitRules {
 // (seconds, as libpq reads it: at least 2; 0 waits without limit), which
 // *seconds receives. The connection is returned in any case (nullptr only
 // when libpq has no memory); the caller finishes it.
-pg_conn *PgConnect(const char *const *keywords, const char *const *values, const QString &what, TPgWaitEnd *end,
-                   int *seconds);
+pg_conn *PgConnect(const char *const *keywords, const char *const *values, const QString &what, TPgWaitEnd *end, int *seconds);
 
 // Waits until a result of the statement sent can be read without
 // blocking, sending what libpq still holds.

@@ -32,8 +32,7 @@ void AppendCopyField(QByteArray &line, const QByteArray &value)
 
 class TPgBulkInsert final : public TBulkInsert {
 public:
-    TPgBulkInsert(TPgProvider &pg, const TWriteTarget &target, const QStringList &columns)
-        : FPg(pg), FCount(int(columns.size()))
+    TPgBulkInsert(TPgProvider &pg, const TWriteTarget &target, const QStringList &columns) : FPg(pg), FCount(int(columns.size()))
     {
         FPg.StartCopy(PgSql::CopyIn(target, columns));
         FOpen = true;

@@ -30,11 +30,20 @@ void CheckNoNul(const QStringList &columns, const std::vector<TCellValue> &value
                                      .arg(columns.at(qsizetype(i))));
 }
 
-bool Always(const PGresult *) { return true; }
+bool Always(const PGresult *)
+{
+    return true;
+}
 // By key one row at most matches; by values several may: written only
 // when one did.
-bool AtMostOneReturned(const PGresult *r) { return PQntuples(r) <= 1; }
-bool AtMostOneTouched(const PGresult *r) { return std::atoi(PQcmdTuples(const_cast<PGresult *>(r))) <= 1; }
+bool AtMostOneReturned(const PGresult *r)
+{
+    return PQntuples(r) <= 1;
+}
+bool AtMostOneTouched(const PGresult *r)
+{
+    return std::atoi(PQcmdTuples(const_cast<PGresult *>(r))) <= 1;
+}
 
 } // namespace
 
@@ -56,14 +65,14 @@ bool TPgProvider::Resolve(TResult *result)
         }
         // The session that sent it has not ended yet.
         if (tries == 20)
-            throw EDatabaseError(QStringLiteral("The server has not yet finished the change sent before the connection "
-                                                "was lost; confirm it again in a moment"));
+            throw EDatabaseError(
+                QStringLiteral("The server has not yet finished the change sent before the connection "
+                               "was lost; confirm it again in a moment"));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
 
-TPgProvider::TResult TPgProvider::Write(const QByteArray &sql, const std::vector<TCellValue> &values,
-                                        bool (*commit)(const PGresult *))
+TPgProvider::TResult TPgProvider::Write(const QByteArray &sql, const std::vector<TCellValue> &values, bool (*commit)(const PGresult *))
 {
     const QByteArray key = WriteKey(sql, values);
     if (FUnresolved && FUnresolved->Write != key)
@@ -102,8 +111,8 @@ TPgProvider::TResult TPgProvider::Write(const QByteArray &sql, const std::vector
     }
 }
 
-std::vector<TCellValue> TPgProvider::Insert(const TWriteTarget &target, const QStringList &columns,
-                                            const std::vector<TCellValue> &values, const QStringList &returning)
+std::vector<TCellValue> TPgProvider::Insert(const TWriteTarget &target, const QStringList &columns, const std::vector<TCellValue> &values,
+                                            const QStringList &returning)
 {
     CheckNoNul(columns, values);
     const TResult r = Write(PgSql::Insert(target, columns, returning), values, Always);

@@ -60,14 +60,13 @@ public:
     // Runs a statement that returns rows. parameterNames and values are the
     // record set's parameters by position; the rows go into rows, streamed,
     // and columns and table describe them.
-    virtual void Select(const QString &sql, const QStringList &parameterNames,
-                        const std::vector<TParameterValue> &values, TRowArena &rows,
+    virtual void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
                         std::vector<TResultColumn> &columns, TResultTable &table) = 0;
 
     // Inserts one row with the given columns; returns the row as stored
     // (the columns of returning: its new key and the defaults).
-    virtual std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns,
-                                           const std::vector<TCellValue> &values, const QStringList &returning) = 0;
+    virtual std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns, const std::vector<TCellValue> &values,
+                                           const QStringList &returning) = 0;
 
     // Changes the row found by write.Where. Returns how many rows matched;
     // when more than one did, nothing is changed. stored gets the set

@@ -32,8 +32,8 @@ TFieldType FieldTypeFromDeclared(const QString &declared, int *size)
     }
     if (contains("INT"))
         return ftInteger;
-    if (contains("REAL") || contains("FLOA") || contains("DOUB") || contains("NUMERIC") || contains("DECIMAL")
-        || contains("CURRENCY") || contains("MONEY"))
+    if (contains("REAL") || contains("FLOA") || contains("DOUB") || contains("NUMERIC") || contains("DECIMAL") || contains("CURRENCY")
+        || contains("MONEY"))
         return ftFloat;
     if (contains("BLOB") || contains("BINARY") || contains("IMAGE"))
         return ftBlob;
@@ -53,9 +53,8 @@ TFieldType FieldTypeFromValue(TCellKind kind)
 int CheckedLength(const QString &createSql, const QString &column)
 {
     const QString name = QRegularExpression::escape(column);
-    const QRegularExpression re(
-        QStringLiteral(R"(length\s*\(\s*(?:"%1"|\[%1\]|`%1`|%1)\s*\)\s*<=\s*(\d+))").arg(name),
-        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression re(QStringLiteral(R"(length\s*\(\s*(?:"%1"|\[%1\]|`%1`|%1)\s*\)\s*<=\s*(\d+))").arg(name),
+                                QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = re.match(createSql);
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }

@@ -11,16 +11,16 @@ class TStatement;
 
 // One column of a statement's result.
 struct TResultColumn {
-    QString Name;             // as the engine names it in the result
+    QString Name; // as the engine names it in the result
     TFieldType Type = ftUnknown;
-    int Size = 0;             // declared width of a text column; 0 when none
-    QString Origin;           // the table column it comes from; empty for an expression
+    int Size = 0;                // declared width of a text column; 0 when none
+    QString Origin;              // the table column it comes from; empty for an expression
     bool TypeFromValues = false; // no declared type: the first value decides
 };
 
 // Where the rows of a result can be written back.
 struct TResultTable {
-    bool Updatable = false;   // all columns are distinct real columns of one table
+    bool Updatable = false; // all columns are distinct real columns of one table
     TWriteTarget Target;
     std::vector<int> KeyColumns; // result columns forming the table's primary key; empty when none
 };

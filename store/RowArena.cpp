@@ -180,6 +180,5 @@ void TRowArena::ShrinkToFit()
 
 std::size_t TRowArena::Bytes() const
 {
-    return sizeof *this + FCapacity + FRowStart.capacity() * sizeof(std::uint64_t)
-        + FRowId.capacity() * sizeof(std::uint64_t);
+    return sizeof *this + FCapacity + FRowStart.capacity() * sizeof(std::uint64_t) + FRowId.capacity() * sizeof(std::uint64_t);
 }

@@ -87,8 +87,7 @@ std::vector<TParameterSpan> TParameters::ParameterSpans(const QString &sqlText)
             i = end < 0 ? n : end + 2;
         } else if (c == u':' && i + 1 < n && sqlText.at(i + 1) == u':') {
             i += 2; // a cast, "x::text"
-        } else if (c == u':' && i + 1 < n && IsNameChar(sqlText.at(i + 1))
-                   && (i == 0 || !IsNameChar(sqlText.at(i - 1)))) {
+        } else if (c == u':' && i + 1 < n && IsNameChar(sqlText.at(i + 1)) && (i == 0 || !IsNameChar(sqlText.at(i - 1)))) {
             qsizetype j = i + 1;
             while (j < n && IsNameChar(sqlText.at(j)))
                 ++j;

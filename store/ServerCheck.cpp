@@ -25,9 +25,7 @@ TServerAccess CheckServer(const QString &conninfo)
     std::vector<TResultColumn> columns;
     TResultTable table;
     server.Select(QString::fromLatin1(AccessStatement), {}, {}, rows, columns, table);
-    const auto flag = [&](int column) {
-        return rows.RowCount() == 1 && CellText(rows.Cell(0, column), ftString) == u"1";
-    };
+    const auto flag = [&](int column) { return rows.RowCount() == 1 && CellText(rows.Cell(0, column), ftString) == u"1"; };
     if (!flag(0))
         return TServerAccess::TableMissing;
     server.CheckContactsSchema(); // a table the program would refuse is named as such
@@ -39,14 +37,10 @@ TServerAccess CheckServer(const QString &conninfo)
 QString ServerAccessText(TServerAccess access)
 {
     switch (access) {
-    case TServerAccess::TableMissing:
-        return QStringLiteral("Sunucuya bağlanıldı, ancak rehber tablosu (DBASE) bu veritabanında yok.");
-    case TServerAccess::NoRead:
-        return QStringLiteral("Sunucuya bağlanıldı, ancak bu kullanıcı rehber tablosunu okuyamaz.");
-    case TServerAccess::ReadOnly:
-        return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi yalnızca okuyabilir.");
-    case TServerAccess::ReadWrite:
-        return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi okuyabilir ve değiştirebilir.");
+    case TServerAccess::TableMissing: return QStringLiteral("Sunucuya bağlanıldı, ancak rehber tablosu (DBASE) bu veritabanında yok.");
+    case TServerAccess::NoRead: return QStringLiteral("Sunucuya bağlanıldı, ancak bu kullanıcı rehber tablosunu okuyamaz.");
+    case TServerAccess::ReadOnly: return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi yalnızca okuyabilir.");
+    case TServerAccess::ReadWrite: return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi okuyabilir ve değiştirebilir.");
     }
     return {};
 }

@@ -73,8 +73,7 @@ QString TServerSettings::Compose() const
     return parts.join(u' ');
 }
 
-void SaveDataSourceChoice(const QString &dataSource, const std::optional<TServerSettings> &server,
-                          const QString &password)
+void SaveDataSourceChoice(const QString &dataSource, const std::optional<TServerSettings> &server, const QString &password)
 {
     if (server && !server->UsesService() && !password.isEmpty())
         StorePgPassword(PgPassPath(), {server->Host, server->Port, server->Database, server->User}, password);

@@ -34,8 +34,7 @@ QString QuoteConnValue(const QString &value);
 // the server in Veri.ini for dataSource. A password typed with host, port,
 // database and user goes to the password file (PgPassPath), never to
 // Veri.ini; an empty one leaves that file alone.
-void SaveDataSourceChoice(const QString &dataSource, const std::optional<TServerSettings> &server,
-                          const QString &password);
+void SaveDataSourceChoice(const QString &dataSource, const std::optional<TServerSettings> &server, const QString &password);
 
 // "Bağlantıyı Sına": the answer for the user, a connection failure included
 // (with libpq's reason). A password, when typed, is used for this test only.

@@ -152,9 +152,8 @@ TSqliteProvider::~TSqliteProvider()
     sqlite3_close_v2(FDb);
 }
 
-void TSqliteProvider::Select(const QString &sql, const QStringList &parameterNames,
-                             const std::vector<TParameterValue> &values, TRowArena &rows,
-                             std::vector<TResultColumn> &columns, TResultTable &table)
+void TSqliteProvider::Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values,
+                             TRowArena &rows, std::vector<TResultColumn> &columns, TResultTable &table)
 {
     TStatement stmt(FDb, sql);
     if (stmt.ColumnCount() == 0 || !stmt.ReadOnly())

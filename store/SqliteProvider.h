@@ -20,10 +20,10 @@ public:
     sqlite3 *Handle() const { return FDb; }
     bool TurkishNoCase() const { return FTurkishNoCase; }
 
-    void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values,
-                TRowArena &rows, std::vector<TResultColumn> &columns, TResultTable &table) override;
-    std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns,
-                                   const std::vector<TCellValue> &values, const QStringList &returning) override;
+    void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
+                std::vector<TResultColumn> &columns, TResultTable &table) override;
+    std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns, const std::vector<TCellValue> &values,
+                                   const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
     int Delete(const TRowWrite &write) override;
     void BeginWrite() override;

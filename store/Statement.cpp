@@ -43,9 +43,18 @@ void TStatement::Check(int rc) const
         Raise(FDb);
 }
 
-void TStatement::BindNull(int pos) { Check(sqlite3_bind_null(FStmt, pos)); }
-void TStatement::BindInt64(int pos, std::int64_t value) { Check(sqlite3_bind_int64(FStmt, pos, value)); }
-void TStatement::BindDouble(int pos, double value) { Check(sqlite3_bind_double(FStmt, pos, value)); }
+void TStatement::BindNull(int pos)
+{
+    Check(sqlite3_bind_null(FStmt, pos));
+}
+void TStatement::BindInt64(int pos, std::int64_t value)
+{
+    Check(sqlite3_bind_int64(FStmt, pos, value));
+}
+void TStatement::BindDouble(int pos, double value)
+{
+    Check(sqlite3_bind_double(FStmt, pos, value));
+}
 
 void TStatement::BindText(int pos, const QByteArray &utf8)
 {
@@ -62,7 +71,10 @@ void TStatement::BindBlob(int pos, const QByteArray &bytes)
     Check(sqlite3_bind_blob64(FStmt, pos, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT));
 }
 
-int TStatement::ParameterCount() const { return sqlite3_bind_parameter_count(FStmt); }
+int TStatement::ParameterCount() const
+{
+    return sqlite3_bind_parameter_count(FStmt);
+}
 
 QByteArray TStatement::ParameterName(int pos) const
 {
@@ -98,10 +110,22 @@ void TStatement::Reset()
     sqlite3_clear_bindings(FStmt);
 }
 
-int TStatement::ColumnCount() const { return sqlite3_column_count(FStmt); }
-int TStatement::ColumnType(int col) const { return sqlite3_column_type(FStmt, col); }
-std::int64_t TStatement::ColumnInt64(int col) const { return sqlite3_column_int64(FStmt, col); }
-double TStatement::ColumnDouble(int col) const { return sqlite3_column_double(FStmt, col); }
+int TStatement::ColumnCount() const
+{
+    return sqlite3_column_count(FStmt);
+}
+int TStatement::ColumnType(int col) const
+{
+    return sqlite3_column_type(FStmt, col);
+}
+std::int64_t TStatement::ColumnInt64(int col) const
+{
+    return sqlite3_column_int64(FStmt, col);
+}
+double TStatement::ColumnDouble(int col) const
+{
+    return sqlite3_column_double(FStmt, col);
+}
 
 QByteArray TStatement::ColumnBytes(int col) const
 {
@@ -117,7 +141,10 @@ QString TStatement::ColumnText(int col) const
     return text ? QString::fromUtf8(text, n) : QString();
 }
 
-bool TStatement::ReadOnly() const { return sqlite3_stmt_readonly(FStmt) != 0; }
+bool TStatement::ReadOnly() const
+{
+    return sqlite3_stmt_readonly(FStmt) != 0;
+}
 
 void ExecuteSql(sqlite3 *db, const QByteArray &utf8Sql)
 {

@@ -101,10 +101,28 @@ QByteArray CallLogExistsSql()
     return "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND upper(name) = 'GELENARAMA'";
 }
 
-QByteArray BeginWriteSql() { return "BEGIN IMMEDIATE"; }
-QByteArray CommitSql() { return "COMMIT"; }
-QByteArray RollbackSql() { return "ROLLBACK"; }
+QByteArray BeginWriteSql()
+{
+    return "BEGIN IMMEDIATE";
+}
+QByteArray CommitSql()
+{
+    return "COMMIT";
+}
+QByteArray RollbackSql()
+{
+    return "ROLLBACK";
+}
 
-QByteArray SavepointSql() { return "SAVEPOINT velmora_row"; }
-QByteArray RollbackToSavepointSql() { return "ROLLBACK TO velmora_row"; }
-QByteArray ReleaseSavepointSql() { return "RELEASE velmora_row"; }
+QByteArray SavepointSql()
+{
+    return "SAVEPOINT velmora_row";
+}
+QByteArray RollbackToSavepointSql()
+{
+    return "ROLLBACK TO velmora_row";
+}
+QByteArray ReleaseSavepointSql()
+{
+    return "RELEASE velmora_row";
+}

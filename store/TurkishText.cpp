@@ -66,9 +66,10 @@ struct TTables {
             Fold[cp] = base;
         }
         // The Turkish letters: ç ğ ı ö ş ü fold to their base letter.
-        const struct { char32_t Lower, Upper, Base; } turkish[] = {
-            {0x00E7, 0x00C7, 'c'}, {0x011F, 0x011E, 'g'}, {0x00F6, 0x00D6, 'o'},
-            {0x015F, 0x015E, 's'}, {0x00FC, 0x00DC, 'u'},
+        const struct {
+            char32_t Lower, Upper, Base;
+        } turkish[] = {
+            {0x00E7, 0x00C7, 'c'}, {0x011F, 0x011E, 'g'}, {0x00F6, 0x00D6, 'o'}, {0x015F, 0x015E, 's'}, {0x00FC, 0x00DC, 'u'},
         };
         for (const auto &t : turkish)
             Fold[t.Lower] = Fold[t.Upper] = t.Base;

@@ -53,10 +53,9 @@ int Run(const QCommandLineParser &parser)
     }
     if (!place.KeptJetPath().isEmpty())
         std::printf("%s was a Jet file; it is kept as %s\n", qPrintable(target), qPrintable(place.KeptJetPath()));
-    std::printf("Converted %s (Jet %d) into %s: %d %s, %lld %s read, %lld added\n", qPrintable(source), counts.Version,
-                qPrintable(target), counts.Tables, counts.Tables == 1 ? "table" : "tables",
-                static_cast<long long>(counts.RowsRead), counts.RowsRead == 1 ? "row" : "rows",
-                static_cast<long long>(counts.RowsAdded));
+    std::printf("Converted %s (Jet %d) into %s: %d %s, %lld %s read, %lld added\n", qPrintable(source), counts.Version, qPrintable(target),
+                counts.Tables, counts.Tables == 1 ? "table" : "tables", static_cast<long long>(counts.RowsRead),
+                counts.RowsRead == 1 ? "row" : "rows", static_cast<long long>(counts.RowsAdded));
     return ExitDone;
 }
 

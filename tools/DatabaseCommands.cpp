@@ -48,8 +48,8 @@ int RunCreate(const QCommandLineParser &parser)
     CreateContactsDatabase(target);
     if (sample > 0)
         AddSampleContacts(target, sample);
-    const QString what = IsServerName(target) ? QStringLiteral("the contacts table on the server")
-                                              : QStringLiteral("the contacts database %1").arg(target);
+    const QString what =
+        IsServerName(target) ? QStringLiteral("the contacts table on the server") : QStringLiteral("the contacts database %1").arg(target);
     std::printf("created %s, %s\n", qPrintable(what),
                 sample > 0 ? qPrintable(QStringLiteral("with %1 sample contacts").arg(sample)) : "empty");
     return ExitDone;

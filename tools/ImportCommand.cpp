@@ -68,4 +68,5 @@ int Run(const QCommandLineParser &parser)
 
 } // namespace
 
-const TCommand ImportCommand = {"import", "FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]", kHelp, 1, 1, Options, Run};
+const TCommand ImportCommand = {"import", "FILE [--into fihrist.mdb] [--dry-run] [--skip-bad] [--allow-duplicates]", kHelp, 1, 1, Options,
+                                Run};

@@ -5,9 +5,7 @@
 
 using namespace std::chrono_literals;
 
-TTerminalProgress::TTerminalProgress(std::FILE *stream) : FStream(stream), FTerminal(::isatty(::fileno(stream)) == 1)
-{
-}
+TTerminalProgress::TTerminalProgress(std::FILE *stream) : FStream(stream), FTerminal(::isatty(::fileno(stream)) == 1) {}
 
 TTerminalProgress::~TTerminalProgress()
 {

@@ -21,8 +21,7 @@
 
 namespace {
 
-const TCommand *const kCommands[] = {&CreateCommand, &ImportCommand, &ExportCommand, &ConvertCommand, &CopyCommand,
-                                       &UpgradeCommand};
+const TCommand *const kCommands[] = {&CreateCommand, &ImportCommand, &ExportCommand, &ConvertCommand, &CopyCommand, &UpgradeCommand};
 
 int Usage(FILE *to)
 {

@@ -117,8 +117,7 @@ void Setup()
 
     CreateContactsDatabase(QStringLiteral("fihrist.mdb"));
     AddSampleContacts(QStringLiteral("fihrist.mdb"), kContacts);
-    World->Connection.SetConnectionString(
-        TADOConnection::ComposeConnectionString(TADOConnection::DefaultConnectionKeys()));
+    World->Connection.SetConnectionString(TADOConnection::ComposeConnectionString(TADOConnection::DefaultConnectionKeys()));
     World->Query.SetConnection(&World->Connection);
     World->Source.SetDataSet(&World->Query);
     World->Grid.Source = &World->Source;
@@ -148,8 +147,7 @@ void Setup()
 
 void CloseDocuments()
 {
-    const Reference<container::XEnumeration> e =
-        World->Office->Desktop()->getComponents()->createEnumeration();
+    const Reference<container::XEnumeration> e = World->Office->Desktop()->getComponents()->createEnumeration();
     while (e->hasMoreElements()) {
         const Reference<util::XCloseable> doc(e->nextElement(), UNO_QUERY);
         if (doc.is())
@@ -193,9 +191,9 @@ void BM_CsvImportAndSave(benchmark::State &state)
 {
     for (auto _ : state) {
         const auto doc = ImportCsv();
-        Reference<frame::XStorable>(doc, UNO_QUERY)->storeToURL(
-            ToOUString(World->XlsUrl),
-            Props({{"FilterName", uno::Any(rtl::OUString("MS Excel 97"))}, {"Overwrite", uno::Any(true)}}));
+        Reference<frame::XStorable>(doc, UNO_QUERY)
+            ->storeToURL(ToOUString(World->XlsUrl),
+                         Props({{"FilterName", uno::Any(rtl::OUString("MS Excel 97"))}, {"Overwrite", uno::Any(true)}}));
         state.PauseTiming();
         CloseDocuments();
         state.ResumeTiming();
@@ -249,8 +247,7 @@ void BM_GridToSpreadsheetWithProgress(benchmark::State &state)
     }
     SetProgressSink(nullptr);
     World->App->SetMainWindow(nullptr);
-    state.counters["longest_ms_without_update"] =
-        double(std::chrono::duration_cast<std::chrono::milliseconds>(sink.Longest).count());
+    state.counters["longest_ms_without_update"] = double(std::chrono::duration_cast<std::chrono::milliseconds>(sink.Longest).count());
 }
 
 // The export's cell writes without the save: the same member calls.
@@ -270,8 +267,7 @@ void BM_CellsOnly(benchmark::State &state)
         for (q.First(); !q.Eof(); q.Next()) {
             ++row;
             for (int j = 0; j < 7; ++j)
-                OlePropertySet(sheet.Get(), QStringLiteral("CELLS"), {VARIANT::ByRef(&row), j + 1},
-                               fields[size_t(j)]->AsString());
+                OlePropertySet(sheet.Get(), QStringLiteral("CELLS"), {VARIANT::ByRef(&row), j + 1}, fields[size_t(j)]->AsString());
         }
         sheet.Reset(); // the rest is written on release
         book.Reset();

@@ -38,8 +38,7 @@ void BM_PlainSqlQuery(benchmark::State &state)
     sqlite3 *db = nullptr;
     sqlite3_open_v2(QFile::encodeName(gDatabase).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt *stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT * FROM DBASE WHERE CTELEFON = ?1 OR ETELEFON = ?1 OR ITELEFON = ?1 ORDER BY AD",
-                       -1, &stmt, nullptr);
+    sqlite3_prepare_v2(db, "SELECT * FROM DBASE WHERE CTELEFON = ?1 OR ETELEFON = ?1 OR ITELEFON = ?1 ORDER BY AD", -1, &stmt, nullptr);
     const QByteArray number = gStored.toUtf8();
     int rows = 0;
     for (auto _ : state) {
@@ -64,8 +63,7 @@ QString StoredMobile()
     sqlite3 *db = nullptr;
     sqlite3_open_v2(QFile::encodeName(gDatabase).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt *stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT CTELEFON FROM DBASE WHERE CTELEFON LIKE '05%' AND No > 50000 LIMIT 1", -1, &stmt,
-                       nullptr);
+    sqlite3_prepare_v2(db, "SELECT CTELEFON FROM DBASE WHERE CTELEFON LIKE '05%' AND No > 50000 LIMIT 1", -1, &stmt, nullptr);
     QString number;
     if (sqlite3_step(stmt) == SQLITE_ROW)
         number = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));

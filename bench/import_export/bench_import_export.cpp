@@ -76,8 +76,8 @@ std::map<std::string, std::pair<double, int>> cpuTimes;
 
 // Times argv (real time), with a fresh empty database at target before
 // each run when target is given; keeps the program's processor time too.
-void TimeChild(benchmark::State &state, const char *key, const std::vector<std::string> &argv,
-               const std::string &target = std::string(), const std::string &output = "/dev/null")
+void TimeChild(benchmark::State &state, const char *key, const std::vector<std::string> &argv, const std::string &target = std::string(),
+               const std::string &output = "/dev/null")
 {
     TFiles &f = Files();
     for (auto _ : state) {
@@ -107,14 +107,16 @@ void PrintCpuRatio(const char *label, const char *ours, const char *anchor)
 void BM_ImportVCard(benchmark::State &state)
 {
     TFiles &f = Files();
-    TimeChild(state, "import vcard", {VELMORA_REHBER_DB, "import", f.Path("contacts.vcf"), "--into", f.Path("into.mdb"), "--allow-duplicates"},
+    TimeChild(state, "import vcard",
+              {VELMORA_REHBER_DB, "import", f.Path("contacts.vcf"), "--into", f.Path("into.mdb"), "--allow-duplicates"},
               f.Path("into.mdb"));
 }
 
 void BM_ImportCsv(benchmark::State &state)
 {
     TFiles &f = Files();
-    TimeChild(state, "import csv", {VELMORA_REHBER_DB, "import", f.Path("contacts.csv"), "--into", f.Path("into.mdb"), "--allow-duplicates"},
+    TimeChild(state, "import csv",
+              {VELMORA_REHBER_DB, "import", f.Path("contacts.csv"), "--into", f.Path("into.mdb"), "--allow-duplicates"},
               f.Path("into.mdb"));
 }
 
@@ -128,7 +130,8 @@ void BM_Sqlite3ShellImport(benchmark::State &state)
 void BM_ExportVCard(benchmark::State &state)
 {
     TFiles &f = Files();
-    TimeChild(state, "export vcard", {VELMORA_REHBER_DB, "export", f.Path("out.vcf"), "--format", "vcard", "--from", f.Path("fihrist.mdb")});
+    TimeChild(state, "export vcard",
+              {VELMORA_REHBER_DB, "export", f.Path("out.vcf"), "--format", "vcard", "--from", f.Path("fihrist.mdb")});
 }
 
 void BM_ExportCsv(benchmark::State &state)
@@ -221,14 +224,14 @@ void BM_PsqlCopyCsv(benchmark::State &state)
         state.SkipWithError("no server");
         return;
     }
-    const std::string copy = "\\copy dbase (no, ad, soyad, ctelefon, etelefon, itelefon, email, adres) from '"
-        + f.Path("anchor.csv") + "' csv";
+    const std::string copy =
+        "\\copy dbase (no, ad, soyad, ctelefon, etelefon, itelefon, email, adres) from '" + f.Path("anchor.csv") + "' csv";
     for (auto _ : state) {
         state.PauseTiming();
         EmptyServerTable();
         state.ResumeTiming();
-        if (!RunProgram({QStandardPaths::findExecutable(QStringLiteral("psql")).toStdString(), "-X", "-q", "-d",
-                         gServer.toStdString(), "-c", copy})) {
+        if (!RunProgram({QStandardPaths::findExecutable(QStringLiteral("psql")).toStdString(), "-X", "-q", "-d", gServer.toStdString(),
+                         "-c", copy})) {
             state.SkipWithError("psql failed");
             break;
         }
@@ -313,8 +316,7 @@ int main(int argc, char **argv)
     reporter.PrintRatio("export of 100000 CSV records / sqlite3 shell -csv", "BM_ExportCsv", "BM_Sqlite3ShellCsv", 2.0);
     reporter.PrintRatio("import of 100000 CSV records in the program / sqlite3 shell .import", "BM_ImportCsvInProgram",
                         "BM_Sqlite3ShellImport", 2.0);
-    reporter.PrintRatio("import of 100000 CSV records on the server / psql \\copy", "BM_ServerImportCsvInProgram",
-                        "BM_PsqlCopyCsv", 2.0);
+    reporter.PrintRatio("import of 100000 CSV records on the server / psql \\copy", "BM_ServerImportCsvInProgram", "BM_PsqlCopyCsv", 2.0);
     PrintCpuRatio("import of 100000 vCards / sqlite3 shell .import", "import vcard", "shell import");
     PrintCpuRatio("import of 100000 CSV records / sqlite3 shell .import", "import csv", "shell import");
     PrintCpuRatio("export of 100000 vCards / sqlite3 shell -csv", "export vcard", "shell csv");

@@ -28,17 +28,19 @@ void MakeDatabase(const QString &path, bool longValues)
 {
     sqlite3 *db = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    ExecuteSql(db, "CREATE TABLE DBASE (No INTEGER PRIMARY KEY, Ad TEXT, Soyad TEXT, CTelefon TEXT,"
-                   " ETelefon TEXT, ITelefon TEXT, Email TEXT, Adres TEXT)");
+    ExecuteSql(db,
+               "CREATE TABLE DBASE (No INTEGER PRIMARY KEY, Ad TEXT, Soyad TEXT, CTelefon TEXT,"
+               " ETelefon TEXT, ITelefon TEXT, Email TEXT, Adres TEXT)");
     // hex(zeroblob(n)) is 2n characters.
-    ExecuteSql(db, longValues ? QStringLiteral("INSERT INTO DBASE (Ad, Soyad, CTelefon, Email, Adres) VALUES ('Uzun',"
-                                               " replace(hex(zeroblob(%1)), '0', 's'), '0532 111 22 33',"
-                                               " replace(hex(zeroblob(%1)), '0', 'e'), replace(hex(zeroblob(%2)), '0', 'a'))")
-                                    .arg(10 * kMb)
-                                    .arg(5 * kMb)
-                                    .toUtf8()
-                              : QByteArray("INSERT INTO DBASE (Ad, Soyad, CTelefon, Email, Adres) VALUES ('Kısa', 'Yılmaz',"
-                                           " '0532 111 22 33', 'kisa@example.com', 'Bağdat Cad. 5 Kadıköy')"));
+    ExecuteSql(db,
+               longValues ? QStringLiteral("INSERT INTO DBASE (Ad, Soyad, CTelefon, Email, Adres) VALUES ('Uzun',"
+                                           " replace(hex(zeroblob(%1)), '0', 's'), '0532 111 22 33',"
+                                           " replace(hex(zeroblob(%1)), '0', 'e'), replace(hex(zeroblob(%2)), '0', 'a'))")
+                                .arg(10 * kMb)
+                                .arg(5 * kMb)
+                                .toUtf8()
+                          : QByteArray("INSERT INTO DBASE (Ad, Soyad, CTelefon, Email, Adres) VALUES ('Kısa', 'Yılmaz',"
+                                       " '0532 111 22 33', 'kisa@example.com', 'Bağdat Cad. 5 Kadıköy')"));
     sqlite3_close(db);
 }
 
@@ -63,8 +65,8 @@ void BM_WindowOpen(benchmark::State &state)
 
 void BM_Sqlite3Shell(benchmark::State &state)
 {
-    TimeProgram(state, {Sqlite3Shell(), QFile::encodeName(gFolders[1] + QStringLiteral("/fihrist.mdb")).toStdString(),
-                        AllRecordsStatement});
+    TimeProgram(state,
+                {Sqlite3Shell(), QFile::encodeName(gFolders[1] + QStringLiteral("/fihrist.mdb")).toStdString(), AllRecordsStatement});
 }
 
 BENCHMARK(BM_WindowOpen)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
@@ -90,8 +92,8 @@ int main(int argc, char **argv)
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatio("window open with long values / sqlite3 shell", "BM_WindowOpen/1/", "BM_Sqlite3Shell/", 3.0);
-    std::printf("window open: ordinary %.1f ms, long values %.1f ms (target: well under 1000 ms)\n",
-                reporter.Time("BM_WindowOpen/0/"), reporter.Time("BM_WindowOpen/1/"));
+    std::printf("window open: ordinary %.1f ms, long values %.1f ms (target: well under 1000 ms)\n", reporter.Time("BM_WindowOpen/0/"),
+                reporter.Time("BM_WindowOpen/1/"));
     benchmark::Shutdown();
     return 0;
 }

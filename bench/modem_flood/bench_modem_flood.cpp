@@ -121,10 +121,8 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatio("link reading 1 MiB of noise / read()", "BM_ModemLinkFlood/1048576/", "BM_PlainRead/1048576/",
-                        3.0);
-    reporter.PrintRatio("link reading 16 MiB of noise / read()", "BM_ModemLinkFlood/16777216/",
-                        "BM_PlainRead/16777216/", 3.0);
+    reporter.PrintRatio("link reading 1 MiB of noise / read()", "BM_ModemLinkFlood/1048576/", "BM_PlainRead/1048576/", 3.0);
+    reporter.PrintRatio("link reading 16 MiB of noise / read()", "BM_ModemLinkFlood/16777216/", "BM_PlainRead/16777216/", 3.0);
     benchmark::Shutdown();
     return 0;
 }

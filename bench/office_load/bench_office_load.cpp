@@ -85,8 +85,8 @@ void Desktop(int id, std::chrono::seconds duration, TTimes &times)
         const unsigned op = random() % 100;
         if (op < 60 || !query.Active()) {
             const unsigned s = random() % 4;
-            const char *pattern = s < 2 ? kNamePatterns[random() % std::size(kNamePatterns)]
-                                        : kNumberPatterns[random() % std::size(kNumberPatterns)];
+            const char *pattern =
+                s < 2 ? kNamePatterns[random() % std::size(kNamePatterns)] : kNumberPatterns[random() % std::size(kNumberPatterns)];
             Timed(times, "search", [&] {
                 query.Close();
                 query.SQL.Clear();
@@ -114,8 +114,8 @@ void Desktop(int id, std::chrono::seconds duration, TTimes &times)
 void BM_Office(benchmark::State &state)
 {
     const int desktops = int(state.range(0));
-    const int seconds = qEnvironmentVariableIntValue("VELMORA_OFFICE_SECONDS") > 0
-        ? qEnvironmentVariableIntValue("VELMORA_OFFICE_SECONDS") : 20;
+    const int seconds =
+        qEnvironmentVariableIntValue("VELMORA_OFFICE_SECONDS") > 0 ? qEnvironmentVariableIntValue("VELMORA_OFFICE_SECONDS") : 20;
     TTimes all;
     for (auto _ : state) {
         std::vector<TTimes> times(static_cast<std::size_t>(desktops));
@@ -167,12 +167,18 @@ void ServerTime(benchmark::State &state, const QString &source, const char *like
         state.SetIterationTime(ServerMs(query, sql, QString::fromUtf8(kNamePatterns[k++ % std::size(kNamePatterns)])) / 1000);
 }
 
-void BM_TurkishSearchServerTime(benchmark::State &state) { ServerTime(state, QStringLiteral("fihrist.mdb"), "LIKE"); }
+void BM_TurkishSearchServerTime(benchmark::State &state)
+{
+    ServerTime(state, QStringLiteral("fihrist.mdb"), "LIKE");
+}
 void BM_PlainLikeServerTime(benchmark::State &state)
 {
     ServerTime(state, QStringLiteral("fihrist.mdb"), "OPERATOR(pg_catalog.~~)");
 }
-void BM_TurkishSearchWithoutIndexes(benchmark::State &state) { ServerTime(state, QStringLiteral("indekssiz.mdb"), "LIKE"); }
+void BM_TurkishSearchWithoutIndexes(benchmark::State &state)
+{
+    ServerTime(state, QStringLiteral("indekssiz.mdb"), "LIKE");
+}
 
 BENCHMARK(BM_Office)->Arg(10)->Arg(50)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_TurkishSearchServerTime)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(40);
@@ -195,8 +201,7 @@ int main(int argc, char **argv)
 
         TRatioReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
-        reporter.PrintRatio("Turkish search / plain LIKE, server time", "BM_TurkishSearchServerTime",
-                            "BM_PlainLikeServerTime", 1.5);
+        reporter.PrintRatio("Turkish search / plain LIKE, server time", "BM_TurkishSearchServerTime", "BM_PlainLikeServerTime", 1.5);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());
         rc = 1;

@@ -56,8 +56,7 @@ void BM_ServerOpen(benchmark::State &state)
 
 void BM_PsqlCopy(benchmark::State &state)
 {
-    TimeProgram(state, {Psql(), "-X", "-q", "-d", gServer.toStdString(), "-c",
-                        "COPY (SELECT * FROM DBASE ORDER BY AD) TO STDOUT"});
+    TimeProgram(state, {Psql(), "-X", "-q", "-d", gServer.toStdString(), "-c", "COPY (SELECT * FROM DBASE ORDER BY AD) TO STDOUT"});
 }
 
 void BM_ServerSearch(benchmark::State &state)
@@ -67,8 +66,9 @@ void BM_ServerSearch(benchmark::State &state)
 
 void BM_PsqlSearch(benchmark::State &state)
 {
-    TimeProgram(state, {Psql(), "-X", "-q", "-A", "-t", "-d", gServer.toStdString(), "-c",
-                        "SELECT * FROM DBASE WHERE SOYAD LIKE 'ş%' ORDER BY AD"});
+    TimeProgram(
+        state,
+        {Psql(), "-X", "-q", "-A", "-t", "-d", gServer.toStdString(), "-c", "SELECT * FROM DBASE WHERE SOYAD LIKE 'ş%' ORDER BY AD"});
 }
 
 BENCHMARK(BM_ServerOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);

@@ -84,8 +84,8 @@ int main(int argc, char **argv)
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (int i = 0; i < 3; ++i) {
-        const std::string label = QStringLiteral("window search %1 / sqlite3 shell")
-                                      .arg(QString::fromLatin1(kSearches[i].Name)).toStdString();
+        const std::string label =
+            QStringLiteral("window search %1 / sqlite3 shell").arg(QString::fromLatin1(kSearches[i].Name)).toStdString();
         reporter.PrintRatio(label.c_str(), QStringLiteral("BM_WindowSearch/%1/").arg(i).toStdString(),
                             QStringLiteral("BM_Sqlite3ShellSearch/%1/").arg(i).toStdString(), 1.5);
     }

@@ -34,11 +34,11 @@ double TextBytes()
     sqlite3_open_v2(QFile::encodeName(DatabaseFile()).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     double bytes = 0;
     {
-        TStatement st(db, QByteArray(
-            "SELECT sum(coalesce(length(CAST(Ad AS BLOB)),0) + coalesce(length(CAST(Soyad AS BLOB)),0)"
-            " + coalesce(length(CAST(CTelefon AS BLOB)),0) + coalesce(length(CAST(ETelefon AS BLOB)),0)"
-            " + coalesce(length(CAST(ITelefon AS BLOB)),0) + coalesce(length(CAST(Email AS BLOB)),0)"
-            " + coalesce(length(CAST(Adres AS BLOB)),0)) FROM DBASE"));
+        TStatement st(db,
+                      QByteArray("SELECT sum(coalesce(length(CAST(Ad AS BLOB)),0) + coalesce(length(CAST(Soyad AS BLOB)),0)"
+                                 " + coalesce(length(CAST(CTelefon AS BLOB)),0) + coalesce(length(CAST(ETelefon AS BLOB)),0)"
+                                 " + coalesce(length(CAST(ITelefon AS BLOB)),0) + coalesce(length(CAST(Email AS BLOB)),0)"
+                                 " + coalesce(length(CAST(Adres AS BLOB)),0)) FROM DBASE"));
         if (st.Step())
             bytes = st.ColumnDouble(0);
     }
@@ -76,9 +76,15 @@ void OpenRecordSet(benchmark::State &state, bool withConnection)
 }
 
 // Open and Close of the record set; the connection is opened once, outside the timing.
-void BM_RecordSetOpen(benchmark::State &state) { OpenRecordSet(state, false); }
+void BM_RecordSetOpen(benchmark::State &state)
+{
+    OpenRecordSet(state, false);
+}
 // The connection opened and closed inside the timing as well.
-void BM_RecordSetOpenWithConnection(benchmark::State &state) { OpenRecordSet(state, true); }
+void BM_RecordSetOpenWithConnection(benchmark::State &state)
+{
+    OpenRecordSet(state, true);
+}
 
 // Open with a progress sink in force, as in the window: reading the rows
 // reports through TProgress (the sink here answers at once, so only the
@@ -121,7 +127,10 @@ void RunShell(benchmark::State &state, const char *statement)
     TimeProgram(state, {Sqlite3Shell(), QFile::encodeName(DatabaseFile()).toStdString(), statement});
 }
 
-void BM_Sqlite3Shell(benchmark::State &state) { RunShell(state, kStatement); }
+void BM_Sqlite3Shell(benchmark::State &state)
+{
+    RunShell(state, kStatement);
+}
 // The shell's own LIKE (ASCII letter case only) on the same column.
 void BM_Sqlite3ShellSearch(benchmark::State &state)
 {
@@ -149,12 +158,9 @@ int main(int argc, char **argv)
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatio("record set open / sqlite3 shell", "BM_RecordSetOpen/", "BM_Sqlite3Shell/", 1.5);
-    reporter.PrintRatio("record set open with its connection / sqlite3 shell", "BM_RecordSetOpenWithConnection/",
-                        "BM_Sqlite3Shell/", 1.5);
-    reporter.PrintRatio("record set open with progress / without", "BM_RecordSetOpenWithProgress/",
-                        "BM_RecordSetOpen/", 1.03);
-    reporter.PrintRatio("record set search / sqlite3 shell search", "BM_RecordSetSearch/",
-                        "BM_Sqlite3ShellSearch/", 1.5);
+    reporter.PrintRatio("record set open with its connection / sqlite3 shell", "BM_RecordSetOpenWithConnection/", "BM_Sqlite3Shell/", 1.5);
+    reporter.PrintRatio("record set open with progress / without", "BM_RecordSetOpenWithProgress/", "BM_RecordSetOpen/", 1.03);
+    reporter.PrintRatio("record set search / sqlite3 shell search", "BM_RecordSetSearch/", "BM_Sqlite3ShellSearch/", 1.5);
     benchmark::Shutdown();
     return 0;
 }

@@ -27,8 +27,7 @@ bool RunProgram(const std::vector<std::string> &argv, const std::string &outputF
     if (rc != 0 || wait4(pid, &status, 0, &usage) < 0)
         return false;
     if (cpuSeconds)
-        *cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        *cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -67,8 +66,7 @@ double TRatioReporter::Time(const std::string &prefix) const
     return 0.0;
 }
 
-void TRatioReporter::PrintRatio(const char *label, const std::string &ours, const std::string &anchor,
-                                double target) const
+void TRatioReporter::PrintRatio(const char *label, const std::string &ours, const std::string &anchor, double target) const
 {
     const double a = Time(ours), b = Time(anchor);
     if (a > 0 && b > 0)

@@ -9,13 +9,11 @@
 // ("/dev/null" to discard it); false when it cannot be started or fails.
 // cpuSeconds, when given, receives the processor time the program used
 // (user and system), which a busy machine changes less than real time.
-bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null",
-                double *cpuSeconds = nullptr);
+bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null", double *cpuSeconds = nullptr);
 
 // Times argv as one benchmark iteration each; marks the benchmark failed
 // when the program is missing or fails.
-void TimeProgram(benchmark::State &state, const std::vector<std::string> &argv,
-                 const std::string &outputFile = "/dev/null");
+void TimeProgram(benchmark::State &state, const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null");
 
 // The path of the stock sqlite3 shell, or empty.
 std::string Sqlite3Shell();

@@ -38,15 +38,30 @@ void Removed(void *p)
 } // namespace
 
 namespace HeapCounter {
-std::size_t Live() { return live.load(); }
-std::size_t Peak() { return peak.load(); }
-void ResetPeak() { peak.store(live.load()); }
+std::size_t Live()
+{
+    return live.load();
+}
+std::size_t Peak()
+{
+    return peak.load();
+}
+void ResetPeak()
+{
+    peak.store(live.load());
+}
 }
 
 extern "C" {
 
-void *malloc(std::size_t n) { return Added(__libc_malloc(n)); }
-void *calloc(std::size_t n, std::size_t size) { return Added(__libc_calloc(n, size)); }
+void *malloc(std::size_t n)
+{
+    return Added(__libc_malloc(n));
+}
+void *calloc(std::size_t n, std::size_t size)
+{
+    return Added(__libc_calloc(n, size));
+}
 void free(void *p)
 {
     Removed(p);
@@ -60,8 +75,14 @@ void *realloc(void *p, std::size_t n)
         Added(p); // the old block stays
     return Added(q);
 }
-void *memalign(std::size_t alignment, std::size_t n) { return Added(__libc_memalign(alignment, n)); }
-void *aligned_alloc(std::size_t alignment, std::size_t n) { return Added(__libc_memalign(alignment, n)); }
+void *memalign(std::size_t alignment, std::size_t n)
+{
+    return Added(__libc_memalign(alignment, n));
+}
+void *aligned_alloc(std::size_t alignment, std::size_t n)
+{
+    return Added(__libc_memalign(alignment, n));
+}
 int posix_memalign(void **out, std::size_t alignment, std::size_t n)
 {
     void *p = Added(__libc_memalign(alignment, n));
@@ -70,6 +91,12 @@ int posix_memalign(void **out, std::size_t alignment, std::size_t n)
     *out = p;
     return 0;
 }
-void *valloc(std::size_t n) { return Added(__libc_memalign(4096, n)); }
-void *pvalloc(std::size_t n) { return Added(__libc_memalign(4096, (n + 4095) & ~std::size_t(4095))); }
+void *valloc(std::size_t n)
+{
+    return Added(__libc_memalign(4096, n));
+}
+void *pvalloc(std::size_t n)
+{
+    return Added(__libc_memalign(4096, (n + 4095) & ~std::size_t(4095)));
+}
 }

@@ -25,7 +25,6 @@
 #include <string>
 #include <sys/resource.h>
 
-
 namespace {
 
 // One database per size, each in its own folder that is also HOME and the
@@ -119,10 +118,8 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     TRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatio("export of 10000 records / sqlite3 shell csv", "BM_DataSetToXml/10000/",
-                        "BM_Sqlite3ShellCsv/10000/", 2.0);
-    reporter.PrintRatio("export of 100000 records / sqlite3 shell csv", "BM_DataSetToXml/100000/",
-                        "BM_Sqlite3ShellCsv/100000/", 2.0);
+    reporter.PrintRatio("export of 10000 records / sqlite3 shell csv", "BM_DataSetToXml/10000/", "BM_Sqlite3ShellCsv/10000/", 2.0);
+    reporter.PrintRatio("export of 100000 records / sqlite3 shell csv", "BM_DataSetToXml/100000/", "BM_Sqlite3ShellCsv/100000/", 2.0);
     reporter.PrintRatio("open + export of 100000 records / sqlite3 shell csv", "BM_OpenAndDataSetToXml/100000/",
                         "BM_Sqlite3ShellCsv/100000/", 2.0);
     benchmark::Shutdown();

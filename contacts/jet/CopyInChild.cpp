@@ -56,8 +56,8 @@ void WriteAll(int fd, const QByteArray &bytes)
         const TJetCopyCounts c = CopyJetDatabase(jetPath, jet3Charset, sqlitePath, [fd](const QString &table, std::int64_t rows) {
             WriteAll(fd, "P\t" + QByteArray::number(rows) + '\t' + OneLine(table) + '\n');
         });
-        last = "D\t" + QByteArray::number(c.Version) + '\t' + QByteArray::number(c.Tables) + '\t'
-            + QByteArray::number(c.RowsRead) + '\t' + QByteArray::number(c.RowsAdded) + '\n';
+        last = "D\t" + QByteArray::number(c.Version) + '\t' + QByteArray::number(c.Tables) + '\t' + QByteArray::number(c.RowsRead) + '\t'
+            + QByteArray::number(c.RowsAdded) + '\n';
     } catch (const std::exception &e) {
         last = "E\t" + OneLine(ExceptionText(e)) + '\n';
         code = 1;

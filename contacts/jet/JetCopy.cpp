@@ -14,8 +14,7 @@ namespace {
 
 constexpr int kProgressEvery = 1000; // rows
 
-std::int64_t CopyTable(sqlite3 *db, const QString &jetPath, TJetTable &table, std::int64_t readBefore,
-                       const TJetCopyProgress &progress)
+std::int64_t CopyTable(sqlite3 *db, const QString &jetPath, TJetTable &table, std::int64_t readBefore, const TJetCopyProgress &progress)
 {
     const std::vector<TJetColumn> &columns = table.Columns();
     if (columns.empty())

@@ -30,10 +30,22 @@ QByteArray Take(char *text)
     return bytes;
 }
 
-TCellValue IntegerCell(std::int64_t v) { return {TCellKind::Integer, v, 0, {}}; }
-TCellValue FloatCell(double v) { return {TCellKind::Float, 0, v, {}}; }
-TCellValue TextCell(const QByteArray &utf8) { return {TCellKind::Text, 0, 0, utf8}; }
-TCellValue BlobCell(const QByteArray &bytes) { return {TCellKind::Blob, 0, 0, bytes}; }
+TCellValue IntegerCell(std::int64_t v)
+{
+    return {TCellKind::Integer, v, 0, {}};
+}
+TCellValue FloatCell(double v)
+{
+    return {TCellKind::Float, 0, v, {}};
+}
+TCellValue TextCell(const QByteArray &utf8)
+{
+    return {TCellKind::Text, 0, 0, utf8};
+}
+TCellValue BlobCell(const QByteArray &bytes)
+{
+    return {TCellKind::Blob, 0, 0, bytes};
+}
 
 TJetKind KindOf(const MdbColumn *col)
 {
@@ -197,8 +209,7 @@ std::int64_t TJetTable::DeclaredRows() const
 
 void TJetTable::TImpl::Damaged() const
 {
-    throw EFileError(QStringLiteral("'%1' is damaged: a row of table '%2' cannot be read")
-                         .arg(Path, QString::fromUtf8(Table->name)));
+    throw EFileError(QStringLiteral("'%1' is damaged: a row of table '%2' cannot be read").arg(Path, QString::fromUtf8(Table->name)));
 }
 
 bool TJetTable::Next(std::vector<TCellValue> &row)

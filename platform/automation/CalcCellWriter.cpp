@@ -20,8 +20,7 @@ TCalcCellWriter::~TCalcCellWriter()
         FThread.join();
 }
 
-void TCalcCellWriter::Put(const Reference<sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row,
-                          const Any &value)
+void TCalcCellWriter::Put(const Reference<sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row, const Any &value)
 {
     if (!FSheet.is()) {
         RaiseFailure();
@@ -34,8 +33,7 @@ void TCalcCellWriter::Put(const Reference<sheet::XSpreadsheet> &sheet, sal_Int32
         FCurrent.push_back(value);
         return;
     }
-    if (sameSheet && row == FCurrentRow + 1 && column == FColumn
-        && (FWidth == 0 || sal_Int32(FCurrent.size()) == FWidth)) {
+    if (sameSheet && row == FCurrentRow + 1 && column == FColumn && (FWidth == 0 || sal_Int32(FCurrent.size()) == FWidth)) {
         if (FWidth == 0)
             FWidth = sal_Int32(FCurrent.size());
         FRows.emplace_back(FCurrent.data(), sal_Int32(FCurrent.size()));
@@ -50,8 +48,7 @@ void TCalcCellWriter::Put(const Reference<sheet::XSpreadsheet> &sheet, sal_Int32
     Start(sheet, column, row, value);
 }
 
-void TCalcCellWriter::Start(const Reference<sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row,
-                            const Any &value)
+void TCalcCellWriter::Start(const Reference<sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row, const Any &value)
 {
     FSheet = sheet;
     FColumn = column;

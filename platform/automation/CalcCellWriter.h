@@ -42,8 +42,7 @@ public:
     TCalcCellWriter &operator=(const TCalcCellWriter &) = delete;
 
     // column and row count from 0.
-    void Put(const css::uno::Reference<css::sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row,
-             const css::uno::Any &value);
+    void Put(const css::uno::Reference<css::sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row, const css::uno::Any &value);
     void Flush();
 
 private:
@@ -53,8 +52,7 @@ private:
         css::uno::Sequence<css::uno::Sequence<css::uno::Any>> Data;
     };
 
-    void Start(const css::uno::Reference<css::sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row,
-               const css::uno::Any &value);
+    void Start(const css::uno::Reference<css::sheet::XSpreadsheet> &sheet, sal_Int32 column, sal_Int32 row, const css::uno::Any &value);
     void HandOnCompleteRows();
     void HandOnCurrentRow();
     void Enqueue(TBlock block);
@@ -65,9 +63,9 @@ private:
 
     // Gathering (caller's thread only).
     css::uno::Reference<css::sheet::XSpreadsheet> FSheet;
-    sal_Int32 FColumn = 0;   // first column of the block
-    sal_Int32 FFirstRow = 0; // row of FRows.front()
-    sal_Int32 FWidth = 0;    // columns of a complete row; 0 until the first row is complete
+    sal_Int32 FColumn = 0;                                // first column of the block
+    sal_Int32 FFirstRow = 0;                              // row of FRows.front()
+    sal_Int32 FWidth = 0;                                 // columns of a complete row; 0 until the first row is complete
     std::vector<css::uno::Sequence<css::uno::Any>> FRows; // complete rows not yet handed on
     std::vector<css::uno::Any> FCurrent;                  // the row being filled
     sal_Int32 FCurrentRow = 0;

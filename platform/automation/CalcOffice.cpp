@@ -39,8 +39,8 @@ Reference<uno::XComponentContext> LocalContext()
         try {
             rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"),
                                 ToOUString(QStringLiteral("vnd.sun.star.pathname:" VELMORA_LO_PROGRAM_DIR "/fundamentalrc")));
-            return new Reference<uno::XComponentContext>(cppu::defaultBootstrap_InitialComponentContext(
-                ToOUString(QStringLiteral("file://" VELMORA_LO_PROGRAM_DIR "/unorc"))));
+            return new Reference<uno::XComponentContext>(
+                cppu::defaultBootstrap_InitialComponentContext(ToOUString(QStringLiteral("file://" VELMORA_LO_PROGRAM_DIR "/unorc"))));
         } catch (const uno::Exception &e) {
             throw EOleError(QStringLiteral("The LibreOffice UNO runtime could not be started: %1").arg(UnoErrorText(e)));
         }
@@ -52,8 +52,7 @@ Reference<bridge::XUnoUrlResolver> Resolver()
 {
     const Reference<uno::XComponentContext> local = LocalContext();
     return Reference<bridge::XUnoUrlResolver>(
-        local->getServiceManager()->createInstanceWithContext(rtl::OUString("com.sun.star.bridge.UnoUrlResolver"), local),
-        UNO_QUERY_THROW);
+        local->getServiceManager()->createInstanceWithContext(rtl::OUString("com.sun.star.bridge.UnoUrlResolver"), local), UNO_QUERY_THROW);
 }
 
 bool ProcessGone(qint64 pid)
@@ -73,11 +72,9 @@ qint64 StartOffice(const TCalcSettings &settings)
 {
     const QFileInfo program(settings.Program);
     if (!program.exists())
-        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: the program \"%1\" was not found")
-                            .arg(settings.Program));
+        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: the program \"%1\" was not found").arg(settings.Program));
     if (!program.isExecutable() || program.isDir())
-        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: \"%1\" is not a program")
-                            .arg(settings.Program));
+        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: \"%1\" is not a program").arg(settings.Program));
     TCalcOffice::PrepareProfile(settings);
 
     QStringList args{
@@ -136,8 +133,7 @@ void TCalcOffice::PrepareProfile(const TCalcSettings &settings)
     if (QFileInfo::exists(file))
         return;
     if (!QDir().mkpath(userDir))
-        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: the profile folder \"%1\" cannot be created")
-                            .arg(userDir));
+        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: the profile folder \"%1\" cannot be created").arg(userDir));
     auto item = [](const char *path, const char *name, const QString &value) {
         return QStringLiteral("<item oor:path=\"%1\"><prop oor:name=\"%2\" oor:op=\"fuse\"><value>%3</value></prop></item>\n")
             .arg(QLatin1String(path), QLatin1String(name), value);

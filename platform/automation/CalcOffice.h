@@ -43,8 +43,7 @@ QString UnoDisposedText();
 // Runs f; a UNO error becomes EOleError. Every member of the spreadsheet
 // server runs through it, so a LibreOffice that went away is an error box,
 // never a crash.
-template <typename F>
-auto AtCalcServer(F &&f) -> decltype(f())
+template <typename F> auto AtCalcServer(F &&f) -> decltype(f())
 {
     try {
         return f();

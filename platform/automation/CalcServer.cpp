@@ -106,10 +106,7 @@ public:
     }
 
 protected:
-    TCalcObject(TSessionPtr session, QStringList members)
-        : TAutoObject(std::move(members)), FSession(std::move(session))
-    {
-    }
+    TCalcObject(TSessionPtr session, QStringList members) : TAutoObject(std::move(members)), FSession(std::move(session)) {}
     virtual bool IsCellWrite(DISPID, WORD) const { return false; }
     virtual void Member(DISPID member, WORD flags, const DISPPARAMS &params, VARIANT *result) = 0;
 
@@ -180,8 +177,8 @@ protected:
             if (PositionalCount(params) != 1)
                 BadParamCount();
             const int column = Positional(params, 0).ToInt();
-            const Reference<container::XIndexAccess> columns(
-                Reference<table::XColumnRowRange>(FSheet, UNO_QUERY_THROW)->getColumns(), UNO_QUERY_THROW);
+            const Reference<container::XIndexAccess> columns(Reference<table::XColumnRowRange>(FSheet, UNO_QUERY_THROW)->getColumns(),
+                                                             UNO_QUERY_THROW);
             if (column < 1 || column > columns->getCount())
                 BadIndex();
             Reference<beans::XPropertySet> col(columns->getByIndex(column - 1), UNO_QUERY_THROW);
@@ -196,18 +193,13 @@ private:
     static Any CellValue(const VARIANT &v)
     {
         switch (v.vt) {
-        case VT_EMPTY:
-            return Any(rtl::OUString());
-        case VT_BSTR:
-            return Any(ToOUString(v.bstrVal));
+        case VT_EMPTY: return Any(rtl::OUString());
+        case VT_BSTR: return Any(ToOUString(v.bstrVal));
         case VT_I4:
         case VT_I4 | VT_BYREF:
-        case VT_R8:
-            return Any(v.ToDouble());
-        case VT_BOOL:
-            return Any(v.ToBool() ? 1.0 : 0.0);
-        default:
-            throw EOleError(QStringLiteral("Type mismatch"));
+        case VT_R8: return Any(v.ToDouble());
+        case VT_BOOL: return Any(v.ToBool() ? 1.0 : 0.0);
+        default: throw EOleError(QStringLiteral("Type mismatch"));
         }
     }
 
@@ -219,8 +211,7 @@ class TCalcWorkbook : public TCalcObject {
 
 public:
     TCalcWorkbook(TSessionPtr session, Reference<frame::XModel> model)
-        : TCalcObject(std::move(session), {QStringLiteral("Worksheets"), QStringLiteral("SaveCopyAs")}),
-          FModel(std::move(model))
+        : TCalcObject(std::move(session), {QStringLiteral("Worksheets"), QStringLiteral("SaveCopyAs")}), FModel(std::move(model))
     {
     }
 
@@ -232,8 +223,8 @@ protected:
             if (PositionalCount(params) != 1)
                 BadParamCount();
             const int index = Positional(params, 0).ToInt();
-            const Reference<container::XIndexAccess> sheets(
-                Reference<sheet::XSpreadsheetDocument>(FModel, UNO_QUERY_THROW)->getSheets(), UNO_QUERY_THROW);
+            const Reference<container::XIndexAccess> sheets(Reference<sheet::XSpreadsheetDocument>(FModel, UNO_QUERY_THROW)->getSheets(),
+                                                            UNO_QUERY_THROW);
             if (index < 1 || index > sheets->getCount())
                 BadIndex();
             Reference<sheet::XSpreadsheet> sheet(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
@@ -291,8 +282,8 @@ protected:
         uno::Sequence<beans::PropertyValue> args(1);
         args.getArray()[0].Name = "Hidden";
         args.getArray()[0].Value <<= bool(!FSession->Visible && !FSession->Office->Headless());
-        const Reference<lang::XComponent> doc = FSession->Office->Desktop()->loadComponentFromURL(
-            rtl::OUString("private:factory/scalc"), rtl::OUString("_blank"), 0, args);
+        const Reference<lang::XComponent> doc =
+            FSession->Office->Desktop()->loadComponentFromURL(rtl::OUString("private:factory/scalc"), rtl::OUString("_blank"), 0, args);
         Reference<frame::XModel> model(doc, UNO_QUERY_THROW);
         FSession->Documents.push_back(model);
         if (FSession->Visible)
@@ -306,8 +297,7 @@ class TCalcApplication : public TCalcObject {
 
 public:
     explicit TCalcApplication(TSessionPtr session)
-        : TCalcObject(std::move(session),
-                      {QStringLiteral("Visible"), QStringLiteral("Workbooks"), QStringLiteral("DisplayAlerts")})
+        : TCalcObject(std::move(session), {QStringLiteral("Visible"), QStringLiteral("Workbooks"), QStringLiteral("DisplayAlerts")})
     {
     }
 
@@ -346,8 +336,7 @@ protected:
                 MemberNotFound();
             }
             break;
-        default:
-            MemberNotFound();
+        default: MemberNotFound();
         }
     }
 };

@@ -25,8 +25,7 @@ TCalcSettings TCalcSettings::Defaults()
 {
     TCalcSettings s;
     s.Program = QStringLiteral(VELMORA_LO_PROGRAM_DIR "/soffice");
-    s.Profile = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-                    .filePath(QStringLiteral("velmora/libreoffice"));
+    s.Profile = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(QStringLiteral("velmora/libreoffice"));
     return s;
 }
 

@@ -39,15 +39,26 @@ protected:
 };
 
 // Holds one reference to an automation object.
-template <typename T>
-class TComPtr {
+template <typename T> class TComPtr {
 public:
     TComPtr() = default;
-    TComPtr(T *p) : FPtr(p) { if (FPtr) FPtr->AddRef(); }
+    TComPtr(T *p) : FPtr(p)
+    {
+        if (FPtr)
+            FPtr->AddRef();
+    }
     TComPtr(const TComPtr &o) : TComPtr(o.FPtr) {}
     TComPtr(TComPtr &&o) noexcept : FPtr(std::exchange(o.FPtr, nullptr)) {}
-    ~TComPtr() { if (FPtr) FPtr->Release(); }
-    TComPtr &operator=(TComPtr o) noexcept { std::swap(FPtr, o.FPtr); return *this; }
+    ~TComPtr()
+    {
+        if (FPtr)
+            FPtr->Release();
+    }
+    TComPtr &operator=(TComPtr o) noexcept
+    {
+        std::swap(FPtr, o.FPtr);
+        return *this;
+    }
 
     T *operator->() const { return FPtr; }
     T *Get() const { return FPtr; }

@@ -23,14 +23,12 @@ VARIANT VARIANT::ByRef(int *v)
 int VARIANT::ToInt() const
 {
     switch (vt) {
-    case VT_I4:
-        return lVal;
+    case VT_I4: return lVal;
     case VT_I4 | VT_BYREF:
         if (!plVal)
             TypeMismatch();
         return *plVal;
-    case VT_BOOL:
-        return boolVal ? -1 : 0;
+    case VT_BOOL: return boolVal ? -1 : 0;
     case VT_R8:
     case VT_BSTR: {
         const double d = ToDouble();
@@ -38,16 +36,14 @@ int VARIANT::ToInt() const
             throw EOleError(QStringLiteral("Overflow"));
         return int(std::lround(d));
     }
-    default:
-        TypeMismatch();
+    default: TypeMismatch();
     }
 }
 
 double VARIANT::ToDouble() const
 {
     switch (vt) {
-    case VT_R8:
-        return dblVal;
+    case VT_R8: return dblVal;
     case VT_BSTR: {
         bool ok = false;
         const double d = bstrVal.trimmed().toDouble(&ok);
@@ -57,18 +53,15 @@ double VARIANT::ToDouble() const
     }
     case VT_I4:
     case VT_I4 | VT_BYREF:
-    case VT_BOOL:
-        return ToInt();
-    default:
-        TypeMismatch();
+    case VT_BOOL: return ToInt();
+    default: TypeMismatch();
     }
 }
 
 bool VARIANT::ToBool() const
 {
     switch (vt) {
-    case VT_BOOL:
-        return boolVal != VARIANT_FALSE;
+    case VT_BOOL: return boolVal != VARIANT_FALSE;
     case VT_BSTR:
         if (bstrVal.compare(u"true", Qt::CaseInsensitive) == 0)
             return true;
@@ -77,29 +70,21 @@ bool VARIANT::ToBool() const
         return ToDouble() != 0;
     case VT_I4:
     case VT_I4 | VT_BYREF:
-    case VT_R8:
-        return ToDouble() != 0;
-    default:
-        TypeMismatch();
+    case VT_R8: return ToDouble() != 0;
+    default: TypeMismatch();
     }
 }
 
 QString VARIANT::ToString() const
 {
     switch (vt) {
-    case VT_EMPTY:
-        return QString();
-    case VT_BSTR:
-        return bstrVal;
+    case VT_EMPTY: return QString();
+    case VT_BSTR: return bstrVal;
     case VT_I4:
-    case VT_I4 | VT_BYREF:
-        return QString::number(ToInt());
-    case VT_R8:
-        return QString::number(dblVal, 'g', 15);
-    case VT_BOOL:
-        return boolVal ? QStringLiteral("True") : QStringLiteral("False");
-    default:
-        TypeMismatch();
+    case VT_I4 | VT_BYREF: return QString::number(ToInt());
+    case VT_R8: return QString::number(dblVal, 'g', 15);
+    case VT_BOOL: return boolVal ? QStringLiteral("True") : QStringLiteral("False");
+    default: TypeMismatch();
     }
 }
 

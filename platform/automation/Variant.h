@@ -22,11 +22,11 @@ constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 // caller's variable), a double, a Boolean, a string or an object.
 struct VARIANT {
     VARTYPE vt = VT_EMPTY;
-    int lVal = 0;               // VT_I4
-    int *plVal = nullptr;       // VT_I4 | VT_BYREF
-    double dblVal = 0;          // VT_R8
-    VARIANT_BOOL boolVal = 0;   // VT_BOOL
-    QString bstrVal;            // VT_BSTR
+    int lVal = 0;                // VT_I4
+    int *plVal = nullptr;        // VT_I4 | VT_BYREF
+    double dblVal = 0;           // VT_R8
+    VARIANT_BOOL boolVal = 0;    // VT_BOOL
+    QString bstrVal;             // VT_BSTR
     TComPtr<IDispatch> pdispVal; // VT_DISPATCH
 
     VARIANT() = default;

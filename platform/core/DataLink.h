@@ -32,8 +32,8 @@ public:
     virtual bool RowPending() const = 0; // a row is being edited or inserted
     virtual bool Inserting() const = 0;
     virtual int FieldIndex(const QString &name) const = 0; // -1 when absent
-    virtual int FieldWidth(int field) const = 0;            // 0: no limit
-    virtual QString FieldText(int field) const = 0;         // of the current row
+    virtual int FieldWidth(int field) const = 0;           // 0: no limit
+    virtual QString FieldText(int field) const = 0;        // of the current row
     virtual void SetFieldText(int field, const std::optional<QString> &value) = 0;
     // Rows as the grid shows them: the result's rows, then a new row while
     // one is being inserted. Reading them does not move the cursor.

@@ -1,9 +1,6 @@
 #include "platform/core/Exception.h"
 
-Exception::Exception(QString message)
-    : FMessage(std::move(message)), FUtf8(FMessage.toUtf8())
-{
-}
+Exception::Exception(QString message) : FMessage(std::move(message)), FUtf8(FMessage.toUtf8()) {}
 
 QString ExceptionText(const std::exception &e)
 {
@@ -12,7 +9,4 @@ QString ExceptionText(const std::exception &e)
     return QString::fromUtf8(e.what());
 }
 
-EAbort::EAbort()
-    : Exception(QStringLiteral("Operation aborted"))
-{
-}
+EAbort::EAbort() : Exception(QStringLiteral("Operation aborted")) {}

@@ -17,8 +17,7 @@ TProgressSink *ProgressSink()
     return CurrentSink;
 }
 
-TProgress::TProgress(const QString &what, qint64 total, bool cancellable)
-    : FSink(CurrentSink), FTotal(total), FCancellable(cancellable)
+TProgress::TProgress(const QString &what, qint64 total, bool cancellable) : FSink(CurrentSink), FTotal(total), FCancellable(cancellable)
 {
     if (FSink) {
         FSink->Begin(what, total, cancellable);

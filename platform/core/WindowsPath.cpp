@@ -5,8 +5,7 @@
 QString LocalPathFor(const QString &windowsPath)
 {
     QString rest = windowsPath;
-    const bool onDriveC = rest.size() >= 2 && rest.at(1) == u':'
-        && (rest.at(0) == u'C' || rest.at(0) == u'c');
+    const bool onDriveC = rest.size() >= 2 && rest.at(1) == u':' && (rest.at(0) == u'C' || rest.at(0) == u'c');
     if (onDriveC)
         rest = rest.mid(2);
     rest.replace(u'\\', u'/');

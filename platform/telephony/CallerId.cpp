@@ -13,8 +13,7 @@ using TKind = TCallerId::TKind;
 
 bool IsNumberCharacter(char c)
 {
-    return (c >= '0' && c <= '9') || c == '+' || c == '*' || c == '#' || c == ' ' || c == '-' || c == '('
-        || c == ')';
+    return (c >= '0' && c <= '9') || c == '+' || c == '*' || c == '#' || c == ' ' || c == '-' || c == '(' || c == ')';
 }
 
 bool HasDigit(QByteArrayView text)
@@ -40,8 +39,7 @@ void TakeNumber(QByteArrayView value, TCallerId *id)
         id->Kind = TKind::Unavailable;
         return;
     }
-    const bool valid = !v.isEmpty() && v.size() <= MaxNumberLength && HasDigit(v)
-        && std::all_of(v.begin(), v.end(), IsNumberCharacter);
+    const bool valid = !v.isEmpty() && v.size() <= MaxNumberLength && HasDigit(v) && std::all_of(v.begin(), v.end(), IsNumberCharacter);
     id->Kind = valid ? TKind::Number : TKind::Unreadable;
     if (valid)
         id->Number = QString::fromLatin1(v);
@@ -70,13 +68,7 @@ void TakeDateTime(QByteArrayView value, TCallerId *id)
 constexpr unsigned char SingleDataMessage = 0x04;
 constexpr unsigned char MultipleDataMessage = 0x80;
 
-enum TParameter : unsigned char {
-    pDateTime = 0x01,
-    pNumber = 0x02,
-    pNoNumber = 0x04,
-    pName = 0x07,
-    pNoName = 0x08
-};
+enum TParameter : unsigned char { pDateTime = 0x01, pNumber = 0x02, pNoNumber = 0x04, pName = 0x07, pNoName = 0x08 };
 
 TCallerId Unreadable()
 {
@@ -95,21 +87,14 @@ TCallerId FromParameters(QByteArrayView body)
         const QByteArrayView value = body.sliced(2, static_cast<unsigned char>(body[1]));
         body = body.sliced(2 + value.size());
         switch (type) {
-        case pDateTime:
-            TakeDateTime(value, &id);
-            break;
-        case pNumber:
-            TakeNumber(value, &id);
-            break;
+        case pDateTime: TakeDateTime(value, &id); break;
+        case pNumber: TakeNumber(value, &id); break;
         case pNoNumber:
             if (id.Kind != TKind::Number)
                 TakeNumber(value == "P" ? value : QByteArrayView("O"), &id);
             break;
-        case pName:
-            TakeName(value, &id);
-            break;
-        default:
-            break; // pNoName and what this program does not show
+        case pName: TakeName(value, &id); break;
+        default: break; // pNoName and what this program does not show
         }
     }
     if (id.Kind == TKind::None)
@@ -146,10 +131,8 @@ TCallerId CallerIdFromMessage(const QByteArray &hex)
         TakeNumber(body.sliced(8), &id);
         return id;
     }
-    case MultipleDataMessage:
-        return FromParameters(body);
-    default:
-        return Unreadable();
+    case MultipleDataMessage: return FromParameters(body);
+    default: return Unreadable();
     }
 }
 

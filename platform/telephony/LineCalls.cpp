@@ -14,16 +14,11 @@ namespace {
 DWORD CallerIdFlags(const TCallerId &id)
 {
     switch (id.Kind) {
-    case TCallerId::TKind::None:
-        return 0;
-    case TCallerId::TKind::Number:
-        return LINECALLPARTYID_ADDRESS | (id.Name.isEmpty() ? 0 : LINECALLPARTYID_NAME);
-    case TCallerId::TKind::Withheld:
-        return LINECALLPARTYID_BLOCKED | (id.Name.isEmpty() ? 0 : LINECALLPARTYID_NAME);
-    case TCallerId::TKind::Unavailable:
-        return LINECALLPARTYID_UNAVAIL | (id.Name.isEmpty() ? 0 : LINECALLPARTYID_NAME);
-    case TCallerId::TKind::Unreadable:
-        return LINECALLPARTYID_UNKNOWN;
+    case TCallerId::TKind::None: return 0;
+    case TCallerId::TKind::Number: return LINECALLPARTYID_ADDRESS | (id.Name.isEmpty() ? 0 : LINECALLPARTYID_NAME);
+    case TCallerId::TKind::Withheld: return LINECALLPARTYID_BLOCKED | (id.Name.isEmpty() ? 0 : LINECALLPARTYID_NAME);
+    case TCallerId::TKind::Unavailable: return LINECALLPARTYID_UNAVAIL | (id.Name.isEmpty() ? 0 : LINECALLPARTYID_NAME);
+    case TCallerId::TKind::Unreadable: return LINECALLPARTYID_UNKNOWN;
     }
     return 0;
 }
@@ -50,8 +45,7 @@ LONG HandOver(HLINE line, HCALL *lphCall, const QString &address, const TMessage
 
 } // namespace
 
-LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWORD dwCountryCode,
-                  const LINECALLPARAMS *lpCallParams)
+LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWORD dwCountryCode, const LINECALLPARAMS *lpCallParams)
 {
     TLineService &s = Service();
     const auto line = s.Lines.find(hLine);
@@ -89,11 +83,9 @@ LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWOR
     // listening to the same modem lets go of it meanwhile.
     const DWORD device = line->second.Device;
     const TPortsBorrowed borrowed(device);
-    const DWORD media = lpCallParams && lpCallParams->dwMediaMode ? lpCallParams->dwMediaMode
-                                                                  : LINEMEDIAMODE_INTERACTIVEVOICE;
+    const DWORD media = lpCallParams && lpCallParams->dwMediaMode ? lpCallParams->dwMediaMode : LINEMEDIAMODE_INTERACTIVEVOICE;
     const HCALL handle = s.NewHandle();
-    auto *call = new TModemCall(handle, hLine, device, modems.at(int(device)), dialable.toLatin1(),
-                                cleaned.toLatin1(), media, target);
+    auto *call = new TModemCall(handle, hLine, device, modems.at(int(device)), dialable.toLatin1(), cleaned.toLatin1(), media, target);
     // The modem may have been unplugged since the line was opened: only a
     // modem that takes its initialisation now gets the request.
     if (!call->Initialise()) {
@@ -179,8 +171,8 @@ LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo)
     if (call) {
         info.dwLineDeviceID = call->DeviceId();
         info.dwMediaMode = call->MediaMode();
-        info.dwCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_DIALING | LINECALLSTATE_PROCEEDING
-            | LINECALLSTATE_CONNECTED | LINECALLSTATE_BUSY | LINECALLSTATE_DISCONNECTED;
+        info.dwCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_DIALING | LINECALLSTATE_PROCEEDING | LINECALLSTATE_CONNECTED
+            | LINECALLSTATE_BUSY | LINECALLSTATE_DISCONNECTED;
         info.dwOrigin = LINECALLORIGIN_OUTBOUND;
         info.dwNumOwners = 1;
         called = call->CalledAddress();

@@ -63,8 +63,7 @@ void TLineService::RefreshListeners()
         if (!line.Listener)
             continue;
         const DWORD device = line.Device;
-        bool busy = std::any_of(Borrowed.begin(), Borrowed.end(),
-                                [device](DWORD d) { return d == device || d == LINEMAPPER; });
+        bool busy = std::any_of(Borrowed.begin(), Borrowed.end(), [device](DWORD d) { return d == device || d == LINEMAPPER; });
         for (const auto &[id, call] : Calls)
             busy = busy || (call && call->DeviceId() == device && call->UsesModem());
         if (busy) {
@@ -88,8 +87,7 @@ TLineService &Service()
     return service;
 }
 
-TPortsBorrowed::TPortsBorrowed(DWORD device)
-    : FDevice(device)
+TPortsBorrowed::TPortsBorrowed(DWORD device) : FDevice(device)
 {
     TLineService &s = Service();
     s.Borrowed.push_back(device);
@@ -142,8 +140,7 @@ QByteArray ProgramName()
 
 } // namespace
 
-LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback, const char *lpszAppName,
-                    DWORD *lpdwNumDevs)
+LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback, const char *lpszAppName, DWORD *lpdwNumDevs)
 {
     if (!lphLineApp || !lpdwNumDevs)
         return LINEERR_INVALPOINTER;
@@ -161,8 +158,8 @@ LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback, 
     return 0;
 }
 
-LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion, DWORD dwAPIHighVersion,
-                             DWORD *lpdwAPIVersion, LINEEXTENSIONID *lpExtensionID)
+LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion, DWORD dwAPIHighVersion, DWORD *lpdwAPIVersion,
+                             LINEEXTENSIONID *lpExtensionID)
 {
     TLineService &s = Service();
     const auto app = s.Apps.find(hLineApp);
@@ -180,8 +177,8 @@ LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILow
     return 0;
 }
 
-LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVersion, DWORD dwExtVersion,
-              DWORD dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes, const LINECALLPARAMS *lpCallParams)
+LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVersion, DWORD dwExtVersion, DWORD dwCallbackInstance,
+              DWORD dwPrivileges, DWORD dwMediaModes, const LINECALLPARAMS *lpCallParams)
 {
     TLineService &s = Service();
     const auto app = s.Apps.find(hLineApp);
@@ -230,8 +227,7 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
     TLineRecord &record = s.Lines[line];
     record = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes, nullptr};
     if (dwPrivileges == LINECALLPRIVILEGE_MONITOR && LoadLineDevice() == TLineDevice::Modem)
-        record.Listener = std::make_unique<TModemListener>(line, s.TargetOf(record),
-                                                           []() { return Service().NewHandle(); });
+        record.Listener = std::make_unique<TModemListener>(line, s.TargetOf(record), []() { return Service().NewHandle(); });
     *lphLine = line;
     return 0; // the listener opens its modem when the borrowed ports return
 }
@@ -293,8 +289,7 @@ LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, const char *lpszDeviceCl
     return 0;
 }
 
-LONG lineTranslateDialog(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, HWND hwndOwner,
-                         const char *lpszAddressIn)
+LONG lineTranslateDialog(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, HWND hwndOwner, const char *lpszAddressIn)
 {
     TLineService &s = Service();
     // The location belongs to the machine, not to a device: an application

@@ -26,8 +26,7 @@ TLocationDialog::TLocationDialog(const TDialingLocation &location, const QString
     FArea->setValidator(digits);
     FOutside = new QLineEdit(location.OutsideLine, this);
     FOutside->setObjectName(QStringLiteral("outsideEdit"));
-    FOutside->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9*#]{0,4}")), this));
+    FOutside->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9*#]{0,4}")), this));
 
     FTone = new QRadioButton(QStringLiteral("Ton"), this);
     FTone->setObjectName(QStringLiteral("toneButton"));

@@ -25,8 +25,7 @@ TMessageQueue::~TMessageQueue()
     Queues().erase(this);
 }
 
-void TMessageQueue::Push(LINECALLBACK callback, DWORD device, DWORD message, DWORD instance, DWORD param1,
-                         DWORD param2, DWORD param3)
+void TMessageQueue::Push(LINECALLBACK callback, DWORD device, DWORD message, DWORD instance, DWORD param1, DWORD param2, DWORD param3)
 {
     FPending.push_back({callback, device, message, instance, param1, param2, param3});
     Schedule();
@@ -34,7 +33,8 @@ void TMessageQueue::Push(LINECALLBACK callback, DWORD device, DWORD message, DWO
 
 void TMessageQueue::Schedule()
 {
-    QMetaObject::invokeMethod(this, [this]() { DeliverOne(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this]() { DeliverOne(); }, Qt::QueuedConnection);
 }
 
 void TMessageQueue::DeliverOne()

@@ -17,8 +17,7 @@ public:
     TMessageQueue();
     ~TMessageQueue() override;
 
-    void Push(LINECALLBACK callback, DWORD device, DWORD message, DWORD instance, DWORD param1, DWORD param2,
-              DWORD param3);
+    void Push(LINECALLBACK callback, DWORD device, DWORD message, DWORD instance, DWORD param1, DWORD param2, DWORD param3);
 
 private:
     struct TMessage {

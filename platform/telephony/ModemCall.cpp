@@ -10,12 +10,10 @@ constexpr int GuardTimeMs = 1100;
 
 } // namespace
 
-TModemCall::TModemCall(HCALL handle, HLINE line, DWORD deviceId, const TModemConfig &config,
-                       const QByteArray &dialString, const QByteArray &calledAddress, DWORD mediaMode,
-                       TMessageTarget target, QObject *parent)
-    : QObject(parent), FHandle(handle), FLine(line), FDeviceId(deviceId), FConfig(config),
-      FDialString(dialString), FCalledAddress(calledAddress), FMediaMode(mediaMode),
-      FTarget(std::move(target))
+TModemCall::TModemCall(HCALL handle, HLINE line, DWORD deviceId, const TModemConfig &config, const QByteArray &dialString,
+                       const QByteArray &calledAddress, DWORD mediaMode, TMessageTarget target, QObject *parent)
+    : QObject(parent), FHandle(handle), FLine(line), FDeviceId(deviceId), FConfig(config), FDialString(dialString),
+      FCalledAddress(calledAddress), FMediaMode(mediaMode), FTarget(std::move(target))
 {
     FGuard.setSingleShot(true);
     connect(&FLink, &TModemLink::Answered, this, [this](TModemResult r) { OnAnswered(r); });
@@ -70,8 +68,7 @@ void TModemCall::SendDial()
     FStep = TStep::Dialing;
     Reply(FMakeRequest, 0);
     ReportState(LINECALLSTATE_DIALING, 0);
-    const QByteArray command = (FConfig.Pulse ? QByteArrayLiteral("ATDP") : QByteArrayLiteral("ATDT"))
-        + FDialString + ';';
+    const QByteArray command = (FConfig.Pulse ? QByteArrayLiteral("ATDP") : QByteArrayLiteral("ATDT")) + FDialString + ';';
     FLink.Command(command, FConfig.DialTimeout * 1000);
 }
 
@@ -94,21 +91,12 @@ void TModemCall::OnAnswered(TModemResult result)
             ReportState(LINECALLSTATE_BUSY, LINEBUSYMODE_STATION);
             Disconnect(LINEDISCONNECTMODE_BUSY);
             return;
-        case TModemResult::NoCarrier:
-            Disconnect(LINEDISCONNECTMODE_NORMAL);
-            return;
-        case TModemResult::NoDialtone:
-            Disconnect(LINEDISCONNECTMODE_NODIALTONE);
-            return;
-        case TModemResult::NoAnswer:
-            Disconnect(LINEDISCONNECTMODE_NOANSWER);
-            return;
-        case TModemResult::Error:
-            Disconnect(LINEDISCONNECTMODE_UNAVAIL);
-            return;
+        case TModemResult::NoCarrier: Disconnect(LINEDISCONNECTMODE_NORMAL); return;
+        case TModemResult::NoDialtone: Disconnect(LINEDISCONNECTMODE_NODIALTONE); return;
+        case TModemResult::NoAnswer: Disconnect(LINEDISCONNECTMODE_NOANSWER); return;
+        case TModemResult::Error: Disconnect(LINEDISCONNECTMODE_UNAVAIL); return;
         case TModemResult::Ring:
-        case TModemResult::None:
-            return;
+        case TModemResult::None: return;
         }
         return;
     case TStep::Connected:
@@ -116,16 +104,11 @@ void TModemCall::OnAnswered(TModemResult result)
             Disconnect(LINEDISCONNECTMODE_NORMAL);
         return;
     case TStep::Aborting:
-    case TStep::Escaping:
-        HangUpCommand();
-        return;
-    case TStep::HangingUp:
-        EndHangUp(result == TModemResult::Ok);
-        return;
+    case TStep::Escaping: HangUpCommand(); return;
+    case TStep::HangingUp: EndHangUp(result == TModemResult::Ok); return;
     case TStep::Waiting:
     case TStep::Guarding:
-    case TStep::Done:
-        return;
+    case TStep::Done: return;
     }
 }
 
@@ -140,14 +123,9 @@ void TModemCall::OnTimedOut()
         StartHangUp();
         return;
     case TStep::Aborting:
-    case TStep::Escaping:
-        HangUpCommand();
-        return;
-    case TStep::HangingUp:
-        EndHangUp(false);
-        return;
-    default:
-        return;
+    case TStep::Escaping: HangUpCommand(); return;
+    case TStep::HangingUp: EndHangUp(false); return;
+    default: return;
     }
 }
 
@@ -179,8 +157,7 @@ void TModemCall::StartHangUp()
             HangUpCommand();
         }
         return;
-    default:
-        return;
+    default: return;
     }
 }
 
@@ -218,14 +195,9 @@ LONG TModemCall::Drop(DWORD requestId)
         EndHangUp(true);
         break;
     case TStep::Dialing:
-    case TStep::Connected:
-        StartHangUp();
-        break;
-    case TStep::Done:
-        EndHangUp(true);
-        break;
-    default:
-        break; // already hanging up; its end answers this request
+    case TStep::Connected: StartHangUp(); break;
+    case TStep::Done: EndHangUp(true); break;
+    default: break; // already hanging up; its end answers this request
     }
     return LONG(requestId);
 }
@@ -237,14 +209,11 @@ void TModemCall::Detach()
     FDropRequest = 0;
     switch (FStep) {
     case TStep::Dialing:
-    case TStep::Connected:
-        StartHangUp();
-        break;
+    case TStep::Connected: StartHangUp(); break;
     case TStep::Aborting:
     case TStep::Guarding:
     case TStep::Escaping:
-    case TStep::HangingUp:
-        break; // finishes and deletes itself
+    case TStep::HangingUp: break; // finishes and deletes itself
     default:
         FLink.Close();
         FStep = TStep::Done;

@@ -27,9 +27,8 @@
 class TModemCall : public QObject {
     Q_OBJECT
 public:
-    TModemCall(HCALL handle, HLINE line, DWORD deviceId, const TModemConfig &config,
-               const QByteArray &dialString, const QByteArray &calledAddress, DWORD mediaMode,
-               TMessageTarget target, QObject *parent = nullptr);
+    TModemCall(HCALL handle, HLINE line, DWORD deviceId, const TModemConfig &config, const QByteArray &dialString,
+               const QByteArray &calledAddress, DWORD mediaMode, TMessageTarget target, QObject *parent = nullptr);
     ~TModemCall() override;
 
     // Opens the port and initialises the modem, waiting for its answer;

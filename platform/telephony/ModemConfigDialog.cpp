@@ -13,9 +13,7 @@
 #include <QSerialPortInfo>
 #include <QSpinBox>
 
-TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice device, bool choosable,
-                                       QWidget *parent)
-    : QDialog(parent)
+TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice device, bool choosable, QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Modem Ayarları"));
     setObjectName(QStringLiteral("ModemConfigDialog"));
@@ -24,8 +22,7 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     FDevice = new QComboBox(this);
     FDevice->setObjectName(QStringLiteral("deviceBox"));
     FDevice->addItem(QStringLiteral("Modem"), int(TLineDevice::Modem));
-    FDevice->addItem(QStringLiteral("Masaüstünün telefon uygulaması (tel: bağlantısı)"),
-                     int(TLineDevice::PhoneApplication));
+    FDevice->addItem(QStringLiteral("Masaüstünün telefon uygulaması (tel: bağlantısı)"), int(TLineDevice::PhoneApplication));
     FDevice->setCurrentIndex(FDevice->findData(int(device)));
     FDevice->setEnabled(choosable);
 
@@ -34,8 +31,8 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     FPort->setEditable(true);
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports) {
-        const QString label = info.description().isEmpty() ? info.systemLocation()
-                                                            : info.systemLocation() + QStringLiteral(" — ") + info.description();
+        const QString label =
+            info.description().isEmpty() ? info.systemLocation() : info.systemLocation() + QStringLiteral(" — ") + info.description();
         FPort->addItem(label, info.systemLocation());
     }
     FPort->setEditText(config.Port);

@@ -60,12 +60,10 @@ QByteArray ModemCallerIdCommand(const TModemConfig &config)
 bool ModemAnswers(const TModemConfig &config)
 {
     TModemLink link;
-    return link.Open(config)
-        && link.CommandAndWait(QByteArrayLiteral("AT"), ModemCommandTimeoutMs(config)) == TModemResult::Ok;
+    return link.Open(config) && link.CommandAndWait(QByteArrayLiteral("AT"), ModemCommandTimeoutMs(config)) == TModemResult::Ok;
 }
 
-TModemLink::TModemLink(QObject *parent)
-    : QObject(parent)
+TModemLink::TModemLink(QObject *parent) : QObject(parent)
 {
     FTimer.setSingleShot(true);
     connect(&FTimer, &QTimer::timeout, this, &TModemLink::TimedOut);
@@ -97,9 +95,8 @@ bool TModemLink::Open(const TModemConfig &config)
     }
     // A pseudo-terminal or a USB adapter may not know some of these
     // settings; a port that refuses one of them still talks.
-    const bool ok = FPort.setBaudRate(config.Speed) && FPort.setDataBits(QSerialPort::Data8)
-        && FPort.setParity(QSerialPort::NoParity) && FPort.setStopBits(QSerialPort::OneStop)
-        && FPort.setFlowControl(QSerialPort::NoFlowControl);
+    const bool ok = FPort.setBaudRate(config.Speed) && FPort.setDataBits(QSerialPort::Data8) && FPort.setParity(QSerialPort::NoParity)
+        && FPort.setStopBits(QSerialPort::OneStop) && FPort.setFlowControl(QSerialPort::NoFlowControl);
     if (!ok && FPort.error() != QSerialPort::UnsupportedOperationError) {
         FError = FPort.errorString();
         FPort.close();
@@ -205,8 +202,7 @@ void TModemLink::EndLine()
         return; // noise, or the echo of our own command
     const TModemResult result = ModemResultOf(QString::fromLatin1(line));
     if (FWaitingInPlace) {
-        if (result != TModemResult::None && result != TModemResult::Ring
-            && FAnswerInPlace == TModemResult::None) {
+        if (result != TModemResult::None && result != TModemResult::Ring && FAnswerInPlace == TModemResult::None) {
             FAnswerInPlace = result;
             if (FWaitLoop)
                 FWaitLoop->quit();

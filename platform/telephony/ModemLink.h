@@ -87,8 +87,8 @@ private:
 
     QSerialPort FPort;
     QTimer FTimer;
-    QByteArray FPending;      // the line not yet ended, at most MaxReplyLength bytes
-    bool FOverlong = false;   // bytes of that line were dropped
+    QByteArray FPending;    // the line not yet ended, at most MaxReplyLength bytes
+    bool FOverlong = false; // bytes of that line were dropped
     qint64 FDropped = 0;
     QByteArray FLastCommand;
     qint64 FUnwritten = 0;

@@ -12,8 +12,7 @@ constexpr std::size_t MaxEndedCalls = 16;
 
 } // namespace
 
-TModemListener::TModemListener(HLINE line, TMessageTarget target, std::function<HCALL()> newHandle,
-                               QObject *parent)
+TModemListener::TModemListener(HLINE line, TMessageTarget target, std::function<HCALL()> newHandle, QObject *parent)
     : QObject(parent), FLine(line), FTarget(std::move(target)), FNewHandle(std::move(newHandle))
 {
     for (QTimer *timer : {&FBlockEnd, &FRingGap, &FRingReport, &FRetry})
@@ -97,8 +96,7 @@ void TModemListener::OnAnswered(TModemResult result)
         }
         return;
     case TSetup::Listening:
-    case TSetup::Closed:
-        break;
+    case TSetup::Closed: break;
     }
     if (result == TModemResult::Ring)
         Ring();
@@ -172,8 +170,7 @@ void TModemListener::CommitCallerId()
         known.Kind = id.Kind;
         known.Number = id.Number;
     }
-    for (auto [part, earlier] : {std::pair{&id.Name, &known.Name}, std::pair{&id.Date, &known.Date},
-                                 std::pair{&id.Time, &known.Time}}) {
+    for (auto [part, earlier] : {std::pair{&id.Name, &known.Name}, std::pair{&id.Date, &known.Date}, std::pair{&id.Time, &known.Time}}) {
         if (!part->isEmpty())
             *earlier = *part;
     }

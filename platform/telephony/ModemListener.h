@@ -39,8 +39,7 @@ class TModemListener : public QObject {
 public:
     static constexpr int RingGapMs = 8000;
 
-    TModemListener(HLINE line, TMessageTarget target, std::function<HCALL()> newHandle,
-                   QObject *parent = nullptr);
+    TModemListener(HLINE line, TMessageTarget target, std::function<HCALL()> newHandle, QObject *parent = nullptr);
     ~TModemListener() override;
 
     // Opens and sets up the modem unless it is open already.

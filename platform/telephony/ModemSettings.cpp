@@ -80,9 +80,8 @@ TLineDevice LoadLineDevice()
 void SaveLineDevice(TLineDevice device)
 {
     const std::unique_ptr<QSettings> settings = OpenSettings();
-    settings->setValue(QStringLiteral("LineDevice"), device == TLineDevice::PhoneApplication
-                                                         ? QStringLiteral("phone-application")
-                                                         : QStringLiteral("modem"));
+    settings->setValue(QStringLiteral("LineDevice"),
+                       device == TLineDevice::PhoneApplication ? QStringLiteral("phone-application") : QStringLiteral("modem"));
     settings->sync();
 }
 
@@ -130,8 +129,7 @@ bool CleanDialString(const QString &number, QString *cleaned)
 QString DialableForm(const QString &number, const TDialingLocation &location)
 {
     // Canonical form: "+" country code, optionally "(" area code ")", subscriber.
-    static const QRegularExpression canonical(
-        QStringLiteral("^\\s*\\+\\s*(\\d+)\\s*(?:\\(\\s*(\\d+)\\s*\\))?(.*)$"));
+    static const QRegularExpression canonical(QStringLiteral("^\\s*\\+\\s*(\\d+)\\s*(?:\\(\\s*(\\d+)\\s*\\))?(.*)$"));
     QString local = number;
     const QRegularExpressionMatch m = canonical.match(number);
     if (m.hasMatch()) {

@@ -9,12 +9,12 @@
 // Each configured modem is one line device; its index in the list is the
 // device id.
 struct TModemConfig {
-    QString Port;                 // serial device, e.g. /dev/ttyUSB0
-    int Speed = 115200;           // bits per second
+    QString Port;       // serial device, e.g. /dev/ttyUSB0
+    int Speed = 115200; // bits per second
     QString InitString = QStringLiteral("ATZ");
-    bool Pulse = false;           // ATDP instead of ATDT
-    int DialTimeout = 60;         // seconds to wait for the modem's answer
-    bool CallerId = true;         // report who is calling, as the modem tells it
+    bool Pulse = false;                                    // ATDP instead of ATDT
+    int DialTimeout = 60;                                  // seconds to wait for the modem's answer
+    bool CallerId = true;                                  // report who is calling, as the modem tells it
     QString CallerIdCommand = QStringLiteral("AT+VCID=1"); // turns the modem's caller ID on
 };
 
@@ -27,7 +27,7 @@ enum class TLineDevice { Modem, PhoneApplication };
 struct TDialingLocation {
     QString CountryCode = QStringLiteral("90");
     QString AreaCode;
-    QString OutsideLine;          // prefix to reach an outside line, e.g. "9"
+    QString OutsideLine; // prefix to reach an outside line, e.g. "9"
     bool Pulse = false;
 };
 

@@ -57,8 +57,7 @@ QString TelHandlerDesktopFile()
     // xdg-mime reads the desktop's choice (mimeapps.list, the desktop
     // entries' MimeType) anew on every call.
     QProcess query;
-    query.start(QStringLiteral("xdg-mime"),
-                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/tel")});
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/tel")});
     if (!query.waitForFinished(5000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) {
         query.kill();
         return QString();

@@ -146,7 +146,10 @@ constexpr DWORD LINECALLORIGIN_INBOUND = 0x00000080;
 constexpr DWORD LINECALLREASON_DIRECT = 0x00000001;
 
 // Results: zero or a positive request id on success, these on failure.
-constexpr LONG LineError(DWORD code) { return static_cast<LONG>(code); }
+constexpr LONG LineError(DWORD code)
+{
+    return static_cast<LONG>(code);
+}
 constexpr LONG LINEERR_ALLOCATED = LineError(0x80000001);
 constexpr LONG LINEERR_BADDEVICEID = LineError(0x80000002);
 constexpr LONG LINEERR_BEARERMODEUNAVAIL = LineError(0x80000003);
@@ -325,21 +328,16 @@ struct LINECALLINFO {
 // Line functions. Every result below zero is one of the LINEERR_ values;
 // lineMakeCall and lineDrop return a positive request id whose outcome
 // arrives later as LINE_REPLY.
-LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
-                    const char *lpszAppName, DWORD *lpdwNumDevs);
-LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
-                             DWORD dwAPIHighVersion, DWORD *lpdwAPIVersion,
+LONG lineInitialize(HLINEAPP *lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback, const char *lpszAppName, DWORD *lpdwNumDevs);
+LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion, DWORD dwAPIHighVersion, DWORD *lpdwAPIVersion,
                              LINEEXTENSIONID *lpExtensionID);
-LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVersion,
-              DWORD dwExtVersion, DWORD dwCallbackInstance, DWORD dwPrivileges,
-              DWORD dwMediaModes, const LINECALLPARAMS *lpCallParams);
-LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWORD dwCountryCode,
-                  const LINECALLPARAMS *lpCallParams);
+LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVersion, DWORD dwExtVersion, DWORD dwCallbackInstance,
+              DWORD dwPrivileges, DWORD dwMediaModes, const LINECALLPARAMS *lpCallParams);
+LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWORD dwCountryCode, const LINECALLPARAMS *lpCallParams);
 LONG lineDrop(HCALL hCall, const char *lpsUserUserInfo, DWORD dwSize);
 LONG lineDeallocateCall(HCALL hCall);
 LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo);
 LONG lineClose(HLINE hLine);
 LONG lineShutdown(HLINEAPP hLineApp);
 LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, const char *lpszDeviceClass);
-LONG lineTranslateDialog(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, HWND hwndOwner,
-                         const char *lpszAddressIn);
+LONG lineTranslateDialog(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, HWND hwndOwner, const char *lpszAddressIn);

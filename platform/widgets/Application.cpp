@@ -9,8 +9,7 @@
 
 TApplication *Application = nullptr;
 
-TApplication::TApplication(const QString &exePath, QObject *parent)
-    : QObject(parent), FTitle(TitleFromExePath(exePath))
+TApplication::TApplication(const QString &exePath, QObject *parent) : QObject(parent), FTitle(TitleFromExePath(exePath))
 {
     Application = this;
 }
@@ -112,7 +111,5 @@ bool TApplication::Guard(const std::function<void()> &handler)
 void TApplication::Adopt(QWidget *window)
 {
     FOwned.push_back(window);
-    QObject::connect(window, &QObject::destroyed, this, [this, window]() {
-        std::erase(FOwned, window);
-    });
+    QObject::connect(window, &QObject::destroyed, this, [this, window]() { std::erase(FOwned, window); });
 }

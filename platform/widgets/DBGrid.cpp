@@ -17,7 +17,7 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
     setShowGrid(true);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone); // cells are cut at their border, as typed
-    setFocusPolicy(Qt::ClickFocus); // reached with the mouse only
+    setFocusPolicy(Qt::ClickFocus);  // reached with the mouse only
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
@@ -29,11 +29,10 @@ TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
 
     connect(&FModel, &TGridModel::CursorMoved, this, &TDBGrid::FollowCursor);
     connect(&FModel, &QAbstractItemModel::modelReset, this, &TDBGrid::FollowCursor);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current, const QModelIndex &previous) {
-                if (!FFollowing && current.isValid() && current.row() != previous.row())
-                    UserMovedTo(current.row());
-            });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current, const QModelIndex &previous) {
+        if (!FFollowing && current.isValid() && current.row() != previous.row())
+            UserMovedTo(current.row());
+    });
 }
 
 void TDBGrid::AddColumn(const QString &fieldName, const QString &title, int width)

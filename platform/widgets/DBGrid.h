@@ -16,8 +16,7 @@ public:
 
     // The window's data source: the grid reads its rows through the narrow
     // link interface and hands the data source itself to the exports.
-    template <typename Source>
-    void SetDataSource(Source *source)
+    template <typename Source> void SetDataSource(Source *source)
     {
         FDataSource = source;
         FModel.SetLinkSource(source);

@@ -10,9 +10,7 @@ TDBMemo::TDBMemo(QWidget *parent)
                  setPlainText(t);
                  FSettingText = false;
              },
-             [this] { return toPlainText(); },
-             [this](bool ro) { setReadOnly(ro); },
-             [this](int n) { FMaxLength = n; }})
+             [this] { return toPlainText(); }, [this](bool ro) { setReadOnly(ro); }, [this](int n) { FMaxLength = n; }})
 {
     setReadOnly(true);
     setTabChangesFocus(true);
@@ -26,10 +24,8 @@ TDBMemo::TDBMemo(QWidget *parent)
 void TDBMemo::keyPressEvent(QKeyEvent *event)
 {
     const QString typed = event->text();
-    const bool adds = !typed.isEmpty() && (typed.at(0).isPrint() || event->key() == Qt::Key_Return
-                                            || event->key() == Qt::Key_Enter);
-    if (adds && FMaxLength > 0 && !textCursor().hasSelection()
-        && toPlainText().size() >= FMaxLength)
+    const bool adds = !typed.isEmpty() && (typed.at(0).isPrint() || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);
+    if (adds && FMaxLength > 0 && !textCursor().hasSelection() && toPlainText().size() >= FMaxLength)
         return;
     QPlainTextEdit::keyPressEvent(event);
 }

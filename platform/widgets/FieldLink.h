@@ -46,7 +46,7 @@ private:
     TControl FControl;
     TLinkSource *FDataSource = nullptr;
     QString FDataField;
-    QString FValue;          // the field's value as last shown
-    qsizetype FShown = 0;    // how much of it the control shows
+    QString FValue;       // the field's value as last shown
+    qsizetype FShown = 0; // how much of it the control shows
     bool FModified = false;
 };

@@ -3,8 +3,7 @@
 #include <QGridLayout>
 #include <QRadioButton>
 
-TRadioGroup::TRadioGroup(const QString &caption, const QStringList &items, int columns, QWidget *parent)
-    : QGroupBox(caption, parent)
+TRadioGroup::TRadioGroup(const QString &caption, const QStringList &items, int columns, QWidget *parent) : QGroupBox(caption, parent)
 {
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(6, 2, 2, 2);

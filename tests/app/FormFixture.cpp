@@ -9,8 +9,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-TFormFixture::TFormFixture()
-    : App(std::make_unique<TApplication>(QStringLiteral("/usr/bin/velmora-rehber")))
+TFormFixture::TFormFixture() : App(std::make_unique<TApplication>(QStringLiteral("/usr/bin/velmora-rehber")))
 {
     App->SetMessageBoxHandler([this](const TMessageBoxRequest &request) {
         Boxes << request;
@@ -99,8 +98,8 @@ void TFormFixture::Type(QWidget *control, const QString &text)
 QStringList TFormFixture::EnabledButtons() const
 {
     QStringList names;
-    for (QPushButton *b : {Form->Button1, Form->Button2, Form->Button3, Form->Button4, Form->Button5,
-                           Form->Button6, Form->Button7, Form->Button8, Form->Button9})
+    for (QPushButton *b : {Form->Button1, Form->Button2, Form->Button3, Form->Button4, Form->Button5, Form->Button6, Form->Button7,
+                           Form->Button8, Form->Button9})
         if (b->isEnabled())
             names << b->objectName();
     return names;
@@ -108,15 +107,14 @@ QStringList TFormFixture::EnabledButtons() const
 
 bool TFormFixture::BrowsingConfiguration() const
 {
-    return EnabledButtons()
-               == QStringList{QStringLiteral("Button1"), QStringLiteral("Button2"), QStringLiteral("Button3"),
-                              QStringLiteral("Button5"), QStringLiteral("Button6"), QStringLiteral("Button7"),
-                              QStringLiteral("Button8")}
-        && Form->DBGrid1->isEnabled() && Form->DBGrid1->AutoPopup();
+    return EnabledButtons() == QStringList{QStringLiteral("Button1"), QStringLiteral("Button2"), QStringLiteral("Button3"),
+                                           QStringLiteral("Button5"), QStringLiteral("Button6"), QStringLiteral("Button7"),
+                                           QStringLiteral("Button8")}
+    && Form->DBGrid1->isEnabled() && Form->DBGrid1->AutoPopup();
 }
 
 bool TFormFixture::EditingConfiguration() const
 {
-    return EnabledButtons() == QStringList{QStringLiteral("Button4"), QStringLiteral("Button9")}
-        && !Form->DBGrid1->isEnabled() && !Form->DBGrid1->AutoPopup();
+    return EnabledButtons() == QStringList{QStringLiteral("Button4"), QStringLiteral("Button9")} && !Form->DBGrid1->isEnabled()
+        && !Form->DBGrid1->AutoPopup();
 }

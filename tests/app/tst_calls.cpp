@@ -34,8 +34,7 @@
 namespace {
 
 const std::vector<TContactRow> Contacts = {
-    {QStringLiteral("Ayşe"), QStringLiteral("Kaya"), QStringLiteral("0532 111 22 33"), QString(),
-     QStringLiteral("(0212) 444-55-66")},
+    {QStringLiteral("Ayşe"), QStringLiteral("Kaya"), QStringLiteral("0532 111 22 33"), QString(), QStringLiteral("(0212) 444-55-66")},
     {QStringLiteral("Burak"), QStringLiteral("Demir"), QStringLiteral("0533 000 00 01"), QStringLiteral("333 44 55")},
 };
 
@@ -77,8 +76,8 @@ class TNotificationServer : public QObject {
 public:
     QStringList Summaries, Bodies;
 public Q_SLOTS:
-    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
-                const QStringList &, const QVariantMap &, int)
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body, const QStringList &,
+                const QVariantMap &, int)
     {
         Summaries << summary;
         Bodies << body;
@@ -100,21 +99,37 @@ private Q_SLOTS:
         QTest::addColumn<QString>("numberLine");
         QTest::addColumn<QString>("logged");
         const int number = TIncomingCall::icNumber;
-        QTest::newRow("mobile, national without 0") << "" << number << "5321112233" << "Ayşe Kaya"
-                                                    << "GSM No: 5321112233" << "5321112233";
-        QTest::newRow("home, local number at area 212") << "212" << number << "02123334455" << "Burak Demir"
-                                                        << "Ev Tlf.: 02123334455" << "02123334455";
-        QTest::newRow("mobile, international without +") << "" << number << "905330000001" << "Burak Demir"
-                                                         << "GSM No: 905330000001" << "905330000001";
-        QTest::newRow("work, international") << "" << number << "+902124445566" << "Ayşe Kaya"
-                                             << "İş Tlf.: +902124445566" << "+902124445566";
+        QTest::newRow("mobile, national without 0") << "" << number << "5321112233"
+                                                    << "Ayşe Kaya"
+                                                    << "GSM No: 5321112233"
+                                                    << "5321112233";
+        QTest::newRow("home, local number at area 212") << "212" << number << "02123334455"
+                                                        << "Burak Demir"
+                                                        << "Ev Tlf.: 02123334455"
+                                                        << "02123334455";
+        QTest::newRow("mobile, international without +") << "" << number << "905330000001"
+                                                         << "Burak Demir"
+                                                         << "GSM No: 905330000001"
+                                                         << "905330000001";
+        QTest::newRow("work, international") << "" << number << "+902124445566"
+                                             << "Ayşe Kaya"
+                                             << "İş Tlf.: +902124445566"
+                                             << "+902124445566";
         QTest::newRow("same local number, other area") << "212" << number << "03123334455"
-                                                       << "Rehberde kayıtlı değil" << "03123334455" << "03123334455";
-        QTest::newRow("withheld") << "" << int(TIncomingCall::icWithheld) << "" << "Gizli numara" << ""
+                                                       << "Rehberde kayıtlı değil"
+                                                       << "03123334455"
+                                                       << "03123334455";
+        QTest::newRow("withheld") << "" << int(TIncomingCall::icWithheld) << ""
+                                  << "Gizli numara"
+                                  << ""
                                   << "Gizli numara";
-        QTest::newRow("unavailable") << "" << int(TIncomingCall::icUnavailable) << "" << "Numara yok" << ""
+        QTest::newRow("unavailable") << "" << int(TIncomingCall::icUnavailable) << ""
+                                     << "Numara yok"
+                                     << ""
                                      << "Numara yok";
-        QTest::newRow("unreadable") << "" << int(TIncomingCall::icUnreadable) << "" << "Numara okunamadı" << ""
+        QTest::newRow("unreadable") << "" << int(TIncomingCall::icUnreadable) << ""
+                                    << "Numara okunamadı"
+                                    << ""
                                     << "Numara okunamadı";
     }
     void gelenAramaShowsTheCaller()
@@ -154,8 +169,7 @@ private Q_SLOTS:
         f.Form->IncomingCall(ring);
         QCOMPARE(f.Form->IncomingCallForm, window);
         const QString name = known ? shown : QString();
-        QCOMPARE(ListedCalls(f.Form.get()),
-                 (QList<QStringList>{{QStringLiteral("2026-03-14 09:30:05"), logged, name}}));
+        QCOMPARE(ListedCalls(f.Form.get()), (QList<QStringList>{{QStringLiteral("2026-03-14 09:30:05"), logged, name}}));
 
         // A new call replaces it.
         f.Form->IncomingCall(Call(8, TIncomingCall::icWithheld));
@@ -171,9 +185,9 @@ private Q_SLOTS:
         f.Form->IncomingCall(Call(3, TIncomingCall::icPending));
         f.Form->IncomingCall(Call(3, TIncomingCall::icNumber, QStringLiteral("05330000001")));
         QCOMPARE(f.Form->IncomingCallForm->CallerText(), QStringLiteral("Burak Demir"));
-        QCOMPARE(ListedCalls(f.Form.get()),
-                 (QList<QStringList>{{QStringLiteral("2026-03-14 09:30:05"), QStringLiteral("05330000001"),
-                                      QStringLiteral("Burak Demir")}}));
+        QCOMPARE(
+            ListedCalls(f.Form.get()),
+            (QList<QStringList>{{QStringLiteral("2026-03-14 09:30:05"), QStringLiteral("05330000001"), QStringLiteral("Burak Demir")}}));
     }
 
     void showContactOpensAllRecordsWhenTheSearchHidesIt()
@@ -203,8 +217,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("field");
-        QTest::newRow("mobile") << "+90 544 999 88 77" << "CTelefon";
-        QTest::newRow("landline") << "03123334455" << "ETelefon";
+        QTest::newRow("mobile") << "+90 544 999 88 77"
+                                << "CTelefon";
+        QTest::newRow("landline") << "03123334455"
+                                  << "ETelefon";
     }
     void unknownNumberBecomesANewContact()
     {
@@ -221,8 +237,7 @@ private Q_SLOTS:
         QCOMPARE(box->Text(), number);
         f.Type(f.Form->DBEdit1, QStringLiteral("Yeni"));
         f.Form->Button4Click(f.Form->Button4);
-        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT count(*) FROM DBASE WHERE %1 = ?").arg(field),
-                        {number}).toInt(), 1);
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT count(*) FROM DBASE WHERE %1 = ?").arg(field), {number}).toInt(), 1);
     }
 
     void aUserWhoMayOnlyReadLogsNothing()
@@ -255,8 +270,8 @@ private Q_SLOTS:
         if (ServerTests())
             QSKIP("the desktop's part does not depend on the provider");
         QProcess bus;
-        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                  QStringLiteral("--print-address")});
+        bus.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
         if (!bus.waitForStarted())
             QSKIP("dbus-daemon is not installed");
         QVERIFY(bus.waitForReadyRead(10000));
@@ -267,8 +282,7 @@ private Q_SLOTS:
         {
             QDBusConnection serverBus = QDBusConnection::connectToBus(address, QStringLiteral("notifications"));
             QVERIFY(serverBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
-            QVERIFY(serverBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
-                                             QDBusConnection::ExportAllSlots));
+            QVERIFY(serverBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server, QDBusConnection::ExportAllSlots));
         }
 
         TFormFixture f;
@@ -285,8 +299,7 @@ private Q_SLOTS:
 
         // The user activates it: the window comes forward at the contact.
         QDBusMessage invoked = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                          QStringLiteral("org.freedesktop.Notifications"),
-                                                          QStringLiteral("ActionInvoked"));
+                                                          QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
         invoked << uint(1) << QStringLiteral("default");
         QVERIFY(QDBusConnection(QStringLiteral("notifications")).send(invoked));
         QTRY_COMPARE(f.Form->DBEdit1->Text(), QStringLiteral("Ayşe"));
@@ -321,12 +334,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("area");
         QTest::addColumn<QString>("dialled");
-        QTest::newRow("national") << "tel:+90-532-111-22-33" << "" << "05321112233";
-        QTest::newRow("in the area") << "tel:+90.212.333.4455" << "212" << "3334455";
-        QTest::newRow("abroad") << "tel:+49%2030%201234" << "212" << "0049301234";
-        QTest::newRow("local with context") << "tel:*123#;phone-context=+90" << "" << "*123#";
-        QTest::newRow("not a number") << "tel:+90-abc" << "" << "";
-        QTest::newRow("empty") << "tel:" << "" << "";
+        QTest::newRow("national") << "tel:+90-532-111-22-33"
+                                  << ""
+                                  << "05321112233";
+        QTest::newRow("in the area") << "tel:+90.212.333.4455"
+                                     << "212"
+                                     << "3334455";
+        QTest::newRow("abroad") << "tel:+49%2030%201234"
+                                << "212"
+                                << "0049301234";
+        QTest::newRow("local with context") << "tel:*123#;phone-context=+90"
+                                            << ""
+                                            << "*123#";
+        QTest::newRow("not a number") << "tel:+90-abc"
+                                      << ""
+                                      << "";
+        QTest::newRow("empty") << "tel:"
+                               << ""
+                               << "";
     }
     void telLinkNumber()
     {
@@ -372,8 +397,8 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
 
         QTRY_COMPARE(LastStatus, QStringLiteral("Idle - call deallocated"));
-        QCOMPARE(f.BoxTexts(), (QStringList{QStringLiteral("05321112233 aransın mı?"),
-                                            QStringLiteral("05321112233 nolu telefon Aranıyor...")}));
+        QCOMPARE(f.BoxTexts(),
+                 (QStringList{QStringLiteral("05321112233 aransın mı?"), QStringLiteral("05321112233 nolu telefon Aranıyor...")}));
         QCOMPARE(f.Form->DBEdit1->Text(), QStringLiteral("Ayşe"));
         QVERIFY(modem.Received().contains("ATDT05321112233;\r"));
         QVERIFY(modem.Received().contains("ATH"));
@@ -388,11 +413,13 @@ private Q_SLOTS:
         const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/velmora-rehber.desktop");
         QFile file(entry);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Desktop Entry]\nType=Application\nName=Velmora\nExec=velmora-rehber %U\n"
-                   "MimeType=x-scheme-handler/tel;\n");
+        file.write(
+            "[Desktop Entry]\nType=Application\nName=Velmora\nExec=velmora-rehber %U\n"
+            "MimeType=x-scheme-handler/tel;\n");
         file.close();
-        QCOMPARE(QProcess::execute(QStringLiteral("xdg-mime"), {QStringLiteral("default"),
-                                   QStringLiteral("velmora-rehber.desktop"), QStringLiteral("x-scheme-handler/tel")}),
+        QCOMPARE(QProcess::execute(
+                     QStringLiteral("xdg-mime"),
+                     {QStringLiteral("default"), QStringLiteral("velmora-rehber.desktop"), QStringLiteral("x-scheme-handler/tel")}),
                  0);
         SaveLineDevice(TLineDevice::PhoneApplication);
         f.Start(Contacts);

@@ -19,11 +19,9 @@
 namespace {
 
 const std::vector<TContactRow> Contacts = {
-    {QStringLiteral("Ayşe"), QStringLiteral("Kaya"), QStringLiteral("0532 111 22 33"), QString(),
-     QStringLiteral("(0212) 444-55-66")},
+    {QStringLiteral("Ayşe"), QStringLiteral("Kaya"), QStringLiteral("0532 111 22 33"), QString(), QStringLiteral("(0212) 444-55-66")},
     {QStringLiteral("Burak"), QStringLiteral("Demir"), QStringLiteral("0533 000 00 01")},
 };
-
 
 } // namespace
 
@@ -96,7 +94,10 @@ private Q_SLOTS:
         QVERIFY(f.Form->DBGrid1->isEnabled());
         const QByteArray first = FileBytes(file);
         QVERIFY(first.startsWith("<?xml version=\"1.0\" encoding=\"ISO-8859-9\"?><TelRehberi"));
-        QVERIFY(first.contains("<Ki\xFE" "i No=\"1\" Ad=\"Ay\xFE" "e\" Soyad=\"Kaya\" CTelefon=\"0532 111 22 33\""));
+        QVERIFY(
+            first.contains("<Ki\xFE"
+                           "i No=\"1\" Ad=\"Ay\xFE"
+                           "e\" Soyad=\"Kaya\" CTelefon=\"0532 111 22 33\""));
 
         // From the grid's menu while a new contact is entered (main menu):
         // the new contact is written first and is the current one after.

@@ -27,7 +27,12 @@ namespace {
 const std::vector<TContactRow> Turkish = {
     {QStringLiteral("Deniz"), QStringLiteral("Yılmaz"), QStringLiteral("0532 111 11 11")},
     {QStringLiteral("Çağla"), QStringLiteral("Şahin"), QStringLiteral("0533 222 22 22"), QStringLiteral("0212 555 12 12")},
-    {QStringLiteral("Cem"), QStringLiteral("Öztürk"), {}, {}, {}, QStringLiteral("cem@example.com"),
+    {QStringLiteral("Cem"),
+     QStringLiteral("Öztürk"),
+     {},
+     {},
+     {},
+     QStringLiteral("cem@example.com"),
      QStringLiteral("Bağdat Cad. 5\nKadıköy")},
     {QStringLiteral("ali"), QStringLiteral("Işık")},
     {QStringLiteral("İsmail"), QStringLiteral("Ünal")},
@@ -35,9 +40,8 @@ const std::vector<TContactRow> Turkish = {
     {QStringLiteral("Zeynep"), QStringLiteral("Koç")},
 };
 
-const QStringList TurkishOrder = {QStringLiteral("ali"), QStringLiteral("Cem"), QStringLiteral("Çağla"),
-                                  QStringLiteral("Deniz"), QStringLiteral("Irmak"), QStringLiteral("İsmail"),
-                                  QStringLiteral("Zeynep")};
+const QStringList TurkishOrder = {QStringLiteral("ali"),   QStringLiteral("Cem"),    QStringLiteral("Çağla"), QStringLiteral("Deniz"),
+                                  QStringLiteral("Irmak"), QStringLiteral("İsmail"), QStringLiteral("Zeynep")};
 
 } // namespace
 
@@ -57,22 +61,14 @@ private Q_SLOTS:
         QVERIFY(!w.windowIcon().isNull());
 
         const QList<std::tuple<QWidget *, QRect, QString>> controls = {
-            {w.Button1, {0, 0, 115, 25}, QStringLiteral("&Yeni")},
-            {w.Button2, {115, 0, 115, 25}, QStringLiteral("&Değiştir")},
-            {w.Button3, {230, 0, 115, 25}, QStringLiteral("&Sil")},
-            {w.Button9, {345, 0, 115, 25}, QStringLiteral("&Vazgeç")},
-            {w.Button4, {459, 0, 125, 25}, QStringLiteral("&Onay")},
-            {w.Button5, {257, 152, 75, 25}, QStringLiteral("| << İlk")},
-            {w.Button7, {332, 152, 75, 25}, QStringLiteral("&< Önceki")},
-            {w.Button8, {407, 152, 75, 25}, QStringLiteral("Sonraki &>")},
-            {w.Button6, {482, 152, 75, 25}, QStringLiteral("Son >> |")},
-            {w.Button10, {510, 593, 75, 33}, QStringLiteral("Tüm Kayıtlar")},
-            {w.Label1, {15, 40, 32, 16}, QStringLiteral("Ad =")},
-            {w.Label3, {260, 43, 70, 16}, QStringLiteral("GSM No =")},
-            {w.Label2, {15, 77, 58, 16}, QStringLiteral("Soyad =")},
-            {w.Label10, {260, 77, 57, 16}, QStringLiteral("Ev Tlf. =")},
-            {w.Label4, {15, 104, 57, 16}, QStringLiteral("E-Mail =")},
-            {w.Label11, {260, 109, 51, 16}, QStringLiteral("İş Tlf. =")},
+            {w.Button1, {0, 0, 115, 25}, QStringLiteral("&Yeni")},        {w.Button2, {115, 0, 115, 25}, QStringLiteral("&Değiştir")},
+            {w.Button3, {230, 0, 115, 25}, QStringLiteral("&Sil")},       {w.Button9, {345, 0, 115, 25}, QStringLiteral("&Vazgeç")},
+            {w.Button4, {459, 0, 125, 25}, QStringLiteral("&Onay")},      {w.Button5, {257, 152, 75, 25}, QStringLiteral("| << İlk")},
+            {w.Button7, {332, 152, 75, 25}, QStringLiteral("&< Önceki")}, {w.Button8, {407, 152, 75, 25}, QStringLiteral("Sonraki &>")},
+            {w.Button6, {482, 152, 75, 25}, QStringLiteral("Son >> |")},  {w.Button10, {510, 593, 75, 33}, QStringLiteral("Tüm Kayıtlar")},
+            {w.Label1, {15, 40, 32, 16}, QStringLiteral("Ad =")},         {w.Label3, {260, 43, 70, 16}, QStringLiteral("GSM No =")},
+            {w.Label2, {15, 77, 58, 16}, QStringLiteral("Soyad =")},      {w.Label10, {260, 77, 57, 16}, QStringLiteral("Ev Tlf. =")},
+            {w.Label4, {15, 104, 57, 16}, QStringLiteral("E-Mail =")},    {w.Label11, {260, 109, 51, 16}, QStringLiteral("İş Tlf. =")},
             {w.Label12, {15, 136, 54, 16}, QStringLiteral("Adres =")},
         };
         for (const auto &[control, rect, caption] : controls) {
@@ -96,15 +92,14 @@ private Q_SLOTS:
         QCOMPARE(w.SpeedButton1->geometry(), QRect(517, 40, 23, 22));
         QCOMPARE(w.SpeedButton1->focusPolicy(), Qt::NoFocus);
 
-        const QStringList items = {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("Cep Tlf."),
-                                   QStringLiteral("Ev Tlf.")};
+        const QStringList items = {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("Cep Tlf."), QStringLiteral("Ev Tlf.")};
         for (int i = 0; i < items.size(); ++i)
             QCOMPARE(w.RadioGroup1->Item(i)->text(), items.at(i));
         QCOMPARE(w.RadioGroup1->ItemIndex(), 0);
 
-        const QStringList titles = {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("Cep Telefonu"),
-                                    QStringLiteral("Ev Telefonu"), QStringLiteral("İş Telefonu"),
-                                    QStringLiteral("Email"), QStringLiteral("Adres")};
+        const QStringList titles = {QStringLiteral("Ad"),          QStringLiteral("Soyad"),       QStringLiteral("Cep Telefonu"),
+                                    QStringLiteral("Ev Telefonu"), QStringLiteral("İş Telefonu"), QStringLiteral("Email"),
+                                    QStringLiteral("Adres")};
         const QList<int> widths = {115, 125, 100, 100, 100, 150, 500};
         QCOMPARE(w.DBGrid1->ColumnCount(), 7);
         for (int i = 0; i < 7; ++i) {
@@ -124,17 +119,19 @@ private Q_SLOTS:
             return c;
         };
         QCOMPARE(captions(w.lemler1).mid(0, 5),
-                 (QStringList{QStringLiteral("Yeni"), QStringLiteral("Değiştir"), QStringLiteral("Sil"),
-                              QStringLiteral("Excell'e Aktar"), QStringLiteral("Xml Dosya Oluştur")}));
+                 (QStringList{QStringLiteral("Yeni"), QStringLiteral("Değiştir"), QStringLiteral("Sil"), QStringLiteral("Excell'e Aktar"),
+                              QStringLiteral("Xml Dosya Oluştur")}));
         // What the program adds follows a separator.
-        QCOMPARE(captions(w.lemler1).mid(5), (QStringList{QString(), QStringLiteral("Kişileri İçe Aktar..."),
-                                                          QStringLiteral("Kişileri Dışa Aktar..."),
-                                                          QStringLiteral("Gelen Aramalar...")}));
-        QCOMPARE(captions(w.Ayarlar1), (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri"),
-                                                    QString(), QStringLiteral("Veri Kaynağı...")}));
+        QCOMPARE(captions(w.lemler1).mid(5),
+                 (QStringList{QString(), QStringLiteral("Kişileri İçe Aktar..."), QStringLiteral("Kişileri Dışa Aktar..."),
+                              QStringLiteral("Gelen Aramalar...")}));
+        QCOMPARE(captions(w.Ayarlar1),
+                 (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri"), QString(),
+                              QStringLiteral("Veri Kaynağı...")}));
         QCOMPARE(captions(w.Hakknda1), QStringList{QStringLiteral("Hakkında")});
-        QCOMPARE(captions(w.PopupMenu1), (QStringList{QStringLiteral("Değiştir"), QStringLiteral("Sil"),
-                                                      QStringLiteral("Excel'e Aktar"), QStringLiteral("Xml'e Aktar")}));
+        QCOMPARE(captions(w.PopupMenu1),
+                 (QStringList{QStringLiteral("Değiştir"), QStringLiteral("Sil"), QStringLiteral("Excel'e Aktar"),
+                              QStringLiteral("Xml'e Aktar")}));
     }
 
     void startShowsContactsInTurkishOrder()
@@ -196,9 +193,9 @@ private Q_SLOTS:
         TFormFixture f;
         f.Start(Turkish);
         TForm1 &w = *f.Form;
-        const QList<QWidget *> expected = {w.DBEdit2, w.DBEdit3, w.Button1, w.Button2, w.Button3, w.Button5,
-                                           w.Button6, w.Button7, w.Button8, w.RadioGroup1->Item(0), w.DBEdit4,
-                                           w.DBEdit5, w.DBMemo1, w.Edit1, w.DBEdit6, w.Button10, w.DBEdit1};
+        const QList<QWidget *> expected = {
+            w.DBEdit2, w.DBEdit3, w.Button1, w.Button2, w.Button3, w.Button5,  w.Button6, w.Button7, w.Button8, w.RadioGroup1->Item(0),
+            w.DBEdit4, w.DBEdit5, w.DBMemo1, w.Edit1,   w.DBEdit6, w.Button10, w.DBEdit1};
         QCOMPARE(QApplication::focusWidget(), w.DBEdit1);
         for (QWidget *next : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

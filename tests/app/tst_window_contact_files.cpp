@@ -90,7 +90,8 @@ private Q_SLOTS:
             seen = true;
             QCOMPARE(d.CountsLabel->text(), QStringLiteral("Okunan kayıt: 4    Eklenecek: 0    Aynısı olan: 1    Hatalı: 1"));
             const QString problems = d.ProblemsText->toPlainText();
-            QVERIFY2(problems.contains(QLatin1String("card 3")) && problems.contains(QLatin1String("text outside a card")), qPrintable(problems));
+            QVERIFY2(problems.contains(QLatin1String("card 3")) && problems.contains(QLatin1String("text outside a card")),
+                     qPrintable(problems));
             QCOMPARE(d.PreviewTable->rowCount(), 2);
             QCOMPARE(d.PreviewTable->item(0, 0)->text(), QStringLiteral("Deniz"));
             QCOMPARE(d.PreviewTable->item(1, 3)->text(), QStringLiteral("0212 444 55 66"));

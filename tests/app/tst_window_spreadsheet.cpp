@@ -30,7 +30,7 @@ private Q_SLOTS:
         const auto added = TCalcTestOffice::Added(before, office.Documents());
         QCOMPARE(added.size(), size_t(1));
         const auto sheet = TCalcTestOffice::FirstSheet(added.front());
-        const QStringList titles = {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("CTelefon"),
+        const QStringList titles = {QStringLiteral("Ad"),       QStringLiteral("Soyad"),    QStringLiteral("CTelefon"),
                                     QStringLiteral("ETelefon"), QStringLiteral("ITelefon"), QStringLiteral("Email"),
                                     QStringLiteral("Adres")};
         for (int c = 0; c < titles.size(); ++c)

@@ -60,8 +60,8 @@ private Q_SLOTS:
         QCOMPARE(w.ADOQuery1->State(), rsBrowse);
         // It stays at the end of the list until the list is loaded again.
         QCOMPARE(f.GridColumn(0).last(), QStringLiteral("Şule \"Su\" O'Neil"));
-        const auto rows = QueryRows(f.DatabasePath(),
-                                    QStringLiteral("SELECT Ad, Soyad, CTelefon, Email, Adres FROM DBASE WHERE Ad LIKE 'Ş%'"));
+        const auto rows =
+            QueryRows(f.DatabasePath(), QStringLiteral("SELECT Ad, Soyad, CTelefon, Email, Adres FROM DBASE WHERE Ad LIKE 'Ş%'"));
         QCOMPARE(rows.size(), size_t(1));
         QCOMPARE(rows[0][0].toString(), QStringLiteral("Şule \"Su\" O'Neil"));
         QVERIFY(rows[0][1].isNull());
@@ -153,8 +153,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         const QStringList always = {QStringLiteral("DBEdit1"), QStringLiteral("DBEdit2"), QStringLiteral("DBEdit3"),
                                     QStringLiteral("DBEdit4"), QStringLiteral("DBEdit5"), QStringLiteral("DBEdit6"),
-                                    QStringLiteral("DBMemo1"), QStringLiteral("Edit1"), QStringLiteral("Button10"),
-                                    QStringLiteral("Radio0"), QStringLiteral("Radio3"), QStringLiteral("Form1")};
+                                    QStringLiteral("DBMemo1"), QStringLiteral("Edit1"),   QStringLiteral("Button10"),
+                                    QStringLiteral("Radio0"),  QStringLiteral("Radio3"),  QStringLiteral("Form1")};
         const QStringList browsingOnly = {QStringLiteral("DBGrid1"), QStringLiteral("Button1"), QStringLiteral("Button2"),
                                           QStringLiteral("Button3"), QStringLiteral("Button5"), QStringLiteral("Button6"),
                                           QStringLiteral("Button7"), QStringLiteral("Button8")};
@@ -185,8 +185,8 @@ private Q_SLOTS:
         const auto stored = QueryRows(f.DatabasePath(), all);
 
         QWidget *target = control == QLatin1String("Form1") ? static_cast<QWidget *>(&w)
-            : control.startsWith(QLatin1String("Radio")) ? w.RadioGroup1->Item(control.right(1).toInt())
-                                                        : w.findChild<QWidget *>(control);
+            : control.startsWith(QLatin1String("Radio"))    ? w.RadioGroup1->Item(control.right(1).toInt())
+                                                            : w.findChild<QWidget *>(control);
         QVERIFY(target && target->isEnabled());
         if (target == &w)
             QApplication::focusWidget()->clearFocus();
@@ -380,13 +380,12 @@ private Q_SLOTS:
         f.Type(w.DBMemo1, QStringLiteral("Ev: "));
         w.Button4->click();
         QVERIFY(f.Boxes.isEmpty());
-        const auto stored = QueryRows(
-            f.DatabasePath(),
-            QStringLiteral("SELECT length(Soyad), length(Email), length(Adres), substr(Adres, 1, 5),"
-                           " Soyad = substr(replace(hex(zeroblob(%1)), '0', 's'), 2),"
-                           " Adres = 'Ev: ' || replace(hex(zeroblob(%2)), '0', 'a') FROM DBASE")
-                .arg(512 * kb)
-                .arg(256 * kb));
+        const auto stored = QueryRows(f.DatabasePath(),
+                                      QStringLiteral("SELECT length(Soyad), length(Email), length(Adres), substr(Adres, 1, 5),"
+                                                     " Soyad = substr(replace(hex(zeroblob(%1)), '0', 's'), 2),"
+                                                     " Adres = 'Ev: ' || replace(hex(zeroblob(%2)), '0', 'a') FROM DBASE")
+                                          .arg(512 * kb)
+                                          .arg(256 * kb));
         QCOMPARE(stored.at(0), (QVariantList{1024 * kb - 1, 1024 * kb, 512 * kb + 4, QStringLiteral("Ev: a"), 1, 1}));
     }
 

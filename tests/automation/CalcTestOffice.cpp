@@ -63,8 +63,7 @@ std::vector<TCalcTestOffice::TDocument> TCalcTestOffice::Documents()
     return docs;
 }
 
-std::vector<TCalcTestOffice::TDocument> TCalcTestOffice::Added(const std::vector<TDocument> &before,
-                                                               const std::vector<TDocument> &now)
+std::vector<TCalcTestOffice::TDocument> TCalcTestOffice::Added(const std::vector<TDocument> &before, const std::vector<TDocument> &now)
 {
     std::vector<TDocument> added;
     for (const auto &d : now) {
@@ -98,8 +97,8 @@ bool TCalcTestOffice::IsEmpty(const Reference<sheet::XSpreadsheet> &sheet, int c
 
 int TCalcTestOffice::ColumnWidth(const Reference<sheet::XSpreadsheet> &sheet, int column)
 {
-    const Reference<container::XIndexAccess> columns(
-        Reference<table::XColumnRowRange>(sheet, UNO_QUERY_THROW)->getColumns(), UNO_QUERY_THROW);
+    const Reference<container::XIndexAccess> columns(Reference<table::XColumnRowRange>(sheet, UNO_QUERY_THROW)->getColumns(),
+                                                     UNO_QUERY_THROW);
     const Reference<beans::XPropertySet> col(columns->getByIndex(column), UNO_QUERY_THROW);
     sal_Int32 width = 0;
     col->getPropertyValue(rtl::OUString("Width")) >>= width;

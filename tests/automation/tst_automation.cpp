@@ -17,10 +17,7 @@ namespace {
 // Records what it was invoked with; its "Count" property counts by itself.
 class TProbe : public TAutoObject {
 public:
-    explicit TProbe(int *alive) : TAutoObject({QStringLiteral("Value"), QStringLiteral("Child")}), FAlive(alive)
-    {
-        ++*FAlive;
-    }
+    explicit TProbe(int *alive) : TAutoObject({QStringLiteral("Value"), QStringLiteral("Child")}), FAlive(alive) { ++*FAlive; }
     ~TProbe() override { --*FAlive; }
 
     WORD Flags = 0;
@@ -136,17 +133,14 @@ private Q_SLOTS:
     {
         int alive = 0;
         TClassRegistry registry;
-        QCOMPARE(ErrorOf([&] { registry.CreateObject(QStringLiteral("EXCEL.APPLICATION")); }),
-                 QStringLiteral("Invalid class string"));
+        QCOMPARE(ErrorOf([&] { registry.CreateObject(QStringLiteral("EXCEL.APPLICATION")); }), QStringLiteral("Invalid class string"));
         registry.Register(QStringLiteral("Velmora.Probe"), [&] { return TComPtr<IDispatch>(new TProbe(&alive)); });
         QVERIFY(registry.CreateObject(QStringLiteral("VELMORA.PROBE")));
         QCOMPARE(alive, 0);
         registry.Unregister(QStringLiteral("velmora.probe"));
-        QCOMPARE(ErrorOf([&] { registry.CreateObject(QStringLiteral("Velmora.Probe")); }),
-                 QStringLiteral("Invalid class string"));
+        QCOMPARE(ErrorOf([&] { registry.CreateObject(QStringLiteral("Velmora.Probe")); }), QStringLiteral("Invalid class string"));
         QVERIFY(ClassRegistry().IsRegistered(QStringLiteral("Excel.Application")));
-        QCOMPARE(ErrorOf([] { CreateOleObject(QStringLiteral("Word.Application")); }),
-                 QStringLiteral("Invalid class string"));
+        QCOMPARE(ErrorOf([] { CreateOleObject(QStringLiteral("Word.Application")); }), QStringLiteral("Invalid class string"));
     }
 
     void settingsLiveInTheUsersConfigFolder()
@@ -174,8 +168,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("message");
         QTest::newRow("no such program") << QString() << "LibreOffice Calc cannot be started: the program \"%1\" was not found";
-        QTest::newRow("never answers") << "#!/bin/sh\nexec sleep 4\n" << "LibreOffice Calc did not answer within 1 seconds";
-        QTest::newRow("ends at once") << "#!/bin/sh\nexit 1\n" << "LibreOffice Calc ended before it could be reached (%1)";
+        QTest::newRow("never answers") << "#!/bin/sh\nexec sleep 4\n"
+                                       << "LibreOffice Calc did not answer within 1 seconds";
+        QTest::newRow("ends at once") << "#!/bin/sh\nexit 1\n"
+                                      << "LibreOffice Calc ended before it could be reached (%1)";
     }
     void unreachableOfficeIsAClearError()
     {

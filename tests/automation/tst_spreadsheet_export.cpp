@@ -37,10 +37,10 @@ const QString kAll = QStringLiteral("SELECT * FROM DBASE ORDER BY AD");
 class TTestGrid : public TGridColumns {
 public:
     TDataSource *Source = nullptr;
-    std::vector<std::pair<QString, int>> Columns{
-        {QStringLiteral("Ad"), 115},       {QStringLiteral("Soyad"), 125},    {QStringLiteral("Ctelefon"), 100},
-        {QStringLiteral("ETelefon"), 100}, {QStringLiteral("ITelefon"), 100}, {QStringLiteral("Email"), 150},
-        {QStringLiteral("Adres"), 500}};
+    std::vector<std::pair<QString, int>> Columns{{QStringLiteral("Ad"), 115},       {QStringLiteral("Soyad"), 125},
+                                                 {QStringLiteral("Ctelefon"), 100}, {QStringLiteral("ETelefon"), 100},
+                                                 {QStringLiteral("ITelefon"), 100}, {QStringLiteral("Email"), 150},
+                                                 {QStringLiteral("Adres"), 500}};
     TDataSource *DataSource() const override { return Source; }
     int ColumnCount() const override { return int(Columns.size()); }
     QString ColumnFieldName(int i) const override { return Columns[size_t(i)].first; }
@@ -56,7 +56,8 @@ const std::vector<TRow> &Contacts()
         {u"Ayşe"_qs, u"Öztürk"_qs, u"05321234567"_qs, u""_qs, u"0212 555 00 00"_qs, std::nullopt, u"Çankaya, Ankara"_qs},
         {u"Çiğdem"_qs, u"Güneş"_qs, u"+90 532 000 00 00"_qs, u"1e5"_qs, u"=1+1"_qs, u"cigdem@ornek.com.tr"_qs, u"Şişli"_qs},
         {u"Mehmet"_qs, u"Şahin"_qs, u"0"_qs, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
-        {u"Zeynep"_qs, u"İnce"_qs, u"0544 987 65 43"_qs, u"0216 444 44 44"_qs, u"0312 333 33 33"_qs, u"zeynep@ornek.com.tr"_qs, u"Bornova, İzmir"_qs},
+        {u"Zeynep"_qs, u"İnce"_qs, u"0544 987 65 43"_qs, u"0216 444 44 44"_qs, u"0312 333 33 33"_qs, u"zeynep@ornek.com.tr"_qs,
+         u"Bornova, İzmir"_qs},
     };
     return rows;
 }

@@ -109,14 +109,15 @@ private Q_SLOTS:
             out.Format = format.Format;
             out.VCardVersion4 = format.Version4;
             QCOMPARE(ErrorOf([&] {
-                TADOConnection connection;
-                OpenContactsDatabase(connection, db);
-                TADOQuery contacts;
-                contacts.SetConnection(&connection);
-                contacts.SQL.Add(QString::fromLatin1(AllRecordsStatement));
-                contacts.Open();
-                ExportContacts(contacts, out);
-            }), QStringLiteral("<no error>"));
+                         TADOConnection connection;
+                         OpenContactsDatabase(connection, db);
+                         TADOQuery contacts;
+                         contacts.SetConnection(&connection);
+                         contacts.SQL.Add(QString::fromLatin1(AllRecordsStatement));
+                         contacts.Open();
+                         ExportContacts(contacts, out);
+                     }),
+                     QStringLiteral("<no error>"));
             const QString back = home.FilePath(QStringLiteral("back.mdb"));
             QFile::remove(back);
             CreateContactsDatabase(back);
@@ -134,26 +135,30 @@ private Q_SLOTS:
         QTest::addColumn<QList<QStringList>>("contacts"); // Ad, Soyad, CTelefon, ETelefon, ITelefon, Email
 
         QTest::newRow("Thunderbird, vCard") << QStringLiteral("thunderbird/basic_vcard_addressbook.vcf")
-            << QList<QStringList>{{"John", "Doe", "", "", "", "john.doe@genericemail.invalid"},
-                                  {"Jane", "Doe", "", "", "", "jane.doe@genericemail.invalid"}};
+                                            << QList<QStringList>{{"John", "Doe", "", "", "", "john.doe@genericemail.invalid"},
+                                                                  {"Jane", "Doe", "", "", "", "jane.doe@genericemail.invalid"}};
         QTest::newRow("Thunderbird, vCard with CR LF") << QStringLiteral("thunderbird/dos_vcard_addressbook.vcf")
-            << QList<QStringList>{{"Name", "Surname", "", "", "", "example@gmail.com"}};
-        QTest::newRow("Thunderbird, CSV with semicolons") << QStringLiteral("thunderbird/csv_semicolon.csv")
+                                                       << QList<QStringList>{{"Name", "Surname", "", "", "", "example@gmail.com"}};
+        QTest::newRow("Thunderbird, CSV with semicolons")
+            << QStringLiteral("thunderbird/csv_semicolon.csv")
             << QList<QStringList>{{"John", "Doe", "", "", "", "john@doe.invalid"}, {"Jane", "Doe", "", "", "", "jane@doe.invalid"}};
         QTest::newRow("Thunderbird, UTF-16 CSV") << QStringLiteral("thunderbird/utf16_addressbook.csv")
-            << QList<QStringList>{{"John", "Doe", "", "", "", "johndoe@host.invalid"}};
+                                                 << QList<QStringList>{{"John", "Doe", "", "", "", "johndoe@host.invalid"}};
         QTest::newRow("Thunderbird, Shift_JIS CSV") << QStringLiteral("thunderbird/shiftjis_addressbook.csv")
-            << QList<QStringList>{{"権兵衛", "名無し", "", "", "", "名無しの権兵衛@host.invalid"}};
-        QTest::newRow("Thunderbird, quoted CSV") << QStringLiteral("thunderbird/quote.csv")
-            << QList<QStringList>{{"Acer America", "", "", "", "(800) 000-0000", ""}};
+                                                    << QList<QStringList>{{"権兵衛", "名無し", "", "", "", "名無しの権兵衛@host.invalid"}};
+        QTest::newRow("Thunderbird, quoted CSV")
+            << QStringLiteral("thunderbird/quote.csv") << QList<QStringList>{{"Acer America", "", "", "", "(800) 000-0000", ""}};
         QTest::newRow("Android, Shift_JIS cards") << QStringLiteral("aosp-vcard/v21_multiple_entry.vcf")
-            << QList<QStringList>{{"", "安藤ロイド3", "9", "10", "11", ""},
-                                  {"", "安藤ロイド4", "13", "15", "16", ""},
-                                  {"", "安藤ロイド5", "17", "18", "19", ""}};
+                                                  << QList<QStringList>{{"", "安藤ロイド3", "9", "10", "11", ""},
+                                                                        {"", "安藤ロイド4", "13", "15", "16", ""},
+                                                                        {"", "安藤ロイド5", "17", "18", "19", ""}};
         QTest::newRow("Android, nested cards") << QStringLiteral("aosp-vcard/v21_nest.vcf")
-            << QList<QStringList>{{"", "nest1", "", "", "", ""}, {"", "nest2", "", "", "", ""}, {"", "parent", "1", "", "", ""}};
+                                               << QList<QStringList>{{"", "nest1", "", "", "", ""},
+                                                                     {"", "nest2", "", "", "", ""},
+                                                                     {"", "parent", "1", "", "", ""}};
         QTest::newRow("iPhone") << QStringLiteral("ez-vcard/John_Doe_IPHONE.vcf")
-            << QList<QStringList>{{"John Richter James", "Doe", "905-555-1234", "905-666-1234", "905-777-1234", "john.doe@ibm.com"}};
+                                << QList<QStringList>{
+                                       {"John Richter James", "Doe", "905-555-1234", "905-666-1234", "905-777-1234", "john.doe@ibm.com"}};
     }
 
     void contactsOtherProjectsFind()
@@ -171,9 +176,10 @@ private Q_SLOTS:
         for (qsizetype r = 0; r < rows.size(); ++r) {
             const QStringList got = rows[r].split(u'|');
             for (int c = 0; c < 6; ++c)
-                QVERIFY2(got[c] == contacts[r][c], qPrintable(QStringLiteral("contact %1, %2: \"%3\", expected \"%4\"")
-                                                                  .arg(r + 1)
-                                                                  .arg(QLatin1String(columns[c]), got[c], contacts[r][c])));
+                QVERIFY2(got[c] == contacts[r][c],
+                         qPrintable(QStringLiteral("contact %1, %2: \"%3\", expected \"%4\"")
+                                        .arg(r + 1)
+                                        .arg(QLatin1String(columns[c]), got[c], contacts[r][c])));
         }
     }
 };

@@ -14,10 +14,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("title");
-        QTest::newRow("plain") << "/usr/bin/velmora-rehber" << "Velmora-rehber";
-        QTest::newRow("first dot ends it") << "/x/PROJECT1.EXE.bak" << "Project1";
-        QTest::newRow("upper case folded") << "VELMORA" << "Velmora";
-        QTest::newRow("turkish letters") << "/a/İŞLEM.exe" << "İşlem";
+        QTest::newRow("plain") << "/usr/bin/velmora-rehber"
+                               << "Velmora-rehber";
+        QTest::newRow("first dot ends it") << "/x/PROJECT1.EXE.bak"
+                                           << "Project1";
+        QTest::newRow("upper case folded") << "VELMORA"
+                                           << "Velmora";
+        QTest::newRow("turkish letters") << "/a/İŞLEM.exe"
+                                         << "İşlem";
     }
     void titleFollowsProgramFileName()
     {
@@ -32,14 +36,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::newRow("letter") << "Cannot perform this operation on a closed dataset"
                                 << "Cannot perform this operation on a closed dataset.";
-        QTest::newRow("full stop") << "Done." << "Done.";
-        QTest::newRow("exclamation") << "Error!" << "Error!";
-        QTest::newRow("parenthesis") << "(x)" << "(x)";
-        QTest::newRow("digit") << "Code 5" << "Code 5.";
-        QTest::newRow("slash") << "a/" << "a/.";
-        QTest::newRow("comma") << "a," << "a,";
-        QTest::newRow("turkish") << "Kayıt yok ş" << "Kayıt yok ş.";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("full stop") << "Done."
+                                   << "Done.";
+        QTest::newRow("exclamation") << "Error!"
+                                     << "Error!";
+        QTest::newRow("parenthesis") << "(x)"
+                                     << "(x)";
+        QTest::newRow("digit") << "Code 5"
+                               << "Code 5.";
+        QTest::newRow("slash") << "a/"
+                               << "a/.";
+        QTest::newRow("comma") << "a,"
+                               << "a,";
+        QTest::newRow("turkish") << "Kayıt yok ş"
+                                 << "Kayıt yok ş.";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void errorBoxAddsFullStopOnlyAfterHigherCodes()
     {
@@ -52,10 +64,16 @@ private Q_SLOTS:
     {
         TApplication app(QStringLiteral("/bin/velmora-rehber"));
         QList<TMessageBoxRequest> shown;
-        app.SetMessageBoxHandler([&](const TMessageBoxRequest &r) { shown << r; return IDOK; });
+        app.SetMessageBoxHandler([&](const TMessageBoxRequest &r) {
+            shown << r;
+            return IDOK;
+        });
 
         bool after = false;
-        app.Guard([&] { throw EDatabaseError(QStringLiteral("Kayıt bulunamadı")); after = true; });
+        app.Guard([&] {
+            throw EDatabaseError(QStringLiteral("Kayıt bulunamadı"));
+            after = true;
+        });
         app.Guard([] { throw std::runtime_error("plain failure"); });
         app.Guard([] {});
 
@@ -70,12 +88,10 @@ private Q_SLOTS:
     void seamAnswersQuestionsAndInformation()
     {
         TApplication app(QStringLiteral("velmora-rehber"));
-        app.SetMessageBoxHandler([](const TMessageBoxRequest &r) {
-            return r.Kind == TMessageKind::Question ? IDNO : IDOK;
-        });
+        app.SetMessageBoxHandler([](const TMessageBoxRequest &r) { return r.Kind == TMessageKind::Question ? IDNO : IDOK; });
         QSignalSpy spy(&app, &TApplication::MessageBoxShown);
-        QCOMPARE(app.MessageBox(QStringLiteral("Silmek istediğinizden emin misiniz"), QStringLiteral("Uyarı"),
-                                TMessageKind::Question), IDNO);
+        QCOMPARE(app.MessageBox(QStringLiteral("Silmek istediğinizden emin misiniz"), QStringLiteral("Uyarı"), TMessageKind::Question),
+                 IDNO);
         app.ShowMessage(QStringLiteral("Telefon Numarası Yok!"));
         QCOMPARE(spy.count(), 2);
         const auto info = spy.at(1).at(0).value<TMessageBoxRequest>();

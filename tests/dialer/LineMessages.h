@@ -13,10 +13,7 @@
 
 struct TMessage {
     DWORD Device, Msg, Param1, Param2, Param3 = 0;
-    bool operator==(const TMessage &o) const
-    {
-        return Device == o.Device && Msg == o.Msg && Param1 == o.Param1 && Param2 == o.Param2;
-    }
+    bool operator==(const TMessage &o) const { return Device == o.Device && Msg == o.Msg && Param1 == o.Param1 && Param2 == o.Param2; }
 };
 
 inline QList<TMessage> Messages;

@@ -7,8 +7,7 @@
 
 // Runs a dialog that the code under test opens modally: fill is called
 // with it once it is up.
-template <typename Fill>
-void WhenDialogOpens(Fill fill)
+template <typename Fill> void WhenDialogOpens(Fill fill)
 {
     QTimer::singleShot(0, [fill]() {
         QWidget *w = nullptr;

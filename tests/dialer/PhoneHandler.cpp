@@ -21,8 +21,7 @@ void WriteFile(const QString &path, const QByteArray &bytes)
 } // namespace
 
 TPhoneHandler::TPhoneHandler()
-    : FOldDataHome(qgetenv("XDG_DATA_HOME")), FOldDataDirs(qgetenv("XDG_DATA_DIRS")),
-      FOldConfigDirs(qgetenv("XDG_CONFIG_DIRS"))
+    : FOldDataHome(qgetenv("XDG_DATA_HOME")), FOldDataDirs(qgetenv("XDG_DATA_DIRS")), FOldConfigDirs(qgetenv("XDG_CONFIG_DIRS"))
 {
     QDir dir(FDir.path());
     dir.mkpath(QStringLiteral("data/applications"));
@@ -33,8 +32,7 @@ TPhoneHandler::TPhoneHandler()
     qputenv("XDG_CONFIG_DIRS", FDir.filePath(QStringLiteral("system-config")).toLocal8Bit());
 
     const QString phone = FDir.filePath(QStringLiteral("phone.sh"));
-    WriteFile(phone, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + FDir.filePath(QStringLiteral("received.log")).toLocal8Bit()
-                         + "'\n");
+    WriteFile(phone, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + FDir.filePath(QStringLiteral("received.log")).toLocal8Bit() + "'\n");
     QFile::setPermissions(phone, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -52,8 +50,7 @@ void TPhoneHandler::Register(bool startable)
     WriteFile(FDir.filePath(QStringLiteral("data/applications/") + EntryId),
               "[Desktop Entry]\nType=Application\nName=Test phone\nExec=" + program.toLocal8Bit()
                   + " %u\nMimeType=x-scheme-handler/tel;\n");
-    QCOMPARE(QProcess::execute(QStringLiteral("xdg-mime"),
-                               {QStringLiteral("default"), EntryId, QStringLiteral("x-scheme-handler/tel")}),
+    QCOMPARE(QProcess::execute(QStringLiteral("xdg-mime"), {QStringLiteral("default"), EntryId, QStringLiteral("x-scheme-handler/tel")}),
              0);
 }
 

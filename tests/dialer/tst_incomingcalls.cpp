@@ -52,9 +52,7 @@ TCallInfo InfoOf(HCALL call)
     TCallInfo result;
     if (lineGetCallInfo(call, info) != 0)
         return result;
-    auto text = [&](DWORD size, DWORD offset) {
-        return size ? QByteArray(reinterpret_cast<const char *>(buffer + offset)) : QByteArray();
-    };
+    auto text = [&](DWORD size, DWORD offset) { return size ? QByteArray(reinterpret_cast<const char *>(buffer + offset)) : QByteArray(); };
     result.Flags = info->dwCallerIDFlags;
     result.Number = text(info->dwCallerIDSize, info->dwCallerIDOffset);
     result.Name = text(info->dwCallerIDNameSize, info->dwCallerIDNameOffset);
@@ -92,8 +90,7 @@ class TestIncomingCalls : public QObject {
         DWORD devices = 0;
         QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
         const LINECALLPARAMS params = VoiceParams();
-        QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_MONITOR, 0, &params),
-                 0);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_MONITOR, 0, &params), 0);
         QTRY_COMPARE(FModem->Received(), "AT\r" + setup); // the line check first
         FModem->ClearReceived();
     }
@@ -110,10 +107,7 @@ class TestIncomingCalls : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        FHome = std::make_unique<TTestHome>();
-    }
+    void initTestCase() { FHome = std::make_unique<TTestHome>(); }
 
     void init()
     {
@@ -143,32 +137,39 @@ private Q_SLOTS:
         QTest::addColumn<DWORD>("flags");
         QTest::addColumn<QByteArray>("number");
         QTest::addColumn<QByteArray>("name");
-        const QByteArray mdmf = QByteArray("\x01\x08" "12080930" "\x02\x0B" "02123334455" "\x07\x06" "ALI VE", 31);
-        const QByteArray sdmf = "12080930" "05051234567";
+        const QByteArray mdmf = QByteArray(
+            "\x01\x08"
+            "12080930"
+            "\x02\x0B"
+            "02123334455"
+            "\x07\x06"
+            "ALI VE",
+            31);
+        const QByteArray sdmf =
+            "12080930"
+            "05051234567";
         auto mesg = [](const QByteArray &hex) { return "MESG = " + hex + "\r\n"; };
         QTest::newRow("formatted") << QByteArray("DATE = 1208\r\nTIME = 0930\r\nNMBR = 05321112233\r\nNAME = AYSE Y\r\n")
-                                   << (LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME) << QByteArray("05321112233")
-                                   << QByteArray("AYSE Y");
-        QTest::newRow("withheld") << QByteArray("DATE = 1208\r\nTIME = 0930\r\nNMBR = P\r\n") << LINECALLPARTYID_BLOCKED
-                                  << QByteArray() << QByteArray();
-        QTest::newRow("unavailable") << QByteArray("NMBR = O\r\n") << LINECALLPARTYID_UNAVAIL << QByteArray()
-                                     << QByteArray();
-        QTest::newRow("not a number") << QByteArray("NMBR = 0532;DROP\r\n") << LINECALLPARTYID_UNKNOWN << QByteArray()
-                                      << QByteArray();
-        QTest::newRow("MDMF") << mesg(TModemSimulator::CallerIdMessage(0x80, mdmf))
-                              << (LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME) << QByteArray("02123334455")
-                              << QByteArray("ALI VE");
-        QTest::newRow("MDMF, bad checksum") << mesg(TModemSimulator::CallerIdMessage(0x80, mdmf, 1))
-                                            << LINECALLPARTYID_UNKNOWN << QByteArray() << QByteArray();
+                                   << (LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME) << QByteArray("05321112233") << QByteArray("AYSE Y");
+        QTest::newRow("withheld") << QByteArray("DATE = 1208\r\nTIME = 0930\r\nNMBR = P\r\n") << LINECALLPARTYID_BLOCKED << QByteArray()
+                                  << QByteArray();
+        QTest::newRow("unavailable") << QByteArray("NMBR = O\r\n") << LINECALLPARTYID_UNAVAIL << QByteArray() << QByteArray();
+        QTest::newRow("not a number") << QByteArray("NMBR = 0532;DROP\r\n") << LINECALLPARTYID_UNKNOWN << QByteArray() << QByteArray();
+        QTest::newRow("MDMF") << mesg(TModemSimulator::CallerIdMessage(0x80, mdmf)) << (LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME)
+                              << QByteArray("02123334455") << QByteArray("ALI VE");
+        QTest::newRow("MDMF, bad checksum") << mesg(TModemSimulator::CallerIdMessage(0x80, mdmf, 1)) << LINECALLPARTYID_UNKNOWN
+                                            << QByteArray() << QByteArray();
         QTest::newRow("MDMF, withheld") << mesg(TModemSimulator::CallerIdMessage(0x80, QByteArray("\x04\x01P", 3)))
                                         << LINECALLPARTYID_BLOCKED << QByteArray() << QByteArray();
-        QTest::newRow("MDMF, length past the end")
-            << mesg(TModemSimulator::CallerIdMessage(0x80, QByteArray("\x02\x0B" "0212", 6)))
-            << LINECALLPARTYID_UNKNOWN << QByteArray() << QByteArray();
-        QTest::newRow("SDMF") << mesg(TModemSimulator::CallerIdMessage(0x04, sdmf)) << LINECALLPARTYID_ADDRESS
-                              << QByteArray("05051234567") << QByteArray();
-        QTest::newRow("SDMF, cut short") << mesg(TModemSimulator::CallerIdMessage(0x04, sdmf).chopped(2))
-                                         << LINECALLPARTYID_UNKNOWN << QByteArray() << QByteArray();
+        QTest::newRow("MDMF, length past the end") << mesg(TModemSimulator::CallerIdMessage(0x80,
+                                                                                            QByteArray("\x02\x0B"
+                                                                                                       "0212",
+                                                                                                       6)))
+                                                   << LINECALLPARTYID_UNKNOWN << QByteArray() << QByteArray();
+        QTest::newRow("SDMF") << mesg(TModemSimulator::CallerIdMessage(0x04, sdmf)) << LINECALLPARTYID_ADDRESS << QByteArray("05051234567")
+                              << QByteArray();
+        QTest::newRow("SDMF, cut short") << mesg(TModemSimulator::CallerIdMessage(0x04, sdmf).chopped(2)) << LINECALLPARTYID_UNKNOWN
+                                         << QByteArray() << QByteArray();
     }
     void callerIdReachesTheCallInformation()
     {

@@ -24,7 +24,6 @@
 #include <cstring>
 #include <memory>
 
-
 class TestLineService : public QObject {
     Q_OBJECT
 
@@ -124,12 +123,10 @@ private Q_SLOTS:
         QCOMPARE(devices, DWORD(0));
         DWORD version = 0;
         LINEEXTENSIONID ext;
-        QCOMPARE(lineNegotiateAPIVersion(FApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &version, &ext),
-                 LINEERR_BADDEVICEID);
+        QCOMPARE(lineNegotiateAPIVersion(FApp, 0, TAPI_VERSION1_4, TAPI_VERSION2_0, &version, &ext), LINEERR_BADDEVICEID);
         const LINECALLPARAMS params = VoiceParams();
         HLINE line = 0;
-        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
-                 LINEERR_LINEMAPPERFAILED);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), LINEERR_LINEMAPPERFAILED);
         QCOMPARE(lineShutdown(FApp), 0);
         QCOMPARE(lineShutdown(FApp), LINEERR_INVALAPPHANDLE);
         FApp = 0;
@@ -171,8 +168,7 @@ private Q_SLOTS:
         QCOMPARE(lineInitialize(&FApp, nullptr, Record, nullptr, &devices), 0);
         HLINE line = 0;
         LINECALLPARAMS fax = VoiceParams(LINEMEDIAMODE_G3FAX);
-        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &fax),
-                 LINEERR_LINEMAPPERFAILED);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &fax), LINEERR_LINEMAPPERFAILED);
         LINECALLPARAMS voice = VoiceParams(LINEMEDIAMODE_INTERACTIVEVOICE);
         QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &voice), 0);
         QVERIFY(line != 0);
@@ -191,16 +187,15 @@ private Q_SLOTS:
                                             << QByteArray("ATZ\rATDT02125551212;\r");
         QTest::newRow("all formatting") << QByteArray("(0212) 555-12.12/3") << QByteArray("AT&F") << false << QString()
                                         << QByteArray("AT&F\rATDT021255512123;\r");
-        QTest::newRow("pulse, no init") << QByteArray("5551212") << QByteArray("") << true << QString()
-                                        << QByteArray("AT\rATDP5551212;\r");
+        QTest::newRow("pulse, no init") << QByteArray("5551212") << QByteArray("") << true << QString() << QByteArray("AT\rATDP5551212;\r");
         QTest::newRow("outside line") << QByteArray("5551212") << QByteArray("ATZ") << false << QStringLiteral("9")
                                       << QByteArray("ATZ\rATDT9,5551212;\r");
-        QTest::newRow("canonical, other area") << QByteArray("+90 (312) 1234567") << QByteArray("ATZ") << false
-                                               << QString() << QByteArray("ATZ\rATDT03121234567;\r");
-        QTest::newRow("canonical, abroad") << QByteArray("+49 (30) 1234567") << QByteArray("ATZ") << false
-                                           << QString() << QByteArray("ATZ\rATDT0049301234567;\r");
-        QTest::newRow("30 characters") << QByteArray("123456789012345678901234567890") << QByteArray("ATZ") << false
-                                       << QString() << QByteArray("ATZ\rATDT123456789012345678901234567890;\r");
+        QTest::newRow("canonical, other area") << QByteArray("+90 (312) 1234567") << QByteArray("ATZ") << false << QString()
+                                               << QByteArray("ATZ\rATDT03121234567;\r");
+        QTest::newRow("canonical, abroad") << QByteArray("+49 (30) 1234567") << QByteArray("ATZ") << false << QString()
+                                           << QByteArray("ATZ\rATDT0049301234567;\r");
+        QTest::newRow("30 characters") << QByteArray("123456789012345678901234567890") << QByteArray("ATZ") << false << QString()
+                                       << QByteArray("ATZ\rATDT123456789012345678901234567890;\r");
     }
     void dialsTheCleanedNumberAsAVoiceCall()
     {
@@ -220,15 +215,13 @@ private Q_SLOTS:
         QTRY_VERIFY(HasState(call, LINECALLSTATE_CONNECTED));
         QCOMPARE(FModem->Received(), bytes);
         QCOMPARE(ReplyTo(DWORD(request)), 0);
-        const QList<QPair<DWORD, DWORD>> connected{
-            {LINECALLSTATE_DIALING, 0}, {LINECALLSTATE_PROCEEDING, 0}, {LINECALLSTATE_CONNECTED, 0}};
+        const QList<QPair<DWORD, DWORD>> connected{{LINECALLSTATE_DIALING, 0}, {LINECALLSTATE_PROCEEDING, 0}, {LINECALLSTATE_CONNECTED, 0}};
         QCOMPARE(StatesOf(call), connected);
 
         FModem->ClearReceived();
         DropAndDeallocate(call);
         QCOMPARE(FModem->Received(), QByteArray("ATH\r"));
-        const QList<QPair<DWORD, DWORD>> dropped{{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL},
-                                                 {LINECALLSTATE_IDLE, 0}};
+        const QList<QPair<DWORD, DWORD>> dropped{{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL}, {LINECALLSTATE_IDLE, 0}};
         QCOMPARE(StatesOf(call).mid(3), dropped);
     }
 
@@ -319,10 +312,8 @@ private Q_SLOTS:
         QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
         const LINECALLPARAMS params = VoiceParams();
         HLINE line = 0;
-        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
-                 LINEERR_LINEMAPPERFAILED);
-        QCOMPARE(lineOpen(FApp, 0, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
-                 LINEERR_RESOURCEUNAVAIL);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), LINEERR_LINEMAPPERFAILED);
+        QCOMPARE(lineOpen(FApp, 0, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), LINEERR_RESOURCEUNAVAIL);
         QCOMPARE(line, HLINE(0));
         lineShutdown(FApp);
 
@@ -395,9 +386,8 @@ private Q_SLOTS:
         QTRY_VERIFY(HasState(call, LINECALLSTATE_PROCEEDING));
         DropAndDeallocate(call);
         QCOMPARE(FModem->Received(), QByteArray("ATZ\rATDT5551212;\r\rATH\r"));
-        QCOMPARE(StatesOf(call).mid(2), (QList<QPair<DWORD, DWORD>>{
-                                            {LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL},
-                                            {LINECALLSTATE_IDLE, 0}}));
+        QCOMPARE(StatesOf(call).mid(2),
+                 (QList<QPair<DWORD, DWORD>>{{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL}, {LINECALLSTATE_IDLE, 0}}));
     }
 
     void dropLeavesDataModeFirst()
@@ -440,8 +430,7 @@ private Q_SLOTS:
         QCOMPARE(info->dwAppNameSize, DWORD(4));
         QVERIFY(info->dwAppNameOffset >= sizeof(LINECALLINFO));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer + info->dwAppNameOffset)), QByteArray("tst"));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer + info->dwDisplayableAddressOffset)),
-                 QByteArray("02125551212"));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer + info->dwDisplayableAddressOffset)), QByteArray("02125551212"));
         QCOMPARE(info->dwUsedSize, DWORD(sizeof(LINECALLINFO) + 4 + 12));
         QCOMPARE(info->dwNeededSize, info->dwUsedSize);
 
@@ -545,8 +534,7 @@ private Q_SLOTS:
         QTest::newRow("national") << QByteArray("0532 111 22 33") << none << QByteArray("tel:+905321112233");
         QTest::newRow("international") << QByteArray("0049-30-1234567") << none << QByteArray("tel:+49301234567");
         QTest::newRow("subscriber, area known") << QByteArray("555 12 12") << istanbul << QByteArray("tel:+902125551212");
-        QTest::newRow("subscriber, no area") << QByteArray("555 12 12") << none
-                                             << QByteArray("tel:5551212;phone-context=+90");
+        QTest::newRow("subscriber, no area") << QByteArray("555 12 12") << none << QByteArray("tel:5551212;phone-context=+90");
         QTest::newRow("service code") << QByteArray("*123#") << istanbul << QByteArray("tel:*123%23;phone-context=+90");
         QTest::newRow("pause") << QByteArray("9,5551212") << none << QByteArray();
         QTest::newRow("letters") << QByteArray("0212 ABC") << none << QByteArray();
@@ -593,8 +581,7 @@ private Q_SLOTS:
         QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
         QCOMPARE(devices, DWORD(1));
         const LINECALLPARAMS params = VoiceParams();
-        QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params),
-                 LINEERR_LINEMAPPERFAILED);
+        QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), LINEERR_LINEMAPPERFAILED);
         FPhone->Register(false);
         QCOMPARE(lineOpen(FApp, LINEMAPPER, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, &params), 0);
         const auto [call, request] = Call("0532 111 22 33");
@@ -611,8 +598,7 @@ private Q_SLOTS:
         QString shown;
         WhenDialogOpens([&](QDialog *dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Konum Seçenekleri"));
-            QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("numberLabel"))->text(),
-                     QStringLiteral("+90 (212) 555 12 12"));
+            QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("numberLabel"))->text(), QStringLiteral("+90 (212) 555 12 12"));
             dialog->findChild<QLineEdit *>(QStringLiteral("areaEdit"))->setText(QStringLiteral("312"));
             dialog->findChild<QLineEdit *>(QStringLiteral("outsideEdit"))->setText(QStringLiteral("0"));
             shown = dialog->findChild<QLabel *>(QStringLiteral("dialableLabel"))->text();

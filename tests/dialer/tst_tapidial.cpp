@@ -53,7 +53,6 @@ int DialersOn(QObject *form)
     return n;
 }
 
-
 const QString ThirtyOne = QStringLiteral("1234567890123456789012345678901");
 
 } // namespace
@@ -116,10 +115,7 @@ private Q_SLOTS:
         });
     }
 
-    void cleanupTestCase()
-    {
-        FApp.reset();
-    }
+    void cleanupTestCase() { FApp.reset(); }
 
     void init()
     {
@@ -208,9 +204,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("modem");
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("no devices") << false
-            << QStringList{QStringLiteral("Initializing TAPI"), QStringLiteral("No TAPI devices"), QStringLiteral("Error!!")};
+                                    << QStringList{QStringLiteral("Initializing TAPI"), QStringLiteral("No TAPI devices"),
+                                                   QStringLiteral("Error!!")};
         QTest::newRow("one modem") << true
-            << QStringList{QStringLiteral("Initializing TAPI"), QStringLiteral("TAPI successfully initialized")};
+                                   << QStringList{QStringLiteral("Initializing TAPI"), QStringLiteral("TAPI successfully initialized")};
     }
     void initialisationTexts()
     {
@@ -251,12 +248,12 @@ private Q_SLOTS:
         QTest::addColumn<TLanguage>("language");
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("english") << english
-            << QStringList{QStringLiteral("Call dialog set to: Win95"), QStringLiteral("TAPI terminated"),
-                           QStringLiteral("Initializing TAPI"), QStringLiteral("TAPI successfully initialized")};
+                                 << QStringList{QStringLiteral("Call dialog set to: Win95"), QStringLiteral("TAPI terminated"),
+                                                QStringLiteral("Initializing TAPI"), QStringLiteral("TAPI successfully initialized")};
         QTest::newRow("croatian") << croatian
-            << QStringList{QStringLiteral("Dijalog za poziv je promjenjen u: Win95"),
-                           QStringLiteral("Završili smo sa TAPI-jem."), QStringLiteral("Inicijaliziram TAPI"),
-                           QStringLiteral("TAPI je uspješno inicijaliziran")};
+                                  << QStringList{QStringLiteral("Dijalog za poziv je promjenjen u: Win95"),
+                                                 QStringLiteral("Završili smo sa TAPI-jem."), QStringLiteral("Inicijaliziram TAPI"),
+                                                 QStringLiteral("TAPI je uspješno inicijaliziran")};
     }
     void callDialogChangeReopensTheLine()
     {
@@ -279,9 +276,9 @@ private Q_SLOTS:
         TTapiDial *dialer = Dialer();
         SaveModems({}); // the modem is gone before the line is reopened
         dialer->SetCallDialog(Win95);
-        QCOMPARE(Log(), Arrows({QStringLiteral("Call dialog set to: Win95"), QStringLiteral("TAPI terminated"),
-                                QStringLiteral("Initializing TAPI"), QStringLiteral("No TAPI devices"),
-                                QStringLiteral("Error!!")}));
+        QCOMPARE(Log(),
+                 Arrows({QStringLiteral("Call dialog set to: Win95"), QStringLiteral("TAPI terminated"),
+                         QStringLiteral("Initializing TAPI"), QStringLiteral("No TAPI devices"), QStringLiteral("Error!!")}));
         QCOMPARE(dialer->LineHandle(), HLINE(0));
         QCOMPARE(dialer->LineAppHandle(), HLINEAPP(0));
         dialer->SetTelephonNo(QStringLiteral("5551212"));
@@ -297,16 +294,16 @@ private Q_SLOTS:
         const QString number = QStringLiteral("0212 555 12 12");
         const QString app = QCoreApplication::applicationName();
         QTest::newRow("english") << english << number + QStringLiteral(" nolu telefon Aranıyor...")
-            << QStringList{QStringLiteral("LINE_REPLY ok"), QStringLiteral("Dialing: ") + number,
-                           QStringLiteral("Proceeding"), QStringLiteral("Connected: ") + number + u' ' + app,
-                           QStringLiteral("Line Dropped"), QStringLiteral("Disconnected: normal"),
-                           QStringLiteral("LINE_REPLY ok"), QStringLiteral("Idle - call deallocated")};
-        QTest::newRow("croatian") << croatian
-            << QStringLiteral("Kada završite razgovor, pritisnite dugme da prekinete vezu.")
-            << QStringList{QStringLiteral("LINE_REPLY ok"), QStringLiteral("Zovem: ") + number,
-                           QStringLiteral("Nastavljam"), QStringLiteral("Veza je uspostavljena: ") + number + u' ' + app,
+                                 << QStringList{QStringLiteral("LINE_REPLY ok"), QStringLiteral("Dialing: ") + number,
+                                                QStringLiteral("Proceeding"),    QStringLiteral("Connected: ") + number + u' ' + app,
+                                                QStringLiteral("Line Dropped"),  QStringLiteral("Disconnected: normal"),
+                                                QStringLiteral("LINE_REPLY ok"), QStringLiteral("Idle - call deallocated")};
+        QTest::newRow("croatian")
+            << croatian << QStringLiteral("Kada završite razgovor, pritisnite dugme da prekinete vezu.")
+            << QStringList{QStringLiteral("LINE_REPLY ok"),        QStringLiteral("Zovem: ") + number,
+                           QStringLiteral("Nastavljam"),           QStringLiteral("Veza je uspostavljena: ") + number + u' ' + app,
                            QStringLiteral("Linija je zatvorena."), QStringLiteral("Linija je isključena: normalno"),
-                           QStringLiteral("LINE_REPLY ok"), QStringLiteral("Poziv je odbačen")};
+                           QStringLiteral("LINE_REPLY ok"),        QStringLiteral("Poziv je odbačen")};
     }
     void dialTalkAndHangUp()
     {
@@ -333,18 +330,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QStringList>("texts");
-        const QStringList dialing{QStringLiteral("LINE_REPLY ok"), QStringLiteral("Dialing: 5551212"),
-                                  QStringLiteral("Proceeding")};
+        const QStringList dialing{QStringLiteral("LINE_REPLY ok"), QStringLiteral("Dialing: 5551212"), QStringLiteral("Proceeding")};
         const QStringList dropped{QStringLiteral("Line Dropped"), QStringLiteral("LINE_REPLY ok"),
                                   QStringLiteral("Idle - call deallocated")};
         QTest::newRow("busy") << QByteArray("BUSY")
-            << dialing + QStringList{QStringLiteral("Busy"), QStringLiteral("Disconnected: busy")} + dropped;
-        QTest::newRow("no dial tone") << QByteArray("NO DIALTONE")
-            << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
-        QTest::newRow("no answer") << QByteArray("NO ANSWER")
-            << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
-        QTest::newRow("no carrier") << QByteArray("NO CARRIER")
-            << dialing + QStringList{QStringLiteral("Disconnected: normal")} + dropped;
+                              << dialing + QStringList{QStringLiteral("Busy"), QStringLiteral("Disconnected: busy")} + dropped;
+        QTest::newRow("no dial tone") << QByteArray("NO DIALTONE") << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
+        QTest::newRow("no answer") << QByteArray("NO ANSWER") << dialing + QStringList{QStringLiteral("Disconnected: ")} + dropped;
+        QTest::newRow("no carrier") << QByteArray("NO CARRIER") << dialing + QStringList{QStringLiteral("Disconnected: normal")} + dropped;
     }
     void callEndedByTheModem()
     {
@@ -377,8 +370,8 @@ private Q_SLOTS:
         const QString nul = QStringLiteral("0532") + QChar(0) + QStringLiteral(" 111 22 33");
         QTest::newRow("no modem") << none << QStringLiteral("5551212") << None << english << e << d;
         QTest::newRow("no modem, Win95") << none << QStringLiteral("5551212") << Win95 << english << e << d;
-        QTest::newRow("no modem, croatian") << none << QStringLiteral("5551212") << None << croatian
-                                            << QStringLiteral("Greška u zvanju") << QStringLiteral("Greška u zvanju");
+        QTest::newRow("no modem, croatian") << none << QStringLiteral("5551212") << None << croatian << QStringLiteral("Greška u zvanju")
+                                            << QStringLiteral("Greška u zvanju");
         QTest::newRow("silent modem") << QStringLiteral("silent") << QStringLiteral("5551212") << None << english << e << d;
         QTest::newRow("port missing") << QStringLiteral("gone") << QStringLiteral("5551212") << None << english << e << d;
         QTest::newRow("31 characters") << ok << ThirtyOne << None << english << e << d;
@@ -487,8 +480,8 @@ private Q_SLOTS:
         }
         QVERIFY(idle);
         QCOMPARE(FBoxes[0].Text, QStringLiteral("0532 111 22 33 nolu telefon Aranıyor..."));
-        QCOMPARE(Log().mid(logged), Arrows({QStringLiteral("LINE_REPLY ok"), QStringLiteral("Idle - call deallocated"),
-                                            QStringLiteral("Error in lineDrop")}));
+        QCOMPARE(Log().mid(logged),
+                 Arrows({QStringLiteral("LINE_REPLY ok"), QStringLiteral("Idle - call deallocated"), QStringLiteral("Error in lineDrop")}));
         QTRY_COMPARE(FPhone->Received(), before + "tel:+905321112233\n");
     }
 
@@ -568,15 +561,14 @@ private Q_SLOTS:
         const Qt::WindowFlags flags = form->windowFlags();
         QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
-        for (Qt::WindowType hint : {Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint,
-                                    Qt::WindowMaximizeButtonHint, Qt::WindowCloseButtonHint})
+        for (Qt::WindowType hint :
+             {Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint, Qt::WindowCloseButtonHint})
             QVERIFY(!flags.testFlag(hint));
         QCOMPARE(StatusList->parentWidget(), form);
         QCOMPARE(StatusList->geometry(), form->rect());
         QVERIFY(!StatusList->isSortingEnabled());
         QCOMPARE(StatusList->font().pointSize(), 8);
-        QCOMPARE(Log(), Arrows({QStringLiteral("Initializing TAPI"), QStringLiteral("No TAPI devices"),
-                                QStringLiteral("Error!!")}));
+        QCOMPARE(Log(), Arrows({QStringLiteral("Initializing TAPI"), QStringLiteral("No TAPI devices"), QStringLiteral("Error!!")}));
 
         LogStatus(QStringLiteral("newest"));
         QCOMPARE(StatusList->item(3)->text(), QStringLiteral("-> newest"));
@@ -601,14 +593,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("caller");
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("name");
-        const QByteArray mdmf("\x02\x0A" "5321112233" "\x07\x05" "ECE K", 19);
+        const QByteArray mdmf(
+            "\x02\x0A"
+            "5321112233"
+            "\x07\x05"
+            "ECE K",
+            19);
         QTest::newRow("number") << "MESG = " + TModemSimulator::CallerIdMessage(0x80, mdmf) << int(TIncomingCall::icNumber)
                                 << QStringLiteral("5321112233") << QStringLiteral("ECE K");
         QTest::newRow("withheld") << QByteArray("NMBR = P") << int(TIncomingCall::icWithheld) << QString() << QString();
-        QTest::newRow("unavailable") << QByteArray("NMBR = O") << int(TIncomingCall::icUnavailable) << QString()
-                                     << QString();
-        QTest::newRow("unreadable") << "MESG = " + TModemSimulator::CallerIdMessage(0x80, mdmf, 7)
-                                    << int(TIncomingCall::icUnreadable) << QString() << QString();
+        QTest::newRow("unavailable") << QByteArray("NMBR = O") << int(TIncomingCall::icUnavailable) << QString() << QString();
+        QTest::newRow("unreadable") << "MESG = " + TModemSimulator::CallerIdMessage(0x80, mdmf, 7) << int(TIncomingCall::icUnreadable)
+                                    << QString() << QString();
     }
     void incomingCallReachesTheProgram()
     {
@@ -657,8 +653,7 @@ private Q_SLOTS:
         alignas(LINECALLINFO) unsigned char info[CallInfoBufferSize] = {};
         reinterpret_cast<LINECALLINFO *>(info)->dwTotalSize = CallInfoBufferSize;
         QCOMPARE(lineGetCallInfo(first, reinterpret_cast<LINECALLINFO *>(info)), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(lineGetCallInfo(first, reinterpret_cast<LINECALLINFO *>(info)),
-                                  LINEERR_INVALCALLHANDLE, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(lineGetCallInfo(first, reinterpret_cast<LINECALLINFO *>(info)), LINEERR_INVALCALLHANDLE, 30000);
         FModem->Send("\r\nRING\r\n");
         QTRY_COMPARE(reports.size(), 2);
         QVERIFY(reports[1].Call != first);
@@ -675,7 +670,7 @@ private Q_SLOTS:
         QTest::addColumn<DWORD>("param1");
         QTest::addColumn<DWORD>("param2");
         QTest::addColumn<QString>("text"); // empty: nothing changes
-        const DWORD unknown = 0x7FFFFFF0; // a call the service does not know
+        const DWORD unknown = 0x7FFFFFF0;  // a call the service does not know
         const DWORD failed = DWORD(LINEERR_OPERATIONFAILED);
         auto row = [](const char *name, TLanguage l, DWORD m, DWORD d, DWORD p1, DWORD p2, const QString &t) {
             QTest::newRow(name) << l << m << d << p1 << p2 << t;
@@ -691,25 +686,23 @@ private Q_SLOTS:
         row("dialing hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_DIALING, 0, QStringLiteral("Zovem: 777"));
         row("busy", english, LINE_CALLSTATE, unknown, LINECALLSTATE_BUSY, 1, QStringLiteral("Busy"));
         row("busy hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_BUSY, 1, QStringLiteral("Linija je zauzeta"));
-        row("connected, no info", english, LINE_CALLSTATE, unknown, LINECALLSTATE_CONNECTED, 0,
-            QStringLiteral("Connected: 777 "));
-        row("connected hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_CONNECTED, 0,
-            QStringLiteral("Veza je uspostavljena: 777 "));
+        row("connected, no info", english, LINE_CALLSTATE, unknown, LINECALLSTATE_CONNECTED, 0, QStringLiteral("Connected: 777 "));
+        row("connected hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_CONNECTED, 0, QStringLiteral("Veza je uspostavljena: 777 "));
         row("connected no call", english, LINE_CALLSTATE, 0, LINECALLSTATE_CONNECTED, 0, QString());
         row("proceeding", english, LINE_CALLSTATE, unknown, LINECALLSTATE_PROCEEDING, 0, QStringLiteral("Proceeding"));
         row("proceeding hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_PROCEEDING, 0, QStringLiteral("Nastavljam"));
-        row("disconnected normal", english, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED,
-            LINEDISCONNECTMODE_NORMAL, QStringLiteral("Disconnected: normal"));
-        row("disconnected normal hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED,
-            LINEDISCONNECTMODE_NORMAL, QStringLiteral("Linija je isključena: normalno"));
-        row("disconnected busy", english, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED,
-            LINEDISCONNECTMODE_BUSY, QStringLiteral("Disconnected: busy"));
-        row("disconnected busy hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED,
-            LINEDISCONNECTMODE_BUSY, QStringLiteral("Linija je isključena:  zbog zauzeća"));
-        row("disconnected other", english, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED,
-            LINEDISCONNECTMODE_NOANSWER, QStringLiteral("Disconnected: "));
-        row("disconnected other hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED,
-            LINEDISCONNECTMODE_NODIALTONE, QStringLiteral("Linija je isključena: "));
+        row("disconnected normal", english, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL,
+            QStringLiteral("Disconnected: normal"));
+        row("disconnected normal hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL,
+            QStringLiteral("Linija je isključena: normalno"));
+        row("disconnected busy", english, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY,
+            QStringLiteral("Disconnected: busy"));
+        row("disconnected busy hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY,
+            QStringLiteral("Linija je isključena:  zbog zauzeća"));
+        row("disconnected other", english, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER,
+            QStringLiteral("Disconnected: "));
+        row("disconnected other hr", croatian, LINE_CALLSTATE, unknown, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE,
+            QStringLiteral("Linija je isključena: "));
         row("offering", english, LINE_CALLSTATE, unknown, LINECALLSTATE_OFFERING, 0, QString());
         row("ring-back", english, LINE_CALLSTATE, unknown, LINECALLSTATE_RINGBACK, 0, QString());
         row("dial tone", english, LINE_CALLSTATE, unknown, LINECALLSTATE_DIALTONE, 0, QString());

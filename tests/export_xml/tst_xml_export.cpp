@@ -21,16 +21,24 @@
 
 namespace {
 
-const QByteArray Header = "<?xml version=\"1.0\" encoding=\"ISO-8859-9\"?><TelRehberi SirketAd\xFD=\"Velmora\" G\xF6"
-                          "nderenProgram=\"Velmora_TelRehberi\">";
+const QByteArray Header =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-9\"?><TelRehberi SirketAd\xFD=\"Velmora\" G\xF6"
+    "nderenProgram=\"Velmora_TelRehberi\">";
 const QByteArray Footer = "</TelRehberi>";
-const QString Contacts = QStringLiteral("Ad VARCHAR(50), Soyad VARCHAR(50), CTelefon VARCHAR(20), ETelefon VARCHAR(20), "
-                                        "ITelefon VARCHAR(20), Email VARCHAR(50), Adres MEMO");
+const QString Contacts = QStringLiteral(
+    "Ad VARCHAR(50), Soyad VARCHAR(50), CTelefon VARCHAR(20), ETelefon VARCHAR(20), "
+    "ITelefon VARCHAR(20), Email VARCHAR(50), Adres MEMO");
 const QString Typed = QStringLiteral(", Aktif BOOLEAN, Dogum DATE, Saat TIME, Kayit DATETIME, Sira INTEGER");
 const QString Done = QStringLiteral("\"C:\" anadizinine XML Formatında Kayıt Tamamlandı");
 
-QByteArray Row(const QByteArray &attributes) { return "<Ki\xFEi" + attributes + "/>"; }
-QByteArray Repeat(char c, int n) { return QByteArray(n, c); }
+QByteArray Row(const QByteArray &attributes)
+{
+    return "<Ki\xFEi" + attributes + "/>";
+}
+QByteArray Repeat(char c, int n)
+{
+    return QByteArray(n, c);
+}
 // n copies of c as an SQL expression
 QString SqlRepeat(char c, int n)
 {
@@ -161,38 +169,36 @@ private Q_SLOTS:
         const QString n7 = QStringLiteral("NULL,NULL,NULL,NULL,NULL,NULL,NULL");
         QTest::newRow("empty set") << QString() << QStringList{} << QByteArray();
         QTest::newRow("all empty") << QString() << QStringList{n7, "'','','','','','',''"} << Row("") + Row("");
-        QTest::newRow("name and mobile only")
-            << QString() << QStringList{"'Ali',NULL,'0532 111',NULL,NULL,'',NULL"} << Row(" Ad=\"Ali\" CTelefon=\"0532 111\"");
+        QTest::newRow("name and mobile only") << QString() << QStringList{"'Ali',NULL,'0532 111',NULL,NULL,'',NULL"}
+                                              << Row(" Ad=\"Ali\" CTelefon=\"0532 111\"");
         QTest::newRow("field order, rows by name")
             << QString() << QStringList{"'Zafer','Kaya','1','2','3','z@k.tr','Ankara'", "'Ayla',NULL,NULL,NULL,NULL,NULL,NULL"}
             << Row(" Ad=\"Ayla\"")
                 + Row(" Ad=\"Zafer\" Soyad=\"Kaya\" CTelefon=\"1\" ETelefon=\"2\" ITelefon=\"3\" Email=\"z@k.tr\" Adres=\"Ankara\"");
-        QTest::newRow("255 whole, 300 cut")
-            << QString() << QStringList{SqlRepeat('a', 255) + ",NULL,NULL,NULL,NULL,NULL,NULL",
-                                        SqlRepeat('b', 300) + ",NULL,NULL,NULL,NULL,NULL," + SqlRepeat('c', 256)}
-            << Row(" Ad=\"" + Repeat('a', 255) + "\"")
+        QTest::newRow("255 whole, 300 cut") << QString()
+                                            << QStringList{SqlRepeat('a', 255) + ",NULL,NULL,NULL,NULL,NULL,NULL",
+                                                           SqlRepeat('b', 300) + ",NULL,NULL,NULL,NULL,NULL," + SqlRepeat('c', 256)}
+                                            << Row(" Ad=\"" + Repeat('a', 255) + "\"")
                 + Row(" Ad=\"" + Repeat('b', 255) + "\" Adres=\"" + Repeat('c', 255) + "\"");
         QTest::newRow("cut counts characters, then encodes")
-            << QString() << QStringList{SqlRepeat('a', 254) + " || '\U0001F600z',NULL,NULL,NULL,NULL,NULL," + SqlRepeat('x', 250) + " || '&&&&&&&'"}
+            << QString()
+            << QStringList{SqlRepeat('a', 254) + " || '\U0001F600z',NULL,NULL,NULL,NULL,NULL," + SqlRepeat('x', 250) + " || '&&&&&&&'"}
             << Row(" Ad=\"" + Repeat('a', 254) + "&#128512;\" Adres=\"" + Repeat('x', 250) + "&amp;&amp;&amp;&amp;&amp;\"");
-        QTest::newRow("two-line address")
-            << QString() << QStringList{"'Ece',NULL,NULL,NULL,NULL,NULL,'Gül Sok. 5' || char(13,10) || 'İzmir'"}
-            << Row(" Ad=\"Ece\" Adres=\"G\xFCl Sok. 5\r\n\xDDzmir\"");
-        QTest::newRow("markup characters")
-            << QString() << QStringList{"'A&B <c> \"d\" ''e''',NULL,NULL,NULL,NULL,NULL,NULL"}
-            << Row(" Ad=\"A&amp;B &lt;c&gt; &quot;d&quot; 'e'\"");
-        QTest::newRow("turkish letters single bytes")
-            << QString() << QStringList{"'ĞÜŞİÖÇğüşıöç',NULL,NULL,NULL,NULL,NULL,NULL"}
-            << Row(" Ad=\"\xD0\xDC\xDE\xDD\xD6\xC7\xF0\xFC\xFE\xFD\xF6\xE7\"");
-        QTest::newRow("outside ISO-8859-9 referenced")
-            << QString() << QStringList{"'€ł Жλ \U0001F600 Ðýé',NULL,NULL,NULL,NULL,NULL,NULL"}
-            << Row(" Ad=\"&#8364;&#322; &#1046;&#955; &#128512; &#208;&#253;\xE9\"");
+        QTest::newRow("two-line address") << QString()
+                                          << QStringList{"'Ece',NULL,NULL,NULL,NULL,NULL,'Gül Sok. 5' || char(13,10) || 'İzmir'"}
+                                          << Row(" Ad=\"Ece\" Adres=\"G\xFCl Sok. 5\r\n\xDDzmir\"");
+        QTest::newRow("markup characters") << QString() << QStringList{"'A&B <c> \"d\" ''e''',NULL,NULL,NULL,NULL,NULL,NULL"}
+                                           << Row(" Ad=\"A&amp;B &lt;c&gt; &quot;d&quot; 'e'\"");
+        QTest::newRow("turkish letters single bytes") << QString() << QStringList{"'ĞÜŞİÖÇğüşıöç',NULL,NULL,NULL,NULL,NULL,NULL"}
+                                                      << Row(" Ad=\"\xD0\xDC\xDE\xDD\xD6\xC7\xF0\xFC\xFE\xFD\xF6\xE7\"");
+        QTest::newRow("outside ISO-8859-9 referenced") << QString() << QStringList{"'€ł Жλ \U0001F600 Ðýé',NULL,NULL,NULL,NULL,NULL,NULL"}
+                                                       << Row(" Ad=\"&#8364;&#322; &#1046;&#955; &#128512; &#208;&#253;\xE9\"");
         QTest::newRow("forbidden controls left out")
-            << QString() << QStringList{"'a' || char(0) || 'b' || char(1,31) || 'c' || char(9) || 'd' || char(127,133),NULL,NULL,NULL,NULL,NULL,char(2)"}
+            << QString()
+            << QStringList{"'a' || char(0) || 'b' || char(1,31) || 'c' || char(9) || 'd' || char(127,133),NULL,NULL,NULL,NULL,NULL,char(2)"}
             << Row(" Ad=\"abc\td\x7F&#133;\" Adres=\"\"");
-        QTest::newRow("typed, no values")
-            << Typed << QStringList{"'Ali',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL"}
-            << Row(" Ad=\"Ali\" Dogum=\"18991230\" Saat=\"000000\" Kayit=\"18991230\"");
+        QTest::newRow("typed, no values") << Typed << QStringList{"'Ali',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL"}
+                                          << Row(" Ad=\"Ali\" Dogum=\"18991230\" Saat=\"000000\" Kayit=\"18991230\"");
         QTest::newRow("typed, midnight")
             << Typed << QStringList{"'A',NULL,NULL,NULL,NULL,NULL,NULL,1,'1984-02-29','13:45:07.250','2024-01-31 00:00:00',42"}
             << Row(" Ad=\"A\" Aktif=\"TRUE\" Dogum=\"19840229\" Saat=\"134507\" Kayit=\"20240131\" Sira=\"42\"");
@@ -218,8 +224,10 @@ private Q_SLOTS:
     void parsedBackEqualsTheRecordSet()
     {
         Sql(QStringLiteral("CREATE TABLE DBASE (%1%2)").arg(Contacts, Typed));
-        Sql(QStringLiteral("INSERT INTO DBASE VALUES ('Şule','Öz <x> & \"y\"','0532',NULL,'',NULL,'a' || char(13,10) || 'b' || char(10) || 'c' || char(9) || 'd',1,'2001-05-06','10:11:12','2020-02-02 00:00:00.001',3),"
-                           "('€uro \U0001F600','ł',NULL,NULL,NULL,'İı',%1,0,NULL,NULL,'1970-01-01 12:00:00',NULL)").arg(SqlRepeat('q', 400)));
+        Sql(QStringLiteral("INSERT INTO DBASE VALUES ('Şule','Öz <x> & \"y\"','0532',NULL,'',NULL,'a' || char(13,10) || 'b' || char(10) || "
+                           "'c' || char(9) || 'd',1,'2001-05-06','10:11:12','2020-02-02 00:00:00.001',3),"
+                           "('€uro \U0001F600','ł',NULL,NULL,NULL,'İı',%1,0,NULL,NULL,'1970-01-01 12:00:00',NULL)")
+                .arg(SqlRepeat('q', 400)));
         Open();
         const QByteArray file = Export();
 
@@ -231,7 +239,8 @@ private Q_SLOTS:
             QMap<QString, QString> map;
             for (const xmlAttr *a = node->properties; a; a = a->next) {
                 xmlChar *v = xmlNodeListGetString(node->doc, a->children, 1);
-                map.insert(QString::fromUtf8(reinterpret_cast<const char *>(a->name)), QString::fromUtf8(reinterpret_cast<const char *>(v)));
+                map.insert(QString::fromUtf8(reinterpret_cast<const char *>(a->name)),
+                           QString::fromUtf8(reinterpret_cast<const char *>(v)));
                 xmlFree(v);
             }
             return map;
@@ -286,10 +295,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("currentAfter");
         QTest::addColumn<int>("rowsWritten");
-        QTest::newRow("browsing the second") << "browse" << "Banu" << 3;
-        QTest::newRow("editing the second") << "edit" << "Banu2" << 3;
-        QTest::newRow("inserting, unchanged") << "insert" << "Cem" << 3;
-        QTest::newRow("inserting, typed") << "insert typed" << "Deniz" << 4;
+        QTest::newRow("browsing the second") << "browse"
+                                             << "Banu" << 3;
+        QTest::newRow("editing the second") << "edit"
+                                            << "Banu2" << 3;
+        QTest::newRow("inserting, unchanged") << "insert"
+                                              << "Cem" << 3;
+        QTest::newRow("inserting, typed") << "insert typed"
+                                          << "Deniz" << 4;
     }
     void cursorComesBack()
     {
@@ -341,7 +354,8 @@ private Q_SLOTS:
         if (failure == u"bad date")
             Sql(QStringLiteral("INSERT INTO DBASE (Ad, Dogum) VALUES ('Z', 'yok')"));
         Sql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                           "INSERT INTO DBASE (Ad, Adres) SELECT 'K' || i, %1 FROM n").arg(SqlRepeat('y', 200)));
+                           "INSERT INTO DBASE (Ad, Adres) SELECT 'K' || i, %1 FROM n")
+                .arg(SqlRepeat('y', 200)));
         Open();
         FQuery->Next();
         const QString before = FQuery->FieldByName(QStringLiteral("Ad"))->AsString();

@@ -91,93 +91,116 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message"); // a message that must be among those reported; empty for none
 
         QTest::newRow("vCard 2.1 from a phone")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C5=9Eahin;=C3=87a=C4=9Fla;;;\r\n"
-                          "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=87a=C4=9Fla =C5=9Eahin\r\n"
-                          "TEL;CELL;PREF:+90 532 111 22 33\r\nTEL;HOME:0212 444 55 66\r\nTEL;WORK;VOICE:0312 777 88 99\r\n"
-                          "TEL;FAX:0312 777 88 00\r\n"
-                          "ADR;HOME;CHARSET=ISO-8859-9;ENCODING=QUOTED-PRINTABLE:;;G=FCl Sk. No: 5=\r\n"
-                          "=0AKat 2;Kad=FDk=F6y;=DDstanbul;34710;T=FCrkiye\r\n"
-                          "PHOTO;ENCODING=BASE64;JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLDBkSEw8U\r\n"
-                          "  HRofHh0aHBwgJC4nICIsIxwcKDcpLDAxNDQ0Hyc5PTgyPC4zNDL/2wBDAQkJCQwLDBgN\r\n\r\n"
-                          "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nN:;Murat;;;\r\nTEL;VOICE:05051234567\r\nEND:VCARD\r\n")
-            << QStringList{QStringLiteral("Çağla|Şahin|+90 532 111 22 33|0212 444 55 66|0312 777 88 99||Gül Sk. No: 5\nKat 2\nKadıköy\nİstanbul\n34710\nTürkiye"),
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C5=9Eahin;=C3=87a=C4=9Fla;;;\r\n"
+                   "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C3=87a=C4=9Fla =C5=9Eahin\r\n"
+                   "TEL;CELL;PREF:+90 532 111 22 33\r\nTEL;HOME:0212 444 55 66\r\nTEL;WORK;VOICE:0312 777 88 99\r\n"
+                   "TEL;FAX:0312 777 88 00\r\n"
+                   "ADR;HOME;CHARSET=ISO-8859-9;ENCODING=QUOTED-PRINTABLE:;;G=FCl Sk. No: 5=\r\n"
+                   "=0AKat 2;Kad=FDk=F6y;=DDstanbul;34710;T=FCrkiye\r\n"
+                   "PHOTO;ENCODING=BASE64;JPEG:/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAgGBgcGBQgHBwcJCQgKDBQNDAsLDBkSEw8U\r\n"
+                   "  HRofHh0aHBwgJC4nICIsIxwcKDcpLDAxNDQ0Hyc5PTgyPC4zNDL/2wBDAQkJCQwLDBgN\r\n\r\n"
+                   "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nN:;Murat;;;\r\nTEL;VOICE:05051234567\r\nEND:VCARD\r\n")
+            << QStringList{QStringLiteral("Çağla|Şahin|+90 532 111 22 33|0212 444 55 66|0312 777 88 99||Gül Sk. No: 5\nKat "
+                                          "2\nKadıköy\nİstanbul\n34710\nTürkiye"),
                            QStringLiteral("Murat||05051234567||||")}
             << QStringLiteral("card 1: not taken: the fax or pager number \"0312 777 88 00\"");
         QTest::newRow("vCard 3.0 from an address book")
-            << QByteArray("BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\nN:Yıldırım;İsmail;Hakkı;;\n"
-                          "FN:İsmail Hakkı Yıldırım\nORG:Velmora A.Ş.;\nitem1.TEL;type=pref:0533 222 33 44\n"
-                          "item1.X-ABLabel:_$!<Mobile>!$_\nTEL;TYPE=HOME;TYPE=VOICE:0216 123 45 67\n"
-                          "TEL;type=WORK;type=VOICE:0216 765 43 21\nTEL;type=OTHER:0216 000 00 00\n"
-                          "EMAIL;type=INTERNET;type=HOME:ismail@ornek.com.tr\nEMAIL;type=INTERNET;type=WORK:i.yildirim@velmora.com.tr\n"
-                          "item2.ADR;type=HOME:;;Atatürk Cad. No: 12\\, D: 3;Çankaya;Ankara;06420;\nitem2.X-ABADR:tr\n"
-                          "NOTE:Uzun bir not\\, iki satır\\nikinci satır ve çok uzun olduğu için katlanmış bir satır\n"
-                          "  devam ediyor\nEND:VCARD\n")
+            << QByteArray(
+                   "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\nN:Yıldırım;İsmail;Hakkı;;\n"
+                   "FN:İsmail Hakkı Yıldırım\nORG:Velmora A.Ş.;\nitem1.TEL;type=pref:0533 222 33 44\n"
+                   "item1.X-ABLabel:_$!<Mobile>!$_\nTEL;TYPE=HOME;TYPE=VOICE:0216 123 45 67\n"
+                   "TEL;type=WORK;type=VOICE:0216 765 43 21\nTEL;type=OTHER:0216 000 00 00\n"
+                   "EMAIL;type=INTERNET;type=HOME:ismail@ornek.com.tr\nEMAIL;type=INTERNET;type=WORK:i.yildirim@velmora.com.tr\n"
+                   "item2.ADR;type=HOME:;;Atatürk Cad. No: 12\\, D: 3;Çankaya;Ankara;06420;\nitem2.X-ABADR:tr\n"
+                   "NOTE:Uzun bir not\\, iki satır\\nikinci satır ve çok uzun olduğu için katlanmış bir satır\n"
+                   "  devam ediyor\nEND:VCARD\n")
             << QStringList{QStringLiteral("İsmail Hakkı|Yıldırım|0533 222 33 44|0216 123 45 67|0216 765 43 21|ismail@ornek.com.tr|"
                                           "Atatürk Cad. No: 12, D: 3\nÇankaya\nAnkara\n06420")}
             << QStringLiteral("card 1: not taken: the e-mail \"i.yildirim@velmora.com.tr\", the number \"0216 000 00 00\", ORG, NOTE");
         QTest::newRow("vCard 4.0 from an address book")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Doğan Öztürk\r\nN:;;;;\r\n"
-                          "TEL;VALUE=uri;TYPE=\"cell,voice\":tel:+90-536-555-12-12\r\nTEL;TYPE=work;VALUE=text:0232 555 12 13\r\n"
-                          "EMAIL;TYPE=home:dogan@posta.com\r\nPHOTO:data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAA\r\n"
-                          " BCAYAAAAfFcSJAAAADUlEQVR42mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==\r\n"
-                          "ADR;TYPE=work;LABEL=\"İzmir\":;;Kordon Boyu 1;Konak;İzmir;;Türkiye\r\nEND:VCARD\r\n")
-            << QStringList{QStringLiteral("Doğan Öztürk||+90-536-555-12-12||0232 555 12 13|dogan@posta.com|Kordon Boyu 1\nKonak\nİzmir\nTürkiye")}
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Doğan Öztürk\r\nN:;;;;\r\n"
+                   "TEL;VALUE=uri;TYPE=\"cell,voice\":tel:+90-536-555-12-12\r\nTEL;TYPE=work;VALUE=text:0232 555 12 13\r\n"
+                   "EMAIL;TYPE=home:dogan@posta.com\r\nPHOTO:data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAA\r\n"
+                   " BCAYAAAAfFcSJAAAADUlEQVR42mNkYPhfDwAChwGA60e6kgAAAABJRU5ErkJggg==\r\n"
+                   "ADR;TYPE=work;LABEL=\"İzmir\":;;Kordon Boyu 1;Konak;İzmir;;Türkiye\r\nEND:VCARD\r\n")
+            << QStringList{QStringLiteral(
+                   "Doğan Öztürk||+90-536-555-12-12||0232 555 12 13|dogan@posta.com|Kordon Boyu 1\nKonak\nİzmir\nTürkiye")}
             << QString();
         QTest::newRow("our columns, Excel's sep=;, Windows-1254")
-            << QByteArray("sep=;\r\nsoyad;AD;ctelefon;Email;ADRES\r\n\xDE" "ahin;\xC7" "a\xF0la;0532 111 22 33;cagla@ornek.com.tr;"
-                          "\"Ba\xF0" "dat Cad. \x93" "K\xF6\xFE" "k\x94; No 5\r\nKad\xFDk\xF6y\"\r\n")
+            << QByteArray(
+                   "sep=;\r\nsoyad;AD;ctelefon;Email;ADRES\r\n\xDE"
+                   "ahin;\xC7"
+                   "a\xF0la;0532 111 22 33;cagla@ornek.com.tr;"
+                   "\"Ba\xF0"
+                   "dat Cad. \x93"
+                   "K\xF6\xFE"
+                   "k\x94; No 5\r\nKad\xFDk\xF6y\"\r\n")
             << QStringList{QStringLiteral("Çağla|Şahin|0532 111 22 33|||cagla@ornek.com.tr|Bağdat Cad. “Köşk”; No 5\nKadıköy")}
             << QString();
-        QTest::newRow("Google Contacts, ISO-8859-9")
-            << QByteArray("Name,Given Name,Additional Name,Family Name,Birthday,E-mail 1 - Type,E-mail 1 - Value,"
-                          "Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value,Address 1 - Formatted\r\n"
-                          "\xDD" "pek Ilg\xFDn,\xDD" "pek,,Ilg\xFDn,1990-01-01,* Home,ipek@ornek.com.tr ::: ipek@posta.com,"
-                          "Mobile,0544 333 22 11,Work Fax,0312 999 00 00,\"Gazi Bulvar\xFD 7\nU\xFE" "ak\"\r\n")
-            << QStringList{QStringLiteral("İpek|Ilgın|0544 333 22 11|||ipek@ornek.com.tr|Gazi Bulvarı 7\nUşak")}
-            << QStringLiteral("columns not read: Birthday (1 lines)");
+        QTest::newRow("Google Contacts, ISO-8859-9") << QByteArray(
+            "Name,Given Name,Additional Name,Family Name,Birthday,E-mail 1 - Type,E-mail 1 - Value,"
+            "Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value,Address 1 - Formatted\r\n"
+            "\xDD"
+            "pek Ilg\xFDn,\xDD"
+            "pek,,Ilg\xFDn,1990-01-01,* Home,ipek@ornek.com.tr ::: ipek@posta.com,"
+            "Mobile,0544 333 22 11,Work Fax,0312 999 00 00,\"Gazi Bulvar\xFD 7\nU\xFE"
+            "ak\"\r\n") << QStringList{QStringLiteral("İpek|Ilgın|0544 333 22 11|||ipek@ornek.com.tr|Gazi Bulvarı 7\nUşak")}
+                                                     << QStringLiteral("columns not read: Birthday (1 lines)");
         QTest::newRow("Outlook, UTF-8 with a byte order mark")
-            << QByteArray("\xEF\xBB\xBF\"First Name\",\"Middle Name\",\"Last Name\",\"Business Phone\",\"Home Phone\",\"Mobile Phone\","
-                          "\"E-mail Address\",\"Home Street\",\"Home City\",\"Home Postal Code\"\r\n"
-                          "\"Ümit\",\"\",\"Koç\",\"(0212) 555 01 02\",\"\",\"0555 101 20 30\",\"umit@koc.com.tr\",\"Lale Sk. 3, Daire 4\","
-                          "\"Beşiktaş\",\"34349\"\r\n")
+            << QByteArray(
+                   "\xEF\xBB\xBF\"First Name\",\"Middle Name\",\"Last Name\",\"Business Phone\",\"Home Phone\",\"Mobile Phone\","
+                   "\"E-mail Address\",\"Home Street\",\"Home City\",\"Home Postal Code\"\r\n"
+                   "\"Ümit\",\"\",\"Koç\",\"(0212) 555 01 02\",\"\",\"0555 101 20 30\",\"umit@koc.com.tr\",\"Lale Sk. 3, Daire 4\","
+                   "\"Beşiktaş\",\"34349\"\r\n")
             << QStringList{QStringLiteral("Ümit|Koç|0555 101 20 30||(0212) 555 01 02|umit@koc.com.tr|Lale Sk. 3, Daire 4\nBeşiktaş\n34349")}
             << QString();
         QTest::newRow("Thunderbird, tab, UTF-16")
             << Utf16Le(QStringLiteral("First Name\tLast Name\tDisplay Name\tPrimary Email\tWork Phone\tHome Phone\tMobile Number\r\n"
                                       "\t\tÇiğdem Gül\tcigdem@eposta.net\t\t0224 222 11 00\t\r\n"))
-            << QStringList{QStringLiteral("Çiğdem Gül|||0224 222 11 00||cigdem@eposta.net|")}
-            << QString();
+            << QStringList{QStringLiteral("Çiğdem Gül|||0224 222 11 00||cigdem@eposta.net|")} << QString();
 
         // A detail that cannot be taken is listed; the card keeps the rest.
         QTest::newRow("a detail that does not fit")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ali\r\n# a comment\r\nFN\r\nNOTE:C:\\belgeler\\\r\nTEL;CELL:0532 111 22 33\r\n"
-                          "ADR;HOME:;;G\xC3\xBCl Sk. 5\\\r\nKat 2;Ankara;;;\r\nEND:VCARD\r\n"
-                          "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lisa\r\nTEL;VALUE=uri:tel:+1-555-555-5555;ext=5555\r\nEMAIL:lisa@ornek.com\r\nEND:VCARD\r\n"
-                          "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:yalniz@eposta.net\r\nEND:VCARD\r\n"
-                          "BEGIN:VCARD\r\nVERSION:3.0\r\nORG:Velmora A.\xC5\x9E.;Muhasebe\r\nEND:VCARD\r\n"
-                          "BEGIN:VCARD\r\nVERSION:3.0\r\nBDAY:1990-01-01\r\nEND:VCARD\r\n")
-            << QStringList{QStringLiteral("Ali|Kaya|0532 111 22 33||||Gül Sk. 5\nKat 2\nAnkara"), QStringLiteral("Lisa|||||lisa@ornek.com|"),
-                           QStringLiteral("|||||yalniz@eposta.net|"), QStringLiteral("Velmora A.Ş.||||||")}
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ali\r\n# a comment\r\nFN\r\nNOTE:C:\\belgeler\\\r\nTEL;CELL:0532 111 22 33\r\n"
+                   "ADR;HOME:;;G\xC3\xBCl Sk. 5\\\r\nKat 2;Ankara;;;\r\nEND:VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lisa\r\nTEL;VALUE=uri:tel:+1-555-555-5555;ext=5555\r\nEMAIL:lisa@ornek.com\r\nEND:"
+                   "VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:yalniz@eposta.net\r\nEND:VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nORG:Velmora A.\xC5\x9E.;Muhasebe\r\nEND:VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nBDAY:1990-01-01\r\nEND:VCARD\r\n")
+            << QStringList{QStringLiteral("Ali|Kaya|0532 111 22 33||||Gül Sk. 5\nKat 2\nAnkara"),
+                           QStringLiteral("Lisa|||||lisa@ornek.com|"), QStringLiteral("|||||yalniz@eposta.net|"),
+                           QStringLiteral("Velmora A.Ş.||||||")}
             << QStringLiteral("card 2: not taken: CTelefon \"+1-555-555-5555;ext=5555\": 24 characters, longer than the column's 20");
-        QTest::newRow("a character split by a fold")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:\xC5\x9E" "ahin;\xC3\x87" "a\xC4\r\n \x9F" "la\r\nNOTE:\xFF\xFE bozuk\r\n"
-                          "TEL:0212 000 11 22\r\nEND:VCARD\r\n")
-            << QStringList{QStringLiteral("Çağla|Şahin|0212 000 11 22||||")} << QString();
+        QTest::newRow("a character split by a fold") << QByteArray(
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:\xC5\x9E"
+            "ahin;\xC3\x87"
+            "a\xC4\r\n \x9F"
+            "la\r\nNOTE:\xFF\xFE bozuk\r\n"
+            "TEL:0212 000 11 22\r\nEND:VCARD\r\n") << QStringList{QStringLiteral("Çağla|Şahin|0212 000 11 22||||")}
+                                                     << QString();
         QTest::newRow("each value in its declared charset")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x94\x5C\x93\x6F;\x83\x5C\x83\x89\r\n"
-                          "ADR;CHARSET=ISO-8859-9:;;\xDE" "ehir Cad.;\xDDzmir\r\nEMAIL;CHARSET=X-HICBIRI:a@b.c\r\nEND:VCARD\r\n")
+            << QByteArray(
+                   "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=SHIFT_JIS:\x94\x5C\x93\x6F;\x83\x5C\x83\x89\r\n"
+                   "ADR;CHARSET=ISO-8859-9:;;\xDE"
+                   "ehir Cad.;\xDDzmir\r\nEMAIL;CHARSET=X-HICBIRI:a@b.c\r\nEND:VCARD\r\n")
             << QStringList{QStringLiteral("ソラ|能登|||||Şehir Cad.\nİzmir")}
             << QStringLiteral("card 1: not taken: EMAIL on line 5: the charset \"X-HICBIRI\" is not known");
-        QTest::newRow("a card inside a card")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ay\xC5\x9F" "e\r\nTEL;HOME:0312 111 11 11\r\nAGENT:\r\n"
-                          "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Demir;Can\r\nTEL;CELL:0533 222 22 22\r\nEND:VCARD\r\n"
-                          "EMAIL:ayse@ornek.com\r\nEND:VCARD\r\n")
-            << QStringList{QStringLiteral("Can|Demir|0533 222 22 22||||"), QStringLiteral("Ayşe|Kaya||0312 111 11 11||ayse@ornek.com|")}
-            << QString();
-        QTest::newRow("line breaks in a value")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Ak;Ece\r\nLABEL;ENCODING=QUOTED-PRINTABLE:Lale Sk. 3=0D=0AKonak=0D=\r\n=0A=C4=B0zmir\r\n"
-                          "END:VCARD\r\n")
-            << QStringList{QStringLiteral("Ece|Ak|||||Lale Sk. 3\nKonak\nİzmir")} << QString();
+        QTest::newRow("a card inside a card") << QByteArray(
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ay\xC5\x9F"
+            "e\r\nTEL;HOME:0312 111 11 11\r\nAGENT:\r\n"
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Demir;Can\r\nTEL;CELL:0533 222 22 22\r\nEND:VCARD\r\n"
+            "EMAIL:ayse@ornek.com\r\nEND:VCARD\r\n")
+                                              << QStringList{QStringLiteral("Can|Demir|0533 222 22 22||||"),
+                                                             QStringLiteral("Ayşe|Kaya||0312 111 11 11||ayse@ornek.com|")}
+                                              << QString();
+        QTest::newRow("line breaks in a value") << QByteArray(
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Ak;Ece\r\nLABEL;ENCODING=QUOTED-PRINTABLE:Lale Sk. 3=0D=0AKonak=0D=\r\n=0A=C4=B0zmir\r\n"
+            "END:VCARD\r\n") << QStringList{QStringLiteral("Ece|Ak|||||Lale Sk. 3\nKonak\nİzmir")}
+                                                << QString();
         QTest::newRow("vCard in UTF-16 without a byte order mark")
             << Utf16Le(QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Gül;Çiğdem\r\nTEL:0224 222 11 00\r\nEND:VCARD\r\n")).mid(2)
             << QStringList{QStringLiteral("Çiğdem|Gül|0224 222 11 00||||")} << QString();
@@ -219,8 +242,10 @@ private Q_SLOTS:
         QStringList expected = ContactRows(from);
         expected.replaceInStrings(QStringLiteral("\r\n"), QStringLiteral("\n"));
         expected.sort();
-        const QStringList formats[] = {{"--format", "vcard"}, {"--format", "vcard", "--vcard-version", "4.0"},
-                                       {"--format", "csv"}, {"--format", "csv", "--delimiter", ";"}};
+        const QStringList formats[] = {{"--format", "vcard"},
+                                       {"--format", "vcard", "--vcard-version", "4.0"},
+                                       {"--format", "csv"},
+                                       {"--format", "csv", "--delimiter", ";"}};
         for (const QStringList &format : formats) {
             const QString file = home.FilePath(QStringLiteral("out"));
             const QString into = home.FilePath(QStringLiteral("into.mdb"));
@@ -237,9 +262,13 @@ private Q_SLOTS:
             QCOMPARE(got, expected);
         }
         // The export is in the program's Turkish order.
-        QCOMPARE(QProcess::execute(Tool(), {"export", home.FilePath(QStringLiteral("o.csv")), "--from", QFileInfo(from).fileName(), "--format", "csv"}), 0);
+        QCOMPARE(QProcess::execute(
+                     Tool(), {"export", home.FilePath(QStringLiteral("o.csv")), "--from", QFileInfo(from).fileName(), "--format", "csv"}),
+                 0);
         const QList<QByteArray> lines = FileBytes(home.FilePath(QStringLiteral("o.csv"))).split('\n');
-        QVERIFY(lines.first().startsWith("\xEF\xBB\xBF" "Ad,Soyad,CTelefon,ETelefon,ITelefon,Email,Adres\r"));
+        QVERIFY(
+            lines.first().startsWith("\xEF\xBB\xBF"
+                                     "Ad,Soyad,CTelefon,ETelefon,ITelefon,Email,Adres\r"));
         const auto at = [&](const char *start) {
             return std::find_if(lines.begin(), lines.end(), [&](const QByteArray &l) { return l.startsWith(start); }) - lines.begin();
         };
@@ -253,11 +282,17 @@ private Q_SLOTS:
     {
         TTestHome home;
         const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
-        MakeContactsDatabase(db, {{"Ahmet", "Kaya", "0532 111 22 33", {}, {}, "Ahmet@Ornek.com.tr", {}}, {"Işık", "Ödemiş", {}, {}, {}, {}, {}}});
+        MakeContactsDatabase(
+            db, {{"Ahmet", "Kaya", "0532 111 22 33", {}, {}, "Ahmet@Ornek.com.tr", {}}, {"Işık", "Ödemiş", {}, {}, {}, {}, {}}});
         const QString csv = home.FilePath(QStringLiteral("in.csv"));
-        WriteFile(csv, "Ad,Soyad,CTelefon,ETelefon,Email\nAHMET,kaya,+90 (532) 111 22 33,,\nAy\xC5\x9F" "e,Kaya,,0532 111 22 33,\n"
-                       "ahmet,KAYA,,,ahmet@ornek.COM.tr\n\xC4\xB0\xC5\x9F\xC4\xB1k,\xC3\x96" "demi\xC5\x9F,,,\n"
-                       "I\xC5\x9F\xC4\xB1k,\xC3\x96" "demi\xC5\x9F,,,\nCan,Cem,0212 000 00 00,,\n\xC3\x87" "an,Cem,,0090 212 000 00 00,\n");
+        WriteFile(csv,
+                  "Ad,Soyad,CTelefon,ETelefon,Email\nAHMET,kaya,+90 (532) 111 22 33,,\nAy\xC5\x9F"
+                  "e,Kaya,,0532 111 22 33,\n"
+                  "ahmet,KAYA,,,ahmet@ornek.COM.tr\n\xC4\xB0\xC5\x9F\xC4\xB1k,\xC3\x96"
+                  "demi\xC5\x9F,,,\n"
+                  "I\xC5\x9F\xC4\xB1k,\xC3\x96"
+                  "demi\xC5\x9F,,,\nCan,Cem,0212 000 00 00,,\n\xC3\x87"
+                  "an,Cem,,0090 212 000 00 00,\n");
         TRun run = Import(csv, db);
         QVERIFY(run.Ok);
         QCOMPARE(run.Summary.Duplicates, 4);
@@ -279,7 +314,7 @@ private Q_SLOTS:
     void badInputWritesNothing_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("report"); // in a message, or the error
+        QTest::addColumn<QString>("report");        // in a message, or the error
         QTest::addColumn<int>("addedWhenSkipping"); // -1: the whole file is refused
 
         QTest::newRow("broken quoting") << QByteArray("Ad,Soyad\n\"Ali\"x,Veli\nCan,Cem\n")
@@ -293,8 +328,8 @@ private Q_SLOTS:
                                                << "not a vCard or CSV file" << -1;
         QTest::newRow("unknown header") << QByteArray("Vorname;Nachname\nAli;Veli\n")
                                         << "the file's first line \"Vorname,Nachname\" names none of the columns" << -1;
-        QTest::newRow("binary junk") << QByteArray::fromHex("1f8b0800000000000003ed5d6b73db3812fd2b")
-                                     + QByteArray(3000, '\x8f') << "not" << -1;
+        QTest::newRow("binary junk") << QByteArray::fromHex("1f8b0800000000000003ed5d6b73db3812fd2b") + QByteArray(3000, '\x8f') << "not"
+                                     << -1;
         QTest::newRow("junk after a card") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Ali\nEND:VCARD\n\x01\x02garbage\n")
                                            << "line 5: text outside a card" << 1;
     }
@@ -317,7 +352,10 @@ private Q_SLOTS:
         QCOMPARE(ContactRows(db), before);
         QCOMPARE(run.Summary.Added, 0);
 
-        run = Import(in, db, [](TRunOptions &o) { o.SkipBad = true; o.DryRun = true; });
+        run = Import(in, db, [](TRunOptions &o) {
+            o.SkipBad = true;
+            o.DryRun = true;
+        });
         QCOMPARE(ContactRows(db), before);
         run = Import(in, db, [](TRunOptions &o) { o.SkipBad = true; });
         QCOMPARE(run.Ok, addedWhenSkipping >= 0);

@@ -64,7 +64,9 @@ QMap<QString, QByteArray> Snapshot(const QString &folder)
 QByteArray TurkishJet3()
 {
     QByteArray bytes = Fixture(QStringLiteral("jet3-tables.mdb"));
-    bytes.replace("abcdefg", "\xDE" "ahin\xF0\xFD");            // Şahinğı
+    bytes.replace("abcdefg",
+                  "\xDE"
+                  "ahin\xF0\xFD");                                      // Şahinğı
     bytes.replace("hijklmnop", "\xDD\xC7\xD6\xDC\xE7\xF6\xFC\xFE\xDE"); // İÇÖÜçöüşŞ
     return bytes;
 }
@@ -87,9 +89,9 @@ QStringList MdbExportRows(const QString &jet, const QString &table, const QStrin
     env.insert(QStringLiteral("MDB_JET3_CHARSET"), charset);
     const QString format = QStringLiteral("%Y-%m-%d %H:%M:%S");
     const TRun r = Run(QStringLiteral("mdb-export"),
-                       {QStringLiteral("-H"), QStringLiteral("-Q"), QStringLiteral("-d"), QStringLiteral("\x1f"),
-                        QStringLiteral("-R"), QStringLiteral("\x1e"), QStringLiteral("-0"), QString(QLatin1Char(kNull)),
-                        QStringLiteral("-D"), format, QStringLiteral("-T"), format, jet, table},
+                       {QStringLiteral("-H"), QStringLiteral("-Q"), QStringLiteral("-d"), QStringLiteral("\x1f"), QStringLiteral("-R"),
+                        QStringLiteral("\x1e"), QStringLiteral("-0"), QString(QLatin1Char(kNull)), QStringLiteral("-D"), format,
+                        QStringLiteral("-T"), format, jet, table},
                        QDir::tempPath(), env);
     if (r.Code != 0)
         qFatal("mdb-export (Debian package mdbtools) failed on %s", qPrintable(jet));
@@ -151,7 +153,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("version");
         QTest::newRow("Jet 3") << Fixture(QStringLiteral("jet3-tables.mdb")) << QString() << "CP1254" << 3;
         QTest::newRow("Jet 3, Turkish text") << TurkishJet3() << QString() << "CP1254" << 3;
-        QTest::newRow("Jet 3, Western code page") << TurkishJet3() << "1252" << "CP1252" << 3;
+        QTest::newRow("Jet 3, Western code page") << TurkishJet3() << "1252"
+                                                  << "CP1252" << 3;
         QTest::newRow("Jet 4") << Fixture(QStringLiteral("jet4-tables.mdb")) << QString() << "CP1254" << 4;
         QTest::newRow("Jet 4, memo and decimals") << Fixture(QStringLiteral("jet4-numeric.mdb")) << QString() << "CP1254" << 4;
         // The earlier version protected its file with a database password;
@@ -175,8 +178,8 @@ private Q_SLOTS:
         const TRun r = Run(Tool(), args, home.Path());
         QVERIFY2(r.Code == 0, qPrintable(r.Err));
 
-        const QStringList tables = Run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), old}, home.Path())
-                                       .Out.split(u'\n', Qt::SkipEmptyParts);
+        const QStringList tables =
+            Run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), old}, home.Path()).Out.split(u'\n', Qt::SkipEmptyParts);
         qsizetype rows = 0;
         for (const QString &table : tables) {
             const QStringList types = DeclaredTypes(db, table);
@@ -185,12 +188,13 @@ private Q_SLOTS:
             QCOMPARE(ConvertedRows(db, table, types), expected);
             rows += expected.size();
         }
-        QCOMPARE(r.Out, QStringLiteral("Converted old.mdb (Jet %1) into fihrist.mdb: %2 %3, %4 %5 read, %4 added\n")
-                            .arg(version)
-                            .arg(tables.size())
-                            .arg(tables.size() == 1 ? "table" : "tables")
-                            .arg(rows)
-                            .arg(rows == 1 ? "row" : "rows"));
+        QCOMPARE(r.Out,
+                 QStringLiteral("Converted old.mdb (Jet %1) into fihrist.mdb: %2 %3, %4 %5 read, %4 added\n")
+                     .arg(version)
+                     .arg(tables.size())
+                     .arg(tables.size() == 1 ? "table" : "tables")
+                     .arg(rows)
+                     .arg(rows == 1 ? "row" : "rows"));
         QCOMPARE(FileBytes(old), jet);
         QCOMPARE(QDir(home.Path()).entryList(QDir::Files | QDir::Hidden),
                  (QStringList{QStringLiteral("fihrist.mdb"), QStringLiteral("old.mdb")}));
@@ -204,14 +208,16 @@ private Q_SLOTS:
         QCOMPARE(DeclaredTypes(home.FilePath(QStringLiteral("fihrist.mdb")), QStringLiteral("Table1")),
                  (QStringList{"VARCHAR(50)", "VARCHAR(100)", "INTEGER", "INTEGER", "INTEGER", "REAL", "DATETIME", "NUMERIC", "BOOLEAN"}));
         // The engine keeps the widths, as in the program's own table.
-        const QString sql1 = RunSql(home.FilePath(QStringLiteral("fihrist.mdb")),
-                                    QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Table1'")).toString();
+        const QString sql1 =
+            RunSql(home.FilePath(QStringLiteral("fihrist.mdb")), QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Table1'"))
+                .toString();
         QCOMPARE(CheckedLength(sql1, QStringLiteral("A")), 50);
         QCOMPARE(CheckedLength(sql1, QStringLiteral("B")), 100);
 
-        const QByteArray sql = CreateTableSql(QStringLiteral("Kişiler"), {{QStringLiteral("Ad"), TJetKind::Text, 50, false},
-                                                                          {QStringLiteral("No"), TJetKind::Integer, 0, true},
-                                                                          {QStringLiteral("Adres"), TJetKind::Memo, 0, false}});
+        const QByteArray sql = CreateTableSql(QStringLiteral("Kişiler"),
+                                              {{QStringLiteral("Ad"), TJetKind::Text, 50, false},
+                                               {QStringLiteral("No"), TJetKind::Integer, 0, true},
+                                               {QStringLiteral("Adres"), TJetKind::Memo, 0, false}});
         QVERIFY(sql.contains("\"No\" INTEGER PRIMARY KEY,"));
         QVERIFY(sql.contains("\"Adres\" TEXT COLLATE NOCASE\n"));
     }
@@ -244,16 +250,22 @@ private Q_SLOTS:
         crashing[41975] = 'O'; // a page that makes libmdb itself crash
         QByteArray warning = jet4;
         warning[60375] = 'j'; // a catalog row libmdb warns about and skips
-        QTest::newRow("cut inside a page") << jet4.left(50000) << QByteArray() << QByteArray() << "1254" << "is damaged";
-        QTest::newRow("only the first page") << jet3.left(2048) << QByteArray() << QByteArray() << "1254" << "is damaged";
-        QTest::newRow("reader crashes") << crashing << QByteArray() << QByteArray() << "1254" << "is damaged";
-        QTest::newRow("reader warns") << warning << QByteArray() << QByteArray() << "1254" << "is damaged";
+        QTest::newRow("cut inside a page") << jet4.left(50000) << QByteArray() << QByteArray() << "1254"
+                                           << "is damaged";
+        QTest::newRow("only the first page") << jet3.left(2048) << QByteArray() << QByteArray() << "1254"
+                                             << "is damaged";
+        QTest::newRow("reader crashes") << crashing << QByteArray() << QByteArray() << "1254"
+                                        << "is damaged";
+        QTest::newRow("reader warns") << warning << QByteArray() << QByteArray() << "1254"
+                                      << "is damaged";
         QTest::newRow("not a Jet file") << QByteArray("Ad;Soyad\n") << QByteArray() << QByteArray() << "1254"
                                         << "is not a Jet database";
-        QTest::newRow("unknown code page") << jet3 << QByteArray() << QByteArray() << "9999" << "code page '9999' is not known";
+        QTest::newRow("unknown code page") << jet3 << QByteArray() << QByteArray() << "9999"
+                                           << "code page '9999' is not known";
         QTest::newRow("target is not a Jet file") << jet3 << QByteArray("SQLite format 3") << QByteArray() << "1254"
                                                   << "already exists and is not a Jet database";
-        QTest::newRow("kept name taken") << jet3 << jet4 << QByteArray("x") << "1254" << "fihrist.mdb.jet already exists";
+        QTest::newRow("kept name taken") << jet3 << jet4 << QByteArray("x") << "1254"
+                                         << "fihrist.mdb.jet already exists";
     }
     void failuresChangeNothing()
     {
@@ -269,8 +281,8 @@ private Q_SLOTS:
         if (!kept.isEmpty())
             WriteFile(home.FilePath(QStringLiteral("fihrist.mdb.jet")), kept);
         const auto before = Snapshot(home.Path());
-        const TRun r = Run(Tool(), {QStringLiteral("convert"), QStringLiteral("old.mdb"), QStringLiteral("--codepage"), codePage},
-                           home.Path());
+        const TRun r =
+            Run(Tool(), {QStringLiteral("convert"), QStringLiteral("old.mdb"), QStringLiteral("--codepage"), codePage}, home.Path());
         QCOMPARE(r.Code, 1);
         QVERIFY2(r.Err.startsWith(QStringLiteral("velmora-rehber-db: ")) && r.Err.contains(error), qPrintable(r.Err));
         QVERIFY(r.Out.isEmpty());

@@ -31,8 +31,8 @@ private Q_SLOTS:
     {
         QFETCH(int, provider);
         TTestHome home;
-        const QStringList initial = {QStringLiteral("I1"), QStringLiteral("I2"), QStringLiteral("I3"),
-                                     QStringLiteral("I4"), QStringLiteral("I5")};
+        const QStringList initial = {QStringLiteral("I1"), QStringLiteral("I2"), QStringLiteral("I3"), QStringLiteral("I4"),
+                                     QStringLiteral("I5")};
         const QString connection = ProvidersUnderTest()[std::size_t(provider)].MakeDatabase(home.Path(), initial);
         const QString rounds = QString::number(Rounds(150));
 
@@ -53,7 +53,7 @@ private Q_SLOTS:
         std::set<QString> known(initial.begin(), initial.end()); // every value acknowledged
         std::set<QString> readFrom;                              // values a Post changed
         std::set<QString> deletedKeys;
-        std::map<QString, QString> keyOf;                        // value -> contact
+        std::map<QString, QString> keyOf; // value -> contact
         for (const QString &v : initial)
             keyOf[v] = QString::number(initial.indexOf(v) + 1);
         int posts = 0, collisions = 0;
@@ -62,7 +62,8 @@ private Q_SLOTS:
                 const QString kind = l.value(0);
                 if (kind == u"OK") {
                     ++posts;
-                    QVERIFY2(readFrom.insert(l.value(2)).second, qPrintable(QStringLiteral("lost update: two Posts changed ") + l.value(2)));
+                    QVERIFY2(readFrom.insert(l.value(2)).second,
+                             qPrintable(QStringLiteral("lost update: two Posts changed ") + l.value(2)));
                     known.insert(l.value(3));
                     keyOf[l.value(3)] = l.value(1);
                 } else if (kind == u"COLLISION") {

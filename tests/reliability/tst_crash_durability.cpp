@@ -64,15 +64,13 @@ int LostChanges(const TContacts &expected, const TContacts &found, const TInFlig
         const auto f = found.find(key);
         if (e != expected.end() && f != found.end() && e->second == f->second)
             continue;
-        if (inFlight.Op == u"C" && key == inFlight.Key && e != expected.end() && f != found.end()
-            && f->second.Soyad == inFlight.Value)
+        if (inFlight.Op == u"C" && key == inFlight.Key && e != expected.end() && f != found.end() && f->second.Soyad == inFlight.Value)
             continue;
         if (inFlight.Op == u"D" && key == inFlight.Key && f == found.end())
             continue;
         if (inFlight.Op == u"A" && e == expected.end() && f != found.end() && f->second.Ad == inFlight.Value)
             continue;
-        qWarning("contact %s: acknowledged %s, found %s", qPrintable(key),
-                 e == expected.end() ? "no row" : qPrintable(e->second.Soyad),
+        qWarning("contact %s: acknowledged %s, found %s", qPrintable(key), e == expected.end() ? "no row" : qPrintable(e->second.Soyad),
                  f == found.end() ? "no row" : qPrintable(f->second.Soyad));
         ++lost;
     }

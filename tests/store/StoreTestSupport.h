@@ -22,8 +22,6 @@ QStringList OtherProgramRows(const QString &path, const QString &sql);
 // (Ad only; the other columns null).
 void MakeContacts(const QString &path, const QStringList &names);
 
-
-
 // The record set's values of one field down the whole snapshot.
 QStringList ColumnValues(TADOQuery &q, const QString &field);
 

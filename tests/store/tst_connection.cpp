@@ -69,8 +69,9 @@ private Q_SLOTS:
         QByteArray jet(4096, '\0');
         jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20));
         QTest::newRow("Jet file") << jet
-                                  << QStringLiteral(" It is a database of the program's earlier Windows version: in its folder, "
-                                                    "the command \"velmora-rehber-db convert fihrist.mdb\" converts it");
+                                  << QStringLiteral(
+                                         " It is a database of the program's earlier Windows version: in its folder, "
+                                         "the command \"velmora-rehber-db convert fihrist.mdb\" converts it");
         QByteArray random;
         quint32 x = 12345;
         for (int i = 0; i < 8192; ++i) {
@@ -113,13 +114,15 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(path));
 
         MakeContacts(path, {QStringLiteral("Ayşe")});
-        OtherProgramExec(path, QStringLiteral(
-            "DROP TABLE DBASE; CREATE VIEW DBASE AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r)"
-            " SELECT n AS No, 'Ad ' || n AS Ad, NULL AS Soyad, NULL AS CTelefon, NULL AS ETelefon, NULL AS ITelefon,"
-            " NULL AS Email, NULL AS Adres FROM r"));
+        OtherProgramExec(
+            path,
+            QStringLiteral("DROP TABLE DBASE; CREATE VIEW DBASE AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r)"
+                           " SELECT n AS No, 'Ad ' || n AS Ad, NULL AS Soyad, NULL AS CTelefon, NULL AS ETelefon, NULL AS ITelefon,"
+                           " NULL AS Email, NULL AS Adres FROM r"));
         TStoreSession endless;
-        QCOMPARE(ErrorOf([&] { endless.Query.Open(); }), QStringLiteral("The query cannot be completed: it does far "
-                                                                         "more work than the database file calls for"));
+        QCOMPARE(ErrorOf([&] { endless.Query.Open(); }),
+                 QStringLiteral("The query cannot be completed: it does far "
+                                "more work than the database file calls for"));
         QCOMPARE(endless.Query.State(), rsClosed);
         // The bound holds for each statement anew: one that ends is served.
         endless.Query.SQL.Clear();

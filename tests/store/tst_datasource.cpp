@@ -67,11 +67,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("conninfo");
         QTest::addColumn<QString>("composed");
-        QTest::newRow("service") << "service=rehber" << "service=rehber";
+        QTest::newRow("service") << "service=rehber"
+                                 << "service=rehber";
         QTest::newRow("quoted values, other keys kept, password dropped")
             << "host='/run/a b' port=5433 dbname=rehber user='o\\'neil' password=gizli sslmode=verify-full"
             << "host='/run/a b' port=5433 dbname=rehber user='o\\'neil' sslmode=verify-full";
-        QTest::newRow("uri") << "postgresql://yazar@sunucu:5432/rehber" << "host=sunucu port=5432 dbname=rehber user=yazar";
+        QTest::newRow("uri") << "postgresql://yazar@sunucu:5432/rehber"
+                             << "host=sunucu port=5432 dbname=rehber user=yazar";
     }
     void settingReadBackAsWritten()
     {
@@ -89,19 +91,21 @@ private Q_SLOTS:
         const QString path = FHome->FilePath(QStringLiteral(".pgpass"));
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("# ofis\n"
-                "diger:5432:rehber:yazar:eski\n"
-                "sunucu:5432:rehber:yazar:eski\n"
-                "\n"
-                "*:*:*:*:joker\n");
+        f.write(
+            "# ofis\n"
+            "diger:5432:rehber:yazar:eski\n"
+            "sunucu:5432:rehber:yazar:eski\n"
+            "\n"
+            "*:*:*:*:joker\n");
         f.close();
         const TPgPassKey key{QStringLiteral("sunucu"), {}, QStringLiteral("rehber"), QStringLiteral("yazar")};
         StorePgPassword(path, key, QStringLiteral("yeni"));
-        QCOMPARE(ReadFile(path), QByteArray("# ofis\n"
-                                            "diger:5432:rehber:yazar:eski\n"
-                                            "sunucu:5432:rehber:yazar:yeni\n"
-                                            "\n"
-                                            "*:*:*:*:joker\n"));
+        QCOMPARE(ReadFile(path),
+                 QByteArray("# ofis\n"
+                            "diger:5432:rehber:yazar:eski\n"
+                            "sunucu:5432:rehber:yazar:yeni\n"
+                            "\n"
+                            "*:*:*:*:joker\n"));
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
@@ -141,9 +145,10 @@ private Q_SLOTS:
         Exec(QStringLiteral("postgres"),
              QStringLiteral("DO $$BEGIN CREATE ROLE okur LOGIN; EXCEPTION WHEN duplicate_object THEN NULL; END$$;"
                             "DROP ROLE IF EXISTS ds_yazar; CREATE ROLE ds_yazar LOGIN PASSWORD 'p:a\\s'"));
-        Exec(db, QStringLiteral("GRANT USAGE ON SCHEMA velmora TO okur, ds_yazar;"
-                                "GRANT SELECT ON dbase TO okur;"
-                                "GRANT SELECT, INSERT, UPDATE, DELETE ON dbase TO ds_yazar"));
+        Exec(db,
+             QStringLiteral("GRANT USAGE ON SCHEMA velmora TO okur, ds_yazar;"
+                            "GRANT SELECT ON dbase TO okur;"
+                            "GRANT SELECT, INSERT, UPDATE, DELETE ON dbase TO ds_yazar"));
 
         QCOMPARE(CheckServer(HostSettings(db, QStringLiteral("velmora")).Compose()), TServerAccess::ReadWrite);
         QCOMPARE(CheckServer(HostSettings(db, QStringLiteral("okur")).Compose()), TServerAccess::ReadOnly);

@@ -19,21 +19,19 @@ namespace {
 
 // Turkish letters, accented Latin letters, digits, punctuation, mixed case,
 // in the order both providers must give them.
-const QStringList kSortedNames = {
-    "_alt", "(parantez)", "#1", "10 Numara", "2. Kat", "9 Numara", "A", "a", "Adem", "Âdem", "Ahmet", "ahmet",
-    "Ali Can", "Ali-Can", "AliCan", "Cem", "cigdem", "çam", "Çiğdem", "Elif", "Émile", "émile", "Gül", "Ğ", "Ilgın",
-    "ısık", "Işık", "ipek", "İpek", "Ñandú", "Nur", "O Neil", "O'Neil", "omer", "Ödül", "Ömer", "sule", "Şahin",
-    "Şule", "uzun", "Üzüm", "Zoe", "Zoë"};
+const QStringList kSortedNames = {"_alt",   "(parantez)", "#1",    "10 Numara", "2. Kat",  "9 Numara", "A",     "a",      "Adem",
+                                  "Âdem",   "Ahmet",      "ahmet", "Ali Can",   "Ali-Can", "AliCan",   "Cem",   "cigdem", "çam",
+                                  "Çiğdem", "Elif",       "Émile", "émile",     "Gül",     "Ğ",        "Ilgın", "ısık",   "Işık",
+                                  "ipek",   "İpek",       "Ñandú", "Nur",       "O Neil",  "O'Neil",   "omer",  "Ödül",   "Ömer",
+                                  "sule",   "Şahin",      "Şule",  "uzun",      "Üzüm",    "Zoe",      "Zoë"};
 
 const QString kSearch = QStringLiteral("SELECT * FROM DBASE WHERE AD LIKE :deger ORDER BY AD");
-const QString kChanged =
-    QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read.");
+const QString kChanged = QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read.");
 
 // A record set on the data source name: "sunucu.mdb" is mapped to the
 // server, "fihrist.mdb" is the file.
 struct TSession : TStoreSession {
-    explicit TSession(const QString &source, const QString &sql = QStringLiteral("SELECT * FROM DBASE ORDER BY AD"))
-        : TStoreSession(sql)
+    explicit TSession(const QString &source, const QString &sql = QStringLiteral("SELECT * FROM DBASE ORDER BY AD")) : TStoreSession(sql)
     {
         Connection.SetConnectionString(QStringLiteral("Data Source=") + source);
     }
@@ -70,8 +68,7 @@ int SecondDesktop(const QString &action, const QString &source, const QString &a
 // Maps a data source to the test's database with more settings.
 void MapSource(const QString &source, const QString &database, const QString &settings)
 {
-    OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/") + source,
-                                                            TestServer(database) + u' ' + settings);
+    OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/") + source, TestServer(database) + u' ' + settings);
 }
 
 // The cluster's postmaster stopped (SIGSTOP) while it lives; always resumed.
@@ -215,8 +212,10 @@ private Q_SLOTS:
             rows.push_back({QStringLiteral("Kişi %1").arg(i), QStringLiteral("Soyad")});
         MakeServerContacts(Server(), rows);
         const auto counters = [&] {
-            return ServerRows(Server(), QStringLiteral("SELECT seq_tup_read, n_tup_upd + n_tup_del"
-                                                       " FROM pg_stat_user_tables WHERE relname = 'dbase'")).at(0);
+            return ServerRows(Server(),
+                              QStringLiteral("SELECT seq_tup_read, n_tup_upd + n_tup_del"
+                                             " FROM pg_stat_user_tables WHERE relname = 'dbase'"))
+                .at(0);
         };
         // A session's counters reach the statistics when it ends.
         TSession s(QStringLiteral("sunucu.mdb"));
@@ -269,10 +268,9 @@ private Q_SLOTS:
 
     void theToolCopiesAFileToTheServerWhole()
     {
-        const std::vector<TContactRow> rows = {
-            {QStringLiteral("Çağla"), QVariant(), QStringLiteral("0532 111 22 33")},
-            {QStringLiteral("Ömer"), QStringLiteral(""), QVariant(), QVariant(), QVariant(), QVariant(),
-             QStringLiteral("Satır 1\nSatır\t2 \\ son")}};
+        const std::vector<TContactRow> rows = {{QStringLiteral("Çağla"), QVariant(), QStringLiteral("0532 111 22 33")},
+                                               {QStringLiteral("Ömer"), QStringLiteral(""), QVariant(), QVariant(), QVariant(), QVariant(),
+                                                QStringLiteral("Satır 1\nSatır\t2 \\ son")}};
         MakeContactsDatabase(File(), rows);
         ExecSql(File(), QStringLiteral("DELETE FROM DBASE WHERE No = 1; INSERT INTO DBASE (No, Ad) VALUES (7, 'Zeki')"));
         MakeServerContacts(Server(), {});
@@ -307,9 +305,10 @@ private Q_SLOTS:
                                  << "Cannot connect to the database server: connection refused";
         QTest::newRow("wrong password") << QStringLiteral("host=%1 user=yazar dbname=postgres password=Gizli-123").arg(dir)
                                         << "Cannot connect to the database server: authentication failed";
-        QTest::newRow("no password") << QStringLiteral("postgresql://yazar@%1/postgres").arg(QString(dir).replace(u'/', QLatin1String("%2F")))
-                                     << "Cannot connect to the database server: no password was found for this server "
-                                        "in ~/.pgpass (fe_sendauth: no password supplied)";
+        QTest::newRow("no password")
+            << QStringLiteral("postgresql://yazar@%1/postgres").arg(QString(dir).replace(u'/', QLatin1String("%2F")))
+            << "Cannot connect to the database server: no password was found for this server "
+               "in ~/.pgpass (fe_sendauth: no password supplied)";
         QTest::newRow("unknown setting") << "host=x sslmod=require password=Gizli-123"
                                          << "The server named for this data source in Veri.ini has an unknown setting "
                                             "\"sslmod\"";
@@ -326,8 +325,9 @@ private Q_SLOTS:
         QFETCH(QString, server);
         QFETCH(QString, message);
         MakeServerContacts(Server(), {});
-        ServerRows(Server(), QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'yazar')"
-                                            " THEN CREATE ROLE yazar LOGIN PASSWORD 'dogru'; END IF; END$$"));
+        ServerRows(Server(),
+                   QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'yazar')"
+                                  " THEN CREATE ROLE yazar LOGIN PASSWORD 'dogru'; END IF; END$$"));
         OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/sunucu.mdb"), server);
         TSession s(QStringLiteral("sunucu.mdb"));
         QCOMPARE(ErrorOf([&] { s.Query.Open(); }), message);
@@ -338,12 +338,13 @@ private Q_SLOTS:
     {
         MakeServerContacts(Server(), {{QStringLiteral("Deniz")}});
         const QString db = ServerDatabaseFor(Server());
-        ServerRows(Server(), QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'okur')"
-                                            " THEN CREATE ROLE okur LOGIN; END IF; END$$;"
-                                            "GRANT SELECT ON dbase TO okur"));
+        ServerRows(Server(),
+                   QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'okur')"
+                                  " THEN CREATE ROLE okur LOGIN; END IF; END$$;"
+                                  "GRANT SELECT ON dbase TO okur"));
         // A read-only role reads, and its Post is refused.
-        OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/okur.mdb"),
-                                                                TestServer(db) + QStringLiteral(" user=okur"));
+        OpenPlatformSettings(QStringLiteral("Veri"))
+            ->setValue(QStringLiteral("Sources/okur.mdb"), TestServer(db) + QStringLiteral(" user=okur"));
         TSession reader(QStringLiteral("okur.mdb"));
         reader.Query.Open();
         reader.Query.Edit();
@@ -352,8 +353,8 @@ private Q_SLOTS:
         QCOMPARE(reader.Query.State(), rsEdit);
 
         // A statement over its time.
-        OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/yavas.mdb"),
-                                                                TestServer(db) + QStringLiteral(" options='-c statement_timeout=50'"));
+        OpenPlatformSettings(QStringLiteral("Veri"))
+            ->setValue(QStringLiteral("Sources/yavas.mdb"), TestServer(db) + QStringLiteral(" options='-c statement_timeout=50'"));
         TSession slow(QStringLiteral("yavas.mdb"), QStringLiteral("SELECT *, pg_sleep(1) FROM DBASE"));
         QCOMPARE(ErrorOf([&] { slow.Query.Open(); }), QStringLiteral("canceling statement due to statement timeout"));
         QCOMPARE(slow.Query.State(), rsClosed);
@@ -387,8 +388,9 @@ private Q_SLOTS:
             if (restart)
                 RestartCluster();
             else
-                ServerRows(Server(), QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
-                                                    " WHERE datname = current_database() AND pid <> pg_backend_pid()"));
+                ServerRows(Server(),
+                           QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                          " WHERE datname = current_database() AND pid <> pg_backend_pid()"));
             s.Query.Post();
             QCOMPARE(s.Query.State(), rsBrowse);
             QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM dbase WHERE ad = ?"), {ad}).at(0).at(0).toInt(), 1);
@@ -425,11 +427,13 @@ private Q_SLOTS:
     {
         MakeContactsDatabase(File(), {{QStringLiteral("Deniz")}});
         MakeServerContacts(Server(), {});
-        ServerRows(Server(), QStringLiteral("ALTER TABLE dbase DROP CONSTRAINT dbase_pkey;"
-                                            " ALTER TABLE dbase ALTER COLUMN soyad TYPE text COLLATE \"C\""));
-        const QString lacks = QStringLiteral("This server database was not prepared by \"velmora-rehber-db create\": it "
-                                             "lacks the identity key no of dbase, the Turkish order on every text column "
-                                             "of dbase");
+        ServerRows(Server(),
+                   QStringLiteral("ALTER TABLE dbase DROP CONSTRAINT dbase_pkey;"
+                                  " ALTER TABLE dbase ALTER COLUMN soyad TYPE text COLLATE \"C\""));
+        const QString lacks = QStringLiteral(
+            "This server database was not prepared by \"velmora-rehber-db create\": it "
+            "lacks the identity key no of dbase, the Turkish order on every text column "
+            "of dbase");
         TSession s(QStringLiteral("sunucu.mdb"));
         QCOMPARE(ErrorOf([&] { s.Query.Open(); }), lacks);
         const QString server = TestServer(ServerDatabaseFor(Server()));
@@ -446,17 +450,23 @@ private Q_SLOTS:
     {
         MakeBoth({QStringLiteral("Ters\\Bölü"), QStringLiteral("Tersb")});
         // As an earlier version made it: LIKE with its backslash escape, no indexes.
-        ServerRows(Server(), QStringLiteral("DROP INDEX dbase_ad_start, dbase_ad_trigram;"
-                                            " CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean"
-                                            " LANGUAGE sql IMMUTABLE STRICT RETURN velmora.turkish_fold($1)"
-                                            " OPERATOR(pg_catalog.~~) velmora.turkish_fold($2)"));
+        ServerRows(Server(),
+                   QStringLiteral("DROP INDEX dbase_ad_start, dbase_ad_trigram;"
+                                  " CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean"
+                                  " LANGUAGE sql IMMUTABLE STRICT RETURN velmora.turkish_fold($1)"
+                                  " OPERATOR(pg_catalog.~~) velmora.turkish_fold($2)"));
         QCOMPARE(Search(QStringLiteral("sunucu.mdb"), QStringLiteral("ters\\b%")), QStringList{"Tersb"});
         const QString server = TestServer(ServerDatabaseFor(Server()));
         for (int run = 0; run < 2; ++run)
             QCOMPARE(QProcess::execute(Tool(), {QStringLiteral("upgrade"), server}), 0);
         QCOMPARE(Search(QStringLiteral("sunucu.mdb"), QStringLiteral("ters\\b%")), QStringList{"Ters\\Bölü"});
-        QCOMPARE(ServerRows(Server(), QStringLiteral("SELECT count(*) FROM pg_indexes WHERE tablename = 'dbase'"
-                                                     " AND indexname LIKE 'dbase_ad_%'")).at(0).at(0).toInt(), 2);
+        QCOMPARE(ServerRows(Server(),
+                            QStringLiteral("SELECT count(*) FROM pg_indexes WHERE tablename = 'dbase'"
+                                           " AND indexname LIKE 'dbase_ad_%'"))
+                     .at(0)
+                     .at(0)
+                     .toInt(),
+                 2);
     }
 };
 

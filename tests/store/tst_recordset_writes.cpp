@@ -12,11 +12,12 @@
 namespace {
 const QString kNotEditing = QStringLiteral("Dataset not in edit or insert mode");
 const QString kReadOnly = QStringLiteral("Cannot modify a read-only dataset");
-const QString kChanged =
-    QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read.");
-const QString kTooMany =
-    QStringLiteral("Key column information is insufficient or incorrect. Too many rows were affected by update.");
-TField *F(TADOQuery &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)); }
+const QString kChanged = QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read.");
+const QString kTooMany = QStringLiteral("Key column information is insufficient or incorrect. Too many rows were affected by update.");
+TField *F(TADOQuery &q, const char *name)
+{
+    return q.FieldByName(QString::fromLatin1(name));
+}
 }
 
 class TestRecordSetWrites : public QObject {
@@ -197,9 +198,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("otherSql");
         QTest::addColumn<QString>("fileAfter");
-        QTest::newRow("changed") << "UPDATE DBASE SET Ad = 'Deniz2' WHERE Ad = 'Deniz'" << "Deniz2";
-        QTest::newRow("deleted") << "DELETE FROM DBASE WHERE Ad = 'Deniz'" << "";
-        QTest::newRow("case only") << "UPDATE DBASE SET Ad = 'DENIZ' WHERE Ad = 'Deniz'" << "DENIZ";
+        QTest::newRow("changed") << "UPDATE DBASE SET Ad = 'Deniz2' WHERE Ad = 'Deniz'"
+                                 << "Deniz2";
+        QTest::newRow("deleted") << "DELETE FROM DBASE WHERE Ad = 'Deniz'"
+                                 << "";
+        QTest::newRow("case only") << "UPDATE DBASE SET Ad = 'DENIZ' WHERE Ad = 'Deniz'"
+                                   << "DENIZ";
     }
     void postCollidingWithAnotherProgramFailsAndKeepsTheRow()
     {
@@ -240,8 +244,9 @@ private Q_SLOTS:
 
     void tablesWithoutAKeyRefuseToTouchDuplicates()
     {
-        OtherProgramExec(Path(), QStringLiteral("CREATE TABLE R (a TEXT, b INTEGER);"
-                                                "INSERT INTO R VALUES ('x', 1), ('x', 1), ('y', NULL)"));
+        OtherProgramExec(Path(),
+                         QStringLiteral("CREATE TABLE R (a TEXT, b INTEGER);"
+                                        "INSERT INTO R VALUES ('x', 1), ('x', 1), ('y', NULL)"));
         TStoreSession s(QStringLiteral("SELECT * FROM R ORDER BY a"));
         s.Query.Open();
         s.Query.Edit();
@@ -290,13 +295,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("serverMessage");
         const QString notNull = QStringLiteral("null value in column \"name\" of relation \"k\" violates not-null constraint");
-        QTest::newRow("check on insert") << true << "n" << "0" << "CHECK constraint failed: n > 0"
+        QTest::newRow("check on insert") << true << "n"
+                                         << "0"
+                                         << "CHECK constraint failed: n > 0"
                                          << "new row for relation \"k\" violates check constraint \"k_n_check\"";
-        QTest::newRow("not null on insert") << true << "code" << "k9" << "NOT NULL constraint failed: K.name" << notNull;
-        QTest::newRow("unique on insert") << true << "name" << "dup" << "UNIQUE constraint failed: K.name"
+        QTest::newRow("not null on insert") << true << "code"
+                                            << "k9"
+                                            << "NOT NULL constraint failed: K.name" << notNull;
+        QTest::newRow("unique on insert") << true << "name"
+                                          << "dup"
+                                          << "UNIQUE constraint failed: K.name"
                                           << "duplicate key value violates unique constraint \"k_name_key\"";
-        QTest::newRow("not null on edit") << false << "name" << "<null>" << "NOT NULL constraint failed: K.name" << notNull;
-        QTest::newRow("empty text refused") << false << "name" << "" << "CHECK constraint failed: name <> ''"
+        QTest::newRow("not null on edit") << false << "name"
+                                          << "<null>"
+                                          << "NOT NULL constraint failed: K.name" << notNull;
+        QTest::newRow("empty text refused") << false << "name"
+                                            << ""
+                                            << "CHECK constraint failed: name <> ''"
                                             << "new row for relation \"k\" violates check constraint \"k_name_check\"";
     }
     void rejectedPostsLeaveTheRowPending()
@@ -306,9 +321,12 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QFETCH(QString, message);
         QFETCH(QString, serverMessage);
-        OtherProgramExec(Path(), QStringLiteral(
-            "CREATE TABLE K (id %1, name TEXT NOT NULL UNIQUE CHECK (name <> ''), code TEXT, n INTEGER DEFAULT 1 CHECK (n > 0));"
-            "INSERT INTO K (name) VALUES ('dup')").arg(QLatin1String(ServerTests() ? "integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY" : "INTEGER PRIMARY KEY")));
+        OtherProgramExec(
+            Path(),
+            QStringLiteral(
+                "CREATE TABLE K (id %1, name TEXT NOT NULL UNIQUE CHECK (name <> ''), code TEXT, n INTEGER DEFAULT 1 CHECK (n > 0));"
+                "INSERT INTO K (name) VALUES ('dup')")
+                .arg(QLatin1String(ServerTests() ? "integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY" : "INTEGER PRIMARY KEY")));
         TStoreSession s(QStringLiteral("SELECT * FROM K"));
         s.Query.Open();
         if (insert) {

@@ -32,7 +32,10 @@ private Q_SLOTS:
         QVERIFY(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("already exists")));
         QCOMPARE(FileBytes(path), before);
         QVERIFY(QProcess::execute(Tool(), {QStringLiteral("create")}) != 0);
-        QVERIFY(QProcess::execute(Tool(), {QStringLiteral("create"), home.FilePath(QStringLiteral("x.db")), QStringLiteral("--sample"), QStringLiteral("many")}) != 0);
+        QVERIFY(QProcess::execute(
+                    Tool(),
+                    {QStringLiteral("create"), home.FilePath(QStringLiteral("x.db")), QStringLiteral("--sample"), QStringLiteral("many")})
+                != 0);
 
         QVERIFY(ErrorOf([&] { CreateContactsDatabase(path); }).contains(QStringLiteral("already exists")));
         QCOMPARE(FileBytes(path), before);
@@ -57,7 +60,8 @@ private Q_SLOTS:
             QVERIFY2(text.contains(c), qPrintable(QString(c)));
         QVERIFY(OtherProgramRows(a, QStringLiteral("SELECT count(*) FROM DBASE WHERE Email IS NULL")).value(0).toInt() > 0);
         QVERIFY(OtherProgramRows(a, QStringLiteral("SELECT count(*) FROM DBASE WHERE Email = ''")).value(0).toInt() > 0);
-        QVERIFY(OtherProgramRows(a, QStringLiteral("SELECT count(*) FROM DBASE WHERE Adres LIKE '%' || char(10) || '%'")).value(0).toInt() > 0);
+        QVERIFY(OtherProgramRows(a, QStringLiteral("SELECT count(*) FROM DBASE WHERE Adres LIKE '%' || char(10) || '%'")).value(0).toInt()
+                > 0);
         const QRegularExpression mobile(QStringLiteral("^05\\d\\d \\d{3} \\d{2} \\d{2}$"));
         const QStringList mobiles = OtherProgramRows(a, QStringLiteral("SELECT CTelefon FROM DBASE WHERE CTelefon <> ''"));
         QVERIFY(!mobiles.isEmpty());
@@ -73,8 +77,8 @@ private Q_SLOTS:
         const QString path = home.FilePath(QStringLiteral("fihrist.mdb"));
         CreateContactsDatabase(path);
         QCOMPARE(OtherProgramRows(path, QStringLiteral("SELECT name, type, pk FROM pragma_table_info('DBASE')")),
-                 (QStringList{"No|INTEGER|1", "Ad|VARCHAR(50)|0", "Soyad|VARCHAR(50)|0", "CTelefon|VARCHAR(20)|0",
-                              "ETelefon|VARCHAR(20)|0", "ITelefon|VARCHAR(20)|0", "Email|VARCHAR(100)|0", "Adres|MEMO|0"}));
+                 (QStringList{"No|INTEGER|1", "Ad|VARCHAR(50)|0", "Soyad|VARCHAR(50)|0", "CTelefon|VARCHAR(20)|0", "ETelefon|VARCHAR(20)|0",
+                              "ITelefon|VARCHAR(20)|0", "Email|VARCHAR(100)|0", "Adres|MEMO|0"}));
         QCOMPARE(OtherProgramRows(path, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index'")), QStringList{"0"});
     }
 };

@@ -9,7 +9,10 @@
 #include <QtTest>
 
 namespace {
-QString Path(const TTestHome &home) { return home.FilePath(QStringLiteral("fihrist.mdb")); }
+QString Path(const TTestHome &home)
+{
+    return home.FilePath(QStringLiteral("fihrist.mdb"));
+}
 }
 
 class TestTurkish : public QObject {
@@ -20,26 +23,46 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("marks and case") << "Şahin" << "sahin%" << true;
-        QTest::newRow("whole value") << "Şahin" << "sahin" << true;
-        QTest::newRow("whole value only") << "Şahinler" << "sahin" << false;
-        QTest::newRow("dotless capital") << "Işık" << "ış%" << true;
-        QTest::newRow("ascii capitals") << "ISIK" << "ış%" << true;
-        QTest::newRow("dotted capital") << "İsmail" << "is%" << true;
-        QTest::newRow("upper pattern") << "çağla" << "ÇAĞLA" << true;
-        QTest::newRow("ö ü") << "Ömer Ünlü" << "omer unlu" << true;
-        QTest::newRow("percent in middle") << "Gökhan Öztürk" << "g%TÜRK" << true;
-        QTest::newRow("percent both ends") << "Zeynep" << "%YN%" << true;
-        QTest::newRow("percent alone empty") << "" << "%" << true;
-        QTest::newRow("empty pattern") << "a" << "" << false;
-        QTest::newRow("underscore is one letter") << "Ağa" << "A_a" << true;
-        QTest::newRow("underscore not two") << "Ağğa" << "A_a" << false;
-        QTest::newRow("underscore not none") << "Aa" << "A_a" << false;
-        QTest::newRow("backtracking") << "abcabcabd" << "%abd" << true;
-        QTest::newRow("backtracking fails") << "abcabcab" << "%ab_d%" << false;
-        QTest::newRow("other letters") << "straße" << "STRASSE" << false;
-        QTest::newRow("quote in pattern") << "O'Neil" << "o'n%" << true;
-        QTest::newRow("sql text in pattern") << "x" << "' OR '1'='1" << false;
+        QTest::newRow("marks and case") << "Şahin"
+                                        << "sahin%" << true;
+        QTest::newRow("whole value") << "Şahin"
+                                     << "sahin" << true;
+        QTest::newRow("whole value only") << "Şahinler"
+                                          << "sahin" << false;
+        QTest::newRow("dotless capital") << "Işık"
+                                         << "ış%" << true;
+        QTest::newRow("ascii capitals") << "ISIK"
+                                        << "ış%" << true;
+        QTest::newRow("dotted capital") << "İsmail"
+                                        << "is%" << true;
+        QTest::newRow("upper pattern") << "çağla"
+                                       << "ÇAĞLA" << true;
+        QTest::newRow("ö ü") << "Ömer Ünlü"
+                             << "omer unlu" << true;
+        QTest::newRow("percent in middle") << "Gökhan Öztürk"
+                                           << "g%TÜRK" << true;
+        QTest::newRow("percent both ends") << "Zeynep"
+                                           << "%YN%" << true;
+        QTest::newRow("percent alone empty") << ""
+                                             << "%" << true;
+        QTest::newRow("empty pattern") << "a"
+                                       << "" << false;
+        QTest::newRow("underscore is one letter") << "Ağa"
+                                                  << "A_a" << true;
+        QTest::newRow("underscore not two") << "Ağğa"
+                                            << "A_a" << false;
+        QTest::newRow("underscore not none") << "Aa"
+                                             << "A_a" << false;
+        QTest::newRow("backtracking") << "abcabcabd"
+                                      << "%abd" << true;
+        QTest::newRow("backtracking fails") << "abcabcab"
+                                            << "%ab_d%" << false;
+        QTest::newRow("other letters") << "straße"
+                                       << "STRASSE" << false;
+        QTest::newRow("quote in pattern") << "O'Neil"
+                                          << "o'n%" << true;
+        QTest::newRow("sql text in pattern") << "x"
+                                             << "' OR '1'='1" << false;
     }
     void likeIgnoresCaseAndTurkishMarks()
     {
@@ -88,8 +111,9 @@ private Q_SLOTS:
         s.Query.Open();
         QCOMPARE(ColumnValues(s.Query, QStringLiteral("Ad")), (QStringList{"Sahin", "Şahin"}));
         // ESCAPE in the statement, and null never matching.
-        TStoreSession x(QStringLiteral("SELECT '100%' LIKE '100!%' ESCAPE '!' AS A, '1000' LIKE '100!%' ESCAPE '!' AS B,"
-                                       " 'a_b' LIKE 'A!_%' ESCAPE '!' AS C, NULL LIKE '%' AS N, 'x' LIKE NULL AS P"));
+        TStoreSession x(
+            QStringLiteral("SELECT '100%' LIKE '100!%' ESCAPE '!' AS A, '1000' LIKE '100!%' ESCAPE '!' AS B,"
+                           " 'a_b' LIKE 'A!_%' ESCAPE '!' AS C, NULL LIKE '%' AS N, 'x' LIKE NULL AS P"));
         x.Query.Open();
         QCOMPARE(x.Query.FieldByName(QStringLiteral("A"))->AsString(), QStringLiteral("1"));
         QCOMPARE(x.Query.FieldByName(QStringLiteral("B"))->AsString(), QStringLiteral("0"));
@@ -103,10 +127,10 @@ private Q_SLOTS:
 
     void firstNamesSortInTurkishAlphabeticalOrder()
     {
-        const QStringList sorted = {"ahmet", "Ayşe", "Bora", "Cem", "cengiz", "Çağla", "çiğdem", "Deniz", "Ege",
-                                    "Gül", "Güler", "Ğ", "Hakan", "ılgaz", "Işık", "İpek", "irem", "Jale", "Kemal",
-                                    "Oya", "Ömer", "Pınar", "Quentin", "Rıza", "Sinan", "Şule", "Tarık", "Umut",
-                                    "Ümit", "Volkan", "Walter", "Xavier", "Yasemin", "Zafer"};
+        const QStringList sorted = {"ahmet", "Ayşe",  "Bora",   "Cem",    "cengiz",  "Çağla",   "çiğdem", "Deniz", "Ege",
+                                    "Gül",   "Güler", "Ğ",      "Hakan",  "ılgaz",   "Işık",    "İpek",   "irem",  "Jale",
+                                    "Kemal", "Oya",   "Ömer",   "Pınar",  "Quentin", "Rıza",    "Sinan",  "Şule",  "Tarık",
+                                    "Umut",  "Ümit",  "Volkan", "Walter", "Xavier",  "Yasemin", "Zafer"};
         QStringList shuffled = sorted;
         std::reverse(shuffled.begin(), shuffled.end());
         std::swap(shuffled[3], shuffled[17]);
@@ -120,9 +144,7 @@ private Q_SLOTS:
 
     void orderIsTotalAndCaseDecidesTies()
     {
-        const auto cmp = [](const char *a, const char *b) {
-            return TurkishCompare(a, std::strlen(a), b, std::strlen(b));
-        };
+        const auto cmp = [](const char *a, const char *b) { return TurkishCompare(a, std::strlen(a), b, std::strlen(b)); };
         QVERIFY(cmp("Ahmet", "ahmet") < 0);
         QVERIFY(cmp("ahmet", "Ahmet") > 0);
         QCOMPARE(cmp("Çağla", "Çağla"), 0);

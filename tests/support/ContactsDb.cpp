@@ -36,15 +36,11 @@ void Bind(sqlite3_stmt *stmt, int position, const QVariant &value)
 QVariant Column(sqlite3_stmt *stmt, int column)
 {
     switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(stmt, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt, column));
+    case SQLITE_NULL: return {};
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt, column));
     default:
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
-                                 sqlite3_column_bytes(stmt, column));
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)), sqlite3_column_bytes(stmt, column));
     }
 }
 

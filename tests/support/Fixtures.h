@@ -14,15 +14,15 @@ inline QString FixturesDir()
     return QStringLiteral(VELMORA_FIXTURES);
 }
 
-#define VELMORA_FIXTURES_MAIN(TestClass)                                                                         \
-    int main(int argc, char **argv)                                                                            \
-    {                                                                                                          \
-        QCoreApplication app(argc, argv);                                                                      \
-        if (!QFileInfo(FixturesDir()).isDir()) {                                                               \
-            std::fprintf(stderr, "skipped: %s is not there (VELMORA_FIXTURES_DIR)\n", VELMORA_FIXTURES);       \
-            return 77;                                                                                         \
-        }                                                                                                      \
-        TestClass test;                                                                                        \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                             \
-        return QTest::qExec(&test, argc, argv);                                                                \
+#define VELMORA_FIXTURES_MAIN(TestClass)                                                                                                   \
+    int main(int argc, char **argv)                                                                                                        \
+    {                                                                                                                                      \
+        QCoreApplication app(argc, argv);                                                                                                  \
+        if (!QFileInfo(FixturesDir()).isDir()) {                                                                                           \
+            std::fprintf(stderr, "skipped: %s is not there (VELMORA_FIXTURES_DIR)\n", VELMORA_FIXTURES);                                   \
+            return 77;                                                                                                                     \
+        }                                                                                                                                  \
+        TestClass test;                                                                                                                    \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                                         \
+        return QTest::qExec(&test, argc, argv);                                                                                            \
     }

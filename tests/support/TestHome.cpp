@@ -4,8 +4,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
-TTestHome::TTestHome()
-    : FOldCwd(QDir::currentPath()), FOldHome(qgetenv("HOME")), FOldConfig(qgetenv("XDG_CONFIG_HOME"))
+TTestHome::TTestHome() : FOldCwd(QDir::currentPath()), FOldHome(qgetenv("HOME")), FOldConfig(qgetenv("XDG_CONFIG_HOME"))
 {
     QVERIFY2(FDir.isValid(), "cannot make a temporary folder");
     QDir(FDir.path()).mkpath(QStringLiteral(".config"));

@@ -25,9 +25,9 @@ std::vector<QVariantList> Run(const QString &server, const QString &sql, const Q
         texts.push_back(v.isValid() && !v.isNull() ? v.toString().toUtf8() : QByteArray());
     for (int i = 0; i < int(args.size()); ++i)
         values.push_back(args[i].isValid() && !args[i].isNull() ? texts[std::size_t(i)].constData() : nullptr);
-    PGresult *r = args.isEmpty() ? PQexec(conn, numbered.toUtf8().constData())
-                                 : PQexecParams(conn, numbered.toUtf8().constData(), int(args.size()), nullptr,
-                                                values.data(), nullptr, nullptr, 0);
+    PGresult *r = args.isEmpty()
+        ? PQexec(conn, numbered.toUtf8().constData())
+        : PQexecParams(conn, numbered.toUtf8().constData(), int(args.size()), nullptr, values.data(), nullptr, nullptr, 0);
     const ExecStatusType status = PQresultStatus(r);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         qFatal("test statement failed %s: %s", qPrintable(sql), PQerrorMessage(conn));
@@ -77,8 +77,7 @@ void MakeServerContacts(const QString &path, const std::vector<std::vector<QVari
                            "VALUES (?, ?, ?, ?, ?, ?, ?)"),
             args);
     }
-    OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/") + QFileInfo(path).fileName(),
-                                                            TestServer(db));
+    OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/") + QFileInfo(path).fileName(), TestServer(db));
 }
 
 std::vector<QVariantList> ServerRows(const QString &path, const QString &sql, const QVariantList &args)
