@@ -10,7 +10,7 @@
 
 #include "platform/telephony/CallerId.h"
 #include "platform/telephony/ModemLink.h"
-#include "tests/support/RawPty.h"
+#include "support/RawPty.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
