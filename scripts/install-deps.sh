@@ -10,7 +10,7 @@ packages=(
     postgresql postgresql-contrib libpq-dev libicu-dev
     mdbtools-dev mdbtools
     libxml2-dev libbenchmark-dev
-    clang libfuzzer-14-dev
+    clang libfuzzer-14-dev clang-format
     libicu-dev
     libreoffice-calc libreoffice-dev
     fonts-dejavu-core
