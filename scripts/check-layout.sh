@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks which folder includes which: every #include "folder/File.h" in the
-# tracked C++ files against the directions of HACKING.md ("Layout"), written
-# below as a map. Prints each include that runs against them, and each file
-# in a folder the map does not know, and fails; silent when all is in order.
+# tracked C++ files against the directions that HACKING.md gives ("Which
+# folder may include which"), written below as a map. Prints each include
+# that runs against them, and each file in a folder the map does not know,
+# and fails; silent when all is in order.
 #
 #   scripts/check-layout.sh
 set -euo pipefail
@@ -96,8 +97,10 @@ awk -v allowedText="$allowed" -v rootsText="$roots" '
         }
     }
     END {
-        if (bad)
-            print "Includes run against the folder directions of HACKING.md (\"Layout\"); scripts/check-layout.sh holds them as a map."
+        if (bad) {
+            print "These run against the directions of HACKING.md (\"Which folder may include which\"),"
+            print "which scripts/check-layout.sh holds as a map."
+        }
         exit bad
     }' \
     <(git ls-files -- '*.cpp' '*.h') \
