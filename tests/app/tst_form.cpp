@@ -1,6 +1,7 @@
 // The main window as a user first meets it: layout, start-up, activation,
 // closing, a missing database, and the grid following clicks and keys.
 #include "FormFixture.h"
+#include "support/TestTools.h"
 
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/DBGrid.h"
@@ -123,11 +124,11 @@ private Q_SLOTS:
                               QStringLiteral("Xml Dosya Oluştur")}));
         // What the program adds follows a separator.
         QCOMPARE(captions(w.lemler1).mid(5),
-                 (QStringList{QString(), QStringLiteral("Kişileri İçe Aktar..."), QStringLiteral("Kişileri Dışa Aktar..."),
-                              QStringLiteral("Gelen Aramalar...")}));
+                 (QStringList{QString(), QStringLiteral("&Kişileri İçe Aktar..."), QStringLiteral("Kişileri &Dışa Aktar..."),
+                              QStringLiteral("&Gelen Aramalar...")}));
         QCOMPARE(captions(w.Ayarlar1),
                  (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri"), QString(),
-                              QStringLiteral("Veri Kaynağı...")}));
+                              QStringLiteral("&Veri Kaynağı...")}));
         QCOMPARE(captions(w.Hakknda1), QStringList{QStringLiteral("Hakkında")});
         QCOMPARE(captions(w.PopupMenu1),
                  (QStringList{QStringLiteral("Değiştir"), QStringLiteral("Sil"), QStringLiteral("Excel'e Aktar"),
@@ -218,6 +219,22 @@ private Q_SLOTS:
         QApplication::sendEvent(f.Form.get(), &activate);
         QCOMPARE(f.Form->ADOQuery1->RecNo(), 4);
         QCOMPARE(f.Form->DBEdit1->text(), QStringLiteral("Deniz"));
+    }
+
+    // A named pipe in the database's place is refused unopened (an open
+    // for reading would wait for a writer for ever): the window says so and
+    // stays usable.
+    void aPipeAsTheDatabaseIsRefusedUnopened()
+    {
+        TFormFixture f;
+        TFifoWatch pipe(f.DatabasePath());
+        f.Start({}, false);
+        QVERIFY(!pipe.OpenedByOthers());
+        QCOMPARE(f.ErrorTexts(),
+                 QStringList{QStringLiteral("\"%1\" okunabilecek bir dosya değil (bir klasör, bir boru ya da bir "
+                                            "aygıt): bir dosya seçiniz.")
+                                 .arg(f.DatabasePath())});
+        QVERIFY(f.BrowsingConfiguration());
     }
 
     void missingDatabaseLeavesWindowUsable()
