@@ -274,7 +274,11 @@ private Q_SLOTS:
         f.Answer(IDNO); // asked whether to convert it now
         f.Start({}, false);
         QCOMPARE(f.Boxes.size(), 1);
-        QVERIFY(f.Boxes.constFirst().Text.contains(QStringLiteral("\"velmora-rehber-db convert fihrist.mdb\" converts it.")));
+        QCOMPARE(f.Boxes.constFirst().Text,
+                 QStringLiteral("\"%1\" programın eski Windows sürümünün veritabanı: açılabilmesi için önce "
+                                "dönüştürülmesi gerekir.\r\rŞimdi dönüştürülsün mü? Eski dosya "
+                                "fihrist.mdb.jet adıyla saklanır.")
+                     .arg(f.DatabasePath()));
         QFile file(f.DatabasePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), jet);
