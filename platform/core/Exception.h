@@ -26,7 +26,8 @@ enum class TErrorKind {
     NotAFile,         // Subject: the path (a folder, a pipe, a device)
     FileRead,         // Subject: the path; Detail: the system's words
     FileCreate,       // Subject: the path; Detail: the system's words
-    FileWrite         // Subject: the path; Detail: the system's words
+    FileWrite,        // Subject: the path; Detail: the system's words
+    OfficeUnavailable // LibreOffice Calc cannot be started; Detail: why
 };
 
 // The values that go with a kind.

@@ -85,6 +85,9 @@ QString WindowErrorText(const std::exception &e)
     case TErrorKind::FileWrite:
         return Sentence(QStringLiteral("\"%1\" dosyasına yazılamadı: diskte yer olduğunu denetleyip yeniden deneyiniz").arg(path),
                         f.Detail);
+    case TErrorKind::OfficeUnavailable:
+        return Sentence(QStringLiteral("LibreOffice Calc başlatılamadı: libreoffice-calc paketinin kurulu olduğunu denetleyiniz"),
+                        f.Detail);
     }
     return ExceptionText(e);
 }
