@@ -1,6 +1,8 @@
 #include "app/DataSourceDialog.h"
 
+#include "platform/core/Exception.h"
 #include "platform/widgets/Application.h"
+#include "platform/widgets/ErrorText.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -32,6 +34,17 @@ QRadioButton *MakeChoice(QWidget *parent, const char *name, const QString &capti
 
 } // namespace
 
+QString ServerAccessText(TServerAccess access)
+{
+    switch (access) {
+    case TServerAccess::TableMissing: return QStringLiteral("Sunucuya bağlanıldı, ancak rehber tablosu (DBASE) bu veritabanında yok.");
+    case TServerAccess::NoRead: return QStringLiteral("Sunucuya bağlanıldı, ancak bu kullanıcı rehber tablosunu okuyamaz.");
+    case TServerAccess::ReadOnly: return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi yalnızca okuyabilir.");
+    case TServerAccess::ReadWrite: return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi okuyabilir ve değiştirebilir.");
+    }
+    return {};
+}
+
 TDataSourceDialog::TDataSourceDialog(const std::optional<TServerSettings> &current, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("DataSourceDialog"));
@@ -61,15 +74,17 @@ TDataSourceDialog::TDataSourceDialog(const std::optional<TServerSettings> &curre
     PasswordEdit->setEchoMode(QLineEdit::Password);
     PasswordEdit->setPlaceholderText(QStringLiteral("~/.pgpass dosyasına yazılır"));
 
+    // QFormLayout makes each label the buddy of its edit: Alt and the
+    // underlined letter go to the edit.
     auto *fields = new QFormLayout;
     fields->addRow(ServiceChoice);
-    fields->addRow(QStringLiteral("Hizmet adı:"), Service);
+    fields->addRow(QStringLiteral("Hizmet &adı:"), Service);
     fields->addRow(HostChoice);
-    fields->addRow(QStringLiteral("Sunucu:"), Host);
-    fields->addRow(QStringLiteral("Port:"), Port);
-    fields->addRow(QStringLiteral("Veritabanı:"), Database);
-    fields->addRow(QStringLiteral("Kullanıcı:"), User);
-    fields->addRow(QStringLiteral("Parola:"), PasswordEdit);
+    fields->addRow(QStringLiteral("S&unucu:"), Host);
+    fields->addRow(QStringLiteral("Por&t:"), Port);
+    fields->addRow(QStringLiteral("&Veritabanı:"), Database);
+    fields->addRow(QStringLiteral("&Kullanıcı:"), User);
+    fields->addRow(QStringLiteral("&Parola:"), PasswordEdit);
     fields->setContentsMargins(24, 0, 0, 0);
     FServerBox->setLayout(fields);
 
@@ -84,9 +99,9 @@ TDataSourceDialog::TDataSourceDialog(const std::optional<TServerSettings> &curre
     Result->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Tamam"));
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Ta&mam"));
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("İptal"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("İpta&l"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -153,8 +168,17 @@ QString TDataSourceDialog::Password() const
 
 void TDataSourceDialog::TestConnection()
 {
-    if (const std::optional<TServerSettings> server = Choice()) {
-        Result->setText(TestServerConnection(*server, Password()));
+    const std::optional<TServerSettings> server = Choice();
+    if (!server)
+        return;
+    // The previous answer goes at once: it belongs to other settings.
+    Result->setText(QStringLiteral("Sınanıyor..."));
+    try {
+        Result->setText(ServerAccessText(TestServerConnection(*server, Password())));
+    } catch (const EAbort &) {
+        Result->setText(QStringLiteral("Sınama durduruldu."));
+    } catch (const EDatabaseError &e) {
+        Result->setText(WindowErrorText(e));
     }
 }
 

@@ -11,6 +11,9 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
+// What "Bağlantıyı Sına" found, in words for the user.
+QString ServerAccessText(TServerAccess access);
+
 // Ayarlar > "Veri Kaynağı...": the contacts file on this computer, or the
 // office's PostgreSQL server by a libpq service name or by host, port,
 // database and user, with an optional password and a connection test.

@@ -25,9 +25,9 @@ TIncomingCallForm::TIncomingCallForm(QWidget *owner)
     NumberLabel->setObjectName(QStringLiteral("numberLabel"));
     TimeLabel = new QLabel(this);
     TimeLabel->setObjectName(QStringLiteral("timeLabel"));
-    ShowButton = new QPushButton(QStringLiteral("Kişiyi Göster"), this);
+    ShowButton = new QPushButton(QStringLiteral("Kişiyi &Göster"), this);
     ShowButton->setObjectName(QStringLiteral("showContactButton"));
-    AddButton = new QPushButton(QStringLiteral("Yeni Kişi Olarak Ekle"), this);
+    AddButton = new QPushButton(QStringLiteral("Yeni Kişi Olarak &Ekle"), this);
     AddButton->setObjectName(QStringLiteral("addContactButton"));
     for (QPushButton *button : {ShowButton, AddButton})
         button->setFocusPolicy(Qt::NoFocus);

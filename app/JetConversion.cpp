@@ -17,11 +17,7 @@ const QString ToolName = QStringLiteral("velmora-rehber-db");
 QString JetConversionQuestion(const QString &errorText, const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
-    return errorText
-        + QStringLiteral(
-              "\r\r%1, programın eski Windows sürümünün veritabanı. Şimdi dönüştürülsün mü? "
-              "Eski dosya %1.jet adıyla saklanır.")
-              .arg(name);
+    return errorText + QStringLiteral("\r\rŞimdi dönüştürülsün mü? Eski dosya %1.jet adıyla saklanır.").arg(name);
 }
 
 QString ContactsToolPath()

@@ -11,7 +11,9 @@
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 
+#include <QDateTime>
 #include <QDialog>
+#include <QHash>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
@@ -27,6 +29,19 @@ QString LoggedNumber(const TIncomingCall &call)
     return call.Caller == TIncomingCall::icNumber ? call.Number : TIncomingCallForm::CallerLine(call, {});
 }
 
+// The log keeps "yyyy-MM-dd HH:mm:ss" (other programs read the table); the
+// list shows the date as the window writes it everywhere else.
+QString CallTimeText(const QString &stored)
+{
+    const QDateTime time = QDateTime::fromString(stored, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return time.isValid() ? time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : stored;
+}
+
+bool IsLoggedNumber(const QString &number)
+{
+    return !number.isEmpty() && (number.front().isDigit() || number.front() == u'+');
+}
+
 } // namespace
 
 // The dialer's reports of offered calls, and the menu entry of the log.
@@ -39,7 +54,7 @@ void TForm1::SetUpIncomingCalls()
     const QList<QAction *> items = lemler1->actions();
     if (std::none_of(items.begin(), items.end(), [](QAction *a) { return a->isSeparator(); }))
         lemler1->addSeparator();
-    GelenAramalar1 = lemler1->addAction(QStringLiteral("Gelen Aramalar..."));
+    GelenAramalar1 = lemler1->addAction(QStringLiteral("&Gelen Aramalar..."));
     GelenAramalar1->setObjectName(QStringLiteral("GelenAramalar1"));
     GuardedConnect(GelenAramalar1, &QAction::triggered, this, [this] { GelenAramalar1Click(GelenAramalar1); });
 }
@@ -166,7 +181,7 @@ void TForm1::GelenAramalar1Click(QObject *)
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
         table->horizontalHeader()->setStretchLastSection(true);
         table->verticalHeader()->hide();
-        auto *close = new QPushButton(QStringLiteral("Kapat"), dialog);
+        auto *close = new QPushButton(QStringLiteral("&Kapat"), dialog);
         connect(close, &QPushButton::clicked, dialog, &QDialog::close);
         auto *layout = new QVBoxLayout(dialog);
         layout->addWidget(table);
@@ -175,11 +190,22 @@ void TForm1::GelenAramalar1Click(QObject *)
     }
     auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("callTable"));
     table->setRowCount(int(entries.size()));
+    // A caller who became a contact after the call is named now; each
+    // number is looked up once.
+    const TPhonePlace place = PhonePlaceOf(LoadDialingLocation());
+    QHash<QString, QString> names;
     for (int row = 0; row < int(entries.size()); ++row) {
         const TCallLog::TEntry &e = entries[std::size_t(row)];
-        table->setItem(row, 0, new QTableWidgetItem(e.Time));
+        QString name = e.Name;
+        if (name.isEmpty() && IsLoggedNumber(e.Number)) {
+            auto known = names.find(e.Number);
+            if (known == names.end())
+                known = names.insert(e.Number, FindCaller(ADOConnection1.get(), e.Number, place).Name);
+            name = *known;
+        }
+        table->setItem(row, 0, new QTableWidgetItem(CallTimeText(e.Time)));
         table->setItem(row, 1, new QTableWidgetItem(e.Number));
-        table->setItem(row, 2, new QTableWidgetItem(e.Name));
+        table->setItem(row, 2, new QTableWidgetItem(name));
     }
     table->resizeColumnsToContents();
     dialog->show();

@@ -8,6 +8,7 @@
 #include "app/JetConversion.h"
 #include "platform/core/Exception.h"
 #include "platform/widgets/Application.h"
+#include "platform/widgets/ErrorText.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/JetSignature.h"
@@ -23,9 +24,9 @@
 void TForm1::CreateContactFileMenu()
 {
     lemler1->addSeparator();
-    KisileriIceAktar1 = lemler1->addAction(QStringLiteral("Kişileri İçe Aktar..."));
+    KisileriIceAktar1 = lemler1->addAction(QStringLiteral("&Kişileri İçe Aktar..."));
     KisileriIceAktar1->setObjectName(QStringLiteral("KisileriIceAktar1"));
-    KisileriDisaAktar1 = lemler1->addAction(QStringLiteral("Kişileri Dışa Aktar..."));
+    KisileriDisaAktar1 = lemler1->addAction(QStringLiteral("Kişileri &Dışa Aktar..."));
     KisileriDisaAktar1->setObjectName(QStringLiteral("KisileriDisaAktar1"));
     GuardedConnect(KisileriIceAktar1, &QAction::triggered, this, [this] { KisileriIceAktar1Click(KisileriIceAktar1); });
     GuardedConnect(KisileriDisaAktar1, &QAction::triggered, this, [this] { KisileriDisaAktar1Click(KisileriDisaAktar1); });
@@ -137,7 +138,7 @@ void TForm1::OpenJetDatabase()
         path = ADOConnection1->DatabasePath();
         if (!IsJetFile(path))
             throw;
-        const QString question = JetConversionQuestion(TApplication::ErrorBoxText(ExceptionText(e)), path);
+        const QString question = JetConversionQuestion(TApplication::ErrorBoxText(WindowErrorText(e)), path);
         if (Application->MessageBox(question, Application->Title(), TMessageKind::Question) != IDYES)
             throw EAbort();
     }

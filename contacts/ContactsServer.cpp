@@ -1,6 +1,7 @@
 #include "contacts/ContactsServer.h"
 
 #include "platform/core/Exception.h"
+#include "platform/core/ReadableFile.h"
 #include "store/ContactsTable.h"
 #include "store/PgProvider.h"
 #include "store/PgSql.h"
@@ -72,8 +73,7 @@ void UpgradeContactsServer(const QString &server)
 
 void CopyContactsToServer(const QString &file, const QString &server)
 {
-    if (!QFileInfo(file).isFile())
-        throw EFileError(QStringLiteral("%1 is not a contacts file").arg(file));
+    CheckReadableFile(file);
     TSqliteProvider source(QFileInfo(file).absoluteFilePath());
     const TContactsShape from = ReadContactsShape(source);
     QString select = QStringLiteral("SELECT No");

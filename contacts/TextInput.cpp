@@ -2,11 +2,11 @@
 
 #include "platform/core/Exception.h"
 #include "contacts/Charset.h"
+#include "platform/core/ReadableFile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <stdio.h>
 #include <unicode/ucnv.h>
 
 namespace {
@@ -30,13 +30,13 @@ QString ByteOrderMark(const QByteArray &head)
 
 TTextInput::TTextInput(const QString &path, const QString &encoding) : FPath(path)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        throw EFileError(QStringLiteral("%1 is a folder, not a file").arg(path));
-    FFile = std::fopen(QFile::encodeName(path).constData(), "rb");
+    TReadableFile readable(path);
+    FFile = ::fdopen(readable.Handle(), "rb");
     if (!FFile)
-        throw EFileError(QStringLiteral("%1 cannot be read: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    FSize = info.isFile() ? info.size() : 0;
+        throw EFileError(QStringLiteral("%1 cannot be read: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))),
+                         {TErrorKind::FileRead, path, QString::fromLocal8Bit(std::strerror(errno)), 0});
+    readable.Release(); // the stream owns it now
+    FSize = readable.Size();
 
     // The first chunk decides the encoding; it is decoded like every other.
     FPending.resize(kSample);

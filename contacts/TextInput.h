@@ -70,7 +70,7 @@ public:
     // True when the encoding was named, not found from the file.
     bool EncodingNamed() const { return FNamed; }
     std::int64_t BytesRead() const { return FBytesRead; }
-    std::int64_t Size() const { return FSize; } // 0 when not known (a pipe)
+    std::int64_t Size() const { return FSize; } // the size when the file was opened
 
 private:
     enum class TPath { Utf8, ByLine, Stream };

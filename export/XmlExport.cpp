@@ -202,9 +202,20 @@ void WriteFieldAttribute(TXmlFile &file, const TField *field, const QString &val
     file.Put('"');
 }
 
+// The export's file cannot be created: its error is the one the export has
+// always given, in the same words wherever it is shown.
+static TXmlFile CreateXmlFile(const QString &path)
+{
+    try {
+        return TXmlFile(path);
+    } catch (const EFileError &e) {
+        throw EFileError(e.Message());
+    }
+}
+
 void DataSetToXml(TADOQuery *recordSet, const QString &fileName)
 {
-    TXmlFile file(LocalPathFor(fileName)); // creates the file and its buffer
+    TXmlFile file = CreateXmlFile(LocalPathFor(fileName)); // creates the file and its buffer
     WriteXmlHeader(file);
     WriteRecords(*recordSet, file);
     WriteXmlFooter(file);

@@ -1,6 +1,7 @@
 # The Debian package, built with `cpack -G DEB` in a configured build folder.
 # It installs under /usr whatever prefix the build was configured with; its
-# dependencies are read from the programs by dpkg-shlibdeps. LibreOffice
+# dependencies are read from the programs by dpkg-shlibdeps, and Qt's
+# translations are named (the window loads Qt's Turkish). LibreOffice
 # Calc and xdg-utils are only recommended: without Calc the spreadsheet
 # export says so, and without xdg-utils dialling through the desktop's phone
 # application fails as a modem that cannot dial does.
@@ -40,6 +41,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VELMORA_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own dialogs and buttons speak Turkish with Qt's Turkish translation;
+# dpkg-shlibdeps adds the libraries to it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc, xdg-utils")
 
 include(CPack)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-serialport-dev libgl-dev qt6-translations-l10n
     libsqlite3-dev sqlite3
     postgresql postgresql-contrib libpq-dev libicu-dev
     mdbtools-dev mdbtools

@@ -167,6 +167,8 @@ private:
     void MoveTo(long long row);
     QStringList OriginsOf(const std::vector<int> &columns) const;
     std::vector<int> RowMatchColumns(const std::vector<int> &alsoCheck) const;
+    std::vector<int> StoredColumns() const;
+    bool ShowRowAsStored(const std::vector<TCellValue> &original);
 
     class TImpl;
     std::unique_ptr<TImpl> d;

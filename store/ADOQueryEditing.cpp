@@ -177,6 +177,43 @@ void TADOQuery::WritePending()
     Notify(TDataEvent::RecordChanged);
 }
 
+// The columns read from the table (not expressions), in order.
+std::vector<int> TADOQuery::StoredColumns() const
+{
+    std::vector<int> columns;
+    for (int c = 0; c < int(d->Columns.size()); ++c)
+        if (!d->Columns[std::size_t(c)].Origin.isEmpty())
+            columns.push_back(c);
+    return columns;
+}
+
+// After a delete that found the row changed: the row as another program
+// left it, found by its key, takes its place in the snapshot so that the
+// user sees what is there now. False when the row is gone.
+bool TADOQuery::ShowRowAsStored(const std::vector<TCellValue> &original)
+{
+    const std::vector<int> all = StoredColumns();
+    // The key set to itself changes nothing and returns the whole row.
+    const QStringList key = OriginsOf(d->Table.KeyColumns);
+    TRowWrite look{d->Table.Target, key, {}, key, {}, true, OriginsOf(all)};
+    for (int c : d->Table.KeyColumns) {
+        look.Values.push_back(original[std::size_t(c)]);
+        look.Original.push_back(original[std::size_t(c)]);
+    }
+    std::vector<TCellValue> stored;
+    if (Engine()->Update(look, &stored) != 1 || stored.size() != all.size())
+        return false;
+    std::vector<TCellValue> row = original;
+    for (std::size_t k = 0; k < all.size(); ++k)
+        row[std::size_t(all[k])] = stored[k];
+    d->Rows.BeginRow();
+    for (const TCellValue &v : row)
+        d->Rows.AddCell(v.View());
+    d->Rows.EndRowReplacing(std::size_t(d->Cursor));
+    Notify(TDataEvent::RecordChanged);
+    return true;
+}
+
 void TADOQuery::Delete()
 {
     CheckActive();
@@ -191,18 +228,19 @@ void TADOQuery::Delete()
         UpdateData();
     TProvider *engine = Engine();
     const std::vector<TCellValue> original = d->RowValues(d->Cursor);
-    const std::vector<int> where = RowMatchColumns({});
+    // The row goes only as it was read: every column still holding the
+    // value read, like the changed columns of a Post.
+    const std::vector<int> where = RowMatchColumns(StoredColumns());
     TRowWrite write{d->Table.Target, {}, {}, OriginsOf(where), {}, !d->Table.KeyColumns.empty()};
     for (int c : where)
         write.Original.push_back(original[std::size_t(c)]);
     const int deleted = engine->Delete(write);
     if (deleted > 1)
         throw EDatabaseError(QStringLiteral("Key column information is insufficient or incorrect. Too many rows were affected by delete."));
-    // By key, no row deleted means another program deleted it first: it is
-    // gone either way. By values, the row may have been changed.
-    if (deleted == 0 && !write.ByKey)
+    if (deleted == 0 && (!write.ByKey || ShowRowAsStored(original)))
         throw EDatabaseError(
             QStringLiteral("Row cannot be located for deleting. Some values may have been changed since it was last read."));
+    // Otherwise another program deleted it first: it is gone either way.
 
     d->Rows.RemoveRow(std::size_t(d->Cursor));
     d->Pending.clear();

@@ -32,5 +32,6 @@ void SetServerForDataSource(const QString &dataSource, const std::optional<QStri
         settings->remove(SourceKey(dataSource));
     settings->sync();
     if (settings->status() != QSettings::NoError)
-        throw EFileError(QStringLiteral("Cannot create file \"%1\".").arg(settings->fileName()));
+        throw EFileError(QStringLiteral("Cannot create file \"%1\".").arg(settings->fileName()),
+                         {TErrorKind::FileCreate, settings->fileName(), {}, 0});
 }

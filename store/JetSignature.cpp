@@ -1,5 +1,8 @@
 #include "store/JetSignature.h"
 
+#include "platform/core/Exception.h"
+#include "platform/core/ReadableFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,8 +15,14 @@ bool HasJetSignature(const QByteArray &head)
 
 bool IsJetFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && HasJetSignature(file.read(kJetSignature.size()));
+    try {
+        TReadableFile readable(path);
+        QFile file;
+        return file.open(readable.Release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)
+            && HasJetSignature(file.read(kJetSignature.size()));
+    } catch (const EFileError &) {
+        return false; // not a file that may be read: not a Jet file either
+    }
 }
 
 QString JetConvertHint(const QString &path)

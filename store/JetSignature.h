@@ -10,7 +10,8 @@
 // True when the first bytes of a file are those of a Jet database.
 bool HasJetSignature(const QByteArray &head);
 
-// True when the file at path can be read and begins like a Jet database.
+// True when the file at path is a regular file that can be read and begins
+// like a Jet database.
 bool IsJetFile(const QString &path);
 
 // How the program names the command that converts the Jet file at path

@@ -1,9 +1,11 @@
 #include "store/PgPass.h"
 
 #include "platform/core/Exception.h"
+#include "platform/core/ReadableFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 #include <pwd.h>
@@ -82,10 +84,11 @@ void StorePgPassword(const QString &path, const TPgPassKey &key, const QString &
                              .join(u':');
 
     QStringList lines;
-    QFile old(path);
-    if (old.exists()) {
-        if (!old.open(QIODevice::ReadOnly))
-            throw EFileError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, old.errorString()));
+    QFile old;
+    if (QFileInfo::exists(path)) {
+        if (!old.open(TReadableFile(path).Release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            throw EFileError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, old.errorString()),
+                             {TErrorKind::FileRead, path, old.errorString(), 0});
         lines = QString::fromUtf8(old.readAll()).split(u'\n');
         if (!lines.isEmpty() && lines.last().isEmpty())
             lines.removeLast();

@@ -120,9 +120,9 @@ TPgProvider::TPgProvider(const QString &server, TExpect expect) : FInfo(server.t
     if (PQconninfoOption *options = PQconninfoParse(FInfo.constData(), &parseError)) {
         PQconninfoFree(options);
     } else {
-        const QString message = PgErrors::BadConnectionString(parseError);
+        const EDatabaseError error = PgErrors::BadConnectionString(parseError);
         PQfreemem(parseError);
-        throw EDatabaseError(message);
+        throw error;
     }
     Connect();
 }
@@ -152,11 +152,11 @@ void TPgProvider::Connect()
     int seconds = 0;
     PGconn *conn = PgConnect(keywords, values, kConnecting, &end, &seconds);
     if (end != TPgWaitEnd::Ready) {
-        const QString message = end == TPgWaitEnd::Silent ? PgErrors::ConnectSilent(seconds) : PgErrors::ConnectFailed(conn);
+        const EDatabaseError error = end == TPgWaitEnd::Silent ? PgErrors::ConnectSilent(seconds) : PgErrors::ConnectFailed(conn);
         PQfinish(conn);
         if (end == TPgWaitEnd::Cancelled)
             throw EAbort();
-        throw EDatabaseError(message);
+        throw error;
     }
     FConn = conn;
     // The server's notices ("already exists, skipping") are not for the user.
@@ -185,9 +185,7 @@ void TPgProvider::CheckContactsSchema()
         if (PQgetvalue(r.R.get(), 0, i)[0] != 't' && (table || i < 4))
             missing << QString::fromLatin1(parts[i]);
     if (!missing.isEmpty())
-        throw EDatabaseError(QStringLiteral("This server database was not prepared by \"velmora-rehber-db create\": "
-                                            "it lacks %1")
-                                 .arg(missing.join(QLatin1String(", "))));
+        throw PgErrors::Unprepared(missing.join(QLatin1String(", ")));
 }
 
 bool TPgProvider::Lost() const
@@ -198,11 +196,11 @@ bool TPgProvider::Lost() const
 void TPgProvider::Raise(PGresult *result)
 {
     if (Lost())
-        throw EDatabaseError(PgErrors::Lost());
+        throw PgErrors::Lost();
     const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     if (state && (qstrncmp(state, "57P", 3) == 0 || qstrncmp(state, "08", 2) == 0))
-        throw EDatabaseError(PgErrors::Lost());
-    throw EDatabaseError(PgErrors::StatementFailed(FConn, result));
+        throw PgErrors::Lost();
+    throw PgErrors::StatementFailed(FConn, result);
 }
 
 // Gives the connection up: what it was doing is left to the server, which
@@ -221,7 +219,7 @@ PGresult *TPgProvider::NextResult(bool cancellable)
     switch (PgAwait(FConn, {kWaiting, cancellable, FAnswerBound})) {
     case TPgWaitEnd::Ready: return PQgetResult(FConn);
     case TPgWaitEnd::Broken: return PQstatus(FConn) == CONNECTION_BAD ? nullptr : PQgetResult(FConn);
-    case TPgWaitEnd::Silent: Abandon(); throw EDatabaseError(PgErrors::StatementSilent(int(FAnswerBound.count() / 1000)));
+    case TPgWaitEnd::Silent: Abandon(); throw PgErrors::StatementSilent(int(FAnswerBound.count() / 1000));
     case TPgWaitEnd::Cancelled:
         PgCancelInBackground(FConn);
         Abandon();
@@ -267,7 +265,7 @@ void TPgProvider::EndTransaction() noexcept
 TPgProvider::TResult TPgProvider::Run(const QByteArray &sql, const std::vector<TCellValue> &values, bool cancellable)
 {
     if (Lost())
-        throw EDatabaseError(PgErrors::Lost());
+        throw PgErrors::Lost();
     std::vector<QByteArray> texts(values.size());
     std::vector<const char *> pointers(values.size());
     std::vector<int> lengths(values.size()), formats(values.size());
@@ -291,7 +289,7 @@ TPgProvider::TResult TPgProvider::Run(const QByteArray &sql, const std::vector<T
 TPgProvider::TResult TPgProvider::Simple(const QByteArray &sql, bool cancellable)
 {
     if (Lost())
-        throw EDatabaseError(PgErrors::Lost());
+        throw PgErrors::Lost();
     if (!PQsendQuery(FConn, sql.constData()))
         Raise(nullptr);
     return Gather(cancellable);

@@ -70,7 +70,7 @@ public:
 
     // COPY ... FROM STDIN for the bulk insert (PgWrite.cpp): Start, the data
     // in pieces of text format, Finish. A lock held too long by another
-    // desktop raises DatabaseInUseText(); Abandon ends a copy unfinished.
+    // desktop raises DatabaseInUseError(); Abandon ends a copy unfinished.
     void PutCopy(const QByteArray &data);
     void StartCopy(const QByteArray &sql);
     void FinishCopy();

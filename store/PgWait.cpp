@@ -48,7 +48,9 @@ public:
     {
         if (!FProgress)
             FProgress.emplace(FWhat, 0, FCancellable);
-        return FProgress->Step(std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - FStart).count());
+        // No count: the seconds waited, with their unit.
+        const auto waited = std::chrono::duration_cast<std::chrono::seconds>(TClock::now() - FStart).count();
+        return FProgress->Step(0, QStringLiteral("%1 sn").arg(waited));
     }
 
 private:

@@ -106,7 +106,7 @@ void TPgProvider::RaiseWrite(pg_result *result)
 {
     const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     if (state && qstrcmp(state, "55P03") == 0)
-        throw EDatabaseError(DatabaseInUseText());
+        throw DatabaseInUseError();
     Raise(result);
 }
 

@@ -129,7 +129,9 @@ int TPgProvider::Update(const TRowWrite &write, std::vector<TCellValue> *stored)
         if (v.Kind != TCellKind::Null)
             values.push_back(v);
     }
-    const TResult r = Write(PgSql::Update(write.Target, write.Set, write.Where, nulls, write.Set), values, AtMostOneReturned);
+    const TResult r =
+        Write(PgSql::Update(write.Target, write.Set, write.Where, nulls, write.Returning.isEmpty() ? write.Set : write.Returning), values,
+              AtMostOneReturned);
     const int matched = PQntuples(r.R.get());
     if (matched >= 1)
         *stored = PgRowOf(r.R.get(), 0);

@@ -1,8 +1,8 @@
 #include "store/Provider.h"
 
-QString DatabaseInUseText()
+EDatabaseError DatabaseInUseError()
 {
-    return QStringLiteral(
-        "the database is in use by another program, which did not let go of it in time; "
-        "nothing was written");
+    return EDatabaseError(QStringLiteral("the database is in use by another program, which did not let go of it in time; "
+                                         "nothing was written"),
+                          {TErrorKind::DatabaseInUse, {}, {}, 0});
 }

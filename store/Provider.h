@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/core/Exception.h"
 #include "store/CellValue.h"
 #include "store/ResultColumns.h"
 #include "store/StatementText.h"
@@ -25,6 +26,8 @@ struct TRowWrite {
     QStringList Where;
     std::vector<TCellValue> Original;
     bool ByKey = false; // Where is the table's key
+    // The columns an update returns as stored; none: the set columns.
+    QStringList Returning = {};
 };
 
 // Rows added to one table in bulk, inside a write transaction: on the file
@@ -40,9 +43,9 @@ public:
     virtual void Finish() = 0;
 };
 
-// The text of the error a write raises when another program or desktop held
-// the database for longer than the write waits.
-QString DatabaseInUseText();
+// The error a write raises when another program or desktop held the
+// database for longer than the write waits.
+EDatabaseError DatabaseInUseError();
 // What a user may do with the table of received calls.
 enum class TCallLogAccess : int { Missing, ReadOnly, Writable };
 
@@ -70,7 +73,7 @@ public:
 
     // Changes the row found by write.Where. Returns how many rows matched;
     // when more than one did, nothing is changed. stored gets the set
-    // columns as written.
+    // columns as written (write.Returning, when named).
     virtual int Update(const TRowWrite &write, std::vector<TCellValue> *stored) = 0;
 
     // Deletes the row found by write.Where. Returns how many rows matched;
@@ -79,7 +82,7 @@ public:
 
     // A transaction for a long write (an import): Begin takes the write lock
     // where the engine has one, waiting as long as any write does (a
-    // database held longer raises DatabaseInUseText()). Between Begin and
+    // database held longer raises DatabaseInUseError()). Between Begin and
     // Commit only Insert and BulkInsert may be used. Rollback never raises
     // and does nothing when no transaction is open.
     virtual void BeginWrite() = 0;

@@ -33,14 +33,3 @@ TServerAccess CheckServer(const QString &conninfo)
         return TServerAccess::NoRead;
     return flag(2) ? TServerAccess::ReadWrite : TServerAccess::ReadOnly;
 }
-
-QString ServerAccessText(TServerAccess access)
-{
-    switch (access) {
-    case TServerAccess::TableMissing: return QStringLiteral("Sunucuya bağlanıldı, ancak rehber tablosu (DBASE) bu veritabanında yok.");
-    case TServerAccess::NoRead: return QStringLiteral("Sunucuya bağlanıldı, ancak bu kullanıcı rehber tablosunu okuyamaz.");
-    case TServerAccess::ReadOnly: return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi yalnızca okuyabilir.");
-    case TServerAccess::ReadWrite: return QStringLiteral("Bağlantı kuruldu. Bu kullanıcı rehberi okuyabilir ve değiştirebilir.");
-    }
-    return {};
-}

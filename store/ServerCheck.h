@@ -15,6 +15,3 @@ enum class TServerAccess {
 // table and this user's rights on it. A failed connection, or a table in a
 // database `create` did not prepare, raises EDatabaseError with the reason.
 TServerAccess CheckServer(const QString &conninfo);
-
-// The answer in words for the user.
-QString ServerAccessText(TServerAccess access);

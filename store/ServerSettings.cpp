@@ -80,14 +80,10 @@ void SaveDataSourceChoice(const QString &dataSource, const std::optional<TServer
     SetServerForDataSource(dataSource, server ? std::optional<QString>(server->Compose()) : std::nullopt);
 }
 
-QString TestServerConnection(const TServerSettings &server, const QString &password)
+TServerAccess TestServerConnection(const TServerSettings &server, const QString &password)
 {
     QString conninfo = server.Compose();
     if (!password.isEmpty())
         conninfo += QStringLiteral(" password=") + QuoteConnValue(password);
-    try {
-        return ServerAccessText(CheckServer(conninfo));
-    } catch (const EDatabaseError &e) {
-        return QStringLiteral("Bağlanılamadı: ") + e.Message();
-    }
+    return CheckServer(conninfo);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ServerCheck.h"
+
 #include <QString>
 #include <optional>
 #include <utility>
@@ -36,6 +38,7 @@ QString QuoteConnValue(const QString &value);
 // Veri.ini; an empty one leaves that file alone.
 void SaveDataSourceChoice(const QString &dataSource, const std::optional<TServerSettings> &server, const QString &password);
 
-// "Bağlantıyı Sına": the answer for the user, a connection failure included
-// (with libpq's reason). A password, when typed, is used for this test only.
-QString TestServerConnection(const TServerSettings &server, const QString &password);
+// "Bağlantıyı Sına": what this user finds on the server (CheckServer). A
+// password, when typed, is used for this test only. A failed connection
+// raises EDatabaseError with its kind and libpq's reason.
+TServerAccess TestServerConnection(const TServerSettings &server, const QString &password);

@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/Progress.h"
+#include "platform/core/ReadableFile.h"
 #include "store/JetSignature.h"
 #include "store/RowArena.h"
 #include "store/Statement.h"
@@ -19,20 +20,29 @@ namespace {
 // empty database). Nothing is created and nothing written.
 void CheckDatabaseFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path));
-    if (!info.isFile())
-        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EDatabaseError(QStringLiteral("The file '%1' cannot be opened: %2").arg(path, file.errorString()));
+    QFile file;
+    try {
+        TReadableFile readable(path);
+        if (!file.open(readable.Release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            throw EFileError(file.errorString(), {TErrorKind::FileRead, path, file.errorString(), 0});
+    } catch (const EFileError &e) {
+        // The record set's own words, with what the user meets in them.
+        switch (e.Kind()) {
+        case TErrorKind::FileMissing: throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path), e.Facts());
+        case TErrorKind::NotAFile:
+            if (QFileInfo(path).isDir())
+                throw EDatabaseError(QStringLiteral("Could not find file '%1'.").arg(path), e.Facts());
+            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path), e.Facts());
+        default: throw EDatabaseError(QStringLiteral("The file '%1' cannot be opened: %2").arg(path, e.Facts().Detail), e.Facts());
+        }
+    }
     const QByteArray head = file.read(100);
     static const QByteArray magic("SQLite format 3\0", 16);
     if (HasJetSignature(head))
-        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'. %2").arg(path, JetConvertHint(path)));
+        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'. %2").arg(path, JetConvertHint(path)),
+                             {TErrorKind::OldDatabase, path, {}, 0});
     if (!head.isEmpty() && (head.size() < 100 || !head.startsWith(magic)))
-        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
+        throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path), {TErrorKind::NotADatabase, path, {}, 0});
 }
 
 // What one statement may do. A statement of this program reads each stored
@@ -131,7 +141,7 @@ TSqliteProvider::TSqliteProvider(const QString &path)
         const QString message = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_finalize(probe);
         if (code == SQLITE_NOTADB)
-            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path));
+            throw EDatabaseError(QStringLiteral("Unrecognized database format '%1'.").arg(path), {TErrorKind::NotADatabase, path, {}, 0});
         if (code != SQLITE_OK)
             throw EDatabaseError(message);
         RegisterTurkishLike(db);
@@ -248,14 +258,15 @@ int TSqliteProvider::Update(const TRowWrite &write, std::vector<TCellValue> *sto
     std::optional<TSavepoint> savepoint;
     if (!write.ByKey)
         savepoint.emplace(FDb);
-    TStatement update(FDb, UpdateSql(write.Target, write.Set, write.Where, write.Set));
+    const QStringList &returning = write.Returning.isEmpty() ? write.Set : write.Returning;
+    TStatement update(FDb, UpdateSql(write.Target, write.Set, write.Where, returning));
     int pos = 1;
     BindAll(update, pos, write.Values);
     BindAll(update, pos, write.Original);
     int rowsChanged = 0;
     while (update.Step()) {
         if (rowsChanged++ == 0)
-            for (int k = 0; k < int(write.Set.size()); ++k)
+            for (int k = 0; k < int(returning.size()); ++k)
                 stored->push_back(TCellValue::FromColumn(update, k));
     }
     if (rowsChanged == 1 && savepoint)

@@ -46,7 +46,7 @@ void TSqliteProvider::BeginWrite()
         ExecuteSql(FDb, BeginWriteSql());
     } catch (const EDatabaseError &) {
         if (sqlite3_errcode(FDb) == SQLITE_BUSY || sqlite3_errcode(FDb) == SQLITE_LOCKED)
-            throw EDatabaseError(DatabaseInUseText());
+            throw DatabaseInUseError();
         throw;
     }
 }
@@ -57,7 +57,7 @@ void TSqliteProvider::CommitWrite()
         ExecuteSql(FDb, CommitSql());
     } catch (const EDatabaseError &) {
         if (sqlite3_errcode(FDb) == SQLITE_BUSY)
-            throw EDatabaseError(DatabaseInUseText());
+            throw DatabaseInUseError();
         throw;
     }
 }

@@ -4,9 +4,27 @@
 
 #include <sqlite3.h>
 
+namespace {
+
+// The engine's error with what a user can do about it: a file this user may
+// not write, a database another program holds.
+EDatabaseError EngineError(sqlite3 *db, const QString &message)
+{
+    const QString engineText = QString::fromUtf8(sqlite3_errmsg(db));
+    switch (sqlite3_errcode(db) & 0xff) {
+    case SQLITE_READONLY:
+    case SQLITE_PERM: return EDatabaseError(message, {TErrorKind::PermissionDenied, {}, engineText, 0});
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return EDatabaseError(message, {TErrorKind::DatabaseInUse, {}, engineText, 0});
+    default: return EDatabaseError(message);
+    }
+}
+
+} // namespace
+
 void TStatement::Raise(sqlite3 *db)
 {
-    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    throw EngineError(db, QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 TStatement::TStatement(sqlite3 *db, const QByteArray &utf8Sql) : FDb(db)
@@ -94,8 +112,9 @@ bool TStatement::Step()
     const QString message = rc == SQLITE_INTERRUPT
         ? QStringLiteral("The query cannot be completed: it does far more work than the database file calls for")
         : QString::fromUtf8(sqlite3_errmsg(FDb));
+    const EDatabaseError error = EngineError(FDb, message);
     sqlite3_reset(FStmt);
-    throw EDatabaseError(message);
+    throw error;
 }
 
 void TStatement::Execute()

@@ -1,6 +1,7 @@
 #include "contacts/jet/ConvertTarget.h"
 
 #include "platform/core/Exception.h"
+#include "platform/core/ReadableFile.h"
 #include "store/JetSignature.h"
 
 #include <QFile>
@@ -22,13 +23,8 @@ QString SystemText(int error)
 
 TConvertTarget::TConvertTarget(const QString &sourcePath, const QString &targetPath) : FTargetPath(targetPath)
 {
-    const QFileInfo source(sourcePath);
-    if (!source.exists())
-        throw EFileError(QStringLiteral("%1 does not exist").arg(sourcePath));
-    QFile sourceFile(sourcePath);
-    if (source.isFile() && !sourceFile.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("%1 cannot be read: %2").arg(sourcePath, sourceFile.errorString()));
-    if (!source.isFile() || !IsJetFile(sourcePath))
+    CheckReadableFile(sourcePath);
+    if (!IsJetFile(sourcePath))
         throw EFileError(QStringLiteral("%1 is not a Jet database (a file of the earlier Windows version)").arg(sourcePath));
 
     const QFileInfo target(targetPath);

@@ -1,6 +1,7 @@
 #include "contacts/jet/JetDatabase.h"
 
 #include "platform/core/Exception.h"
+#include "platform/core/ReadableFile.h"
 
 #include <QFile>
 #include <cstring>
@@ -116,6 +117,7 @@ QByteArray Jet3Charset(const QString &codePage)
 TJetDatabase::TJetDatabase(const QString &path, const QByteArray &jet3Charset) : d(std::make_unique<TImpl>())
 {
     d->Path = path;
+    CheckReadableFile(path);
     d->Mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!d->Mdb)
         throw EFileError(QStringLiteral("'%1' cannot be opened as a Jet database").arg(path));

@@ -68,13 +68,19 @@ QString ProductVersion()
     return version.isEmpty() ? QStringLiteral("99.9") : version;
 }
 
+// LibreOffice Calc cannot be started, and why.
+EOleError OfficeUnavailable(const QString &reason)
+{
+    return EOleError(QStringLiteral("LibreOffice Calc cannot be started: %1").arg(reason), {TErrorKind::OfficeUnavailable, {}, reason, 0});
+}
+
 qint64 StartOffice(const TCalcSettings &settings)
 {
     const QFileInfo program(settings.Program);
     if (!program.exists())
-        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: the program \"%1\" was not found").arg(settings.Program));
+        throw OfficeUnavailable(QStringLiteral("the program \"%1\" was not found").arg(settings.Program));
     if (!program.isExecutable() || program.isDir())
-        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: \"%1\" is not a program").arg(settings.Program));
+        throw OfficeUnavailable(QStringLiteral("\"%1\" is not a program").arg(settings.Program));
     TCalcOffice::PrepareProfile(settings);
 
     QStringList args{
@@ -97,7 +103,7 @@ qint64 StartOffice(const TCalcSettings &settings)
     process.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid))
-        throw EOleError(QStringLiteral("LibreOffice Calc cannot be started: %1").arg(process.errorString()));
+        throw OfficeUnavailable(process.errorString());
     return pid;
 }
 
@@ -192,7 +198,8 @@ std::shared_ptr<TCalcOffice> TCalcOffice::Reach(const TCalcSettings &settings)
             afterExit = QDeadlineTimer(std::chrono::seconds(5));
         }
         if (exited && afterExit.hasExpired())
-            throw EOleError(QStringLiteral("LibreOffice Calc ended before it could be reached (%1)").arg(settings.Program));
+            throw EOleError(QStringLiteral("LibreOffice Calc ended before it could be reached (%1)").arg(settings.Program),
+                            {TErrorKind::OfficeUnavailable, {}, QStringLiteral("ended before it could be reached"), 0});
         if (deadline.hasExpired()) {
             QString text = QStringLiteral("LibreOffice Calc did not answer within %1 seconds").arg(settings.StartTimeoutSeconds);
             if (!lastError.isEmpty())

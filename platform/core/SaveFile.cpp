@@ -30,6 +30,13 @@ QString SystemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+EFileError SaveError(bool create, const QString &path, int error)
+{
+    return EFileError(QStringLiteral("Cannot %1 file \"%2\". %3")
+                          .arg(create ? QStringLiteral("create") : QStringLiteral("write"), path, SystemText(error)),
+                      {create ? TErrorKind::FileCreate : TErrorKind::FileWrite, path, SystemText(error), 0});
+}
+
 // The mode a newly created file gets from open(2): 0666 less the umask.
 mode_t NewFileMode()
 {
@@ -44,14 +51,14 @@ TSaveFile::TSaveFile(const QString &targetPath) : FTargetPath(targetPath), FTarg
 {
     struct stat st;
     if (::stat(FTargetName.constData(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(FTargetPath, SystemText(EISDIR)));
+        throw SaveError(true, FTargetPath, EISDIR);
     const QFileInfo info(targetPath);
     FTempName = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
     FFd = ::mkostemp(FTempName.data(), O_CLOEXEC);
     if (FFd < 0) {
         const int error = errno;
         FTempName.clear();
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(FTargetPath, SystemText(error)));
+        throw SaveError(true, FTargetPath, error);
     }
     if (::fchmod(FFd, NewFileMode()) != 0)
         Fail(true, errno);
@@ -84,8 +91,7 @@ void TSaveFile::Discard() noexcept
 void TSaveFile::Fail(bool create, int error)
 {
     Discard();
-    throw EFileError(QStringLiteral("Cannot %1 file \"%2\". %3")
-                         .arg(create ? QStringLiteral("create") : QStringLiteral("write"), FTargetPath, SystemText(error)));
+    throw SaveError(create, FTargetPath, error);
 }
 
 void TSaveFile::Write(const char *data, std::size_t size)

@@ -1,10 +1,15 @@
 #include "platform/widgets/Application.h"
 
 #include "platform/core/Exception.h"
+#include "platform/widgets/ErrorText.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTranslator>
 #include <utility>
 
 TApplication *Application = nullptr;
@@ -12,6 +17,14 @@ TApplication *Application = nullptr;
 TApplication::TApplication(const QString &exePath, QObject *parent) : QObject(parent), FTitle(TitleFromExePath(exePath))
 {
     Application = this;
+    // The window speaks Turkish whatever the desktop's language, Qt's own
+    // dialogs and buttons too (Debian's qt6-translations-l10n).
+    if (QCoreApplication::instance()) {
+        FQtTranslation = std::make_unique<QTranslator>();
+        if (FQtTranslation->load(QLocale(QLocale::Turkish, QLocale::Turkey), QStringLiteral("qtbase"), QStringLiteral("_"),
+                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(FQtTranslation.get());
+    }
 }
 
 TApplication::~TApplication()
@@ -92,7 +105,7 @@ void TApplication::ShowMessage(const QString &text)
 
 void TApplication::ShowException(const std::exception &e)
 {
-    MessageBox(ErrorBoxText(ExceptionText(e)), FTitle, TMessageKind::Error);
+    MessageBox(ErrorBoxText(WindowErrorText(e)), FTitle, TMessageKind::Error);
 }
 
 bool TApplication::Guard(const std::function<void()> &handler)

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // Result codes of the modal boxes, as the program compares them.
@@ -33,6 +34,8 @@ struct TMessageBoxRequest {
 // SetMessageBoxHandler: every box is then handed to it instead, and its
 // result is the answer (IDOK, IDYES, IDNO). The handler may run the event
 // loop before it answers, as a user would take time to read the box.
+class QTranslator;
+
 class TApplication : public QObject {
     Q_OBJECT
 public:
@@ -52,8 +55,9 @@ public:
     // An information box captioned with the title (one OK button, no icon).
     void ShowMessage(const QString &text);
 
-    // The error box: stop icon, the title as caption, the text with a full
-    // stop appended when its last character's code is above that of ".".
+    // The error box: stop icon, the title as caption, the text as the window
+    // words the error (ErrorText.h) with a full stop appended when its last
+    // character's code is above that of ".".
     void ShowException(const std::exception &e);
     static QString ErrorBoxText(const QString &message);
 
@@ -85,6 +89,7 @@ private:
     QWidget *FMainWindow = nullptr;
     TMessageBoxHandler FHandler;
     std::vector<QWidget *> FOwned;
+    std::unique_ptr<QTranslator> FQtTranslation;
 };
 
 // The program's one application object; set by TApplication's constructor.

@@ -98,8 +98,8 @@ bool TProgressDialogSink::Update(qint64 done, qint64 total, const QString &text)
         FBar->setValue(int(qBound<qint64>(0, done, total) * BarSteps / total));
         FCount->setText(QStringLiteral("%1 / %2").arg(Count(done), Count(total)));
     } else {
-        FBar->setRange(0, 0); // busy: how far is not known
-        FCount->setText(Count(done));
+        FBar->setRange(0, 0);                                // busy: how far is not known
+        FCount->setText(done > 0 ? Count(done) : QString()); // work that counts nothing shows no number
     }
     static_cast<TDialog *>(FDialog.data())->Cancellable = piece.Cancellable;
     FCancel->setVisible(piece.Cancellable);

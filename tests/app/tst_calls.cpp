@@ -169,7 +169,7 @@ private Q_SLOTS:
         f.Form->IncomingCall(ring);
         QCOMPARE(f.Form->IncomingCallForm, window);
         const QString name = known ? shown : QString();
-        QCOMPARE(ListedCalls(f.Form.get()), (QList<QStringList>{{QStringLiteral("2026-03-14 09:30:05"), logged, name}}));
+        QCOMPARE(ListedCalls(f.Form.get()), (QList<QStringList>{{QStringLiteral("14.03.2026 09:30:05"), logged, name}}));
 
         // A new call replaces it.
         f.Form->IncomingCall(Call(8, TIncomingCall::icWithheld));
@@ -187,7 +187,7 @@ private Q_SLOTS:
         QCOMPARE(f.Form->IncomingCallForm->CallerText(), QStringLiteral("Burak Demir"));
         QCOMPARE(
             ListedCalls(f.Form.get()),
-            (QList<QStringList>{{QStringLiteral("2026-03-14 09:30:05"), QStringLiteral("05330000001"), QStringLiteral("Burak Demir")}}));
+            (QList<QStringList>{{QStringLiteral("14.03.2026 09:30:05"), QStringLiteral("05330000001"), QStringLiteral("Burak Demir")}}));
     }
 
     void showContactOpensAllRecordsWhenTheSearchHidesIt()
@@ -238,6 +238,11 @@ private Q_SLOTS:
         f.Type(f.Form->DBEdit1, QStringLiteral("Yeni"));
         f.Form->Button4Click(f.Form->Button4);
         QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT count(*) FROM DBASE WHERE %1 = ?").arg(field), {number}).toInt(), 1);
+        // The log names the caller now; its stored time stays as other
+        // programs read it.
+        QCOMPARE(ListedCalls(f.Form.get()).value(0).value(2), QStringLiteral("Yeni"));
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT Zaman FROM GELENARAMA")).toString(),
+                 QStringLiteral("2026-03-14 09:30:05"));
     }
 
     void aUserWhoMayOnlyReadLogsNothing()

@@ -4,10 +4,13 @@
 
 #include "app/DataSourceDialog.h"
 #include "platform/widgets/DBGrid.h"
+#include "store/ADOQuery.h"
 #include "store/DataSources.h"
 #include "support/TestServer.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
@@ -41,7 +44,7 @@ private Q_SLOTS:
             QSKIP("no private PostgreSQL cluster");
         TFormFixture f;
         f.Start({{QStringLiteral("Dosyada")}});
-        QCOMPARE(f.Form->Ayarlar1->actions().last()->text(), QStringLiteral("Veri Kaynağı..."));
+        QCOMPARE(f.Form->Ayarlar1->actions().last()->text(), QStringLiteral("&Veri Kaynağı..."));
         const QString serverFile = f.Home.FilePath(QStringLiteral("sunucu.mdb"));
         MakeServerContacts(serverFile, {{QStringLiteral("Sunucuda")}});
 
@@ -74,6 +77,37 @@ private Q_SLOTS:
         QCOMPARE(f.GridColumn(0), QStringList{QStringLiteral("Dosyada")});
         QVERIFY(!ServerForDataSource(QStringLiteral("fihrist.mdb")));
         QVERIFY(f.ErrorTexts().isEmpty());
+    }
+
+    // A server that cannot be reached: "Bağlantıyı Sına" says so in Turkish,
+    // and "Tamam" does not take it. The user keeps the file, which stayed
+    // open, and a new contact can be typed at once.
+    void aSourceThatFailsIsNotTaken()
+    {
+        TFormFixture f;
+        f.Start({{QStringLiteral("Dosyada")}});
+        const QString unreachable = QStringLiteral(
+            "Veritabanı sunucusuna bağlanılamadı: sunucunun çalıştığını ve adının doğru "
+            "yazıldığını denetleyiniz ya da yöneticinize başvurunuz (connection refused).");
+        ChooseDataSource(f, [&](TDataSourceDialog *d) {
+            d->ServerChoice->click();
+            d->HostChoice->click();
+            QTest::keyClicks(d->Host, QStringLiteral("/yok"));
+            QTest::keyClicks(d->Database, QStringLiteral("rehber"));
+            d->TestButton->click();
+            QCOMPARE(d->Result->text(), unreachable);
+            f.Answer(IDYES); // keep the previous source
+            QTest::keyClick(d->User, Qt::Key_Return);
+        });
+        QCOMPARE(f.BoxTexts(),
+                 QStringList{QStringLiteral("Yeni veri kaynağı açılamadı: %1\r\rÖnceki veri kaynağıyla sürdürülsün mü? "
+                                            "\"Hayır\" ayarlara geri döner.")
+                                 .arg(unreachable)});
+        QVERIFY(!ServerForDataSource(QStringLiteral("fihrist.mdb")));
+        QCOMPARE(f.GridColumn(0), QStringList{QStringLiteral("Dosyada")});
+        f.Form->Button1->click();
+        QCOMPARE(f.Form->ADOQuery1->State(), rsInsert);
+        QCOMPARE(f.BoxTexts().size(), 1);
     }
 };
 

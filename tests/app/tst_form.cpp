@@ -1,6 +1,7 @@
 // The main window as a user first meets it: layout, start-up, activation,
 // closing, a missing database, and the grid following clicks and keys.
 #include "FormFixture.h"
+#include "support/TestTools.h"
 
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/DBGrid.h"
@@ -123,11 +124,11 @@ private Q_SLOTS:
                               QStringLiteral("Xml Dosya Oluştur")}));
         // What the program adds follows a separator.
         QCOMPARE(captions(w.lemler1).mid(5),
-                 (QStringList{QString(), QStringLiteral("Kişileri İçe Aktar..."), QStringLiteral("Kişileri Dışa Aktar..."),
-                              QStringLiteral("Gelen Aramalar...")}));
+                 (QStringList{QString(), QStringLiteral("&Kişileri İçe Aktar..."), QStringLiteral("Kişileri &Dışa Aktar..."),
+                              QStringLiteral("&Gelen Aramalar...")}));
         QCOMPARE(captions(w.Ayarlar1),
                  (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri"), QString(),
-                              QStringLiteral("Veri Kaynağı...")}));
+                              QStringLiteral("&Veri Kaynağı...")}));
         QCOMPARE(captions(w.Hakknda1), QStringList{QStringLiteral("Hakkında")});
         QCOMPARE(captions(w.PopupMenu1),
                  (QStringList{QStringLiteral("Değiştir"), QStringLiteral("Sil"), QStringLiteral("Excel'e Aktar"),
@@ -220,6 +221,22 @@ private Q_SLOTS:
         QCOMPARE(f.Form->DBEdit1->text(), QStringLiteral("Deniz"));
     }
 
+    // A named pipe in the database's place is refused unopened (an open
+    // for reading would wait for a writer for ever): the window says so and
+    // stays usable.
+    void aPipeAsTheDatabaseIsRefusedUnopened()
+    {
+        TFormFixture f;
+        TFifoWatch pipe(f.DatabasePath());
+        f.Start({}, false);
+        QVERIFY(!pipe.OpenedByOthers());
+        QCOMPARE(f.ErrorTexts(),
+                 QStringList{QStringLiteral("\"%1\" okunabilecek bir dosya değil (bir klasör, bir boru ya da bir "
+                                            "aygıt): bir dosya seçiniz.")
+                                 .arg(f.DatabasePath())});
+        QVERIFY(f.BrowsingConfiguration());
+    }
+
     void missingDatabaseLeavesWindowUsable()
     {
         TFormFixture f;
@@ -257,7 +274,11 @@ private Q_SLOTS:
         f.Answer(IDNO); // asked whether to convert it now
         f.Start({}, false);
         QCOMPARE(f.Boxes.size(), 1);
-        QVERIFY(f.Boxes.constFirst().Text.contains(QStringLiteral("\"velmora-rehber-db convert fihrist.mdb\" converts it.")));
+        QCOMPARE(f.Boxes.constFirst().Text,
+                 QStringLiteral("\"%1\" programın eski Windows sürümünün veritabanı: açılabilmesi için önce "
+                                "dönüştürülmesi gerekir.\r\rŞimdi dönüştürülsün mü? Eski dosya "
+                                "fihrist.mdb.jet adıyla saklanır.")
+                     .arg(f.DatabasePath()));
         QFile file(f.DatabasePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), jet);

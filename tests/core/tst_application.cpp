@@ -1,11 +1,18 @@
 #include "platform/core/Exception.h"
+#include "platform/core/ReadableFile.h"
+#include "platform/core/SaveFile.h"
 #include "platform/core/WindowsPath.h"
 #include "platform/widgets/Application.h"
+#include "platform/widgets/ErrorText.h"
 #include "support/TestHome.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QtTest>
+#include <functional>
 #include <stdexcept>
+#include <sys/stat.h>
 
 class TestApplication : public QObject {
     Q_OBJECT
@@ -83,6 +90,51 @@ private Q_SLOTS:
         QCOMPARE(shown[0].Caption, QStringLiteral("Velmora-rehber"));
         QCOMPARE(shown[0].Kind, TMessageKind::Error);
         QCOMPARE(shown[1].Text, QStringLiteral("plain failure."));
+    }
+
+    // What a user meets reads as one Turkish sentence, with the system's
+    // words in brackets; the English text stays the tool's.
+    void theWindowWordsTheProblemsAUserMeets()
+    {
+        TTestHome home;
+        const QString pipe = home.FilePath(QStringLiteral("fihrist.mdb"));
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString missing = home.FilePath(QStringLiteral("yok.vcf"));
+        const std::vector<std::pair<std::function<void()>, QString>> cases = {
+            {[] { TSaveFile file(QStringLiteral("/proc/kisiler.vcf")); },
+             QStringLiteral("\"/proc/kisiler.vcf\" dosyası oluşturulamadı: yazabileceğiniz bir klasör seçiniz (No such file or "
+                            "directory).")},
+            {[&] { TReadableFile file(pipe); },
+             QStringLiteral("\"%1\" okunabilecek bir dosya değil (bir klasör, bir boru ya da bir aygıt): bir dosya seçiniz.").arg(pipe)},
+            {[&] { TReadableFile file(missing); },
+             QStringLiteral("\"%1\" dosyası bulunamadı: dosyanın adını ve klasörünü denetleyiniz.").arg(missing)},
+            {[] {
+                 throw EDatabaseError(QStringLiteral("permission denied for table dbase"),
+                                      {TErrorKind::PermissionDenied, {}, QStringLiteral("permission denied for table dbase"), 0});
+             },
+             QStringLiteral("Bu işlem için izniniz yok: yöneticinizden rehber için gereken izni isteyiniz (permission denied for "
+                            "table dbase).")},
+            {[] { throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset")); },
+             QStringLiteral("Cannot perform this operation on a closed dataset")},
+        };
+        for (const auto &[raise, shown] : cases) {
+            try {
+                raise();
+                QFAIL(qPrintable(QStringLiteral("nothing raised for: ") + shown));
+            } catch (const Exception &e) {
+                QCOMPARE(WindowErrorText(e), shown);
+                QCOMPARE(e.Message() == shown, e.Kind() == TErrorKind::None);
+            }
+        }
+    }
+
+    // Qt's own buttons and dialogs speak Turkish with the window.
+    void qtSpeaksTurkish()
+    {
+        TApplication app(QStringLiteral("velmora-rehber"));
+        QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Yes | QDialogButtonBox::No);
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text().remove(u'&'), QStringLiteral("İptal"));
+        QCOMPARE(buttons.button(QDialogButtonBox::Yes)->text().remove(u'&'), QStringLiteral("Evet"));
     }
 
     void seamAnswersQuestionsAndInformation()

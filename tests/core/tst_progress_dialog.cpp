@@ -43,6 +43,10 @@ private Q_SLOTS:
         QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("ProgressCount"))->text(), QStringLiteral("1.500"));
         QTest::keyClick(dialog, Qt::Key_Escape);
         QVERIFY(sink.Update(1600, 0, {}));
+        // A wait counts nothing: its text says how long, the count is empty.
+        QVERIFY(sink.Update(0, 0, QStringLiteral("9 sn")));
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("ProgressCount"))->text(), QString());
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("ProgressWhat"))->text(), QStringLiteral("Kayıtlar okunuyor\n9 sn"));
         sink.End();
         QCOMPARE(sink.Dialog(), dialog); // the outer work goes on in the same dialog
 

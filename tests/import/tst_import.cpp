@@ -16,7 +16,6 @@
 #include <QProcess>
 #include <QtTest>
 #include <sys/stat.h>
-#include <thread>
 
 namespace {
 
@@ -362,27 +361,35 @@ private Q_SLOTS:
         QCOMPARE(ContactRows(db).size(), 1 + std::max(addedWhenSkipping, 0));
     }
 
-    // A line of a gigabyte from a pipe: refused, read in bounded memory.
+    // A line longer than any contact's: refused, read in bounded pieces.
     void endlessLineIsRefused()
     {
         TTestHome home;
         const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
         MakeContactsDatabase(db, {});
-        const QString fifo = home.FilePath(QStringLiteral("stream"));
-        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        std::thread writer([&] {
-            QFile out(fifo);
-            if (!out.open(QIODevice::WriteOnly))
-                return;
-            out.write("Ad,Soyad\nAli,");
-            const QByteArray chunk(1 << 20, 'x');
-            for (int i = 0; i < 1024 && out.write(chunk) == chunk.size(); ++i) {
-            }
-        });
-        const TRun run = Import(fifo, db);
-        writer.join();
+        const QString file = home.FilePath(QStringLiteral("uzun.csv"));
+        WriteFile(file, QByteArray("Ad,Soyad\nAli,") + QByteArray(3 << 20, 'x'));
+        const TRun run = Import(file, db);
         QVERIFY2(run.Error.contains(QStringLiteral("line 2 is longer than 1048576 bytes")), qPrintable(run.Error));
         QCOMPARE(ContactRows(db).size(), 0);
+    }
+
+    // A named pipe is refused unopened: an open for reading would wait for
+    // a writer for ever.
+    void aPipeIsRefusedUnopened()
+    {
+        TTestHome home;
+        MakeContactsDatabase(home.FilePath(QStringLiteral("fihrist.mdb")), {});
+        const QString fifo = home.FilePath(QStringLiteral("kisiler.vcf"));
+        TFifoWatch pipe(fifo);
+        QProcess tool;
+        tool.start(Tool(), {"import", fifo, "--into", "fihrist.mdb"});
+        QVERIFY(tool.waitForFinished(-1));
+        QVERIFY(!pipe.OpenedByOthers());
+        QCOMPARE(tool.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(tool.readAllStandardError());
+        QVERIFY2(said.contains(fifo + QStringLiteral(" is not a regular file")), qPrintable(said));
+        QCOMPARE(ContactRows(home.FilePath(QStringLiteral("fihrist.mdb"))).size(), 0);
     }
 
     // Another desktop writing holds the import back for as long as any

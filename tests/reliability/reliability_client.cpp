@@ -125,8 +125,16 @@ int Contend(const QString &connection, const QString &name, int rounds, unsigned
             const QString key = s.Text("No");
             const QString read = s.Text("Soyad");
             if (random() % 12 == 0) {
-                s.Query.Delete();
-                Say(QStringLiteral("DEL ") + key);
+                try {
+                    s.Query.Delete();
+                } catch (const EDatabaseError &e) {
+                    if (!e.Message().startsWith(QStringLiteral("Row cannot be located for deleting")))
+                        throw;
+                    // Refused: the row now shows what the other wrote.
+                    Say(QStringLiteral("DELCOLLISION %1 %2 %3").arg(key, read).arg(int(s.Text("Soyad") != read)));
+                    continue;
+                }
+                Say(QStringLiteral("DEL %1 %2").arg(key, read));
                 continue;
             }
             s.Query.Edit();

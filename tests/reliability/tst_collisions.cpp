@@ -52,10 +52,7 @@ private Q_SLOTS:
 
         std::set<QString> known(initial.begin(), initial.end()); // every value acknowledged
         std::set<QString> readFrom;                              // values a Post changed
-        std::set<QString> deletedKeys;
-        std::map<QString, QString> keyOf; // value -> contact
-        for (const QString &v : initial)
-            keyOf[v] = QString::number(initial.indexOf(v) + 1);
+        std::set<QString> deletedValues;                         // the values the Deletes read
         int posts = 0, collisions = 0;
         for (QProcess *p : {&first, &second}) {
             for (const QStringList &l : CompleteLines(p->readAllStandardOutput())) {
@@ -65,7 +62,6 @@ private Q_SLOTS:
                     QVERIFY2(readFrom.insert(l.value(2)).second,
                              qPrintable(QStringLiteral("lost update: two Posts changed ") + l.value(2)));
                     known.insert(l.value(3));
-                    keyOf[l.value(3)] = l.value(1);
                 } else if (kind == u"COLLISION") {
                     ++posts;
                     ++collisions;
@@ -73,9 +69,10 @@ private Q_SLOTS:
                     QVERIFY2(l.value(5) == u"1", qPrintable(QStringLiteral("collision reported for an unchanged row: ") + l.join(u' ')));
                 } else if (kind == u"ADD") {
                     known.insert(l.value(2));
-                    keyOf[l.value(2)] = l.value(1);
                 } else if (kind == u"DEL") {
-                    deletedKeys.insert(l.value(1));
+                    deletedValues.insert(l.value(2));
+                } else if (kind == u"DELCOLLISION") {
+                    QVERIFY2(l.value(3) == u"1", qPrintable(QStringLiteral("delete refused for an unchanged row: ") + l.join(u' ')));
                 } else {
                     QFAIL(qPrintable(QStringLiteral("unexpected output: ") + l.join(u' ')));
                 }
@@ -83,14 +80,15 @@ private Q_SLOTS:
         }
 
         // Every acknowledged value is in the file, was changed by an
-        // acknowledged Post, or went with its contact; nothing else is there.
+        // acknowledged Post, or went with a Delete that read it; nothing else
+        // is there.
         std::set<QString> inFile;
         for (const auto &[key, contact] : ReadContacts(connection)) {
             QVERIFY2(known.count(contact.Soyad), qPrintable(QStringLiteral("unexplained value ") + contact.Soyad));
             inFile.insert(contact.Soyad);
         }
         for (const QString &v : known)
-            QVERIFY2(inFile.count(v) || readFrom.count(v) || deletedKeys.count(keyOf[v]),
+            QVERIFY2(inFile.count(v) || readFrom.count(v) || deletedValues.count(v),
                      qPrintable(QStringLiteral("acknowledged value lost: ") + v));
         qInfo("collisions: %d detected of %d Posts on the same rows", collisions, posts);
         QVERIFY2(collisions > 0, "the two programs never collided");

@@ -9,11 +9,14 @@
 #include "support/ContactsDb.h"
 #include "support/TestHome.h"
 #include "support/TestServer.h"
+#include "support/TestTools.h"
 
 #include <QProcess>
 #include <QtTest>
 #include <csignal>
 #include <libpq-fe.h>
+
+Q_DECLARE_METATYPE(TErrorKind)
 
 namespace {
 
@@ -300,30 +303,36 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<TErrorKind>("kind"); // what the window words in Turkish
         const QString dir = QString::fromLocal8Bit(qgetenv("VELMORA_PG_DIR"));
         QTest::newRow("refused") << "host=/nonexistent dbname=x password=Gizli-123"
-                                 << "Cannot connect to the database server: connection refused";
+                                 << "Cannot connect to the database server: connection refused" << TErrorKind::ServerUnreachable;
         QTest::newRow("wrong password") << QStringLiteral("host=%1 user=yazar dbname=postgres password=Gizli-123").arg(dir)
-                                        << "Cannot connect to the database server: authentication failed";
+                                        << "Cannot connect to the database server: authentication failed" << TErrorKind::ServerAuthFailed;
         QTest::newRow("no password")
             << QStringLiteral("postgresql://yazar@%1/postgres").arg(QString(dir).replace(u'/', QLatin1String("%2F")))
             << "Cannot connect to the database server: no password was found for this server "
-               "in ~/.pgpass (fe_sendauth: no password supplied)";
+               "in ~/.pgpass (fe_sendauth: no password supplied)"
+            << TErrorKind::ServerNoPassword;
         QTest::newRow("unknown setting") << "host=x sslmod=require password=Gizli-123"
                                          << "The server named for this data source in Veri.ini has an unknown setting "
-                                            "\"sslmod\"";
+                                            "\"sslmod\""
+                                         << TErrorKind::ServerSetting;
         QTest::newRow("not prepared") << QStringLiteral("host=%1 user=velmora dbname=postgres").arg(dir)
                                       << "This server database was not prepared by \"velmora-rehber-db create\": it "
                                          "lacks the schema velmora, its Turkish collation velmora.tr_ci, its Turkish "
-                                         "LIKE operator, the table dbase";
+                                         "LIKE operator, the table dbase"
+                                      << TErrorKind::ServerUnprepared;
         QTest::newRow("not a setting") << "host=x password=Gizli-123 nonsense"
                                        << "The server named for this data source in Veri.ini is not a valid PostgreSQL "
-                                          "connection string";
+                                          "connection string"
+                                       << TErrorKind::ServerSetting;
     }
     void serverFailuresReadClearlyAndNameNoSecret()
     {
         QFETCH(QString, server);
         QFETCH(QString, message);
+        QFETCH(TErrorKind, kind);
         MakeServerContacts(Server(), {});
         ServerRows(Server(),
                    QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'yazar')"
@@ -331,6 +340,7 @@ private Q_SLOTS:
         OpenPlatformSettings(QStringLiteral("Veri"))->setValue(QStringLiteral("Sources/sunucu.mdb"), server);
         TSession s(QStringLiteral("sunucu.mdb"));
         QCOMPARE(ErrorOf([&] { s.Query.Open(); }), message);
+        QCOMPARE(KindOf([&] { s.Query.Open(); }), kind);
         QCOMPARE(s.Query.State(), rsClosed);
     }
 
@@ -350,6 +360,7 @@ private Q_SLOTS:
         reader.Query.Edit();
         reader.Query.FieldByName(QStringLiteral("Soyad"))->SetAsString(QStringLiteral("Yazılmaz"));
         QCOMPARE(ErrorOf([&] { reader.Query.Post(); }), QStringLiteral("permission denied for table dbase"));
+        QCOMPARE(KindOf([&] { reader.Query.Post(); }), TErrorKind::PermissionDenied);
         QCOMPARE(reader.Query.State(), rsEdit);
 
         // A statement over its time.
@@ -370,6 +381,7 @@ private Q_SLOTS:
         QCOMPARE(ErrorOf([&] { locked.Query.Post(); }),
                  QStringLiteral("Another desktop is editing this contact; try again in a moment (canceling statement "
                                 "due to lock timeout)"));
+        QCOMPARE(KindOf([&] { locked.Query.Post(); }), TErrorKind::RowLocked);
         QCOMPARE(locked.Query.State(), rsEdit);
         PQfinish(other);
     }
@@ -406,6 +418,7 @@ private Q_SLOTS:
         TSession s(QStringLiteral("durmus.mdb"));
         QCOMPARE(ErrorOf([&] { s.Query.Open(); }),
                  QStringLiteral("Cannot connect to the database server: the server did not answer within 2 seconds"));
+        QCOMPARE(KindOf([&] { s.Query.Open(); }), TErrorKind::ServerSilent);
         QCOMPARE(s.Query.State(), rsClosed);
         // The user stops the wait: nothing shown, the record set closed.
         TStoppingSink sink;

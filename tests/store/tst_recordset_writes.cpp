@@ -224,6 +224,25 @@ private Q_SLOTS:
         QCOMPARE(F(s.Query, "Ad")->AsString(), QStringLiteral("Deniz"));
     }
 
+    // A contact another program changed since it was read is not deleted,
+    // as a Post would not be written: the row shows what is stored now, and
+    // a second Delete, on what the user now sees, deletes it.
+    void deleteCollidingWithAnotherProgramKeepsTheContact()
+    {
+        TStoreSession s;
+        s.Query.Open();
+        s.Query.SetRecNo(2);
+        QCOMPARE(F(s.Query, "Ad")->AsString(), QStringLiteral("Deniz"));
+        OtherProgramExec(Path(), QStringLiteral("UPDATE DBASE SET Soyad = 'Başka' WHERE Ad = 'Deniz'"));
+        QCOMPARE(ErrorOf([&] { s.Query.Delete(); }),
+                 QStringLiteral("Row cannot be located for deleting. Some values may have been changed since it was last read."));
+        QCOMPARE(FileRows("SELECT Soyad FROM DBASE WHERE Ad = 'Deniz'"), QStringList{QStringLiteral("Başka")});
+        QCOMPARE(s.Query.RecordCount(), 3);
+        QCOMPARE(F(s.Query, "Soyad")->AsString(), QStringLiteral("Başka"));
+        s.Query.Delete();
+        QCOMPARE(FileRows("SELECT count(*) FROM DBASE WHERE Ad = 'Deniz'"), QStringList{"0"});
+    }
+
     void deletingARowAnotherProgramDeletedRemovesItHere()
     {
         TStoreSession s;
