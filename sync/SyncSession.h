@@ -28,6 +28,8 @@ public:
     // Set before Start to accept the certificate with that SHA-256.
     void TrustFingerprint(const QString &sha256);
     const TSyncResult &Result() const;
+    // HTTP requests sent so far.
+    int RequestCount() const;
 
 Q_SIGNALS:
     void Progress(qint64 done, qint64 total);

@@ -72,6 +72,7 @@ struct TSyncResult {
     std::vector<TSyncConflict> NewConflicts;
     std::vector<TCardProblem> Problems;
     TSyncError Error;
+    QString AddressBook; // the address book synced with (found by discovery when the account names none)
     bool Changed() const { return Received || Sent || Deleted || !NewConflicts.empty() || !Problems.empty(); }
 };
 
