@@ -12,12 +12,28 @@ QString SourceKey(const QString &dataSource)
 }
 } // namespace
 
+std::unique_ptr<QSettings> OpenDataSourceSettings()
+{
+    return OpenPlatformSettings(QStringLiteral("Veri"));
+}
+
+void SaveDataSourceSettings(QSettings &settings)
+{
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        throw EFileError(QStringLiteral("Cannot create file \"%1\".").arg(settings.fileName()));
+}
+
+QString DataSourceSettingText(const QSettings &settings, const QString &key)
+{
+    const QVariant value = settings.value(key);
+    // An unquoted value with commas ("host=a,b") reads as a list.
+    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+}
+
 std::optional<QString> ServerForDataSource(const QString &dataSource)
 {
-    const auto settings = OpenPlatformSettings(QStringLiteral("Veri"));
-    const QVariant value = settings->value(SourceKey(dataSource));
-    // An unquoted value with commas ("host=a,b") reads as a list.
-    const QString server = value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+    const QString server = DataSourceSettingText(*OpenDataSourceSettings(), SourceKey(dataSource));
     if (server.trimmed().isEmpty())
         return std::nullopt;
     return server.trimmed();
@@ -25,12 +41,10 @@ std::optional<QString> ServerForDataSource(const QString &dataSource)
 
 void SetServerForDataSource(const QString &dataSource, const std::optional<QString> &server)
 {
-    const auto settings = OpenPlatformSettings(QStringLiteral("Veri"));
+    const auto settings = OpenDataSourceSettings();
     if (server && !server->trimmed().isEmpty())
         settings->setValue(SourceKey(dataSource), server->trimmed());
     else
         settings->remove(SourceKey(dataSource));
-    settings->sync();
-    if (settings->status() != QSettings::NoError)
-        throw EFileError(QStringLiteral("Cannot create file \"%1\".").arg(settings->fileName()));
+    SaveDataSourceSettings(*settings);
 }
