@@ -77,9 +77,9 @@ void TSyncRun::RunStep(std::size_t at)
         request.Method = "DELETE";
     }
     if (step.Create)
-        request.Headers.append({"If-None-Match", "*"});
+        request.Headers.append(qMakePair(QByteArray("If-None-Match"), QByteArray("*")));
     else if (!step.IfMatch.isEmpty())
-        request.Headers.append({"If-Match", step.IfMatch});
+        request.Headers.append(qMakePair(QByteArray("If-Match"), step.IfMatch));
     FClient.Send(request, [this, at](TDavReply &reply) { StepReply(at, reply); });
 }
 
