@@ -39,6 +39,11 @@ std::optional<QString> ServerForDataSource(const QString &dataSource)
     return server.trimmed();
 }
 
+bool NamesServer(const QString &name)
+{
+    return name.startsWith(QLatin1String("postgresql://")) || name.startsWith(QLatin1String("postgres://")) || name.contains(u'=');
+}
+
 void SetServerForDataSource(const QString &dataSource, const std::optional<QString> &server)
 {
     const auto settings = OpenDataSourceSettings();

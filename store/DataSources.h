@@ -17,6 +17,10 @@
 // (~/.pg_service.conf, ~/.pgpass), never here.
 std::optional<QString> ServerForDataSource(const QString &dataSource);
 
+// True when a name given for a database is a server itself: a postgresql://
+// URI or a libpq connection string ("host=... dbname=...").
+bool NamesServer(const QString &name);
+
 // Maps dataSource to server in that file, or removes the mapping when
 // there is no server (the program then opens the file again). The value
 // must hold no password.
