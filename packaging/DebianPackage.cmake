@@ -3,7 +3,10 @@
 # dependencies are read from the programs by dpkg-shlibdeps. LibreOffice
 # Calc and xdg-utils are only recommended: without Calc the spreadsheet
 # export says so, and without xdg-utils dialling through the desktop's phone
-# application fails as a modem that cannot dial does.
+# application fails as a modem that cannot dial does. libsecret (the
+# password of the sync account) comes with the computed dependencies; a
+# keyring that answers on the session bus is only suggested: without one the
+# password is kept in ~/.netrc.
 
 set(_docdir ${CMAKE_INSTALL_DATADIR}/doc/velmora-rehber)
 configure_file(copyright.in copyright @ONLY)
@@ -31,7 +34,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "The package also holds velmora-rehber-db, the contacts tool: it creates"
     "databases, brings contacts in from vCard and CSV files and takes them out"
     "again, converts the Jet databases of the program's earlier Windows"
-    "version, and copies a directory to a PostgreSQL server.")
+    "version, and copies a directory to a PostgreSQL server."
+    ""
+    "Both keep the directory in step with a CardDAV address book (Nextcloud,"
+    "Radicale, a phone's contacts server), both ways.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -41,5 +47,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${VELMORA_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring")
 
 include(CPack)
