@@ -5,6 +5,7 @@
 // flight; everything done so far is stored.
 #include "platform/core/Exception.h"
 #include "contacts/VCardPatch.h"
+#include "sync/DavXml.h"
 #include "sync/Discovery.h"
 #include "sync/SyncMerge.h"
 #include "sync/SyncRun.h"
@@ -109,6 +110,9 @@ void TSyncRun::StepReply(std::size_t at, TDavReply &reply)
         step.Ok = true;
         if (step.Request == TSyncStep::TRequest::Put)
             step.State.ETag = reply.ETag.isEmpty() ? QByteArray() : reply.ETag;
+        FOwnWrites[step.Href] = step.Request == TSyncStep::TRequest::Put ? step.State.ETag : QByteArray();
+        if (step.Request == TSyncStep::TRequest::Put && step.State.ETag.isEmpty())
+            FStepFailed = true; // our own write cannot be told from another's: the token stays
         return StepDone(at);
     }
     // Refused or failed: nothing of it is stored; the next sync tries again.
@@ -235,9 +239,44 @@ void TSyncRun::Finish()
 {
     if (FFinished)
         return;
+    if (FCancelled || FStepFailed)
+        return SaveBook(FToken);
+    if (FSyncCollection && !FOwnWrites.empty() && !FNewToken.isEmpty())
+        return ConfirmToken();
+    SaveBook(FNewToken);
+}
+
+// The token taken before our own writes would report them again next time
+// (and a server whose token names its contents, as Xandikos's does, may
+// even take a later state for that one): the changes since are asked for,
+// and when they are all ours the token after them is kept.
+void TSyncRun::ConfirmToken()
+{
+    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FNewToken), {{"Depth", "0"}}};
+    FClient.Send(request, [this](TDavReply &reply) {
+        TMultistatus ms;
+        QString problem;
+        if (reply.Error.Kind != TSyncFailure::None || reply.Status != 207 || !ReadMultistatus(reply.Body, ms, &problem))
+            return SaveBook(FToken);
+        for (const TDavResponse &r : ms.Responses) {
+            const QUrl url = FBook.resolved(QUrl::fromEncoded(r.Href.toUtf8()));
+            const QString path = url.path(QUrl::FullyDecoded);
+            if (path == FBookPath)
+                continue;
+            const auto own = FOwnWrites.find(path);
+            const bool ours = own != FOwnWrites.end() && (r.Status == 404 ? own->second.isNull() : own->second == r.ETag);
+            if (!ours)
+                return SaveBook(FNewToken);
+        }
+        SaveBook(ms.SyncToken.isEmpty() ? FNewToken : ms.SyncToken);
+    });
+}
+
+void TSyncRun::SaveBook(const QByteArray &token)
+{
     try {
         FTables->Begin();
-        FTables->SetBook(FBook.toString(), FCancelled || FStepFailed ? FToken : FNewToken);
+        FTables->SetBook(FBook.toString(), token);
         FTables->Commit();
     } catch (const Exception &e) {
         FTables->Rollback();

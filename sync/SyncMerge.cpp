@@ -1,5 +1,24 @@
 #include "sync/SyncMerge.h"
 
+#include "contacts/ContactRecord.h"
+#include "contacts/DuplicateCheck.h"
+
+namespace {
+
+// The same name, number or e-mail written two ways ("YILMAZ", "Yılmaz"; "+90 532 ...", "0532 ...").
+bool SameValue(int column, const QByteArray &a, const QByteArray &b)
+{
+    if (column >= cfCTelefon && column <= cfITelefon)
+        return TDuplicateCheck::PhoneKey(a) == TDuplicateCheck::PhoneKey(b);
+    if (column == cfEmail)
+        return TDuplicateCheck::EmailKey(a) == TDuplicateCheck::EmailKey(b);
+    if (column == cfAd || column == cfSoyad)
+        return TDuplicateCheck::NameKey(a, QByteArray()) == TDuplicateCheck::NameKey(b, QByteArray());
+    return a == b;
+}
+
+} // namespace
+
 TMergeOutcome MergeContact(const QByteArray *base, const QByteArray *local, const QByteArray *server)
 {
     TMergeOutcome out;
@@ -19,7 +38,7 @@ TMergeOutcome JoinContact(const QByteArray *local, const QByteArray *server)
     TMergeOutcome out;
     for (int c = 0; c < 7; ++c) {
         out.Values[c] = local[c].isEmpty() ? server[c] : local[c];
-        if (!local[c].isEmpty() && !server[c].isEmpty() && local[c] != server[c])
+        if (!local[c].isEmpty() && !server[c].isEmpty() && !SameValue(c, local[c], server[c]))
             out.Conflicts.push_back(c);
     }
     return out;

@@ -99,6 +99,8 @@ private:
     void StepDone(std::size_t at);
     void Store(std::size_t from, std::size_t to);
     void Finish();
+    void ConfirmToken();
+    void SaveBook(const QByteArray &token);
     TSyncConflictRow Conflict(std::int64_t no, const QByteArray *names, int column, const QByteArray &local, const QByteArray &server,
                               TSyncConflict::Kind kind) const;
 
@@ -138,5 +140,6 @@ private:
     std::size_t FBatchEnd = 0;
     std::set<std::int64_t> FHandled; // contacts a server change already covers
     std::size_t FNext = 0;
+    std::map<QString, QByteArray> FOwnWrites; // href -> the ETag our PUT got; null: deleted
     int FLocalDeletes = 0, FServerDeletes = 0;
 };

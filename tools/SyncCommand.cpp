@@ -180,8 +180,8 @@ int Run(const QCommandLineParser &parser)
         else
             std::printf("conflict: %s: %s\n", qPrintable(c.ContactName), ConflictWords(c.What));
     }
-    std::printf("%s%d received, %d sent, %d deleted, %d conflicts\n", options.DryRun ? "dry run, nothing changed: " : "", result.Received,
-                result.Sent, result.Deleted, int(result.NewConflicts.size()));
+    std::printf("%s%d received, %d sent, %d deleted, %d conflicts (%d requests)\n", options.DryRun ? "dry run, nothing changed: " : "",
+                result.Received, result.Sent, result.Deleted, int(result.NewConflicts.size()), session.RequestCount());
     if (result.Error.Kind != TSyncFailure::None)
         return Fail(SyncErrorText(result.Error));
     return ExitDone;
