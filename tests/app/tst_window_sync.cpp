@@ -1,0 +1,166 @@
+// The window kept in step with a CardDAV address book on a Radicale server
+// the test starts on loopback: the account dialog, "Şimdi Eşitle" and its
+// summary, and a conflict settled in "Eşitleme Çakışmaları...".
+#include "FormFixture.h"
+
+#include "app/SyncAccountDialog.h"
+#include "app/SyncConflictsDialog.h"
+#include "platform/widgets/DBEdit.h"
+#include "store/ADOQuery.h"
+#include "sync/Credentials.h"
+#include "sync/SyncAccount.h"
+#include "support/DavServers.h"
+#include "support/PrivateBus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+#include <sys/stat.h>
+
+namespace {
+
+// Runs the menu entry; work runs on the dialog once it shows.
+template <typename Dialog> void WithDialog(QAction *entry, const std::function<void(Dialog *)> &work)
+{
+    bool done = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        work(dialog);
+        done = true;
+        dialog->close();
+    });
+    entry->trigger();
+    QVERIFY(done);
+}
+
+QByteArray Card(const QByteArray &uid, const QByteArray &first, const QByteArray &last, const QByteArray &mobile)
+{
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nFN:" + first + ' ' + last + "\r\nN:" + last + ';' + first
+        + ";;;\r\nTEL;TYPE=CELL:" + mobile + "\r\nEND:VCARD\r\n";
+}
+
+// The account of a test: the address book, a password kept in ~/.netrc
+// (no keyring answers on the test's bus), no automatic sync.
+void UseAccount(const QString &book)
+{
+    TSyncAccount account;
+    account.Url = book;
+    account.User = QStringLiteral("ayse");
+    account.IntervalMinutes = 0;
+    SaveSyncAccount(account);
+    QCOMPARE(StorePassword(account, QStringLiteral("gizli"), true), TPasswordPlace::NetRc);
+}
+
+} // namespace
+
+class TestWindowSync : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TPrivateBus> FBus;
+    std::unique_ptr<TDavServer> FServer;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        FBus = std::make_unique<TPrivateBus>();
+        FServer = std::make_unique<TDavServer>(TDavServer::Radicale);
+        if (!FServer->Running())
+            QSKIP("Radicale does not start here");
+    }
+    void cleanupTestCase()
+    {
+        FServer.reset();
+        FBus.reset();
+    }
+
+    void accountDialogKeepsWhatTheToolReads()
+    {
+        TFormFixture f;
+        f.Start({});
+        const QString book = FServer->NewAddressBook(QStringLiteral("Telefon"));
+        PutCard(book, Card("u1", "Zeynep", "Ak", "05321234567"));
+        WithDialog<TSyncAccountDialog>(f.Form->EsitlemeHesabi1, [&](TSyncAccountDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Eşitleme Hesabı"));
+            QCOMPARE(d->Interval->value(), 15);
+            QTest::keyClicks(d->Url, book);
+            QTest::keyClicks(d->User, QStringLiteral("ayse"));
+            QTest::keyClicks(d->PasswordEdit, QStringLiteral("gizli"));
+            d->TestButton->click();
+            QTRY_VERIFY(d->TestButton->isEnabled());
+            QCOMPARE(d->Result->text(), QStringLiteral("Bağlantı kuruldu: \"Telefon\" adres defteri, 1 kişi."));
+            d->Interval->setValue(5);
+            d->accept();
+        });
+        const TSyncAccount account = LoadSyncAccount();
+        QCOMPARE(account.Url, book);
+        QCOMPARE(account.User, QStringLiteral("ayse"));
+        QCOMPARE(account.IntervalMinutes, 5);
+        QCOMPARE(account.AddressBook, book);
+        // No keyring: ~/.netrc only after the user said yes.
+        QVERIFY(f.BoxTexts().join(u'|').contains(QStringLiteral("~/.netrc")));
+        QCOMPARE(LookupPassword(account), std::optional<QString>(QStringLiteral("gizli")));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(f.Home.FilePath(QStringLiteral(".netrc"))).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    void syncNowThenAConflictSettledFromTheServer()
+    {
+        TFormFixture f;
+        f.Start({{QStringLiteral("Ali"), QStringLiteral("Veli"), QStringLiteral("05051112233")}});
+        const QString book = FServer->NewAddressBook(QStringLiteral("Ofis"));
+        PutCard(book, Card("u2", "Zeynep", "Ak", "05321234567"));
+        UseAccount(book);
+
+        f.ClearBoxes();
+        f.Form->SimdiEsitle1->trigger();
+        QCOMPARE(f.GridColumn(0), (QStringList{QStringLiteral("Ali"), QStringLiteral("Zeynep")}));
+        QCOMPARE(f.Form->DBEdit1->Text(), QStringLiteral("Ali")); // the current contact stays current
+        QCOMPARE(f.BoxTexts(), QStringList{QStringLiteral("Eşitleme tamamlandı: 1 alındı, 1 gönderildi, 0 silindi.")});
+        QCOMPARE(Cards(book).size(), 2);
+
+        // The same field changed on both sides.
+        QString href;
+        for (const auto &[cardHref, text] : Cards(book))
+            if (text.contains("Zeynep"))
+                href = cardHref;
+        const QString url = href.startsWith(u'/') ? FServer->Root() + href : href;
+        QCOMPARE(Http("PUT", url, Card("u2", "Zeynep", "Ak", "05329999999")).Status / 100, 2);
+        f.ClickGrid(1);
+        f.Form->Button2Click(f.Form->Button2);
+        f.Form->DBEdit3->setFocus();
+        QTest::keyClick(f.Form->DBEdit3, Qt::Key_A, Qt::ControlModifier);
+        f.Type(f.Form->DBEdit3, QStringLiteral("05320000001"));
+        f.Form->Button4Click(f.Form->Button4);
+
+        f.ClearBoxes();
+        f.Form->SimdiEsitle1->trigger();
+        QCOMPARE(f.BoxTexts(),
+                 QStringList{QStringLiteral("Eşitleme tamamlandı: 0 alındı, 1 gönderildi, 0 silindi. 1 çakışma var: "
+                                            "İşlemler > Eşitleme Çakışmaları... ile bakabilirsiniz.")});
+        QCOMPARE(f.Form->DBEdit3->Text(), QStringLiteral("05320000001"));
+
+        WithDialog<TSyncConflictsDialog>(f.Form->EsitlemeCakismalari1, [&](TSyncConflictsDialog *d) {
+            QCOMPARE(d->Table->rowCount(), 1);
+            QStringList cells;
+            for (int column = 0; column < 4; ++column)
+                cells << d->Table->item(0, column)->text();
+            QCOMPARE(cells,
+                     (QStringList{QStringLiteral("Zeynep Ak"), QStringLiteral("GSM No"), QStringLiteral("05320000001"),
+                                  QStringLiteral("05329999999")}));
+            d->TakeButton->click();
+            QCOMPARE(d->Table->rowCount(), 0);
+        });
+        QCOMPARE(f.Form->DBEdit1->Text(), QStringLiteral("Zeynep"));
+        QCOMPARE(f.Form->DBEdit3->Text(), QStringLiteral("05329999999"));
+    }
+};
+
+QTEST_MAIN(TestWindowSync)
+#include "tst_window_sync.moc"
