@@ -1,6 +1,7 @@
 #include "app/SyncAccountDialog.h"
 
 #include "app/SyncTexts.h"
+#include "app/DialogParts.h"
 #include "platform/widgets/Application.h"
 #include "sync/Credentials.h"
 #include "sync/SyncSession.h"
@@ -15,14 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QLineEdit *MakeEdit(QWidget *parent, const char *name, const QString &accessibleName)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setAccessibleName(accessibleName);
-    return edit;
-}
 
 // A field's label with its mnemonic, bound to the field.
 QLabel *MakeLabel(QWidget *parent, const QString &caption, QWidget *buddy)
@@ -41,24 +34,17 @@ TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *par
     setWindowTitle(QStringLiteral("Eşitleme Hesabı"));
     setAccessibleName(QStringLiteral("Eşitleme Hesabı"));
 
-    Url = MakeEdit(this, "Url", QStringLiteral("Sunucu adresi"));
+    Url = MakeDialogEdit(this, "Url", QStringLiteral("Sunucu adresi"));
     Url->setPlaceholderText(QStringLiteral("https://sunucu.example.org/"));
     Url->setText(current.Url);
-    User = MakeEdit(this, "User", QStringLiteral("Kullanıcı adı"));
+    User = MakeDialogEdit(this, "User", QStringLiteral("Kullanıcı adı"));
     User->setText(current.User);
-    PasswordEdit = MakeEdit(this, "Password", QStringLiteral("Parola"));
+    PasswordEdit = MakeDialogEdit(this, "Password", QStringLiteral("Parola"));
     PasswordEdit->setEchoMode(QLineEdit::Password);
     PasswordEdit->setPlaceholderText(current.IsSet() ? QStringLiteral("Değiştirmek için yazın") : QString());
 
-    TestButton = new QPushButton(QStringLiteral("&Bağlantıyı Sına"), this);
-    TestButton->setObjectName(QStringLiteral("TestButton"));
-    TestButton->setAccessibleName(QStringLiteral("Bağlantıyı Sına"));
-    TestButton->setAutoDefault(false);
-    Result = new QLabel(this);
-    Result->setObjectName(QStringLiteral("Result"));
-    Result->setAccessibleName(QStringLiteral("Sınamanın sonucu"));
-    Result->setWordWrap(true);
-    Result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    TestButton = MakeTestButton(this);
+    Result = MakeTestResult(this);
     AddressBooks = new QListWidget(this);
     AddressBooks->setObjectName(QStringLiteral("AddressBooks"));
     AddressBooks->setAccessibleName(QStringLiteral("Adres defterleri"));
@@ -77,12 +63,7 @@ TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *par
     fields->addRow(MakeLabel(this, QStringLiteral("&Parola:"), PasswordEdit), PasswordEdit);
     fields->addRow(MakeLabel(this, QStringLiteral("&Otomatik eşitleme (dakika):"), Interval), Interval);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Tamam"));
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("İptal"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = MakeOkCancel(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
