@@ -110,6 +110,41 @@ private Q_SLOTS:
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
     }
 
+    // At start the window syncs by itself. A server that fails then is told
+    // by a notification, never a box, and again at the next "Şimdi Eşitle".
+    void automaticSyncFailureIsANotificationUntilSyncNow()
+    {
+        TNotificationServer notifications;
+        QVERIFY(FBus->ServeNotifications(&notifications));
+        const QString book = FServer->NewAddressBook(QStringLiteral("Ev"));
+        PutCard(book, Card("u3", "Deniz", "Su", "05331112233"));
+        TFakeHttp proxy;
+        proxy.Upstream = FServer->Port();
+        bool down = true;
+        proxy.Answer = [&down](const QByteArray &, const QByteArray &upstream) {
+            return down ? QByteArray("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n") : upstream;
+        };
+        TFormFixture f;
+        UseAccount(QString(book).replace(FServer->Root(), proxy.Root()));
+        TSyncAccount account = LoadSyncAccount();
+        account.IntervalMinutes = 60;
+        SaveSyncAccount(account);
+        f.Start({{QStringLiteral("Ali")}});
+
+        QTRY_VERIFY_WITH_TIMEOUT(!notifications.Summaries.isEmpty(), 60000);
+        QCOMPARE(notifications.Summaries, QStringList{QStringLiteral("Eşitleme yapılamadı")});
+        QVERIFY(f.BoxTexts().isEmpty());
+
+        down = false;
+        f.Form->SimdiEsitle1->trigger();
+        QCOMPARE(f.BoxTexts(),
+                 QStringList{QStringLiteral("Son otomatik eşitleme yapılamamıştı: %1\n\n"
+                                            "Eşitleme tamamlandı: 1 alındı, 1 gönderildi, 0 silindi.")
+                                 .arg(notifications.Bodies.value(0))});
+        QCOMPARE(f.GridColumn(0), (QStringList{QStringLiteral("Ali"), QStringLiteral("Deniz")}));
+        QCOMPARE(notifications.Summaries.size(), 1);
+    }
+
     void syncNowThenAConflictSettledFromTheServer()
     {
         TFormFixture f;

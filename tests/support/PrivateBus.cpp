@@ -30,6 +30,7 @@ TPrivateBus::TPrivateBus() : FOldAddress(qgetenv("DBUS_SESSION_BUS_ADDRESS"))
 
 TPrivateBus::~TPrivateBus()
 {
+    QDBusConnection::disconnectFromBus(QStringLiteral("notifications"));
     for (QProcess *p : {&FKeyring, &FBus}) {
         if (p->state() != QProcess::NotRunning) {
             p->terminate();
@@ -67,4 +68,19 @@ bool TPrivateBus::StartKeyring(const QString &dataHome, const QByteArray &passwo
     const bool answered = registered();
     QDBusConnection::disconnectFromBus(QStringLiteral("keyring-watch"));
     return answered;
+}
+
+uint TNotificationServer::Notify(const QString &, uint, const QString &, const QString &summary, const QString &body, const QStringList &,
+                                 const QVariantMap &, int)
+{
+    Summaries << summary;
+    Bodies << body;
+    return uint(Summaries.size());
+}
+
+bool TPrivateBus::ServeNotifications(TNotificationServer *server)
+{
+    QDBusConnection bus = QDBusConnection::connectToBus(FAddress, QStringLiteral("notifications"));
+    return bus.registerService(QStringLiteral("org.freedesktop.Notifications"))
+        && bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), server, QDBusConnection::ExportAllSlots);
 }
