@@ -48,7 +48,7 @@ TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *par
     AddressBooks = new QListWidget(this);
     AddressBooks->setObjectName(QStringLiteral("AddressBooks"));
     AddressBooks->setAccessibleName(QStringLiteral("Adres defterleri"));
-    AddressBooks->setVisible(false);
+    AddressBooks->setHidden(true);
 
     Interval = new QSpinBox(this);
     Interval->setObjectName(QStringLiteral("Interval"));
@@ -75,6 +75,10 @@ TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *par
     GuardedConnect(TestButton, &QPushButton::clicked, this, [this] { TestConnection(); });
     connect(Url, &QLineEdit::textEdited, this, &TSyncAccountDialog::ServerChanged);
     connect(User, &QLineEdit::textEdited, this, &TSyncAccountDialog::ServerChanged);
+    connect(AddressBooks, &QListWidget::currentItemChanged, this, [this](const QListWidgetItem *item) {
+        if (item)
+            FAddressBook = item->data(Qt::UserRole).toString();
+    });
 }
 
 TSyncAccountDialog::~TSyncAccountDialog() = default;
@@ -87,7 +91,7 @@ void TSyncAccountDialog::ServerChanged()
     FAddressBook.clear();
     FTrusted.clear();
     AddressBooks->clear();
-    AddressBooks->setVisible(false);
+    AddressBooks->setHidden(true);
     Result->clear();
 }
 
@@ -98,8 +102,6 @@ TSyncAccount TSyncAccountDialog::Account() const
     account.User = User->text().trimmed();
     account.IntervalMinutes = Interval->value();
     account.AddressBook = FAddressBook;
-    if (const QListWidgetItem *item = AddressBooks->currentItem(); item && AddressBooks->isVisible())
-        account.AddressBook = item->data(Qt::UserRole).toString();
     account.TrustedFingerprint = FTrusted;
     return account;
 }
@@ -150,18 +152,22 @@ void TSyncAccountDialog::ProbeFinished()
         return;
     }
     Result->setText(AddressBooksText(books));
+    // One is taken at once; among several the user picks (the one chosen
+    // before stays chosen).
+    const QString chosen = books.size() == 1 ? books.front().Url : FAddressBook;
     AddressBooks->clear();
-    if (books.size() == 1)
-        FAddressBook = books.front().Url;
-    AddressBooks->setVisible(books.size() > 1);
+    FAddressBook.clear();
+    AddressBooks->setHidden(books.size() < 2);
     for (const TAddressBookInfo &book : books) {
-        if (books.size() == 1)
+        if (books.size() < 2)
             break;
         auto *item = new QListWidgetItem(AddressBookText(book), AddressBooks);
         item->setData(Qt::UserRole, book.Url);
-        if (book.Url == FAddressBook)
+        if (book.Url == chosen)
             AddressBooks->setCurrentItem(item);
     }
+    if (books.size() == 1)
+        FAddressBook = chosen;
 }
 
 void TSyncAccountDialog::accept()
@@ -172,7 +178,7 @@ void TSyncAccountDialog::accept()
         User->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (AddressBooks->isVisible() && !AddressBooks->currentItem()) {
+    if (!AddressBooks->isHidden() && !AddressBooks->currentItem()) {
         Result->setText(QStringLiteral("Eşitlenecek adres defterini listeden seçiniz."));
         AddressBooks->setFocus(Qt::OtherFocusReason);
         return;

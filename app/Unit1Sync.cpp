@@ -22,6 +22,7 @@
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QMenu>
+#include <QScopeGuard>
 
 namespace {
 
@@ -260,6 +261,11 @@ TSyncResult TSyncController::Run(const TSyncAccount &account, const QString &pas
 
 void TSyncController::SyncNow()
 {
+    // The entry again before the progress dialog shows: the first one goes on.
+    if (FByHand)
+        return;
+    FByHand = true;
+    const auto done = qScopeGuard([this] { FByHand = false; });
     RequireNoPendingRow(FForm);
     while (FSession) // an automatic sync under way ends first
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

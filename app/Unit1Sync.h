@@ -50,7 +50,7 @@ private:
     TDesktopNotification *FNotification;
     std::optional<QString> FAutoFailure; // not yet shown at a "Şimdi Eşitle"
     QString FNotified;                   // the failure last notified, not notified twice
-    bool FRefreshPending = false, FSyncPending = false;
+    bool FRefreshPending = false, FSyncPending = false, FByHand = false;
 };
 
 // Adds the entries and the controller to the window.

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -85,21 +86,30 @@ private Q_SLOTS:
         f.Start({});
         const QString book = FServer->NewAddressBook(QStringLiteral("Telefon"));
         PutCard(book, Card("u1", "Zeynep", "Ak", "05321234567"));
+        FServer->NewAddressBook(QStringLiteral("Aile"));
+        const QString principal = FServer->Root() + QStringLiteral("/alice/");
         WithDialog<TSyncAccountDialog>(f.Form->EsitlemeHesabi1, [&](TSyncAccountDialog *d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Eşitleme Hesabı"));
             QCOMPARE(d->Interval->value(), 15);
-            QTest::keyClicks(d->Url, book);
-            QTest::keyClicks(d->User, QStringLiteral("ayse"));
+            QTest::keyClicks(d->Url, principal);
+            QTest::keyClicks(d->User, QStringLiteral("alice"));
             QTest::keyClicks(d->PasswordEdit, QStringLiteral("gizli"));
             d->TestButton->click();
             QTRY_VERIFY(d->TestButton->isEnabled());
-            QCOMPARE(d->Result->text(), QStringLiteral("Bağlantı kuruldu: \"Telefon\" adres defteri, 1 kişi."));
+            QCOMPARE(d->Result->text(), QStringLiteral("Bağlantı kuruldu: 2 adres defteri bulundu. Eşitlenecek olanı listeden seçin."));
+            QCOMPARE(d->AddressBooks->count(), 2);
+            const QList<QListWidgetItem *> telefon =
+                d->AddressBooks->findItems(QStringLiteral("\"Telefon\" adres defteri, 1 kişi"), Qt::MatchExactly);
+            QCOMPARE(telefon.size(), 1);
+            d->accept(); // none chosen yet: the dialog stays
+            QVERIFY(d->isVisible());
+            d->AddressBooks->setCurrentItem(telefon.first());
             d->Interval->setValue(5);
             d->accept();
         });
         const TSyncAccount account = LoadSyncAccount();
-        QCOMPARE(account.Url, book);
-        QCOMPARE(account.User, QStringLiteral("ayse"));
+        QCOMPARE(account.Url, principal);
+        QCOMPARE(account.User, QStringLiteral("alice"));
         QCOMPARE(account.IntervalMinutes, 5);
         QCOMPARE(account.AddressBook, book);
         // No keyring: ~/.netrc only after the user said yes.
