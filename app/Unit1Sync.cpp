@@ -314,8 +314,12 @@ void TSyncController::ShowOutcome(const TSyncResult &result)
     const std::optional<QString> earlier = std::exchange(FAutoFailure, std::nullopt);
     FNotified.clear();
     const QString summary = SyncSummaryText(result);
+    QStringList parts;
     switch (result.Error.Kind) {
     case TSyncFailure::None: break;
+    case TSyncFailure::MassDelete: // the user said no: nothing went wrong
+        parts << SyncErrorText(result.Error);
+        break;
     case TSyncFailure::Cancelled:
         if (result.Changed())
             Application->ShowMessage(summary);
@@ -323,7 +327,6 @@ void TSyncController::ShowOutcome(const TSyncResult &result)
     default:
         throw Exception(result.Changed() ? SyncErrorText(result.Error) + QStringLiteral("\n\n") + summary : SyncErrorText(result.Error));
     }
-    QStringList parts;
     if (earlier)
         parts << QStringLiteral("Son otomatik eşitleme yapılamamıştı: %1").arg(*earlier);
     if (result.Changed())

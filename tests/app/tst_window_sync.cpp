@@ -155,6 +155,40 @@ private Q_SLOTS:
         QCOMPARE(notifications.Summaries.size(), 1);
     }
 
+    // The address book emptied on the server: the window asks before it
+    // deletes the directory's contacts too.
+    void massDeleteAskedFirst()
+    {
+        std::vector<TContactRow> rows;
+        for (int i = 0; i < 12; ++i)
+            rows.push_back({QStringLiteral("Kişi%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Toplu"),
+                            QStringLiteral("0532000%1").arg(i, 4, 10, QLatin1Char('0'))});
+        TFormFixture f;
+        f.Start(rows);
+        const QString book = FServer->NewAddressBook(QStringLiteral("Toplu"));
+        UseAccount(book);
+        f.Form->SimdiEsitle1->trigger();
+        QCOMPARE(Cards(book).size(), 12);
+        for (const auto &[href, text] : Cards(book))
+            QCOMPARE(Http("DELETE", href.startsWith(u'/') ? FServer->Root() + href : href).Status / 100, 2);
+
+        f.ClearBoxes();
+        f.Answer(IDNO);
+        f.Form->SimdiEsitle1->trigger();
+        QCOMPARE(f.BoxTexts(),
+                 (QStringList{QStringLiteral("12 kişi silinecek. Devam edilsin mi?"),
+                              QStringLiteral("Eşitleme 12 kişiyi silecekti; onay verilmediği için hiçbiri silinmedi.")}));
+        QVERIFY(f.ErrorTexts().isEmpty()); // the user's own choice, no error
+        QCOMPARE(f.Form->ADOQuery1->RecordCount(), 12);
+
+        f.ClearBoxes();
+        f.Form->SimdiEsitle1->trigger(); // Yes
+        QCOMPARE(f.BoxTexts(),
+                 (QStringList{QStringLiteral("12 kişi silinecek. Devam edilsin mi?"),
+                              QStringLiteral("Eşitleme tamamlandı: 0 alındı, 0 gönderildi, 12 silindi.")}));
+        QCOMPARE(f.Form->ADOQuery1->RecordCount(), 0);
+    }
+
     void syncNowThenAConflictSettledFromTheServer()
     {
         TFormFixture f;
