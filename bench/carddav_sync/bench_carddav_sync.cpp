@@ -27,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -68,7 +69,8 @@ TRun Run(const QStringList &args, const QString &output = QStringLiteral("/dev/n
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, output.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const QByteArray outputPath = output.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     TRun run;
     const int before = RequestsSoFar();
@@ -147,13 +149,14 @@ QString VdirConfig(const QString &name, const QString &folder, const QString &bo
 {
     const QString config = gDir->filePath(name + QStringLiteral(".conf"));
     QDir().mkpath(folder);
-    Write(config, QStringLiteral("[general]\nstatus_path = \"%1/\"\n[pair p]\na = \"local\"\nb = \"remote\"\ncollections = null\n"
-                                 "conflict_resolution = \"a wins\"\n[storage local]\ntype = \"filesystem\"\npath = \"%2/\"\nfileext = \".vcf\"\n"
-                                 "[storage remote]\ntype = \"carddav\"\nurl = \"http://127.0.0.1:%3%4\"\nusername = \"alice\"\npassword = \"x\"\n")
-                      .arg(gDir->filePath(name + QStringLiteral("-status")), folder)
-                      .arg(gPort)
-                      .arg(book)
-                      .toUtf8());
+    Write(config,
+          QStringLiteral("[general]\nstatus_path = \"%1/\"\n[pair p]\na = \"local\"\nb = \"remote\"\ncollections = null\n"
+                         "conflict_resolution = \"a wins\"\n[storage local]\ntype = \"filesystem\"\npath = \"%2/\"\nfileext = \".vcf\"\n"
+                         "[storage remote]\ntype = \"carddav\"\nurl = \"http://127.0.0.1:%3%4\"\nusername = \"alice\"\npassword = \"x\"\n")
+              .arg(gDir->filePath(name + QStringLiteral("-status")), folder)
+              .arg(gPort)
+              .arg(book)
+              .toUtf8());
     Run({QStringLiteral("vdirsyncer"), QStringLiteral("-c"), config, QStringLiteral("discover"), QStringLiteral("p")});
     return config;
 }
@@ -243,7 +246,9 @@ int main(int argc, char **argv)
     const TRun base = sync(empty, QStringLiteral("/alice/empty/"));
     const QString vdirUp = VdirConfig(QStringLiteral("up"), upFolder, QStringLiteral("/alice/vdir/"));
     const QString vdirDown = VdirConfig(QStringLiteral("down"), downFolder, QStringLiteral("/alice/vdir/"));
-    const auto vdir = [&](const QString &config) { return Run({QStringLiteral("vdirsyncer"), QStringLiteral("-c"), config, QStringLiteral("sync")}); };
+    const auto vdir = [&](const QString &config) {
+        return Run({QStringLiteral("vdirsyncer"), QStringLiteral("-c"), config, QStringLiteral("sync")});
+    };
 
     std::printf("%d contacts, %.1f MiB of cards; Radicale %s on loopback\n", n, cardBytes / 1048576.0, "(auth none)");
     std::printf("%-36s %30s | %30s |\n", "", "velmora-rehber-db sync", "vdirsyncer sync");
@@ -255,7 +260,8 @@ int main(int argc, char **argv)
     Print("(b) no change", bOurs, bVdir, 0.5);
     // 20 changes on each side.
     Run({QStringLiteral("sqlite3"), down,
-         QStringLiteral("UPDATE DBASE SET Email = 'yeni' || No || '@ornek.com' WHERE No IN (SELECT No FROM DBASE ORDER BY No DESC LIMIT %1)")
+         QStringLiteral(
+             "UPDATE DBASE SET Email = 'yeni' || No || '@ornek.com' WHERE No IN (SELECT No FROM DBASE ORDER BY No DESC LIMIT %1)")
              .arg(kChanges)});
     ChangeOnServer(QStringLiteral("/alice/ours/"), kChanges);
     int edited = 0;
@@ -273,10 +279,11 @@ int main(int argc, char **argv)
     const TRun cOurs = sync(down, QStringLiteral("/alice/ours/")), cVdir = vdir(vdirDown);
     Print("(c) 20 changes on each side", cOurs, cVdir, 0.5);
 
-    std::printf("\nmemory: an empty sync peaks at %ld KiB; growth (d) %ld KiB, (a) %ld KiB, against %.0f KiB of cards moved: "
-                "%.2fx and %.2fx (target <= 3x)\n",
-                base.PeakKb, dOurs.PeakKb - base.PeakKb, aOurs.PeakKb - base.PeakKb, cardBytes / 1024,
-                (dOurs.PeakKb - base.PeakKb) * 1024.0 / cardBytes, (aOurs.PeakKb - base.PeakKb) * 1024.0 / cardBytes);
+    std::printf(
+        "\nmemory: an empty sync peaks at %ld KiB; growth (d) %ld KiB, (a) %ld KiB, against %.0f KiB of cards moved: "
+        "%.2fx and %.2fx (target <= 3x)\n",
+        base.PeakKb, dOurs.PeakKb - base.PeakKb, aOurs.PeakKb - base.PeakKb, cardBytes / 1024,
+        (dOurs.PeakKb - base.PeakKb) * 1024.0 / cardBytes, (aOurs.PeakKb - base.PeakKb) * 1024.0 / cardBytes);
     radicale.terminate();
     radicale.waitForFinished(5000);
     return 0;
