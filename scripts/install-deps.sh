@@ -18,7 +18,7 @@ packages=(
     libglib2.0-dev xdg-utils
     libqt6dbus6 libqt6network6 dbus dbus-daemon
     libsecret-1-dev gnome-keyring
-    radicale xandikos vdirsyncer
+    radicale xandikos vdirsyncer openssl
 )
 
 missing=()

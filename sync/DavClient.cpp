@@ -42,8 +42,11 @@ TDavClient::TDavClient(const QUrl &base, const QString &user, const QString &pas
 TDavClient::~TDavClient()
 {
     if (FJob) {
-        if (FJob->Reply)
+        // Ended quietly: nothing may call back into an owner going away.
+        if (FJob->Reply) {
+            FJob->Reply->disconnect(this);
             FJob->Reply->abort();
+        }
         delete FJob->Reply.data();
         delete FJob;
     }

@@ -84,6 +84,15 @@ void TSyncRun::RunStep(std::size_t at)
     FClient.Send(request, [this, at](TDavReply &reply) { StepReply(at, reply); });
 }
 
+// The transport failed: what was done before the step is stored.
+void TSyncRun::StopAt(std::size_t at, const TSyncError &error)
+{
+    const std::size_t batchStart = FNext;
+    FNext = at;
+    Store(batchStart, at);
+    Fail(error);
+}
+
 void TSyncRun::StepDone(std::size_t at)
 {
     RunStep(at + 1);
@@ -92,12 +101,8 @@ void TSyncRun::StepDone(std::size_t at)
 void TSyncRun::StepReply(std::size_t at, TDavReply &reply)
 {
     TSyncStep &step = FSteps[at];
-    if (reply.Error.Kind != TSyncFailure::None) {
-        const std::size_t batchStart = FNext;
-        FNext = at;
-        Store(batchStart, at);
-        return Fail(reply.Error);
-    }
+    if (reply.Error.Kind != TSyncFailure::None)
+        return StopAt(at, reply.Error);
     const int status = reply.Status;
     if (status == 412 && !step.Retried) {
         // Changed there since it was listed: fetched, merged, tried once more.
@@ -124,12 +129,8 @@ void TSyncRun::StepReply(std::size_t at, TDavReply &reply)
 void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
 {
     TSyncStep &step = FSteps[at];
-    if (fetched.Error.Kind != TSyncFailure::None) {
-        const std::size_t batchStart = FNext;
-        FNext = at;
-        Store(batchStart, at);
-        return Fail(fetched.Error);
-    }
+    if (fetched.Error.Kind != TSyncFailure::None)
+        return StopAt(at, fetched.Error);
     const TCardValues server = fetched.Status == 200 ? Read(fetched.Body) : TCardValues();
     if (!server.Ok) {
         FStepFailed = true;

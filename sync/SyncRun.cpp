@@ -214,20 +214,29 @@ bool TSyncRun::Inside(const QString &href, QString *path)
     return true;
 }
 
+bool TSyncRun::Multistatus(const TDavReply &reply, TMultistatus &ms)
+{
+    QString problem;
+    if (FCancelled)
+        Fail(TSyncFailure::Cancelled);
+    else if (reply.Error.Kind != TSyncFailure::None)
+        Fail(reply.Error);
+    else if (reply.Status != 207)
+        Fail(StatusError(reply.Status, reply.Url, reply.Body));
+    else if (!ReadMultistatus(reply.Body, ms, &problem))
+        Fail({TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+    else
+        return true;
+    return false;
+}
+
 void TSyncRun::CheckBook()
 {
     TDavRequest request{"PROPFIND", FBook, DavBody::DiscoveryProps(), {{"Depth", "0"}}};
     FClient.Send(request, [this](TDavReply &reply) {
-        if (FCancelled)
-            return Fail(TSyncFailure::Cancelled);
-        if (reply.Error.Kind != TSyncFailure::None)
-            return Fail(reply.Error);
-        if (reply.Status != 207)
-            return Fail(StatusError(reply.Status, reply.Url, reply.Body));
         TMultistatus ms;
-        QString problem;
-        if (!ReadMultistatus(reply.Body, ms, &problem))
-            return Fail({TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+        if (!Multistatus(reply, ms))
+            return;
         if (ms.Responses.empty() || !ms.Responses.front().AddressBook)
             return Fail({TSyncFailure::NoAddressBook, 0, QString(), QString(), QString(), QString(), 0, FBook.toString()});
         FOnly40 = ms.Responses.front().Only40;
@@ -243,17 +252,12 @@ void TSyncRun::List()
         return ListAll();
     TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FToken), {{"Depth", "0"}}};
     FClient.Send(request, [this](TDavReply &reply) {
-        if (FCancelled)
-            return Fail(TSyncFailure::Cancelled);
-        if (reply.Error.Kind != TSyncFailure::None && reply.Error.Kind != TSyncFailure::Unauthorized)
-            return Fail(reply.Error);
         // An expired token (403 valid-sync-token) or a refusal: the full listing.
-        if (reply.Status != 207)
-            return reply.Status == 401 ? Fail(reply.Error) : ListAll();
+        if (!FCancelled && reply.Error.Kind == TSyncFailure::None && reply.Status != 207 && reply.Status != 401)
+            return ListAll();
         TMultistatus ms;
-        QString problem;
-        if (!ReadMultistatus(reply.Body, ms, &problem))
-            return Fail({TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+        if (!Multistatus(reply, ms))
+            return;
         for (const TDavResponse &r : ms.Responses) {
             QString path;
             if (!Inside(r.Href, &path)) {
@@ -279,16 +283,9 @@ void TSyncRun::ListAll()
     FFullListing = true;
     TDavRequest request{"PROPFIND", FBook, DavBody::ETags(), {{"Depth", "1"}}};
     FClient.Send(request, [this](TDavReply &reply) {
-        if (FCancelled)
-            return Fail(TSyncFailure::Cancelled);
-        if (reply.Error.Kind != TSyncFailure::None)
-            return Fail(reply.Error);
-        if (reply.Status != 207)
-            return Fail(StatusError(reply.Status, reply.Url, reply.Body));
         TMultistatus ms;
-        QString problem;
-        if (!ReadMultistatus(reply.Body, ms, &problem))
-            return Fail({TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+        if (!Multistatus(reply, ms))
+            return;
         for (const TDavResponse &r : ms.Responses) {
             QString path;
             if (!Inside(r.Href, &path)) {
@@ -330,16 +327,9 @@ void TSyncRun::FetchFrom(std::size_t at)
     const std::size_t next = at + hrefs.size();
     TDavRequest request{"REPORT", FBook, DavBody::Multiget(hrefs), {{"Depth", "1"}}};
     FClient.Send(request, [this, next](TDavReply &reply) {
-        if (FCancelled)
-            return Fail(TSyncFailure::Cancelled);
-        if (reply.Error.Kind != TSyncFailure::None)
-            return Fail(reply.Error);
-        if (reply.Status != 207)
-            return Fail(StatusError(reply.Status, reply.Url, reply.Body));
         TMultistatus ms;
-        QString problem;
-        if (!ReadMultistatus(reply.Body, ms, &problem))
-            return Fail({TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+        if (!Multistatus(reply, ms))
+            return;
         reply.Body.clear();
         for (TDavResponse &r : ms.Responses) {
             QString path;

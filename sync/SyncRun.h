@@ -4,6 +4,7 @@
 #include "contacts/DuplicateCheck.h"
 #include "store/SyncTables.h"
 #include "sync/DavClient.h"
+#include "sync/DavXml.h"
 #include "sync/SyncAccount.h"
 #include "sync/SyncTypes.h"
 
@@ -78,6 +79,8 @@ private:
     void FetchFrom(std::size_t at);
     bool Inside(const QString &href, QString *path);
     QUrl UrlOf(const QString &path) const;
+    // False, having failed the sync, when the reply is not a readable multistatus.
+    bool Multistatus(const TDavReply &reply, TMultistatus &ms);
     void Fail(const TSyncError &error);
     void Fail(TSyncFailure kind, const QString &text = QString());
     void Done();
@@ -97,6 +100,7 @@ private:
     void StepReply(std::size_t at, TDavReply &reply);
     void Retry412(std::size_t at, TDavReply &fetched);
     void StepDone(std::size_t at);
+    void StopAt(std::size_t at, const TSyncError &error);
     void Store(std::size_t from, std::size_t to);
     void Finish();
     void ConfirmToken();

@@ -5,6 +5,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
@@ -127,11 +130,34 @@ QString PutCard(const QString &book, const QByteArray &card)
     return url;
 }
 
-TFakeHttp::TFakeHttp()
+TFakeHttp::TFakeHttp(bool tls) : FTls(tls)
 {
-    FServer.listen(QHostAddress::LocalHost, 0);
-    connect(&FServer, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket *socket = FServer.nextPendingConnection())
+    if (tls) {
+        QTemporaryDir dir;
+        const QString key = dir.filePath(QStringLiteral("key.pem")), cert = dir.filePath(QStringLiteral("cert.pem"));
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                       QStringLiteral("-nodes"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-days"),
+                       QStringLiteral("2"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
+        openssl.waitForFinished(60000);
+        QFile keyFile(key), certFile(cert);
+        keyFile.open(QIODevice::ReadOnly);
+        certFile.open(QIODevice::ReadOnly);
+        const QSslCertificate certificate(certFile.readAll());
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setLocalCertificate(certificate);
+        config.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+        auto server = std::make_unique<QSslServer>();
+        server->setSslConfiguration(config);
+        FServer = std::move(server);
+        FFingerprint = QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex());
+    } else {
+        FServer = std::make_unique<QTcpServer>();
+    }
+    FServer->listen(QHostAddress::LocalHost, 0);
+    connect(FServer.get(), &QTcpServer::pendingConnectionAvailable, this, [this] {
+        while (QTcpSocket *socket = FServer->nextPendingConnection())
             Serve(socket);
     });
 }

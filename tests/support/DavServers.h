@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 
 // CardDAV servers for the sync tests, on loopback in a private folder:
 // Radicale (no authentication) or Xandikos, started by the test on a free
@@ -55,9 +56,12 @@ QString PutCard(const QString &book, const QByteArray &card);
 class TFakeHttp : public QObject {
     Q_OBJECT
 public:
-    TFakeHttp();
-    quint16 Port() const { return FServer.serverPort(); }
-    QString Root() const { return QStringLiteral("http://127.0.0.1:%1").arg(Port()); }
+    // tls: https with a self-signed certificate made for the test (openssl).
+    explicit TFakeHttp(bool tls = false);
+    quint16 Port() const { return FServer->serverPort(); }
+    QString Root() const { return QStringLiteral("%1://127.0.0.1:%2").arg(QLatin1String(FTls ? "https" : "http")).arg(Port()); }
+    // The certificate's SHA-256, hex, lower case.
+    QString Fingerprint() const { return FFingerprint; }
     quint16 Upstream = 0;
     // request (head and body), upstream reply (empty without upstream) -> reply to send
     std::function<QByteArray(const QByteArray &request, const QByteArray &upstream)> Answer;
@@ -66,5 +70,7 @@ public:
 
 private:
     void Serve(QTcpSocket *socket);
-    QTcpServer FServer;
+    std::unique_ptr<QTcpServer> FServer;
+    bool FTls;
+    QString FFingerprint;
 };

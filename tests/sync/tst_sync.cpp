@@ -380,6 +380,27 @@ private Q_SLOTS:
         QCOMPARE(ContactRows(FDb).size(), 1);
     }
 
+    void certificate()
+    {
+        ++FCount;
+        FDb = FHome.FilePath(QStringLiteral("c%1.mdb").arg(FCount));
+        MakeContactsDatabase(FDb, {});
+        TFakeHttp fake(true);
+        fake.Answer = [](const QByteArray &, const QByteArray &) {
+            return QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n");
+        };
+        const QString book = fake.Root() + QStringLiteral("/alice/book/");
+        // Refused, with the fingerprint to confirm; the password was never sent.
+        TSyncResult r = Sync(book);
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::Certificate));
+        QCOMPARE(r.Error.Fingerprint, fake.Fingerprint());
+        QVERIFY(fake.Requests.isEmpty());
+        // Trusted by that fingerprint: the server is reached.
+        r = Sync(book, {}, [&](TSyncSession &session) { session.TrustFingerprint(fake.Fingerprint()); });
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::Unauthorized));
+        QCOMPARE(fake.Requests.size(), 1);
+    }
+
     void hostileServer_data()
     {
         QTest::addColumn<QByteArray>("reply");
