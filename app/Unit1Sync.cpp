@@ -102,9 +102,9 @@ TSyncController::TSyncController(TForm1 *form) : QObject(form), FForm(form), FNo
         form->activateWindow();
     };
     FRetry.setSingleShot(true);
-    connect(&FInterval, &QTimer::timeout, this, [this] { Application->Guard([this] { AutoSync(); }); });
+    connect(&FInterval, &QTimer::timeout, this, [this] { Quietly([this] { AutoSync(); }); });
     connect(&FRetry, &QTimer::timeout, this, [this] {
-        Application->Guard([this] {
+        Quietly([this] {
             if (FRefreshPending)
                 RefreshGrid();
             if (FSyncPending)
@@ -148,6 +148,18 @@ void TSyncController::ChooseAccount()
     AccountChanged();
 }
 
+// Work the window starts by itself: a failure is a notification, never a
+// box in the middle of the user's typing.
+void TSyncController::Quietly(const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const EAbort &) {
+    } catch (const std::exception &e) {
+        Notify(ExceptionText(e));
+    }
+}
+
 void TSyncController::AutoSync()
 {
     FSyncPending = false;
@@ -168,7 +180,7 @@ void TSyncController::AutoSync()
         FSession->TrustFingerprint(FAccount.TrustedFingerprint);
     // Nothing is deleted in bulk without the user: that waits for "Şimdi Eşitle".
     connect(FSession, &TSyncSession::MassDeleteAsked, FSession, [session = FSession.data()] { session->ConfirmMassDelete(false); });
-    connect(FSession, &TSyncSession::Finished, this, [this] { Application->Guard([this] { AutoSyncFinished(); }); });
+    connect(FSession, &TSyncSession::Finished, this, [this] { Quietly([this] { AutoSyncFinished(); }); });
     FSession->Start();
 }
 

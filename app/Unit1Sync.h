@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class TForm1;
@@ -35,6 +36,7 @@ public:
     bool Syncing() const { return FSession != nullptr; }
 
 private:
+    void Quietly(const std::function<void()> &work);
     void AutoSync();
     TSyncResult Run(const TSyncAccount &account, const QString &password);
     void AutoSyncFinished();
