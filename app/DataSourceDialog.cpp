@@ -1,5 +1,6 @@
 #include "app/DataSourceDialog.h"
 
+#include "app/DialogParts.h"
 #include "platform/core/Exception.h"
 #include "platform/widgets/Application.h"
 #include "platform/widgets/ErrorText.h"
@@ -15,14 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QLineEdit *MakeEdit(QWidget *parent, const char *name, const QString &accessibleName)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setAccessibleName(accessibleName);
-    return edit;
-}
 
 QRadioButton *MakeChoice(QWidget *parent, const char *name, const QString &caption)
 {
@@ -63,14 +56,14 @@ TDataSourceDialog::TDataSourceDialog(const std::optional<TServerSettings> &curre
     auto *serverGroup = new QButtonGroup(this);
     serverGroup->addButton(ServiceChoice);
     serverGroup->addButton(HostChoice);
-    Service = MakeEdit(FServerBox, "Service", QStringLiteral("Hizmet adı"));
-    Host = MakeEdit(FServerBox, "Host", QStringLiteral("Sunucu"));
-    Port = MakeEdit(FServerBox, "Port", QStringLiteral("Port"));
+    Service = MakeDialogEdit(FServerBox, "Service", QStringLiteral("Hizmet adı"));
+    Host = MakeDialogEdit(FServerBox, "Host", QStringLiteral("Sunucu"));
+    Port = MakeDialogEdit(FServerBox, "Port", QStringLiteral("Port"));
     Port->setValidator(new QIntValidator(1, 65535, Port));
     Port->setPlaceholderText(QStringLiteral("5432"));
-    Database = MakeEdit(FServerBox, "Database", QStringLiteral("Veritabanı"));
-    User = MakeEdit(FServerBox, "User", QStringLiteral("Kullanıcı"));
-    PasswordEdit = MakeEdit(FServerBox, "Password", QStringLiteral("Parola"));
+    Database = MakeDialogEdit(FServerBox, "Database", QStringLiteral("Veritabanı"));
+    User = MakeDialogEdit(FServerBox, "User", QStringLiteral("Kullanıcı"));
+    PasswordEdit = MakeDialogEdit(FServerBox, "Password", QStringLiteral("Parola"));
     PasswordEdit->setEchoMode(QLineEdit::Password);
     PasswordEdit->setPlaceholderText(QStringLiteral("~/.pgpass dosyasına yazılır"));
 
@@ -88,22 +81,10 @@ TDataSourceDialog::TDataSourceDialog(const std::optional<TServerSettings> &curre
     fields->setContentsMargins(24, 0, 0, 0);
     FServerBox->setLayout(fields);
 
-    TestButton = new QPushButton(QStringLiteral("&Bağlantıyı Sına"), this);
-    TestButton->setObjectName(QStringLiteral("TestButton"));
-    TestButton->setAccessibleName(QStringLiteral("Bağlantıyı Sına"));
-    TestButton->setAutoDefault(false);
-    Result = new QLabel(this);
-    Result->setObjectName(QStringLiteral("Result"));
-    Result->setAccessibleName(QStringLiteral("Sınamanın sonucu"));
-    Result->setWordWrap(true);
-    Result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    TestButton = MakeTestButton(this);
+    Result = MakeTestResult(this);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Ta&mam"));
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("İpta&l"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox *buttons = MakeOkCancel(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(FileChoice);

@@ -24,6 +24,7 @@ class TTapiDial;
 class TIncomingCallForm;
 class TCallLog;
 class TDesktopNotification;
+class TSyncController;
 struct TIncomingCall;
 
 // The statements of the contact list (AllRecordsStatement: store/ContactsTable.h).
@@ -130,6 +131,13 @@ public:
     // Writes the contacts the grid shows, in its order, to file; filter is
     // one of ContactExportFilters().
     void ExportContactsTo(const QString &file, const QString &filter);
+
+    // -- the CardDAV sync (Unit1Sync.cpp): Ayarlar > "Eşitleme Hesabı...",
+    // İşlemler > "Şimdi Eşitle" and "Eşitleme Çakışmaları..."
+    QAction *EsitlemeHesabi1 = nullptr, *SimdiEsitle1 = nullptr, *EsitlemeCakismalari1 = nullptr;
+    TSyncController *SyncController = nullptr; // owned by the window
+    // The grid's row of the contact with that key, or -1.
+    int ContactDisplayRow(long long contactNo) const;
 
 protected:
     bool event(QEvent *event) override;

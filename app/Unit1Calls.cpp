@@ -106,6 +106,18 @@ void TForm1::IncomingCall(const TIncomingCall &call)
     s.Log->Record(call.Call, call.Time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), LoggedNumber(call), s.Caller.Name);
 }
 
+int TForm1::ContactDisplayRow(long long contactNo) const
+{
+    const int no = ADOQuery1->FieldIndex(QStringLiteral("No"));
+    if (!ADOQuery1->Active() || no < 0)
+        return -1;
+    const QString wanted = QString::number(contactNo);
+    for (int row = 0; row < ADOQuery1->DisplayRowCount(); ++row)
+        if (ADOQuery1->DisplayText(row, no) == wanted)
+            return row;
+    return -1;
+}
+
 // Moves the grid to the contact, opening all records first when the current
 // search hides it. False when it is nowhere (deleted meanwhile).
 bool TForm1::SelectContact(long long contactNo)
@@ -114,20 +126,10 @@ bool TForm1::SelectContact(long long contactNo)
         Application->ShowMessage(QStringLiteral("Bir kayıt düzenleniyor: önce Onay ya da Vazgeç ile bitirin."));
         return false;
     }
-    const auto find = [this, contactNo] {
-        const int no = ADOQuery1->FieldIndex(QStringLiteral("No"));
-        if (!ADOQuery1->Active() || no < 0)
-            return -1;
-        const QString wanted = QString::number(contactNo);
-        for (int row = 0; row < ADOQuery1->DisplayRowCount(); ++row)
-            if (ADOQuery1->DisplayText(row, no) == wanted)
-                return row;
-        return -1;
-    };
-    int row = find();
+    int row = ContactDisplayRow(contactNo);
     if (row < 0) {
         Button10Click(Button10);
-        row = find();
+        row = ContactDisplayRow(contactNo);
     }
     if (row < 0)
         return false;

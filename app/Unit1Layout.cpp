@@ -4,6 +4,7 @@
 #include "app/Unit1Calls.h"
 
 #include "app/Unit1DataSource.h"
+#include "app/Unit1Sync.h"
 
 #include "dialer/TapiDial.h"
 #include "platform/widgets/DBEdit.h"
@@ -277,6 +278,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     SetTabOrder();
     ConnectHandlers();
     AddDataSourceMenu(this);
+    AddSyncMenus(this);
 
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(ClientWidth, ClientHeight + menuHeight);

@@ -28,6 +28,10 @@ TContactsShape ReadContactsShape(TProvider &engine)
     }
     if (!table.Updatable)
         throw EDatabaseError(QStringLiteral("the table DBASE cannot be written"));
+    if (table.KeyColumns.size() == 1) {
+        const TResultColumn &key = result[std::size_t(table.KeyColumns.front())];
+        shape.Key = key.Origin.isEmpty() ? key.Name : key.Origin;
+    }
     return shape;
 }
 

@@ -17,6 +17,7 @@ struct TContactsShape {
     TWriteTarget Target;
     QStringList Columns;
     std::vector<int> Widths;
+    QString Key; // the key column ("No"); empty when the table has none of one column
 };
 
 // Reads the shape; raises EDatabaseError when a column is missing or the

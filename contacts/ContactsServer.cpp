@@ -3,6 +3,7 @@
 #include "platform/core/Exception.h"
 #include "platform/core/ReadableFile.h"
 #include "store/ContactsTable.h"
+#include "store/DataSources.h"
 #include "store/PgProvider.h"
 #include "store/PgSql.h"
 #include "store/RowArena.h"
@@ -49,7 +50,7 @@ void InTransaction(const QString &server, const std::function<void(TPgProvider &
 
 bool IsServerName(const QString &name)
 {
-    return name.startsWith(QLatin1String("postgresql://")) || name.startsWith(QLatin1String("postgres://")) || name.contains(u'=');
+    return NamesServer(name);
 }
 
 void CreateContactsServer(const QString &server)

@@ -86,23 +86,54 @@ void TDuplicateCheck::AddExisting(TProvider &engine)
     }
 }
 
-QString TDuplicateCheck::Find(const QByteArray *values, const QString &recordWord) const
+// Where the record's repeat was taken in (0: nowhere); column: cfCount for
+// every value, else the number or e-mail column both share.
+std::int64_t TDuplicateCheck::Lookup(const QByteArray *values, int *column) const
 {
-    const auto where = [&](std::int64_t at) {
-        return at > 0 ? QStringLiteral("contact No %1").arg(at) : QStringLiteral("%1 %2").arg(recordWord).arg(-at);
-    };
-    if (const auto it = FRecords.constFind(RecordKey(values)); it != FRecords.constEnd())
-        return QStringLiteral("the same as %1").arg(where(it.value()));
+    if (const auto it = FRecords.constFind(RecordKey(values)); it != FRecords.constEnd()) {
+        *column = cfCount;
+        return it.value();
+    }
     const QByteArray name = NameKey(values[cfAd], values[cfSoyad]);
     for (int c = cfCTelefon; c <= cfITelefon; ++c) {
         const QByteArray k = PhoneKey(values[c]);
-        if (const auto it = FPersons.constFind(PersonKey(name, '#', k)); !k.isEmpty() && it != FPersons.constEnd())
-            return QStringLiteral("the same name and number \"%1\" as %2").arg(QString::fromUtf8(values[c]), where(it.value()));
+        if (const auto it = FPersons.constFind(PersonKey(name, '#', k)); !k.isEmpty() && it != FPersons.constEnd()) {
+            *column = c;
+            return it.value();
+        }
     }
     const QByteArray k = EmailKey(values[cfEmail]);
-    if (const auto it = FPersons.constFind(PersonKey(name, '@', k)); !k.isEmpty() && it != FPersons.constEnd())
-        return QStringLiteral("the same name and e-mail \"%1\" as %2").arg(QString::fromUtf8(values[cfEmail]), where(it.value()));
-    return QString();
+    if (const auto it = FPersons.constFind(PersonKey(name, '@', k)); !k.isEmpty() && it != FPersons.constEnd()) {
+        *column = cfEmail;
+        return it.value();
+    }
+    return 0;
+}
+
+QString TDuplicateCheck::Find(const QByteArray *values, const QString &recordWord) const
+{
+    int column = 0;
+    const std::int64_t at = Lookup(values, &column);
+    if (at == 0)
+        return QString();
+    const QString where = at > 0 ? QStringLiteral("contact No %1").arg(at) : QStringLiteral("%1 %2").arg(recordWord).arg(-at);
+    if (column == cfCount)
+        return QStringLiteral("the same as %1").arg(where);
+    if (column == cfEmail)
+        return QStringLiteral("the same name and e-mail \"%1\" as %2").arg(QString::fromUtf8(values[cfEmail]), where);
+    return QStringLiteral("the same name and number \"%1\" as %2").arg(QString::fromUtf8(values[column]), where);
+}
+
+std::int64_t TDuplicateCheck::FindContact(const QByteArray *values) const
+{
+    int column = 0;
+    const std::int64_t at = Lookup(values, &column);
+    return at > 0 ? at : 0;
+}
+
+void TDuplicateCheck::AddContact(const QByteArray *values, std::int64_t no)
+{
+    Take(values, no);
 }
 
 void TDuplicateCheck::Add(const QByteArray *values, std::int64_t position)

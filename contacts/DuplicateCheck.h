@@ -23,12 +23,17 @@ public:
     QString Find(const QByteArray *values, const QString &recordWord) const;
     // Takes in a record of the file, known by its position ("line 4", "card 2").
     void Add(const QByteArray *values, std::int64_t position);
+    // Takes in one contact of the database, known by its key.
+    void AddContact(const QByteArray *values, std::int64_t no);
+    // The key of the contact taken in that the record repeats; 0 when none.
+    std::int64_t FindContact(const QByteArray *values) const;
 
     static QByteArray PhoneKey(const QByteArray &number);
     static QByteArray EmailKey(const QByteArray &email);
     static QByteArray NameKey(const QByteArray &given, const QByteArray &family);
 
 private:
+    std::int64_t Lookup(const QByteArray *values, int *column) const;
     void Take(const QByteArray *values, std::int64_t where);
     // name key + "\x1f#" + number key, name key + "\x1f@" + e-mail key
     QHash<QByteArray, std::int64_t> FPersons; // -> No (> 0), or -position in the file

@@ -37,7 +37,21 @@ TTextInput::TTextInput(const QString &path, const QString &encoding) : FPath(pat
                          {TErrorKind::FileRead, path, QString::fromLocal8Bit(std::strerror(errno)), 0});
     readable.Release(); // the stream owns it now
     FSize = readable.Size();
+    Begin(encoding);
+}
 
+TTextInput::TTextInput(const QByteArray &bytes) : FMemory(bytes.isEmpty() ? QByteArray("\n") : bytes)
+{
+    FMemory.detach();
+    FFile = fmemopen(FMemory.data(), std::size_t(FMemory.size()), "rb");
+    if (!FFile)
+        throw EFileError(QStringLiteral("text in memory cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    FSize = FMemory.size();
+    Begin(QStringLiteral("UTF-8"));
+}
+
+void TTextInput::Begin(const QString &encoding)
+{
     // The first chunk decides the encoding; it is decoded like every other.
     FPending.resize(kSample);
     qsizetype got = 0;

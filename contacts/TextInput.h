@@ -32,6 +32,8 @@ public:
     // Raises EFileError when the file cannot be opened, Exception when the
     // encoding named is unknown.
     explicit TTextInput(const QString &path, const QString &encoding = QString());
+    // UTF-8 text held in memory (a card a server sent).
+    explicit TTextInput(const QByteArray &bytes);
     ~TTextInput();
     TTextInput(const TTextInput &) = delete;
     TTextInput &operator=(const TTextInput &) = delete;
@@ -74,10 +76,12 @@ public:
 
 private:
     enum class TPath { Utf8, ByLine, Stream };
+    void Begin(const QString &encoding);
     bool Fill(); // appends decoded bytes to FBuffer; false at end
     void DecodeLine(const char *p, qsizetype n);
     void FinishLine(); // FLine and FState from FLastRaw
     QString FPath;
+    QByteArray FMemory; // the text read, when it is in memory
     std::FILE *FFile = nullptr;
     QString FEncoding;
     TPath FPathKind = TPath::Utf8;

@@ -4,7 +4,10 @@
 # translations are named (the window loads Qt's Turkish). LibreOffice
 # Calc and xdg-utils are only recommended: without Calc the spreadsheet
 # export says so, and without xdg-utils dialling through the desktop's phone
-# application fails as a modem that cannot dial does.
+# application fails as a modem that cannot dial does. libsecret (the
+# password of the sync account) comes with the computed dependencies; a
+# keyring that answers on the session bus is only suggested: without one the
+# password is kept in ~/.netrc.
 
 set(_docdir ${CMAKE_INSTALL_DATADIR}/doc/velmora-rehber)
 configure_file(copyright.in copyright @ONLY)
@@ -32,7 +35,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "The package also holds velmora-rehber-db, the contacts tool: it creates"
     "databases, brings contacts in from vCard and CSV files and takes them out"
     "again, converts the Jet databases of the program's earlier Windows"
-    "version, and copies a directory to a PostgreSQL server.")
+    "version, and copies a directory to a PostgreSQL server."
+    ""
+    "Both keep the directory in step with a CardDAV address book (Nextcloud,"
+    "Radicale, a phone's contacts server), both ways.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -45,5 +51,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg-shlibdeps adds the libraries to it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring")
 
 include(CPack)

@@ -17,6 +17,8 @@ packages=(
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     libglib2.0-dev xdg-utils
     libqt6dbus6 libqt6network6 dbus dbus-daemon
+    libsecret-1-dev gnome-keyring
+    radicale xandikos vdirsyncer openssl
 )
 
 missing=()

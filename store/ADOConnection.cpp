@@ -107,6 +107,8 @@ void TADOConnection::Open()
     const QString source = ConnectionStringValue(FConnectionString, QStringLiteral("Data Source"));
     if (const std::optional<QString> server = ServerForDataSource(source))
         FEngine = std::make_unique<TPgProvider>(*server);
+    else if (NamesServer(source))
+        FEngine = std::make_unique<TPgProvider>(source);
     else
         FEngine = std::make_unique<TSqliteProvider>(DatabasePath());
 }

@@ -61,6 +61,8 @@ public:
     // for the contacts tool's long work).
     void SetAnswerBound(std::chrono::milliseconds bound) { FAnswerBound = bound; }
     TCallLogAccess PrepareCallLog() override;
+    int RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows) override;
+    bool OnServer() const override { return true; }
 
     // Runs statements that return no rows (the contacts tool's schema and copy).
     void Execute(const QByteArray &sql);

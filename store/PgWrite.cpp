@@ -1,9 +1,10 @@
 // The server's long writes: one transaction, and rows added through
 // COPY ... FROM STDIN in its text format, sent in pieces of about 1 MiB.
-#include "store/PgProvider.h"
+#include "store/PgProviderImpl.h"
 
 #include "platform/core/Exception.h"
 #include "store/PgSql.h"
+#include "store/RowArena.h"
 
 #include <libpq-fe.h>
 #include <memory>
@@ -143,4 +144,22 @@ void TPgProvider::AbandonCopy() noexcept
     if (PQputCopyEnd(FConn, "abandoned") == 1)
         while (PGresult *r = PQgetResult(FConn))
             PQclear(r);
+}
+
+int TPgProvider::RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows)
+{
+    const TResult r = Run(sql, values);
+    PGresult *res = r.R.get();
+    if (rows) {
+        const int n = PQnfields(res);
+        rows->Clear();
+        rows->SetColumnCount(n);
+        for (int row = 0; row < PQntuples(res); ++row) {
+            rows->BeginRow();
+            for (const TCellValue &v : PgRowOf(res, row))
+                rows->AddCell(v.View());
+            rows->EndRow();
+        }
+    }
+    return std::atoi(PQcmdTuples(res));
 }

@@ -93,4 +93,12 @@ public:
     // Numara, Ad), exists, creating it when this user may; says what this
     // user may do with it. A user who may only read changes nothing.
     virtual TCallLogAccess PrepareCallLog() = 0;
+
+    // Runs one statement of the store's own tables beside DBASE (the sync
+    // state, SyncTables.cpp), inside the write transaction when one is open:
+    // parameters "$1", "$2" ... bound to values by number; rows, when given,
+    // get what it returns. Returns the number of rows it touched.
+    virtual int RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows) = 0;
+    // True on the office's server, false on a file.
+    virtual bool OnServer() const = 0;
 };

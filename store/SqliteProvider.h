@@ -31,6 +31,8 @@ public:
     void RollbackWrite() noexcept override;
     std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) override;
     TCallLogAccess PrepareCallLog() override;
+    int RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows) override;
+    bool OnServer() const override { return false; }
 
     // How long a statement waits for another program's write to finish.
     static constexpr int BusyTimeoutMs = 5000;

@@ -3,6 +3,7 @@
 #include "store/SqliteProvider.h"
 
 #include "platform/core/Exception.h"
+#include "store/RowArena.h"
 #include "store/Statement.h"
 #include "store/StatementText.h"
 
@@ -71,4 +72,37 @@ void TSqliteProvider::RollbackWrite() noexcept
 std::unique_ptr<TBulkInsert> TSqliteProvider::BulkInsert(const TWriteTarget &target, const QStringList &columns)
 {
     return std::make_unique<TSqliteBulkInsert>(FDb, target, columns);
+}
+
+int TSqliteProvider::RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows)
+{
+    TStatement stmt(FDb, sql);
+    for (int i = 1; i <= stmt.ParameterCount(); ++i) {
+        const QByteArray name = stmt.ParameterName(i);
+        const std::size_t number = name.isEmpty() ? std::size_t(i) : std::size_t(name.mid(1).toInt());
+        if (number >= 1 && number <= values.size())
+            values[number - 1].Bind(stmt, i);
+        else
+            stmt.BindNull(i);
+    }
+    const int n = stmt.ColumnCount();
+    if (rows) {
+        rows->Clear();
+        rows->SetColumnCount(n);
+    }
+    try {
+        while (stmt.Step()) {
+            if (!rows)
+                continue;
+            rows->BeginRow();
+            for (int c = 0; c < n; ++c)
+                rows->AddCell(TCellValue::FromColumn(stmt, c).View());
+            rows->EndRow();
+        }
+    } catch (const EDatabaseError &) {
+        if (sqlite3_errcode(FDb) == SQLITE_BUSY || sqlite3_errcode(FDb) == SQLITE_LOCKED)
+            throw EDatabaseError(DatabaseInUseText());
+        throw;
+    }
+    return n == 0 ? sqlite3_changes(FDb) : 0;
 }

@@ -37,3 +37,4 @@ extern const TCommand ExportCommand;
 extern const TCommand ConvertCommand;
 extern const TCommand CopyCommand;
 extern const TCommand UpgradeCommand;
+extern const TCommand SyncCommand;

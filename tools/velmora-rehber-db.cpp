@@ -6,6 +6,7 @@
 //   velmora-rehber-db convert OLD.mdb [--out fihrist.mdb] [--codepage 1254]
 //   velmora-rehber-db copy FILE SERVER
 //   velmora-rehber-db upgrade SERVER
+//   velmora-rehber-db sync [DATABASE|SERVER] [--url URL] [--user NAME] [--dry-run] ...
 //
 // SERVER is a libpq connection string or a postgresql:// URI. Each command
 // lives in its own file; adding one is one entry in kCommands.
@@ -21,7 +22,8 @@
 
 namespace {
 
-const TCommand *const kCommands[] = {&CreateCommand, &ImportCommand, &ExportCommand, &ConvertCommand, &CopyCommand, &UpgradeCommand};
+const TCommand *const kCommands[] = {&CreateCommand, &ImportCommand,  &ExportCommand, &ConvertCommand,
+                                     &CopyCommand,   &UpgradeCommand, &SyncCommand};
 
 int Usage(FILE *to)
 {

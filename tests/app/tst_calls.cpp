@@ -18,6 +18,7 @@
 #include "platform/widgets/Edit.h"
 #include "platform/widgets/RadioGroup.h"
 #include "store/ADOQuery.h"
+#include "support/PrivateBus.h"
 #include "support/TestServer.h"
 
 #include <QDBusConnection>
@@ -68,22 +69,6 @@ QList<QStringList> ListedCalls(TForm1 *form)
         rows << QStringList{table->item(r, 0)->text(), table->item(r, 1)->text(), table->item(r, 2)->text()};
     return rows;
 }
-
-// org.freedesktop.Notifications of the test's own, on the private bus.
-class TNotificationServer : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    QStringList Summaries, Bodies;
-public Q_SLOTS:
-    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body, const QStringList &,
-                const QVariantMap &, int)
-    {
-        Summaries << summary;
-        Bodies << body;
-        return uint(Summaries.size());
-    }
-};
 
 } // namespace
 
@@ -274,21 +259,11 @@ private Q_SLOTS:
     {
         if (ServerTests())
             QSKIP("the desktop's part does not depend on the provider");
-        QProcess bus;
-        bus.start(QStringLiteral("dbus-daemon"),
-                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        if (!bus.waitForStarted())
+        TPrivateBus bus;
+        if (!bus.IsValid())
             QSKIP("dbus-daemon is not installed");
-        QVERIFY(bus.waitForReadyRead(10000));
-        const QString address = QString::fromUtf8(bus.readLine()).trimmed();
-        QVERIFY(!address.isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
         TNotificationServer server;
-        {
-            QDBusConnection serverBus = QDBusConnection::connectToBus(address, QStringLiteral("notifications"));
-            QVERIFY(serverBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
-            QVERIFY(serverBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server, QDBusConnection::ExportAllSlots));
-        }
+        QVERIFY(bus.ServeNotifications(&server));
 
         TFormFixture f;
         f.Start(Contacts);
@@ -311,9 +286,6 @@ private Q_SLOTS:
         QTRY_VERIFY(f.Form->isActiveWindow());
 
         f.Form.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("notifications"));
-        bus.terminate();
-        bus.waitForFinished();
     }
 
     void callOfferedByTheModemReachesTheWindowAndTheLog()

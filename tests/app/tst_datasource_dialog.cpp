@@ -44,7 +44,7 @@ private Q_SLOTS:
             QSKIP("no private PostgreSQL cluster");
         TFormFixture f;
         f.Start({{QStringLiteral("Dosyada")}});
-        QCOMPARE(f.Form->Ayarlar1->actions().last()->text(), QStringLiteral("&Veri Kaynağı..."));
+        QCOMPARE(f.Form->findChild<QAction *>(QStringLiteral("VeriKaynagi1"))->text(), QStringLiteral("&Veri Kaynağı..."));
         const QString serverFile = f.Home.FilePath(QStringLiteral("sunucu.mdb"));
         MakeServerContacts(serverFile, {{QStringLiteral("Sunucuda")}});
 

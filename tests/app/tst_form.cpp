@@ -125,10 +125,11 @@ private Q_SLOTS:
         // What the program adds follows a separator.
         QCOMPARE(captions(w.lemler1).mid(5),
                  (QStringList{QString(), QStringLiteral("&Kişileri İçe Aktar..."), QStringLiteral("Kişileri &Dışa Aktar..."),
+                              QStringLiteral("&Şimdi Eşitle"), QStringLiteral("Eşitleme &Çakışmaları..."),
                               QStringLiteral("&Gelen Aramalar...")}));
         QCOMPARE(captions(w.Ayarlar1),
                  (QStringList{QStringLiteral("Modem Ayarları"), QStringLiteral("Konum Seçenekleri"), QString(),
-                              QStringLiteral("&Veri Kaynağı...")}));
+                              QStringLiteral("&Veri Kaynağı..."), QStringLiteral("&Eşitleme Hesabı...")}));
         QCOMPARE(captions(w.Hakknda1), QStringList{QStringLiteral("Hakkında")});
         QCOMPARE(captions(w.PopupMenu1),
                  (QStringList{QStringLiteral("Değiştir"), QStringLiteral("Sil"), QStringLiteral("Excel'e Aktar"),

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "store/StatementText.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+class TProvider;
+
+// The sync state beside DBASE, in the same database (file or server), and
+// every SQL text it needs, for both engines:
+//   sync_book      the address book the directory is linked to, its sync token;
+//   sync_card      per linked contact: its key, the card's href, ETag (null
+//                  while a new card's PUT has no known outcome), UID, the
+//                  card text as last synced (the base) and a digest of the
+//                  row as last synced;
+//   sync_conflict  what a sync could not settle by itself.
+// The tables are made on the first sync (CREATE TABLE IF NOT EXISTS).
+
+struct TSyncCardRow {
+    std::int64_t No = 0;
+    QString Href;    // the path on the server, decoded
+    QByteArray ETag; // null: not known
+    QByteArray Uid;
+    QByteArray Base;
+    QByteArray Digest;
+};
+
+struct TSyncConflictRow {
+    std::int64_t Id = 0;
+    std::int64_t No = 0;
+    QString Name;
+    QString Column;
+    QString LocalValue;
+    QString ServerValue;
+    int Kind = 0;
+};
+
+// A contact row: its key and the seven text columns, UTF-8 (null for NULL).
+struct TContactRow {
+    std::int64_t No = 0;
+    QByteArray Values[7];
+};
+
+class TSyncTables {
+public:
+    // contacts, columns, key: DBASE as the database has it (see TContactsShape).
+    TSyncTables(TProvider &engine, const TWriteTarget &contacts, const QStringList &columns, const QString &key);
+
+    void Create();
+
+    // The server's one-sync-at-a-time lock (a session advisory lock); always
+    // true on a file. Unlock gives it back.
+    bool TryLock();
+    void Unlock() noexcept;
+
+    // One transaction around a group of writes.
+    void Begin();
+    void Commit();
+    void Rollback() noexcept;
+
+    // The linked address book: empty url when none.
+    void Book(QString *url, QByteArray *token);
+    void SetBook(const QString &url, const QByteArray &token);
+    // Unlinks the directory: the book and every card's state go.
+    void ForgetBook();
+
+    std::vector<TSyncCardRow> Cards();
+    void PutCard(const TSyncCardRow &card);
+    void RemoveCard(std::int64_t no);
+
+    std::vector<TContactRow> Contacts();
+    bool Contact(std::int64_t no, TContactRow *row);
+    std::int64_t InsertContact(const QByteArray *values);
+    void UpdateContact(std::int64_t no, const QByteArray *values);
+    void DeleteContact(std::int64_t no);
+
+    std::vector<TSyncConflictRow> Conflicts();
+    void AddConflict(const TSyncConflictRow &conflict);
+    void RemoveConflict(std::int64_t id);
+
+private:
+    QByteArray Table(const char *name) const;
+    TProvider &FEngine;
+    TWriteTarget FContacts;
+    QStringList FColumns;
+    QString FKey;
+    QByteArray FSchema;
+    bool FServer;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "sync/SyncTypes.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QUrl>
+#include <functional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTimer;
+
+struct TDavRequest {
+    QByteArray Method;
+    QUrl Url;
+    QByteArray Body;
+    QList<QPair<QByteArray, QByteArray>> Headers;
+};
+
+struct TDavReply {
+    int Status = 0;
+    QByteArray Body;
+    QByteArray ETag;  // exactly as received
+    QUrl Url;         // where it came from, after redirects
+    TSyncError Error; // a failure of the transport (not an HTTP status)
+};
+
+// The DAV requests of one sync or probe, one small job per request on a
+// QNetworkAccessManager, asynchronous on the event loop. The password goes
+// only to the host the account names (and never over plain http to a host
+// that is not loopback); redirects are followed by hand, within that host.
+// A reply is read up to a cap; a request that gets no byte for the idle
+// time ends; a certificate is accepted only by its trusted fingerprint.
+class TDavClient : public QObject {
+    Q_OBJECT
+public:
+    TDavClient(const QUrl &base, const QString &user, const QString &password, QObject *parent = nullptr);
+    ~TDavClient() override;
+
+    void SetTrustedFingerprint(const QString &sha256) { FTrusted = sha256.toLower(); }
+    void SetIdleTimeout(int ms) { FIdleMs = ms; }
+    void SetMaxReplyBytes(qint64 bytes) { FMaxBytes = bytes; }
+
+    // Sends the request; done runs on the event loop with the reply (also
+    // on a failure, with Error set).
+    void Send(const TDavRequest &request, std::function<void(TDavReply &)> done);
+    // Ends the request in flight now: done gets Cancelled.
+    void Abort();
+    int RequestCount() const { return FRequests; }
+
+    // True for an address the password may go to over plain http.
+    static bool IsLoopback(const QString &host);
+
+private:
+    struct TJob;
+    void Start(TJob *job);
+    void Finish(TJob *job);
+    void Fail(TJob *job, TSyncError error);
+
+    QNetworkAccessManager *FNetwork;
+    QUrl FBase;
+    QByteArray FAuthorization;
+    QString FTrusted;
+    int FIdleMs = 30000;
+    qint64 FMaxBytes = 64ll << 20;
+    int FRequests = 0;
+    TJob *FJob = nullptr;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// WebDAV, CardDAV and sync-collection XML: the request bodies and the
+// multistatus replies, read with namespaces matched by URI, never by prefix.
+
+struct TDavResponse {
+    QString Href;             // as the server wrote it (percent-encoded)
+    int Status = 0;           // the response's own status (404: gone), 0 when it has none
+    bool PropsOk = false;     // a propstat with status 200 was read
+    QByteArray ETag;          // exactly as received
+    QByteArray AddressData;   // the card
+    bool AddressBook = false; // resourcetype holds addressbook
+    QString DisplayName;
+    QString Principal; // current-user-principal's href
+    QString HomeSet;   // addressbook-home-set's href
+    bool SyncCollection = false;
+    bool Only40 = false;  // supported-address-data names 4.0 and not 3.0
+    QByteArray SyncToken; // the collection's DAV:sync-token property
+};
+
+struct TMultistatus {
+    std::vector<TDavResponse> Responses;
+    QByteArray SyncToken;
+};
+
+// Reads a 207 reply. False when it is not XML or its root is not DAV:
+// multistatus; *problem says what was wrong.
+bool ReadMultistatus(const QByteArray &xml, TMultistatus &out, QString *problem);
+
+// True when an error body names DAV:valid-sync-token.
+bool NamesInvalidSyncToken(const QByteArray &xml);
+
+namespace DavBody {
+// PROPFIND of what discovery and the book's check need.
+QByteArray DiscoveryProps();
+// PROPFIND Depth 1 of every card's ETag.
+QByteArray ETags();
+// REPORT sync-collection from token (empty: everything).
+QByteArray SyncCollection(const QByteArray &token);
+// REPORT addressbook-multiget of the hrefs (paths, percent-encoded).
+QByteArray Multiget(const std::vector<QByteArray> &hrefs);
+} // namespace DavBody

@@ -1,0 +1,289 @@
+// Doing what the plan says, in batches: a new card's state is stored
+// before its PUT (so that a card stored but answered with an error is
+// known by its href and UID next time), then the requests one by one, then
+// what they did in one transaction. Cancel stops after the request in
+// flight; everything done so far is stored.
+#include "platform/core/Exception.h"
+#include "contacts/VCardPatch.h"
+#include "sync/DavXml.h"
+#include "sync/Discovery.h"
+#include "sync/SyncMerge.h"
+#include "sync/SyncRun.h"
+#include "sync/SyncSession.h"
+
+#include <QTimer>
+
+namespace {
+
+constexpr std::size_t kBatch = 100;
+
+} // namespace
+
+void TSyncRun::Apply()
+{
+    FNext = 0;
+    ApplyBatch();
+}
+
+void TSyncRun::ApplyBatch()
+{
+    if (FFinished)
+        return;
+    if (FCancelled || FNext >= FSteps.size())
+        return Finish();
+    const std::size_t from = FNext;
+    FBatchEnd = std::min(FSteps.size(), from + kBatch);
+    try {
+        bool pending = false;
+        for (std::size_t i = from; i < FBatchEnd && !pending; ++i)
+            pending = FSteps[i].Pending;
+        if (pending) {
+            FTables->Begin();
+            for (std::size_t i = from; i < FBatchEnd; ++i)
+                if (FSteps[i].Pending)
+                    FTables->PutCard(FSteps[i].State);
+            FTables->Commit();
+        }
+    } catch (const Exception &e) {
+        FTables->Rollback();
+        return Fail(TSyncFailure::Database, e.Message());
+    }
+    RunStep(from);
+}
+
+void TSyncRun::RunStep(std::size_t at)
+{
+    // Steps without a request are done at once.
+    while (at < FBatchEnd && FSteps[at].Request == TSyncStep::TRequest::None) {
+        FSteps[at].Ok = FSteps[at].Problems.empty() || FSteps[at].WriteRow || !FSteps[at].State.Href.isEmpty();
+        ++at;
+    }
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + at), qint64(FToFetch.size() + FSteps.size()));
+    if (at >= FBatchEnd || FCancelled) {
+        const std::size_t batchStart = FNext;
+        FNext = at;
+        Store(batchStart, at);
+        if (FFinished)
+            return;
+        QTimer::singleShot(0, this, [this] { ApplyBatch(); });
+        return;
+    }
+    TSyncStep &step = FSteps[at];
+    TDavRequest request;
+    request.Url = UrlOf(step.Href);
+    if (step.Request == TSyncStep::TRequest::Put) {
+        request.Method = "PUT";
+        request.Body = step.Card;
+    } else {
+        request.Method = "DELETE";
+    }
+    if (step.Create)
+        request.Headers.append(qMakePair(QByteArray("If-None-Match"), QByteArray("*")));
+    else if (!step.IfMatch.isEmpty())
+        request.Headers.append(qMakePair(QByteArray("If-Match"), step.IfMatch));
+    FClient.Send(request, [this, at](TDavReply &reply) { StepReply(at, reply); });
+}
+
+// The transport failed: what was done before the step is stored.
+void TSyncRun::StopAt(std::size_t at, const TSyncError &error)
+{
+    const std::size_t batchStart = FNext;
+    FNext = at;
+    Store(batchStart, at);
+    Fail(error);
+}
+
+void TSyncRun::StepDone(std::size_t at)
+{
+    RunStep(at + 1);
+}
+
+void TSyncRun::StepReply(std::size_t at, TDavReply &reply)
+{
+    TSyncStep &step = FSteps[at];
+    if (reply.Error.Kind != TSyncFailure::None)
+        return StopAt(at, reply.Error);
+    const int status = reply.Status;
+    if (status == 412 && !step.Retried) {
+        // Changed there since it was listed: fetched, merged, tried once more.
+        step.Retried = true;
+        TDavRequest get{"GET", UrlOf(step.Href), QByteArray(), {}};
+        FClient.Send(get, [this, at](TDavReply &fetched) { Retry412(at, fetched); });
+        return;
+    }
+    if ((status >= 200 && status < 300) || (step.Request == TSyncStep::TRequest::Delete && status == 404)) {
+        step.Ok = true;
+        if (step.Request == TSyncStep::TRequest::Put)
+            step.State.ETag = reply.ETag.isEmpty() ? QByteArray() : reply.ETag;
+        FOwnWrites[step.Href] = step.Request == TSyncStep::TRequest::Put ? step.State.ETag : QByteArray();
+        if (step.Request == TSyncStep::TRequest::Put && step.State.ETag.isEmpty())
+            FStepFailed = true; // our own write cannot be told from another's: the token stays
+        return StepDone(at);
+    }
+    // Refused or failed: nothing of it is stored; the next sync tries again.
+    FStepFailed = true;
+    Result.Error = StatusError(status, reply.Url, reply.Body);
+    StepDone(at);
+}
+
+void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
+{
+    TSyncStep &step = FSteps[at];
+    if (fetched.Error.Kind != TSyncFailure::None)
+        return StopAt(at, fetched.Error);
+    const TCardValues server = fetched.Status == 200 ? Read(fetched.Body) : TCardValues();
+    if (!server.Ok) {
+        FStepFailed = true;
+        if (fetched.Status != 404)
+            step.Problems.push_back({step.Href, QString(), QString(), TCardProblem::Kind::Unparsable});
+        return StepDone(at);
+    }
+    const QByteArray etag = fetched.ETag;
+    step.State.Uid = server.Uid.isEmpty() ? step.State.Uid : server.Uid;
+    if (step.Create) {
+        // There already: the card an earlier PUT stored. Linked; the next
+        // sync sends what differs.
+        step.Request = TSyncStep::TRequest::None;
+        step.State.ETag = etag;
+        step.State.Base = fetched.Body;
+        step.State.Digest = Digest(server.Fit);
+        step.Ok = true;
+        return StepDone(at);
+    }
+    if (step.LocalDeleted) {
+        // Deleted here, changed there: the change wins.
+        step.Request = TSyncStep::TRequest::None;
+        step.No = 0;
+        step.KeepState = true;
+        step.WriteRow = true;
+        std::copy(std::begin(server.Fit), std::end(server.Fit), step.Row);
+        step.State = {0, step.Href, etag, step.State.Uid, fetched.Body, Digest(server.Fit)};
+        step.Deleted = 0;
+        step.Received = 1;
+        step.Conflicts.push_back(Conflict(0, server.Fit, -1, QByteArray(), QByteArray(), TSyncConflict::Kind::DeletedHereChangedThere));
+        step.Ok = true;
+        return StepDone(at);
+    }
+    const TMergeOutcome merged = MergeContact(step.Base, step.Local, server.Fit);
+    step.Conflicts.clear();
+    for (const int c : merged.Conflicts)
+        step.Conflicts.push_back(Conflict(step.No, merged.Values, c, step.Local[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
+    bool rowChanges = false;
+    QByteArray patched[7];
+    for (int c = 0; c < 7; ++c) {
+        rowChanges = rowChanges || merged.Values[c] != step.Local[c];
+        patched[c] = merged.Values[c] == server.Fit[c] ? server.Raw[c] : merged.Values[c];
+        step.Row[c] = merged.Values[c];
+    }
+    step.WriteRow = rowChanges;
+    step.Received = rowChanges;
+    step.State.Digest = Digest(merged.Values);
+    step.Card = PatchCard(fetched.Body, server.Raw, patched);
+    step.State.Base = step.Card;
+    step.IfMatch = etag;
+    bool cardChanges = false;
+    for (int c = 0; c < 7; ++c)
+        cardChanges = cardChanges || merged.Values[c] != server.Fit[c];
+    if (!cardChanges) {
+        step.Request = TSyncStep::TRequest::None;
+        step.State.ETag = etag;
+        step.State.Base = fetched.Body;
+        step.Sent = 0;
+        step.Ok = true;
+        return StepDone(at);
+    }
+    // Once more; a second 412 leaves it to the next sync.
+    FSteps[at].Retried = true;
+    RunStep(at);
+}
+
+void TSyncRun::Store(std::size_t from, std::size_t to)
+{
+    try {
+        FTables->Begin();
+        for (std::size_t i = from; i < to; ++i) {
+            TSyncStep &step = FSteps[i];
+            Result.Problems.insert(Result.Problems.end(), step.Problems.begin(), step.Problems.end());
+            if (!step.Ok)
+                continue;
+            if (step.DeleteRow)
+                FTables->DeleteContact(step.No);
+            if (step.WriteRow) {
+                if (step.No == 0)
+                    step.No = FTables->InsertContact(step.Row);
+                else
+                    FTables->UpdateContact(step.No, step.Row);
+            }
+            if (step.KeepState && !step.State.Href.isEmpty()) {
+                step.State.No = step.No;
+                FTables->PutCard(step.State);
+            } else if (!step.KeepState) {
+                FTables->RemoveCard(step.State.No ? step.State.No : step.No);
+            }
+            for (TSyncConflictRow &c : step.Conflicts) {
+                c.No = step.No;
+                FTables->AddConflict(c);
+                Result.NewConflicts.push_back({0, c.No, c.Name, c.Column, c.LocalValue, c.ServerValue, TSyncConflict::Kind(c.Kind)});
+            }
+            Result.Received += step.Received;
+            Result.Sent += step.Sent;
+            Result.Deleted += step.Deleted;
+        }
+        FTables->Commit();
+    } catch (const Exception &e) {
+        FTables->Rollback();
+        Fail(TSyncFailure::Database, e.Message());
+    }
+}
+
+void TSyncRun::Finish()
+{
+    if (FFinished)
+        return;
+    if (FCancelled || FStepFailed)
+        return SaveBook(FToken);
+    if (FSyncCollection && !FOwnWrites.empty() && !FNewToken.isEmpty())
+        return ConfirmToken();
+    SaveBook(FNewToken);
+}
+
+// The token taken before our own writes would report them again next time
+// (and a server whose token names its contents, as Xandikos's does, may
+// even take a later state for that one): the changes since are asked for,
+// and when they are all ours the token after them is kept.
+void TSyncRun::ConfirmToken()
+{
+    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FNewToken), {{"Depth", "0"}}};
+    FClient.Send(request, [this](TDavReply &reply) {
+        TMultistatus ms;
+        QString problem;
+        if (reply.Error.Kind != TSyncFailure::None || reply.Status != 207 || !ReadMultistatus(reply.Body, ms, &problem))
+            return SaveBook(FToken);
+        for (const TDavResponse &r : ms.Responses) {
+            const QUrl url = FBook.resolved(QUrl::fromEncoded(r.Href.toUtf8()));
+            const QString path = url.path(QUrl::FullyDecoded);
+            if (path == FBookPath)
+                continue;
+            const auto own = FOwnWrites.find(path);
+            const bool ours = own != FOwnWrites.end() && (r.Status == 404 ? own->second.isNull() : own->second == r.ETag);
+            if (!ours)
+                return SaveBook(FNewToken);
+        }
+        SaveBook(ms.SyncToken.isEmpty() ? FNewToken : ms.SyncToken);
+    });
+}
+
+void TSyncRun::SaveBook(const QByteArray &token)
+{
+    try {
+        FTables->Begin();
+        FTables->SetBook(FBook.toString(), token);
+        FTables->Commit();
+    } catch (const Exception &e) {
+        FTables->Rollback();
+        return Fail(TSyncFailure::Database, e.Message());
+    }
+    if (FCancelled)
+        Result.Error.Kind = TSyncFailure::Cancelled;
+    Done();
+}

@@ -1,0 +1,326 @@
+// What a sync does, decided before anything is written: each server card
+// that changed, each card gone, each local change, as steps.
+#include "platform/core/Exception.h"
+#include "store/ContactsTable.h"
+#include "contacts/VCardPatch.h"
+#include "sync/SyncMerge.h"
+#include "sync/SyncRun.h"
+#include "sync/SyncSession.h"
+
+#include <QUuid>
+
+namespace {
+
+bool Same(const QByteArray *a, const QByteArray *b)
+{
+    for (int c = 0; c < 7; ++c)
+        if (a[c] != b[c])
+            return false;
+    return true;
+}
+
+// The values to patch a card with: where the merge kept the card's own
+// value, the card's value whole (a value too long for its column stays).
+void ForCard(const QByteArray *merged, const TCardValues &card, QByteArray *out)
+{
+    for (int c = 0; c < 7; ++c)
+        out[c] = merged[c] == card.Fit[c] ? card.Raw[c] : merged[c];
+}
+
+} // namespace
+
+TSyncConflictRow TSyncRun::Conflict(std::int64_t no, const QByteArray *names, int column, const QByteArray &local, const QByteArray &server,
+                                    TSyncConflict::Kind kind) const
+{
+    int count = 0;
+    const TContactColumn *columns = ContactColumns(&count);
+    TSyncConflictRow c;
+    c.No = no;
+    QByteArray name = names[cfAd];
+    if (!name.isEmpty() && !names[cfSoyad].isEmpty())
+        name += ' ';
+    c.Name = QString::fromUtf8(name + names[cfSoyad]);
+    c.Column = column >= 0 && column < count ? QString::fromLatin1(columns[column].Name) : QString();
+    c.LocalValue = QString::fromUtf8(local);
+    c.ServerValue = QString::fromUtf8(server);
+    c.Kind = int(kind);
+    return c;
+}
+
+void TSyncRun::Plan()
+{
+    try {
+        for (TContactRow &row : FTables->Contacts())
+            FRows[row.No] = std::move(row);
+    } catch (const Exception &e) {
+        return Fail(TSyncFailure::Database, e.Message());
+    }
+    FDuplicates = std::make_unique<TDuplicateCheck>();
+    for (const auto &[no, row] : FRows)
+        if (!FHrefOf.count(no))
+            FDuplicates->AddContact(row.Values, no);
+
+    for (auto &[path, card] : FCards) {
+        PlanServerCard(path, card.first, card.second);
+        card.first.clear();
+    }
+    FCards.clear();
+    for (const QString &href : FGone)
+        if (const auto state = FStates.find(href); state != FStates.end() && !FChanged.count(href))
+            PlanServerGone(state->second);
+    PlanLocal();
+
+    const int localRows = int(FRows.size());
+    const int serverCards = FFullListing ? int(FListed.size()) : int(FStates.size());
+    const bool massLocal = FLocalDeletes > 10 && FLocalDeletes * 2 > localRows;
+    const bool massServer = FServerDeletes > 10 && FServerDeletes * 2 > serverCards;
+    if (FOptions.DryRun) {
+        for (const TSyncStep &step : FSteps) {
+            Result.Received += step.Received;
+            Result.Sent += step.Sent;
+            Result.Deleted += step.Deleted;
+            Result.Problems.insert(Result.Problems.end(), step.Problems.begin(), step.Problems.end());
+            for (const TSyncConflictRow &c : step.Conflicts)
+                Result.NewConflicts.push_back({0, c.No, c.Name, c.Column, c.LocalValue, c.ServerValue, TSyncConflict::Kind(c.Kind)});
+        }
+        return Done();
+    }
+    if ((massLocal || massServer) && !FOptions.AllowMassDelete)
+        return AskMassDelete();
+    Apply();
+}
+
+void TSyncRun::AskMassDelete()
+{
+    Q_EMIT FOwner->MassDeleteAsked(std::max(FLocalDeletes, FServerDeletes));
+}
+
+void TSyncRun::ConfirmMassDelete(bool proceed)
+{
+    if (FFinished || FNext > 0)
+        return;
+    if (proceed)
+        return Apply();
+    TSyncError e;
+    e.Kind = TSyncFailure::MassDelete;
+    e.MassDeleteCount = std::max(FLocalDeletes, FServerDeletes);
+    Fail(e);
+}
+
+void TSyncRun::PlanServerCard(const QString &path, const QByteArray &card, const QByteArray &etag)
+{
+    const TCardValues server = Read(card);
+    auto state = FStates.find(path);
+    if (!server.Ok) {
+        TSyncStep step;
+        step.Problems.push_back({path, QString(), QString(), TCardProblem::Kind::Unparsable});
+        step.Ok = false;
+        FSteps.push_back(std::move(step));
+        if (state != FStates.end())
+            FHandled.insert(state->second.No);
+        return;
+    }
+    if (state == FStates.end() && !server.Uid.isEmpty()) {
+        // A card this directory sent whose answer never came.
+        for (auto it = FStates.begin(); it != FStates.end(); ++it)
+            if (it->second.ETag.isNull() && it->second.Uid == server.Uid) {
+                state = it;
+                state->second.Href = path;
+                break;
+            }
+    }
+    if (state != FStates.end())
+        return PlanLinked(state->second, server, card, etag);
+
+    TSyncStep step;
+    for (const QString &column : server.TooLong)
+        step.Problems.push_back({path, column, QString(), TCardProblem::Kind::NotTaken});
+    step.State = {0, path, etag, server.Uid, card, QByteArray()};
+    const std::int64_t same = FDuplicates->FindContact(server.Fit);
+    const auto row = FRows.find(same);
+    if (same > 0 && row != FRows.end() && !FLinked.count(same)) {
+        // The same person on both sides: linked, not doubled.
+        FLinked.insert(same);
+        FHandled.insert(same);
+        const TMergeOutcome joined = JoinContact(row->second.Values, server.Fit);
+        for (const int c : joined.Conflicts)
+            step.Conflicts.push_back(
+                Conflict(same, joined.Values, c, row->second.Values[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
+        step.No = same;
+        step.WriteRow = !Same(joined.Values, row->second.Values);
+        std::copy(std::begin(joined.Values), std::end(joined.Values), step.Row);
+        step.Received = step.WriteRow;
+        if (!Same(joined.Values, server.Fit)) {
+            QByteArray patched[7];
+            ForCard(joined.Values, server, patched);
+            step.Request = TSyncStep::TRequest::Put;
+            step.Href = path;
+            step.IfMatch = etag;
+            step.Card = PatchCard(card, server.Raw, patched);
+            step.State.Base = step.Card;
+            step.Sent = 1;
+            std::copy(std::begin(server.Fit), std::end(server.Fit), step.Base);
+            std::copy(std::begin(row->second.Values), std::end(row->second.Values), step.Local);
+        }
+        step.State.Digest = Digest(joined.Values);
+        FSteps.push_back(std::move(step));
+        return;
+    }
+    step.WriteRow = true;
+    std::copy(std::begin(server.Fit), std::end(server.Fit), step.Row);
+    step.State.Digest = Digest(server.Fit);
+    step.Received = 1;
+    FSteps.push_back(std::move(step));
+}
+
+void TSyncRun::PlanLinked(TSyncCardRow &state, const TCardValues &server, const QByteArray &card, const QByteArray &etag)
+{
+    FHandled.insert(state.No);
+    const TCardValues base = state.Base.isEmpty() ? server : Read(state.Base);
+    const QByteArray *baseValues = base.Ok ? base.Fit : server.Fit;
+    TSyncStep step;
+    for (const QString &column : server.TooLong)
+        step.Problems.push_back({state.Href, column, QString(), TCardProblem::Kind::NotTaken});
+    step.No = state.No;
+    step.State = {state.No, state.Href, etag, server.Uid.isEmpty() ? state.Uid : server.Uid, card, QByteArray()};
+    const auto row = FRows.find(state.No);
+    if (row == FRows.end()) {
+        if (Same(server.Fit, baseValues)) {
+            // Unchanged there, deleted here.
+            step.Request = TSyncStep::TRequest::Delete;
+            step.Href = state.Href;
+            step.IfMatch = etag;
+            step.KeepState = false;
+            step.LocalDeleted = true;
+            step.Deleted = 1;
+            ++FServerDeletes;
+        } else {
+            // Changed there, deleted here: the change wins.
+            step.No = 0;
+            step.WriteRow = true;
+            std::copy(std::begin(server.Fit), std::end(server.Fit), step.Row);
+            step.State.Digest = Digest(server.Fit);
+            step.Received = 1;
+            step.Conflicts.push_back(Conflict(0, server.Fit, -1, QByteArray(), QByteArray(), TSyncConflict::Kind::DeletedHereChangedThere));
+        }
+        FSteps.push_back(std::move(step));
+        return;
+    }
+    const QByteArray *local = row->second.Values;
+    const TMergeOutcome merged = MergeContact(baseValues, local, server.Fit);
+    for (const int c : merged.Conflicts)
+        step.Conflicts.push_back(Conflict(state.No, merged.Values, c, local[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
+    step.WriteRow = !Same(merged.Values, local);
+    std::copy(std::begin(merged.Values), std::end(merged.Values), step.Row);
+    step.Received = step.WriteRow;
+    step.State.Digest = Digest(merged.Values);
+    std::copy(baseValues, baseValues + 7, step.Base);
+    std::copy(local, local + 7, step.Local);
+    if (!Same(merged.Values, server.Fit)) {
+        QByteArray patched[7];
+        ForCard(merged.Values, server, patched);
+        step.Request = TSyncStep::TRequest::Put;
+        step.Href = state.Href;
+        step.IfMatch = etag;
+        step.Card = PatchCard(card, server.Raw, patched);
+        step.State.Base = step.Card;
+        step.Sent = 1;
+    }
+    FSteps.push_back(std::move(step));
+}
+
+void TSyncRun::PlanServerGone(const TSyncCardRow &state)
+{
+    FHandled.insert(state.No);
+    TSyncStep step;
+    step.No = state.No;
+    step.State = state;
+    const auto row = FRows.find(state.No);
+    if (row == FRows.end()) {
+        step.KeepState = false; // gone on both sides
+    } else if (Digest(row->second.Values) != state.Digest) {
+        // Changed here, deleted there: the change wins, the card is made again.
+        const TCardValues base = Read(state.Base);
+        QByteArray patched[7];
+        if (base.Ok)
+            ForCard(row->second.Values, base, patched);
+        step.Request = TSyncStep::TRequest::Put;
+        step.Href = state.Href;
+        step.Create = true;
+        step.Card = base.Ok ? PatchCard(state.Base, base.Raw, patched) : NewCard(row->second.Values, state.Uid, FOnly40);
+        step.State.Base = step.Card;
+        step.State.ETag = QByteArray();
+        step.State.Digest = Digest(row->second.Values);
+        step.Sent = 1;
+        step.Conflicts.push_back(
+            Conflict(state.No, row->second.Values, -1, QByteArray(), QByteArray(), TSyncConflict::Kind::ChangedHereDeletedThere));
+    } else {
+        step.DeleteRow = true;
+        step.KeepState = false;
+        step.Deleted = 1;
+        ++FLocalDeletes;
+    }
+    FSteps.push_back(std::move(step));
+}
+
+void TSyncRun::PlanLocal()
+{
+    for (const auto &[href, state] : FStates) {
+        if (FHandled.count(state.No) || FGone.count(href))
+            continue;
+        const auto row = FRows.find(state.No);
+        TSyncStep step;
+        step.No = state.No;
+        step.State = state;
+        step.Href = href;
+        if (row == FRows.end()) {
+            if (state.ETag.isNull()) {
+                step.KeepState = false; // never reached the server
+            } else {
+                step.Request = TSyncStep::TRequest::Delete;
+                step.IfMatch = state.ETag;
+                step.KeepState = false;
+                step.LocalDeleted = true;
+                step.Deleted = 1;
+                ++FServerDeletes;
+            }
+            FSteps.push_back(std::move(step));
+            continue;
+        }
+        const QByteArray *local = row->second.Values;
+        if (!state.ETag.isNull() && Digest(local) == state.Digest)
+            continue;
+        const TCardValues base = Read(state.Base);
+        QByteArray patched[7];
+        if (base.Ok)
+            ForCard(local, base, patched);
+        step.Request = TSyncStep::TRequest::Put;
+        step.Create = state.ETag.isNull(); // sent before, its answer lost, and not there
+        step.IfMatch = state.ETag;
+        step.Card = base.Ok ? PatchCard(state.Base, base.Raw, patched) : NewCard(local, state.Uid, FOnly40);
+        step.State.Base = step.Card;
+        step.State.Digest = Digest(local);
+        step.Sent = 1;
+        if (base.Ok)
+            std::copy(std::begin(base.Fit), std::end(base.Fit), step.Base);
+        std::copy(local, local + 7, step.Local);
+        FSteps.push_back(std::move(step));
+    }
+    for (const auto &[no, row] : FRows) {
+        if (FHrefOf.count(no) || FLinked.count(no))
+            continue;
+        const QByteArray uid = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+        TSyncStep step;
+        step.No = no;
+        step.Request = TSyncStep::TRequest::Put;
+        step.Create = true;
+        step.Pending = true;
+        step.Href = FBookPath + QString::fromLatin1(uid) + QStringLiteral(".vcf");
+        step.Card = NewCard(row.Values, uid, FOnly40);
+        step.State = {no, step.Href, QByteArray(), uid, step.Card, Digest(row.Values)};
+        step.Sent = 1;
+        std::copy(std::begin(row.Values), std::end(row.Values), step.Local);
+        std::copy(std::begin(row.Values), std::end(row.Values), step.Base);
+        FSteps.push_back(std::move(step));
+    }
+}

@@ -1,0 +1,350 @@
+#include "sync/SyncRun.h"
+
+#include "platform/core/Exception.h"
+#include "store/ADOConnection.h"
+#include "store/Provider.h"
+#include "contacts/ContactWriter.h"
+#include "contacts/VCardPatch.h"
+#include "sync/DavXml.h"
+#include "sync/Discovery.h"
+#include "sync/SyncSession.h"
+
+#include <QCryptographicHash>
+#include <QTimer>
+
+namespace {
+
+constexpr std::size_t kMultigetBatch = 100;
+
+QString WithSlash(QString url)
+{
+    if (!url.endsWith(u'/'))
+        url += u'/';
+    return url;
+}
+
+qsizetype Characters(const QByteArray &utf8)
+{
+    qsizetype n = 0;
+    for (const char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+} // namespace
+
+TSyncRun::TSyncRun(TSyncSession *owner, TADOConnection &connection, const TSyncAccount &account, const QString &password,
+                   const TSyncOptions &options)
+    : FOwner(owner), FConnection(connection), FAccount(account), FOptions(options), FClient(account.ServerUrl(), account.User, password)
+{
+    FClient.SetIdleTimeout(options.IdleTimeoutMs);
+    FClient.SetMaxReplyBytes(options.MaxReplyBytes);
+    if (!account.TrustedFingerprint.isEmpty())
+        FClient.SetTrustedFingerprint(account.TrustedFingerprint);
+}
+
+TSyncRun::~TSyncRun()
+{
+    if (FTables && FLocked)
+        FTables->Unlock();
+}
+
+void TSyncRun::Fail(const TSyncError &error)
+{
+    if (FFinished)
+        return;
+    Result.Error = error;
+    Done();
+}
+
+void TSyncRun::Fail(TSyncFailure kind, const QString &text)
+{
+    TSyncError e;
+    e.Kind = kind;
+    e.ServerText = text;
+    Fail(e);
+}
+
+void TSyncRun::Done()
+{
+    if (FFinished)
+        return;
+    FFinished = true;
+    if (FTables) {
+        FTables->Rollback();
+        if (FLocked)
+            FTables->Unlock();
+        FLocked = false;
+    }
+    FFileLock.reset();
+    QTimer::singleShot(0, FOwner, [owner = FOwner] { Q_EMIT owner->Finished(); });
+}
+
+void TSyncRun::Cancel()
+{
+    FCancelled = true;
+    // A read in flight is ended at once; a write's outcome is waited for.
+    if (FSteps.empty())
+        FClient.Abort();
+}
+
+QByteArray TSyncRun::Digest(const QByteArray *values) const
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (int c = 0; c < 7; ++c) {
+        hash.addData(values[c]);
+        hash.addData(QByteArrayView("\x1f", 1));
+    }
+    return hash.result().toHex();
+}
+
+TCardValues TSyncRun::Read(const QByteArray &card) const
+{
+    TCardValues v;
+    TContactRecord record;
+    try {
+        v.Ok = ReadCard(card, record) && record.HasSomethingToStore();
+    } catch (const Exception &) {
+        v.Ok = false;
+    }
+    if (!v.Ok)
+        return v;
+    v.Uid = CardUid(card);
+    for (int c = 0; c < 7; ++c) {
+        QByteArray value = record.Values[c];
+        if (value.contains('\r'))
+            value.replace("\r\n", "\n").replace('\r', '\n');
+        v.Raw[c] = value;
+        const int width = c < int(FWidths.size()) ? FWidths[std::size_t(c)] : 0;
+        if (width > 0 && Characters(value) > width) {
+            v.TooLong << FColumnNames.value(c);
+            v.Fit[c] = QByteArray();
+        } else {
+            v.Fit[c] = value;
+        }
+    }
+    return v;
+}
+
+void TSyncRun::Start()
+{
+    try {
+        Open();
+    } catch (const Exception &e) {
+        Fail(TSyncFailure::Database, e.Message());
+        return;
+    }
+}
+
+void TSyncRun::Open()
+{
+    FConnection.Open();
+    TProvider &engine = *FConnection.Engine();
+    const TContactsShape shape = ReadContactsShape(engine);
+    FWidths = shape.Widths;
+    FColumnNames = shape.Columns;
+    FTables = std::make_unique<TSyncTables>(engine, shape.Target, shape.Columns, shape.Key.isEmpty() ? QStringLiteral("No") : shape.Key);
+    FTables->Create();
+    if (engine.OnServer()) {
+        FLocked = FTables->TryLock();
+    } else {
+        FFileLock = std::make_unique<QLockFile>(FConnection.DatabasePath() + QStringLiteral(".sync-lock"));
+        FLocked = FFileLock->tryLock(0);
+    }
+    if (!FLocked)
+        return Fail(TSyncFailure::Busy);
+
+    QString linked;
+    FTables->Book(&linked, &FToken);
+    for (TSyncCardRow &card : FTables->Cards()) {
+        FHrefOf[card.No] = card.Href;
+        FStates[card.Href] = std::move(card);
+    }
+
+    const auto useBook = [this, linked](const TAddressBookInfo &book) {
+        FBook = QUrl(WithSlash(book.Url));
+        FBookPath = FBook.path(QUrl::FullyDecoded);
+        Result.AddressBook = FBook.toString();
+        if (!linked.isEmpty() && QUrl(WithSlash(linked)) != FBook) {
+            TSyncError e;
+            e.Kind = TSyncFailure::OtherAddressBook;
+            e.LinkedBook = linked;
+            e.Url = FBook.toString();
+            return Fail(e);
+        }
+        if (linked.isEmpty())
+            FToken.clear();
+        CheckBook();
+    };
+    if (!FAccount.AddressBook.isEmpty())
+        return useBook({FAccount.AddressBook, QString(), -1, false});
+    DiscoverAddressBooks(FClient, FAccount.ServerUrl(), false, [this, useBook](std::vector<TAddressBookInfo> &books, TSyncError &error) {
+        if (FCancelled)
+            return Fail(TSyncFailure::Cancelled);
+        if (error.Kind != TSyncFailure::None)
+            return Fail(error);
+        useBook(books.front());
+    });
+}
+
+QUrl TSyncRun::UrlOf(const QString &path) const
+{
+    QUrl url = FBook;
+    url.setPath(path, QUrl::DecodedMode);
+    return url;
+}
+
+bool TSyncRun::Inside(const QString &href, QString *path)
+{
+    const QUrl url = FBook.resolved(QUrl::fromEncoded(href.toUtf8()));
+    const QString p = url.path(QUrl::FullyDecoded);
+    if (p == FBookPath || p + u'/' == FBookPath)
+        return false; // the book itself
+    const int defaultPort = FBook.scheme() == u"https" ? 443 : 80;
+    const bool inside = url.host().compare(FBook.host(), Qt::CaseInsensitive) == 0 && url.port(defaultPort) == FBook.port(defaultPort)
+        && p.startsWith(FBookPath) && !p.mid(FBookPath.size()).contains(u'/') && !p.contains(QLatin1String("/.."));
+    if (!inside) {
+        TSyncError e;
+        e.Kind = TSyncFailure::HrefOutside;
+        e.Url = href;
+        Fail(e);
+        return false;
+    }
+    *path = p;
+    return true;
+}
+
+bool TSyncRun::Multistatus(const TDavReply &reply, TMultistatus &ms)
+{
+    QString problem;
+    if (FCancelled)
+        Fail(TSyncFailure::Cancelled);
+    else if (reply.Error.Kind != TSyncFailure::None)
+        Fail(reply.Error);
+    else if (reply.Status != 207)
+        Fail(StatusError(reply.Status, reply.Url, reply.Body));
+    else if (!ReadMultistatus(reply.Body, ms, &problem))
+        Fail({TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+    else
+        return true;
+    return false;
+}
+
+void TSyncRun::CheckBook()
+{
+    TDavRequest request{"PROPFIND", FBook, DavBody::DiscoveryProps(), {{"Depth", "0"}}};
+    FClient.Send(request, [this](TDavReply &reply) {
+        TMultistatus ms;
+        if (!Multistatus(reply, ms))
+            return;
+        if (ms.Responses.empty() || !ms.Responses.front().AddressBook)
+            return Fail({TSyncFailure::NoAddressBook, 0, QString(), QString(), QString(), QString(), 0, FBook.toString()});
+        FOnly40 = ms.Responses.front().Only40;
+        FSyncCollection = ms.Responses.front().SyncCollection;
+        FNewToken = ms.Responses.front().SyncToken;
+        List();
+    });
+}
+
+void TSyncRun::List()
+{
+    if (FToken.isEmpty() || !FSyncCollection)
+        return ListAll();
+    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FToken), {{"Depth", "0"}}};
+    FClient.Send(request, [this](TDavReply &reply) {
+        // An expired token (403 valid-sync-token) or a refusal: the full listing.
+        if (!FCancelled && reply.Error.Kind == TSyncFailure::None && reply.Status != 207 && reply.Status != 401)
+            return ListAll();
+        TMultistatus ms;
+        if (!Multistatus(reply, ms))
+            return;
+        for (const TDavResponse &r : ms.Responses) {
+            QString path;
+            if (!Inside(r.Href, &path)) {
+                if (FFinished)
+                    return;
+                continue;
+            }
+            if (r.Status == 404) {
+                FGone.insert(path);
+                continue;
+            }
+            const auto state = FStates.find(path);
+            if (state == FStates.end() || state->second.ETag != r.ETag || r.ETag.isEmpty())
+                FChanged[path] = r.ETag;
+        }
+        FNewToken = ms.SyncToken;
+        Fetch();
+    });
+}
+
+void TSyncRun::ListAll()
+{
+    FFullListing = true;
+    TDavRequest request{"PROPFIND", FBook, DavBody::ETags(), {{"Depth", "1"}}};
+    FClient.Send(request, [this](TDavReply &reply) {
+        TMultistatus ms;
+        if (!Multistatus(reply, ms))
+            return;
+        for (const TDavResponse &r : ms.Responses) {
+            QString path;
+            if (!Inside(r.Href, &path)) {
+                if (FFinished)
+                    return;
+                continue;
+            }
+            if (r.AddressBook || !r.PropsOk)
+                continue;
+            FListed[path] = r.ETag;
+            const auto state = FStates.find(path);
+            if (state == FStates.end() || state->second.ETag != r.ETag || r.ETag.isEmpty())
+                FChanged[path] = r.ETag;
+        }
+        for (const auto &[href, state] : FStates)
+            if (!state.ETag.isNull() && !FListed.count(href))
+                FGone.insert(href);
+        Fetch();
+    });
+}
+
+void TSyncRun::Fetch()
+{
+    for (const auto &[href, etag] : FChanged)
+        FToFetch.push_back(href);
+    FetchFrom(0);
+}
+
+void TSyncRun::FetchFrom(std::size_t at)
+{
+    if (FCancelled)
+        return Fail(TSyncFailure::Cancelled);
+    Q_EMIT FOwner->Progress(qint64(at), qint64(FToFetch.size()) * 2);
+    if (at >= FToFetch.size())
+        return Plan();
+    std::vector<QByteArray> hrefs;
+    for (std::size_t i = at; i < FToFetch.size() && hrefs.size() < kMultigetBatch; ++i)
+        hrefs.push_back(UrlOf(FToFetch[i]).path(QUrl::FullyEncoded).toUtf8());
+    const std::size_t next = at + hrefs.size();
+    TDavRequest request{"REPORT", FBook, DavBody::Multiget(hrefs), {{"Depth", "1"}}};
+    FClient.Send(request, [this, next](TDavReply &reply) {
+        TMultistatus ms;
+        if (!Multistatus(reply, ms))
+            return;
+        reply.Body.clear();
+        for (TDavResponse &r : ms.Responses) {
+            QString path;
+            if (!Inside(r.Href, &path)) {
+                if (FFinished)
+                    return;
+                continue;
+            }
+            if (r.Status == 404 || (!r.PropsOk && r.AddressData.isEmpty())) {
+                if (FStates.count(path))
+                    FGone.insert(path);
+                continue;
+            }
+            FCards.push_back({path, {std::move(r.AddressData), r.ETag}});
+        }
+        FetchFrom(next);
+    });
+}

@@ -1,0 +1,478 @@
+// Two-way sync with real CardDAV servers (Radicale and Xandikos, started
+// here on loopback), on the file and on the server provider; and the
+// replies no real server gives, from a small fake.
+#include "support/ContactsDb.h"
+#include "support/DavServers.h"
+#include "support/TestHome.h"
+#include "store/ADOConnection.h"
+#include "contacts/ContactsDatabase.h"
+#include "sync/SyncAccount.h"
+#include "sync/SyncSession.h"
+
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+QByteArray Card(const QByteArray &uid, const QByteArray &family, const QByteArray &given, const QByteArray &lines)
+{
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nN:" + family + ';' + given + ";;;\r\nFN:" + given + ' ' + family + "\r\n"
+        + lines + "END:VCARD\r\n";
+}
+
+// The card's lines, unfolded.
+QStringList Lines(const QByteArray &card)
+{
+    QByteArray text = card;
+    text.replace("\r\n ", "").replace("\n ", "");
+    QStringList lines;
+    for (const QByteArray &line : text.split('\n'))
+        if (!line.trimmed().isEmpty())
+            lines << QString::fromUtf8(line.trimmed());
+    return lines;
+}
+
+// Replaces the line that starts with `start` (or adds it) in the server's card.
+void EditCard(const QString &url, const QByteArray &start, const QByteArray &line)
+{
+    const THttpReply got = Http("GET", url);
+    QByteArray card;
+    bool done = false;
+    for (const QString &l : Lines(got.Body)) {
+        const QByteArray b = l.toUtf8();
+        if (b.startsWith(start)) {
+            if (!line.isEmpty())
+                card += line + "\r\n";
+            done = true;
+        } else if (b == "END:VCARD" && !done) {
+            card += line + "\r\nEND:VCARD\r\n";
+        } else {
+            card += b + "\r\n";
+        }
+    }
+    const int status = Http("PUT", url, card, {{"If-Match", got.ETag}}).Status;
+    QVERIFY2(status == 201 || status == 204, qPrintable(QString::number(status)));
+}
+
+QString CardWith(const QString &book, const QByteArray &text)
+{
+    for (const auto &[href, card] : Cards(book))
+        if (card.contains(text))
+            return QUrl(book).resolved(QUrl(href)).toString();
+    return QString();
+}
+
+} // namespace
+
+class TestSync : public QObject {
+    Q_OBJECT
+
+    TTestHome FHome;
+    std::unique_ptr<TDavServer> FServers[2];
+    int FCount = 0;
+    QString FBook, FDb;
+
+    TSyncResult Sync(const QString &book, const TSyncOptions &options = {}, const std::function<void(TSyncSession &)> &hook = {})
+    {
+        TADOConnection connection;
+        OpenContactsDatabase(connection, QFileInfo(FDb).fileName());
+        TSyncAccount account;
+        account.Url = account.AddressBook = book;
+        account.User = QStringLiteral("alice");
+        TSyncSession session(connection, account, QStringLiteral("x"), options);
+        connect(
+            &session, &TSyncSession::MassDeleteAsked, &session, [&session] { session.ConfirmMassDelete(false); }, Qt::QueuedConnection);
+        if (hook)
+            hook(session);
+        QSignalSpy done(&session, &TSyncSession::Finished);
+        session.Start();
+        if (done.isEmpty() && !done.wait(120000))
+            qWarning("the sync did not finish");
+        return session.Result();
+    }
+    TSyncResult Sync() { return Sync(FBook); }
+
+    // A new database and a new address book for the test's row.
+    void Fresh(const std::vector<TContactRow> &rows)
+    {
+        QFETCH(int, server);
+        if (!FServers[server] || !FServers[server]->Running())
+            QSKIP("the server did not start");
+        ++FCount;
+        FDb = FHome.FilePath(QStringLiteral("s%1.mdb").arg(FCount));
+        MakeContactsDatabase(FDb, rows);
+        FBook = FServers[server]->NewAddressBook(QStringLiteral("book%1").arg(FCount));
+    }
+
+    void Servers()
+    {
+        QTest::addColumn<int>("server");
+        QTest::newRow("radicale") << 0;
+        QTest::newRow("xandikos") << 1;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        FServers[0] = std::make_unique<TDavServer>(TDavServer::Radicale);
+        FServers[1] = std::make_unique<TDavServer>(TDavServer::Xandikos);
+    }
+    void cleanupTestCase()
+    {
+        FServers[0].reset();
+        FServers[1].reset();
+    }
+
+    void firstSyncBothWays_data() { Servers(); }
+    void firstSyncBothWays()
+    {
+        Fresh({{"Ayşe", "Yılmaz", "0532 111 22 33", {}, {}, {}, {}}, {"Mehmet", "Demir", "0533 444 55 66", {}, {}, {}, {}}});
+        PutCard(FBook, Card("s1", "YILMAZ", "Ayşe", "TEL;TYPE=CELL:+90 532 111 22 33\r\nEMAIL:ayse@ornek.com\r\n"));
+        PutCard(FBook, Card("s2", "Kaya", "Ali", "TEL;TYPE=CELL:0505 000 00 01\r\n"));
+        TSyncResult r = Sync();
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(r.NewConflicts.size(), std::size_t(0));
+        const QStringList rows = ContactRows(FDb, QStringLiteral("Ad"));
+        QCOMPARE(rows.size(), 3);
+        QVERIFY(rows.contains(QStringLiteral("Ayşe|Yılmaz|0532 111 22 33||||")) == false);
+        QVERIFY(rows.filter(QStringLiteral("ayse@ornek.com")).size() == 1);
+        QCOMPARE(Cards(FBook).size(), 3);
+        // Again: nothing to do, nothing doubled.
+        r = Sync();
+        QCOMPARE(r.Received + r.Sent + r.Deleted, 0);
+        QCOMPARE(ContactRows(FDb, QStringLiteral("Ad")), rows);
+        QCOMPARE(Cards(FBook).size(), 3);
+        // The probe finds the book from the server's address alone.
+        TSyncAccount account;
+        account.Url = FServers[0]->Root();
+        QFETCH(int, server);
+        account.Url = FServers[server]->Root() + u'/';
+        account.User = QStringLiteral("alice");
+        TSyncProbe probe(account, QStringLiteral("x"));
+        QSignalSpy found(&probe, &TSyncProbe::Finished);
+        probe.Start();
+        QVERIFY(found.wait(30000));
+        QCOMPARE(int(probe.Error().Kind), int(TSyncFailure::None));
+        bool listed = false;
+        for (const TAddressBookInfo &b : probe.AddressBooks())
+            listed = listed || (QUrl(b.Url).path() == QUrl(FBook).path() && b.CardCount == 3);
+        QVERIFY(listed);
+    }
+
+    void mergeAndConflicts_data() { Servers(); }
+    void mergeAndConflicts()
+    {
+        Fresh({{"Ayşe", "Yılmaz", "0532 111 22 33", "0212 000 00 00", {}, "a@ornek.com", {}}});
+        QCOMPARE(Sync().Sent, 1);
+        const QString url = CardWith(FBook, "Yılmaz");
+        // Different columns on each side: both kept.
+        EditCard(url, "EMAIL", "EMAIL;TYPE=INTERNET:yeni@ornek.com");
+        RunSql(FDb, QStringLiteral("UPDATE DBASE SET ETelefon = ?"), {QStringLiteral("0216 999 99 99")});
+        QCOMPARE(int(Sync().Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(ContactRows(FDb).value(0), QStringLiteral("Ayşe|Yılmaz|0532 111 22 33|0216 999 99 99||yeni@ornek.com|"));
+        QVERIFY(Http("GET", url).Body.contains("0216 999 99 99"));
+        // The same column both ways: the directory's value stays and is sent; the server's is listed.
+        EditCard(url, "TEL;TYPE=CELL", "TEL;TYPE=CELL:0555 222 22 22");
+        RunSql(FDb, QStringLiteral("UPDATE DBASE SET CTelefon = ?"), {QStringLiteral("0555 111 11 11")});
+        const TSyncResult r = Sync();
+        QCOMPARE(r.NewConflicts.size(), std::size_t(1));
+        QCOMPARE(r.NewConflicts[0].LocalValue, QStringLiteral("0555 111 11 11"));
+        QCOMPARE(r.NewConflicts[0].ServerValue, QStringLiteral("0555 222 22 22"));
+        QVERIFY(Http("GET", url).Body.contains("0555 111 11 11"));
+        // Taken over: written to the contact, sent by the next sync.
+        {
+            TADOConnection connection;
+            OpenContactsDatabase(connection, QFileInfo(FDb).fileName());
+            const std::vector<TSyncConflict> pending = PendingConflicts(connection);
+            QCOMPARE(pending.size(), std::size_t(1));
+            QCOMPARE(pending[0].Column, QStringLiteral("CTelefon"));
+            TakeServerValue(connection, pending[0].Id);
+            QCOMPARE(PendingConflicts(connection).size(), std::size_t(0));
+        }
+        QVERIFY(ContactRows(FDb).value(0).contains(QStringLiteral("0555 222 22 22")));
+        QCOMPARE(Sync().Sent, 1);
+        QVERIFY(Http("GET", url).Body.contains("0555 222 22 22"));
+    }
+
+    void deleteAgainstChange_data() { Servers(); }
+    void deleteAgainstChange()
+    {
+        Fresh({{"Ali", "Kaya", "0505 000 00 01", {}, {}, {}, {}}, {"Veli", "Can", "0505 000 00 02", {}, {}, {}, {}}});
+        QCOMPARE(Sync().Sent, 2);
+        const QString ali = CardWith(FBook, "Kaya"), veli = CardWith(FBook, "Can");
+        // Deleted here, changed there; changed here, deleted there: the change wins both times.
+        RunSql(FDb, QStringLiteral("DELETE FROM DBASE WHERE Ad = ?"), {QStringLiteral("Ali")});
+        EditCard(ali, "EMAIL", "EMAIL:ali@ornek.com");
+        RunSql(FDb, QStringLiteral("UPDATE DBASE SET Email = ? WHERE Ad = ?"), {QStringLiteral("veli@ornek.com"), QStringLiteral("Veli")});
+        QCOMPARE(Http("DELETE", veli).Status / 100, 2);
+        const TSyncResult r = Sync();
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(r.NewConflicts.size(), std::size_t(2));
+        QCOMPARE(ContactRows(FDb, QStringLiteral("Ad")),
+                 QStringList({QStringLiteral("Ali|Kaya|0505 000 00 01|||ali@ornek.com|"),
+                              QStringLiteral("Veli|Can|0505 000 00 02|||veli@ornek.com|")}));
+        QVERIFY(!CardWith(FBook, "veli@ornek.com").isEmpty());
+        // A plain deletion on each side goes through.
+        RunSql(FDb, QStringLiteral("DELETE FROM DBASE WHERE Ad = ?"), {QStringLiteral("Veli")});
+        QCOMPARE(Http("DELETE", CardWith(FBook, "Kaya")).Status / 100, 2);
+        QCOMPARE(Sync().Deleted, 2);
+        QCOMPARE(ContactRows(FDb).size(), 0);
+        QCOMPARE(Cards(FBook).size(), 0);
+    }
+
+    void propertiesKept_data() { Servers(); }
+    void propertiesKept()
+    {
+        Fresh({});
+        const QByteArray longNumber = "0090 212 555 55 55 ext 12345";
+        PutCard(FBook,
+                Card("p1", "Şahin", "Çağla",
+                     "TEL;TYPE=CELL:0532 000 00 00\r\nTEL;TYPE=HOME:" + longNumber
+                         + "\r\nitem1.TEL:0212 111 11 11\r\nitem1.X-ABLabel:Yazlık\r\nEMAIL;TYPE=WORK:c@is.com\r\n"
+                           "EMAIL;TYPE=HOME:c@ev.com\r\nBDAY:1990-01-02\r\nX-FOO;X-P=1:bar\r\nPHOTO;ENCODING=b;TYPE=JPEG:QUJDREVG\r\n"));
+        const TSyncResult first = Sync();
+        QCOMPARE(first.Received, 1);
+        QCOMPARE(first.Problems.size(), std::size_t(1)); // the long number: left out here
+        QCOMPARE(ContactRows(FDb).value(0), QStringLiteral("Çağla|Şahin|0532 000 00 00||0212 111 11 11|c@is.com|"));
+        const QString url = CardWith(FBook, "Şahin");
+        const QStringList before = Lines(Http("GET", url).Body);
+        RunSql(FDb, QStringLiteral("UPDATE DBASE SET Ad = ?, Email = ?"), {QStringLiteral("Çağla Nur"), QStringLiteral("cn@is.com")});
+        QCOMPARE(Sync().Sent, 1);
+        const QStringList after = Lines(Http("GET", url).Body);
+        for (const QString &line : before)
+            if (!line.startsWith(u'N') && !line.startsWith(QLatin1String("FN")) && !line.contains(QLatin1String("c@is.com")))
+                QVERIFY2(after.contains(line), qPrintable(line));
+        QVERIFY(after.filter(QStringLiteral("cn@is.com")).size() == 1);
+        QVERIFY(after.filter(QString::fromUtf8(longNumber)).size() == 1);
+    }
+
+    void race412_data() { Servers(); }
+    void race412()
+    {
+        Fresh({{"Ali", "Kaya", "0505 000 00 01", {}, {}, {}, {}}});
+        TFakeHttp proxy;
+        QFETCH(int, server);
+        proxy.Upstream = FServers[server]->Port();
+        const QString book = proxy.Root() + QUrl(FBook).path();
+        QCOMPARE(Sync(book).Sent, 1);
+        const QString direct = CardWith(FBook, "Kaya");
+        RunSql(FDb, QStringLiteral("UPDATE DBASE SET CTelefon = ?"), {QStringLiteral("0505 111 11 11")});
+        // Another client changes the card between the listing and the PUT.
+        bool raced = false;
+        proxy.BeforeForward = [&](const QByteArray &request) {
+            if (request.startsWith("PUT") && !raced) {
+                raced = true;
+                EditCard(direct, "EMAIL", "EMAIL:ali@ornek.com");
+            }
+        };
+        const TSyncResult r = Sync(book);
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QVERIFY(raced);
+        const QByteArray card = Http("GET", direct).Body;
+        QVERIFY(card.contains("0505 111 11 11"));
+        QVERIFY(card.contains("ali@ornek.com"));
+        QCOMPARE(ContactRows(FDb).value(0), QStringLiteral("Ali|Kaya|0505 111 11 11|||ali@ornek.com|"));
+    }
+
+    void invalidSyncToken_data() { Servers(); }
+    void invalidSyncToken()
+    {
+        Fresh({{"Ali", "Kaya", "0505 000 00 01", {}, {}, {}, {}}});
+        QCOMPARE(Sync().Sent, 1);
+        PutCard(FBook, Card("t2", "Can", "Veli", "TEL:0505 000 00 02\r\n"));
+        RunSql(FDb, QStringLiteral("UPDATE sync_book SET token = ?"), {QStringLiteral("http://radicale.org/ns/sync/0123456789abcdef")});
+        const TSyncResult r = Sync();
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(r.Received, 1);
+        QCOMPARE(ContactRows(FDb).size(), 2);
+        QCOMPARE(Cards(FBook).size(), 2);
+    }
+
+    void massDeleteGuard_data() { Servers(); }
+    void massDeleteGuard()
+    {
+        std::vector<TContactRow> rows;
+        for (int i = 0; i < 12; ++i)
+            rows.push_back(
+                {QStringLiteral("Kişi%1").arg(i), QStringLiteral("Soyad"), QStringLiteral("0505 000 00 %1").arg(i + 10), {}, {}, {}, {}});
+        Fresh(rows);
+        QCOMPARE(Sync().Sent, 12);
+        for (const auto &[href, card] : Cards(FBook))
+            Http("DELETE", QUrl(FBook).resolved(QUrl(href)).toString());
+        TSyncResult r = Sync();
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::MassDelete));
+        QCOMPARE(r.Error.MassDeleteCount, 12);
+        QCOMPARE(ContactRows(FDb).size(), 12);
+        TSyncOptions allow;
+        allow.AllowMassDelete = true;
+        r = Sync(FBook, allow);
+        QCOMPARE(r.Deleted, 12);
+        QCOMPARE(ContactRows(FDb).size(), 0);
+    }
+
+    void storedButAnswered500_data() { Servers(); }
+    void storedButAnswered500()
+    {
+        Fresh({{"Ali", "Kaya", "0505 000 00 01", {}, {}, {}, {}}, {"Veli", "Can", "0505 000 00 02", {}, {}, {}, {}}});
+        TFakeHttp proxy;
+        QFETCH(int, server);
+        proxy.Upstream = FServers[server]->Port();
+        int puts = 0;
+        proxy.Answer = [&](const QByteArray &request, const QByteArray &upstream) {
+            if (request.startsWith("PUT") && ++puts == 1)
+                return QByteArray("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
+            return upstream;
+        };
+        const QString book = proxy.Root() + QUrl(FBook).path();
+        TSyncResult r = Sync(book);
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::ServerError));
+        QCOMPARE(Cards(FBook).size(), 2); // stored all the same
+        r = Sync(book);
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(Cards(FBook).size(), 2);
+        QCOMPARE(ContactRows(FDb).size(), 2);
+    }
+
+    void cancelThenFull_data() { Servers(); }
+    void cancelThenFull()
+    {
+        std::vector<TContactRow> rows;
+        for (int i = 0; i < 30; ++i)
+            rows.push_back(
+                {QStringLiteral("Ad%1").arg(i), QStringLiteral("Soyad"), QStringLiteral("0505 000 01 %1").arg(i + 10), {}, {}, {}, {}});
+        Fresh(rows);
+        TSyncResult r = Sync(FBook, {}, [](TSyncSession &session) {
+            connect(&session, &TSyncSession::Progress, &session, [&session](qint64 done, qint64) {
+                if (done >= 3)
+                    session.Cancel();
+            });
+        });
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::Cancelled));
+        QVERIFY(r.Sent < 30);
+        QCOMPARE(Cards(FBook).size(), r.Sent);
+        r = Sync();
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(Cards(FBook).size(), 30);
+        QCOMPARE(ContactRows(FDb).size(), 30);
+        QCOMPARE(Sync().Sent, 0);
+    }
+
+    void twoDesktopsAtOnce_data() { Servers(); }
+    void twoDesktopsAtOnce()
+    {
+        Fresh({{"Ali", "Kaya", "0505 000 00 01", {}, {}, {}, {}}});
+        TADOConnection one, two;
+        OpenContactsDatabase(one, QFileInfo(FDb).fileName());
+        OpenContactsDatabase(two, QFileInfo(FDb).fileName());
+        TSyncAccount account;
+        account.Url = account.AddressBook = FBook;
+        account.User = QStringLiteral("alice");
+        TSyncSession first(one, account, QStringLiteral("x"), {}), second(two, account, QStringLiteral("x"), {});
+        QSignalSpy firstDone(&first, &TSyncSession::Finished), secondDone(&second, &TSyncSession::Finished);
+        first.Start();
+        second.Start();
+        QVERIFY(firstDone.wait(60000) || !firstDone.isEmpty());
+        QVERIFY(!secondDone.isEmpty() || secondDone.wait(60000));
+        QCOMPARE(int(first.Result().Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(int(second.Result().Error.Kind), int(TSyncFailure::Busy));
+        QCOMPARE(int(Sync().Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(Cards(FBook).size(), 1);
+        QCOMPARE(ContactRows(FDb).size(), 1);
+    }
+
+    void certificate()
+    {
+        ++FCount;
+        FDb = FHome.FilePath(QStringLiteral("c%1.mdb").arg(FCount));
+        MakeContactsDatabase(FDb, {});
+        TFakeHttp fake(true);
+        fake.Answer = [](const QByteArray &, const QByteArray &) {
+            return QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n");
+        };
+        const QString book = fake.Root() + QStringLiteral("/alice/book/");
+        // Refused, with the fingerprint to confirm; the password was never sent.
+        TSyncResult r = Sync(book);
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::Certificate));
+        QCOMPARE(r.Error.Fingerprint, fake.Fingerprint());
+        QVERIFY(fake.Requests.isEmpty());
+        // Trusted by that fingerprint: the server is reached.
+        r = Sync(book, {}, [&](TSyncSession &session) { session.TrustFingerprint(fake.Fingerprint()); });
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::Unauthorized));
+        QCOMPARE(fake.Requests.size(), 1);
+    }
+
+    void hostileServer_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("failure");
+        const QByteArray head = "HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nContent-Length: ";
+        const auto ms = [&](const QByteArray &body) { return head + QByteArray::number(body.size()) + "\r\n\r\n" + body; };
+        QTest::newRow("not XML") << ms("hello, this is not XML") << int(TSyncFailure::BadReply);
+        QTest::newRow("not a multistatus") << ms("<?xml version='1.0'?><error xmlns='DAV:'/>") << int(TSyncFailure::BadReply);
+        QTest::newRow("href outside") << QByteArray("outside") << int(TSyncFailure::HrefOutside);
+        QTest::newRow("unparsable card") << QByteArray("unparsable") << int(TSyncFailure::None);
+        QTest::newRow("redirect to another host") << QByteArray("redirect") << int(TSyncFailure::ForeignRedirect);
+        QTest::newRow("too large") << ms("<?xml version='1.0'?><multistatus xmlns='DAV:'>" + QByteArray(200000, ' ') + "</multistatus>")
+                                   << int(TSyncFailure::ReplyTooLarge);
+        QTest::newRow("silent") << QByteArray() << int(TSyncFailure::Timeout);
+        QTest::newRow("401") << QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n") << int(TSyncFailure::Unauthorized);
+        QTest::newRow("plain http elsewhere") << QByteArray("insecure") << int(TSyncFailure::InsecureHttp);
+    }
+    void hostileServer()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, failure);
+        ++FCount;
+        FDb = FHome.FilePath(QStringLiteral("h%1.mdb").arg(FCount));
+        MakeContactsDatabase(FDb, {});
+        TFakeHttp fake, elsewhere;
+        const QString book = fake.Root() + QStringLiteral("/alice/book/");
+        const QByteArray bookXml =
+            "<?xml version='1.0'?><multistatus xmlns='DAV:' xmlns:C='urn:ietf:params:xml:ns:carddav'><response><href>"
+            "/alice/book/</href><propstat><prop><resourcetype><collection/><C:addressbook/></resourcetype></prop>"
+            "<status>HTTP/1.1 200 OK</status></propstat></response></multistatus>";
+        const auto answer = [](const QByteArray &body) {
+            return "HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nContent-Length: " + QByteArray::number(body.size())
+                + "\r\n\r\n" + body;
+        };
+        const auto item = [](const QByteArray &href, const QByteArray &data) {
+            return "<response><href>" + href + "</href><propstat><prop><getetag>\"1\"</getetag>"
+                + (data.isEmpty() ? QByteArray() : "<C:address-data>" + data + "</C:address-data>")
+                + "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+        };
+        fake.Answer = [&](const QByteArray &request, const QByteArray &) -> QByteArray {
+            if (reply == "redirect")
+                return "HTTP/1.1 301 Moved\r\nLocation: http://localhost:" + QByteArray::number(elsewhere.Port())
+                    + "/alice/book/\r\nContent-Length: 0\r\n\r\n";
+            if (reply != "outside" && reply != "unparsable")
+                return reply;
+            if (request.contains("Depth: 0"))
+                return answer(bookXml);
+            const QByteArray open = "<?xml version='1.0'?><multistatus xmlns='DAV:' xmlns:C='urn:ietf:params:xml:ns:carddav'>";
+            if (reply == "outside")
+                return answer(open + item("/bob/secret.vcf", QByteArray()) + "</multistatus>");
+            const QByteArray good = "BEGIN:VCARD\nVERSION:3.0\nUID:g\nN:Kaya;Ali;;;\nTEL:0505\nEND:VCARD\n";
+            const bool multiget = request.startsWith("REPORT");
+            return answer(open + item("/alice/book/good.vcf", multiget ? good : QByteArray())
+                          + item("/alice/book/bad.vcf", multiget ? QByteArray("garbage, not a card") : QByteArray()) + "</multistatus>");
+        };
+        TSyncOptions options;
+        options.IdleTimeoutMs = 300;
+        options.MaxReplyBytes = 64 * 1024;
+        const TSyncResult r = Sync(reply == "insecure" ? QStringLiteral("http://192.0.2.1/alice/book/") : book, options);
+        QCOMPARE(int(r.Error.Kind), failure);
+        QVERIFY(elsewhere.Requests.isEmpty()); // the password never went there
+        if (reply == "redirect")
+            QCOMPARE(r.Error.RedirectHost, QStringLiteral("localhost"));
+        if (reply == "unparsable") {
+            QCOMPARE(r.Received, 1);
+            QCOMPARE(r.Problems.size(), std::size_t(1));
+            QCOMPARE(r.Problems[0].Href, QStringLiteral("/alice/book/bad.vcf"));
+        } else {
+            QCOMPARE(ContactRows(FDb).size(), 0);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSync)
+#include "tst_sync.moc"
