@@ -75,6 +75,9 @@ private:
     void CheckBook();
     void List();
     void ListAll();
+    // The changed and gone cards of a listing (full: a PROPFIND of every
+    // card); false when the sync failed on an href outside the book.
+    bool TakeListing(const TMultistatus &ms, bool full);
     void Fetch();
     void FetchFrom(std::size_t at);
     bool Inside(const QString &href, QString *path);
