@@ -48,8 +48,17 @@ struct TSyncStep {
     std::vector<TCardProblem> Problems;
     int Received = 0, Sent = 0, Deleted = 0;
     bool Pending = false; // a new card: its state is stored before the PUT
-    // For a 412: the values the merge started from.
-    QByteArray Base[7], Local[7];
+    // For a 412 on a PUT of a changed card: the values the merge started from.
+    struct TMergeStart {
+        QByteArray Base[7], Local[7];
+    };
+    std::unique_ptr<TMergeStart> Start;
+    void Remember(const QByteArray *base, const QByteArray *local)
+    {
+        Start = std::make_unique<TMergeStart>();
+        std::copy(base, base + 7, Start->Base);
+        std::copy(local, local + 7, Start->Local);
+    }
     bool LocalDeleted = false;
     bool Retried = false;
     bool Ok = false; // done: its database part is stored
