@@ -4,6 +4,7 @@
 #include "contacts/Charset.h"
 #include "platform/core/ReadableFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdio.h>
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr qsizetype kChunk = 256 * 1024;
 constexpr qsizetype kSample = 64 * 1024;
 constexpr qsizetype kKeptOfLongLine = 1024;
 
@@ -47,16 +47,19 @@ TTextInput::TTextInput(const QByteArray &bytes) : FMemory(bytes.isEmpty() ? QByt
     if (!FFile)
         throw EFileError(QStringLiteral("text in memory cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     FSize = FMemory.size();
+    // Read in one piece: no buffer larger than the text.
+    FChunk = FMemory.size() + 1;
     Begin(QStringLiteral("UTF-8"));
 }
 
 void TTextInput::Begin(const QString &encoding)
 {
     // The first chunk decides the encoding; it is decoded like every other.
-    FPending.resize(kSample);
+    const qsizetype sample = std::min(kSample, FChunk);
+    FPending.resize(sample);
     qsizetype got = 0;
-    while (got < kSample) {
-        const std::size_t n = std::fread(FPending.data() + got, 1, std::size_t(kSample - got), FFile);
+    while (got < sample) {
+        const std::size_t n = std::fread(FPending.data() + got, 1, std::size_t(sample - got), FFile);
         if (n == 0)
             break;
         got += qsizetype(n);
@@ -126,8 +129,8 @@ bool TTextInput::Fill()
         raw = std::move(FPending);
         FPending = QByteArray();
     } else {
-        raw.resize(kChunk);
-        const std::size_t n = std::fread(raw.data(), 1, std::size_t(kChunk), FFile);
+        raw.resize(FChunk);
+        const std::size_t n = std::fread(raw.data(), 1, std::size_t(FChunk), FFile);
         raw.resize(qsizetype(n));
         FBytesRead += qsizetype(n);
     }

@@ -81,7 +81,8 @@ private:
     void DecodeLine(const char *p, qsizetype n);
     void FinishLine(); // FLine and FState from FLastRaw
     QString FPath;
-    QByteArray FMemory; // the text read, when it is in memory
+    QByteArray FMemory;            // the text read, when it is in memory
+    qsizetype FChunk = 256 * 1024; // bytes read at a time
     std::FILE *FFile = nullptr;
     QString FEncoding;
     TPath FPathKind = TPath::Utf8;

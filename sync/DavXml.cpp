@@ -52,8 +52,11 @@ void ReadProp(QXmlStreamReader &xml, TDavResponse &r)
     while (xml.readNextStartElement()) {
         if (IsDav(xml, "getetag")) {
             r.ETag = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toUtf8();
+            r.ETag.squeeze();
         } else if (IsCard(xml, "address-data")) {
+            // Kept until the sync ends: no room beyond the card.
             r.AddressData = xml.readElementText(QXmlStreamReader::IncludeChildElements).toUtf8();
+            r.AddressData.squeeze();
         } else if (IsDav(xml, "sync-token")) {
             r.SyncToken = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toUtf8();
         } else if (IsDav(xml, "displayname")) {

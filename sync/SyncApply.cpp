@@ -164,14 +164,19 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
         step.Ok = true;
         return StepDone(at);
     }
-    const TMergeOutcome merged = MergeContact(step.Base, step.Local, server.Fit);
+    if (!step.Start) {
+        FStepFailed = true; // nothing to merge from: the next sync does it
+        return StepDone(at);
+    }
+    const QByteArray *local = step.Start->Local;
+    const TMergeOutcome merged = MergeContact(step.Start->Base, local, server.Fit);
     step.Conflicts.clear();
     for (const int c : merged.Conflicts)
-        step.Conflicts.push_back(Conflict(step.No, merged.Values, c, step.Local[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
+        step.Conflicts.push_back(Conflict(step.No, merged.Values, c, local[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
     bool rowChanges = false;
     QByteArray patched[7];
     for (int c = 0; c < 7; ++c) {
-        rowChanges = rowChanges || merged.Values[c] != step.Local[c];
+        rowChanges = rowChanges || merged.Values[c] != local[c];
         patched[c] = merged.Values[c] == server.Fit[c] ? server.Raw[c] : merged.Values[c];
         step.Row[c] = merged.Values[c];
     }

@@ -60,6 +60,7 @@ void TSyncRun::Plan()
         if (!FHrefOf.count(no))
             FDuplicates->AddContact(row.Values, no);
 
+    FSteps.reserve(FCards.size() + FStates.size() + FRows.size());
     for (auto &[path, card] : FCards) {
         PlanServerCard(path, card.first, card.second);
         card.first.clear();
@@ -159,8 +160,7 @@ void TSyncRun::PlanServerCard(const QString &path, const QByteArray &card, const
             step.Card = PatchCard(card, server.Raw, patched);
             step.State.Base = step.Card;
             step.Sent = 1;
-            std::copy(std::begin(server.Fit), std::end(server.Fit), step.Base);
-            std::copy(std::begin(row->second.Values), std::end(row->second.Values), step.Local);
+            step.Remember(server.Fit, row->second.Values);
         }
         step.State.Digest = Digest(joined.Values);
         FSteps.push_back(std::move(step));
@@ -214,9 +214,8 @@ void TSyncRun::PlanLinked(TSyncCardRow &state, const TCardValues &server, const 
     std::copy(std::begin(merged.Values), std::end(merged.Values), step.Row);
     step.Received = step.WriteRow;
     step.State.Digest = Digest(merged.Values);
-    std::copy(baseValues, baseValues + 7, step.Base);
-    std::copy(local, local + 7, step.Local);
     if (!Same(merged.Values, server.Fit)) {
+        step.Remember(baseValues, local);
         QByteArray patched[7];
         ForCard(merged.Values, server, patched);
         step.Request = TSyncStep::TRequest::Put;
@@ -302,8 +301,7 @@ void TSyncRun::PlanLocal()
         step.State.Digest = Digest(local);
         step.Sent = 1;
         if (base.Ok)
-            std::copy(std::begin(base.Fit), std::end(base.Fit), step.Base);
-        std::copy(local, local + 7, step.Local);
+            step.Remember(base.Fit, local);
         FSteps.push_back(std::move(step));
     }
     for (const auto &[no, row] : FRows) {
@@ -319,8 +317,6 @@ void TSyncRun::PlanLocal()
         step.Card = NewCard(row.Values, uid, FOnly40);
         step.State = {no, step.Href, QByteArray(), uid, step.Card, Digest(row.Values)};
         step.Sent = 1;
-        std::copy(std::begin(row.Values), std::end(row.Values), step.Local);
-        std::copy(std::begin(row.Values), std::end(row.Values), step.Base);
         FSteps.push_back(std::move(step));
     }
 }

@@ -256,23 +256,8 @@ void TSyncRun::List()
         if (!FCancelled && reply.Error.Kind == TSyncFailure::None && reply.Status != 207 && reply.Status != 401)
             return ListAll();
         TMultistatus ms;
-        if (!Multistatus(reply, ms))
+        if (!Multistatus(reply, ms) || !TakeListing(ms, false))
             return;
-        for (const TDavResponse &r : ms.Responses) {
-            QString path;
-            if (!Inside(r.Href, &path)) {
-                if (FFinished)
-                    return;
-                continue;
-            }
-            if (r.Status == 404) {
-                FGone.insert(path);
-                continue;
-            }
-            const auto state = FStates.find(path);
-            if (state == FStates.end() || state->second.ETag != r.ETag || r.ETag.isEmpty())
-                FChanged[path] = r.ETag;
-        }
         FNewToken = ms.SyncToken;
         Fetch();
     });
@@ -284,27 +269,37 @@ void TSyncRun::ListAll()
     TDavRequest request{"PROPFIND", FBook, DavBody::ETags(), {{"Depth", "1"}}};
     FClient.Send(request, [this](TDavReply &reply) {
         TMultistatus ms;
-        if (!Multistatus(reply, ms))
+        if (!Multistatus(reply, ms) || !TakeListing(ms, true))
             return;
-        for (const TDavResponse &r : ms.Responses) {
-            QString path;
-            if (!Inside(r.Href, &path)) {
-                if (FFinished)
-                    return;
-                continue;
-            }
-            if (r.AddressBook || !r.PropsOk)
-                continue;
-            FListed[path] = r.ETag;
-            const auto state = FStates.find(path);
-            if (state == FStates.end() || state->second.ETag != r.ETag || r.ETag.isEmpty())
-                FChanged[path] = r.ETag;
-        }
         for (const auto &[href, state] : FStates)
             if (!state.ETag.isNull() && !FListed.count(href))
                 FGone.insert(href);
         Fetch();
     });
+}
+
+bool TSyncRun::TakeListing(const TMultistatus &ms, bool full)
+{
+    for (const TDavResponse &r : ms.Responses) {
+        QString path;
+        if (!Inside(r.Href, &path)) {
+            if (FFinished)
+                return false;
+            continue;
+        }
+        if (r.Status == 404) {
+            FGone.insert(path);
+            continue;
+        }
+        if (full && (r.AddressBook || !r.PropsOk))
+            continue;
+        if (full)
+            FListed[path] = r.ETag;
+        const auto state = FStates.find(path);
+        if (state == FStates.end() || state->second.ETag != r.ETag || r.ETag.isEmpty())
+            FChanged[path] = r.ETag;
+    }
+    return true;
 }
 
 void TSyncRun::Fetch()

@@ -48,8 +48,17 @@ struct TSyncStep {
     std::vector<TCardProblem> Problems;
     int Received = 0, Sent = 0, Deleted = 0;
     bool Pending = false; // a new card: its state is stored before the PUT
-    // For a 412: the values the merge started from.
-    QByteArray Base[7], Local[7];
+    // For a 412 on a PUT of a changed card: the values the merge started from.
+    struct TMergeStart {
+        QByteArray Base[7], Local[7];
+    };
+    std::unique_ptr<TMergeStart> Start;
+    void Remember(const QByteArray *base, const QByteArray *local)
+    {
+        Start = std::make_unique<TMergeStart>();
+        std::copy(base, base + 7, Start->Base);
+        std::copy(local, local + 7, Start->Local);
+    }
     bool LocalDeleted = false;
     bool Retried = false;
     bool Ok = false; // done: its database part is stored
@@ -75,6 +84,9 @@ private:
     void CheckBook();
     void List();
     void ListAll();
+    // The changed and gone cards of a listing (full: a PROPFIND of every
+    // card); false when the sync failed on an href outside the book.
+    bool TakeListing(const TMultistatus &ms, bool full);
     void Fetch();
     void FetchFrom(std::size_t at);
     bool Inside(const QString &href, QString *path);

@@ -11,7 +11,6 @@
 //
 // Each side is a program started anew, timed in real time; its peak
 // resident memory comes from wait4, the requests from Radicale's log. The
-// server does not wait for the disk (fsync off), for both alike. The
 // growth of our peak is measured against a sync of an empty directory with
 // an empty address book, and set against the bytes of the cards moved.
 #include <QCoreApplication>
@@ -192,7 +191,7 @@ int main(int argc, char **argv)
     gLog = dir.filePath(QStringLiteral("radicale.log"));
     Write(dir.filePath(QStringLiteral("radicale.conf")),
           QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = none\n[storage]\nfilesystem_folder = %2\n"
-                         "_filesystem_fsync = False\n[rights]\ntype = owner_only\n[logging]\nlevel = info\n")
+                         "[rights]\ntype = owner_only\n[logging]\nlevel = info\n")
               .arg(gPort)
               .arg(dir.filePath(QStringLiteral("data")))
               .toUtf8());

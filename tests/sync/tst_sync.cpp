@@ -62,6 +62,16 @@ QString CardWith(const QString &book, const QByteArray &text)
     return QString();
 }
 
+// n contacts, each with a number of its own.
+std::vector<TContactRow> Many(int n)
+{
+    std::vector<TContactRow> rows;
+    for (int i = 0; i < n; ++i)
+        rows.push_back(
+            {QStringLiteral("Kişi%1").arg(i), QStringLiteral("Soyad"), QStringLiteral("0505 000 %1").arg(1000 + i), {}, {}, {}, {}});
+    return rows;
+}
+
 } // namespace
 
 class TestSync : public QObject {
@@ -291,11 +301,7 @@ private Q_SLOTS:
     void massDeleteGuard_data() { Servers(); }
     void massDeleteGuard()
     {
-        std::vector<TContactRow> rows;
-        for (int i = 0; i < 12; ++i)
-            rows.push_back(
-                {QStringLiteral("Kişi%1").arg(i), QStringLiteral("Soyad"), QStringLiteral("0505 000 00 %1").arg(i + 10), {}, {}, {}, {}});
-        Fresh(rows);
+        Fresh(Many(12));
         QCOMPARE(Sync().Sent, 12);
         for (const auto &[href, card] : Cards(FBook))
             Http("DELETE", QUrl(FBook).resolved(QUrl(href)).toString());
@@ -336,11 +342,7 @@ private Q_SLOTS:
     void cancelThenFull_data() { Servers(); }
     void cancelThenFull()
     {
-        std::vector<TContactRow> rows;
-        for (int i = 0; i < 30; ++i)
-            rows.push_back(
-                {QStringLiteral("Ad%1").arg(i), QStringLiteral("Soyad"), QStringLiteral("0505 000 01 %1").arg(i + 10), {}, {}, {}, {}});
-        Fresh(rows);
+        Fresh(Many(30));
         TSyncResult r = Sync(FBook, {}, [](TSyncSession &session) {
             connect(&session, &TSyncSession::Progress, &session, [&session](qint64 done, qint64) {
                 if (done >= 3)
