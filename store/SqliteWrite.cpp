@@ -101,7 +101,7 @@ int TSqliteProvider::RunStatement(const QByteArray &sql, const std::vector<TCell
         }
     } catch (const EDatabaseError &) {
         if (sqlite3_errcode(FDb) == SQLITE_BUSY || sqlite3_errcode(FDb) == SQLITE_LOCKED)
-            throw EDatabaseError(DatabaseInUseText());
+            throw DatabaseInUseError();
         throw;
     }
     return n == 0 ? sqlite3_changes(FDb) : 0;
