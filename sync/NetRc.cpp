@@ -1,10 +1,13 @@
 #include "sync/NetRc.h"
 
+#include "platform/core/ReadableFile.h"
+
 #include "platform/core/Exception.h"
 #include "platform/core/SaveFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -208,27 +211,41 @@ QString NetRcWithPassword(const QString &text, const QString &host, const QStrin
     return result + line;
 }
 
+namespace {
+
+// The file's text; only a regular file is opened (a pipe named ~/.netrc
+// would block the open for ever).
+QString NetRcText(const QString &path)
+{
+    TReadableFile readable(path);
+    QFile file;
+    if (!file.open(readable.Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw EFileError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()),
+                         {TErrorKind::FileRead, path, file.errorString(), 0});
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
 std::optional<QString> ReadNetRcPassword(const QString &path, const QString &host, const QString &user)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(path))
         return std::nullopt;
-    return NetRcPassword(QString::fromUtf8(file.readAll()), host, user);
+    try {
+        return NetRcPassword(NetRcText(path), host, user);
+    } catch (const EFileError &) {
+        return std::nullopt; // an unreadable file holds no password for us
+    }
 }
 
 void WriteNetRcPassword(const QString &path, const QString &host, const QString &user, const QString &password)
 {
-    QString text;
-    QFile old(path);
-    if (old.exists()) {
-        if (!old.open(QIODevice::ReadOnly))
-            throw EFileError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, old.errorString()));
-        text = QString::fromUtf8(old.readAll());
-    }
+    const QString text = QFileInfo::exists(path) ? NetRcText(path) : QString();
     TSaveFile file(path);
     // Owner only before the first byte goes in.
     if (::chmod(QFile::encodeName(file.TempPath()).constData(), S_IRUSR | S_IWUSR) != 0)
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))),
+                         {TErrorKind::FileCreate, path, QString::fromLocal8Bit(std::strerror(errno)), 0});
     file.Write(NetRcWithPassword(text, host, user, password).toUtf8());
     file.Commit();
 }
