@@ -86,23 +86,22 @@ void TDuplicateCheck::AddExisting(TProvider &engine)
     }
 }
 
-QString TDuplicateCheck::Find(const QByteArray *values, const QString &recordWord) const
+std::optional<TImportProblem> TDuplicateCheck::Find(const QByteArray *values) const
 {
-    const auto where = [&](std::int64_t at) {
-        return at > 0 ? QStringLiteral("contact No %1").arg(at) : QStringLiteral("%1 %2").arg(recordWord).arg(-at);
-    };
     if (const auto it = FRecords.constFind(RecordKey(values)); it != FRecords.constEnd())
-        return QStringLiteral("the same as %1").arg(where(it.value()));
+        return TImportProblem{.Kind = TImportProblemKind::SameRecord, .Of = it.value()};
     const QByteArray name = NameKey(values[cfAd], values[cfSoyad]);
     for (int c = cfCTelefon; c <= cfITelefon; ++c) {
         const QByteArray k = PhoneKey(values[c]);
         if (const auto it = FPersons.constFind(PersonKey(name, '#', k)); !k.isEmpty() && it != FPersons.constEnd())
-            return QStringLiteral("the same name and number \"%1\" as %2").arg(QString::fromUtf8(values[c]), where(it.value()));
+            return TImportProblem{
+                .Kind = TImportProblemKind::SameNameAndNumber, .Field = c, .Text = QString::fromUtf8(values[c]), .Of = it.value()};
     }
     const QByteArray k = EmailKey(values[cfEmail]);
     if (const auto it = FPersons.constFind(PersonKey(name, '@', k)); !k.isEmpty() && it != FPersons.constEnd())
-        return QStringLiteral("the same name and e-mail \"%1\" as %2").arg(QString::fromUtf8(values[cfEmail]), where(it.value()));
-    return QString();
+        return TImportProblem{
+            .Kind = TImportProblemKind::SameNameAndEmail, .Field = cfEmail, .Text = QString::fromUtf8(values[cfEmail]), .Of = it.value()};
+    return std::nullopt;
 }
 
 void TDuplicateCheck::Add(const QByteArray *values, std::int64_t position)
