@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// The form's label of a DBASE column (a TContactField): "Ad", "Soyad",
+// "GSM No", "Ev Tlf.", "İş Tlf.", "E-Mail", "Adres", as the window names
+// them beside its boxes (without " =").
+QString ContactFieldLabel(int field);
