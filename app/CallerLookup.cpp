@@ -1,7 +1,7 @@
 #include "app/CallerLookup.h"
 
 #include "app/FieldLabels.h"
-
+#include "contacts/ContactRecord.h"
 #include "platform/telephony/ModemSettings.h"
 #include "store/ADOQuery.h"
 
@@ -66,9 +66,9 @@ TCallerMatch FindCaller(TADOConnection *connection, const QString &number, const
         query.Parameters.SetValue(i, pattern);
     query.Open();
 
-    static const char *const fields[] = {"CTelefon", "ETelefon", "ITelefon"};
+    static const std::pair<const char *, int> fields[] = {{"CTelefon", cfCTelefon}, {"ETelefon", cfETelefon}, {"ITelefon", cfITelefon}};
     for (; !query.Eof(); query.Next()) {
-        for (const char *field : fields) {
+        for (const auto &[field, column] : fields) {
             if (PhoneNumberKey(query.FieldByName(QString::fromLatin1(field))->AsString(), place) != key)
                 continue;
             match.Found = true;
@@ -77,7 +77,7 @@ TCallerMatch FindCaller(TADOConnection *connection, const QString &number, const
                 (query.FieldByName(QStringLiteral("Ad"))->AsString() + u' ' + query.FieldByName(QStringLiteral("Soyad"))->AsString())
                     .trimmed();
             match.FieldName = QString::fromLatin1(field);
-            match.FieldLabel = ContactFieldLabel(match.FieldName);
+            match.FieldLabel = ContactFieldLabel(column);
             return match;
         }
     }

@@ -1,6 +1,15 @@
 #include "app/ContactFiles.h"
 
+#include "app/ImportText.h"
+
 #include <QFileInfo>
+
+namespace {
+
+// The records whose left-out details the end of an import lists.
+constexpr int kDetailsInSummary = 5;
+
+} // namespace
 #include <QUrl>
 
 QString ContactFilePath(const QString &argument)
@@ -52,7 +61,7 @@ QString ContactFileKindName(TContactFileKind kind)
 
 QString ImportCountsText(const TImportReport &report)
 {
-    const TToolSummary &s = report.Summary;
+    const TImportCounts &s = report.Counts;
     return QStringLiteral("Okunan kayıt: %1    Eklenecek: %2    Aynısı olan: %3    Hatalı: %4")
         .arg(s.Read)
         .arg(s.Added)
@@ -64,14 +73,14 @@ QString ImportBlockedText(const TImportReport &report, bool writes)
 {
     if (!writes)
         return QStringLiteral("Hatalı kayıtlar var: \"Hatalı kayıtları atla\" seçilmezse hiçbir kişi eklenmez.");
-    if (report.Summary.Added == 0)
+    if (report.Counts.Added == 0)
         return QStringLiteral("Dosyada eklenecek kişi yok.");
     return QString();
 }
 
-QString ImportSummaryText(const QString &file, const TImportReport &report, bool written)
+QString ImportSummaryText(const QString &file, const TImportReport &report, bool written, std::int64_t hidden)
 {
-    const TToolSummary &s = report.Summary;
+    const TImportCounts &s = report.Counts;
     const QString name = QFileInfo(file).fileName();
     if (!written)
         return QStringLiteral("%1: hiçbir kişi eklenmedi, %2 kayıt hatalı.").arg(name).arg(s.Refused);
@@ -80,6 +89,24 @@ QString ImportSummaryText(const QString &file, const TImportReport &report, bool
         text += QStringLiteral("\r%1 kişi rehberde olduğu için eklenmedi.").arg(s.Duplicates);
     if (s.Refused > 0)
         text += QStringLiteral("\r%1 hatalı kayıt atlandı.").arg(s.Refused);
+    if (s.DetailsLeftOut > 0) {
+        // The first of them here; all of them were in the dialog's list.
+        text += QStringLiteral(
+                    "\rEklenen kişilerin %1 ayrıntısı alınmadı (içe aktarmadan önce \"Sorunlar\" listesinde "
+                    "gösterildi):")
+                    .arg(s.DetailsLeftOut);
+        int shown = 0;
+        for (const TImportMessage &m : report.Messages)
+            if (m.Verdict == TImportVerdict::NotTaken && shown++ < kDetailsInSummary)
+                text += u'\r' + ImportMessageLine(m, report.Kind);
+        if (shown > kDetailsInSummary || report.MessagesLeftOut > 0)
+            text += QStringLiteral("\r…");
+    }
+    if (hidden > 0)
+        text += QStringLiteral(
+                    "\rEklenen kişilerden %1 tanesi arama filtresine uymadığı için listede görünmüyor; hepsini görmek "
+                    "için \"Tüm Kayıtlar\" düğmesine basın.")
+                    .arg(hidden);
     return text;
 }
 

@@ -35,8 +35,11 @@ QString ImportCountsText(const TImportReport &report);
 // (writes is CheckImport's answer); empty when the import can go ahead.
 QString ImportBlockedText(const TImportReport &report, bool writes);
 
-// The message shown after an import (written is ImportContacts' answer).
-QString ImportSummaryText(const QString &file, const TImportReport &report, bool written);
+// The message shown after an import (written is ImportContacts' answer):
+// what was added, skipped and left out (the first records whose details
+// were left out listed), and how many of the added contacts the search
+// filter hides from the list.
+QString ImportSummaryText(const QString &file, const TImportReport &report, bool written, std::int64_t hidden = 0);
 
 // Encodings offered for a file, the one it was read in first.
 QStringList ImportEncodings(const QString &found);

@@ -1,12 +1,20 @@
 #include "app/FieldLabels.h"
 
+#include "contacts/ContactRecord.h"
+#include "store/ContactsTable.h"
+
+QString ContactFieldLabel(int field)
+{
+    static const char *const labels[cfCount] = {"Ad", "Soyad", "GSM No", "Ev Tlf.", "İş Tlf.", "E-Mail", "Adres"};
+    return field >= 0 && field < cfCount ? QString::fromUtf8(labels[field]) : QString();
+}
+
 QString ContactFieldLabel(const QString &column)
 {
-    static const char *const labels[][2] = {
-        {"Ad", "Ad"},        {"Soyad", "Soyad"}, {"CTelefon", "GSM No"}, {"ETelefon", "Ev Tlf."}, {"ITelefon", "İş Tlf."},
-        {"Email", "E-Mail"}, {"Adres", "Adres"}};
-    for (const auto &[name, label] : labels)
-        if (column.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return QString::fromUtf8(label);
+    int count = 0;
+    const TContactColumn *columns = ContactColumns(&count);
+    for (int i = 0; i < count && i < cfCount; ++i)
+        if (column.compare(QLatin1String(columns[i].Name), Qt::CaseInsensitive) == 0)
+            return ContactFieldLabel(i);
     return column;
 }

@@ -1,6 +1,7 @@
 #include "app/ImportDialog.h"
 
 #include "app/ContactFiles.h"
+#include "app/ImportText.h"
 #include "contacts/ContactImport.h"
 #include "platform/widgets/Application.h"
 
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -38,8 +40,12 @@ TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QW
     setWindowTitle(QStringLiteral("Kişileri İçe Aktar"));
     FOptions->File = file;
 
-    auto *fileLabel = Named(new QLabel(QDir::toNativeSeparators(file), this), "FileLabel", QStringLiteral("Dosya"));
-    fileLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long name is shortened in its middle: the dialog stays within the screen.
+    const QRect screenArea = (parent ? parent->screen() : screen())->availableGeometry();
+    const QString native = QDir::toNativeSeparators(file);
+    auto *fileLabel = Named(new QLabel(this), "FileLabel", QStringLiteral("Dosya"));
+    fileLabel->setText(fileLabel->fontMetrics().elidedText(native, Qt::ElideMiddle, std::min(600, screenArea.width() / 2)));
+    fileLabel->setToolTip(native);
     FKindLabel = Named(new QLabel(this), "KindLabel", QStringLiteral("Dosya türü"));
     EncodingBox = Named(new QComboBox(this), "EncodingBox", QStringLiteral("Kodlama"));
     auto *form = new QFormLayout;
@@ -60,23 +66,27 @@ TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QW
     PreviewTable->setHorizontalHeaderLabels(titles);
     PreviewTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     PreviewTable->verticalHeader()->setVisible(false);
+    // Tab leaves the lists in one step, as it leaves any other box.
+    PreviewTable->setTabKeyNavigation(false);
+    ProblemsText->setTabChangesFocus(true);
 
-    SkipBadBox = Named(new QCheckBox(QStringLiteral("Hatalı kayıtları atla"), this), "SkipBadBox", QStringLiteral("Hatalı kayıtları atla"));
+    SkipBadBox =
+        Named(new QCheckBox(QStringLiteral("&Hatalı kayıtları atla"), this), "SkipBadBox", QStringLiteral("Hatalı kayıtları atla"));
     AllowDuplicatesBox =
-        Named(new QCheckBox(QStringLiteral("Aynı olanları da ekle"), this), "AllowDuplicatesBox", QStringLiteral("Aynı olanları da ekle"));
+        Named(new QCheckBox(QStringLiteral("Aynı olanları &da ekle"), this), "AllowDuplicatesBox", QStringLiteral("Aynı olanları da ekle"));
 
     auto *buttons = new QDialogButtonBox(this);
     ImportButton =
-        Named(buttons->addButton(QStringLiteral("İçe Aktar"), QDialogButtonBox::AcceptRole), "ImportButton", QStringLiteral("İçe Aktar"));
+        Named(buttons->addButton(QStringLiteral("İçe &Aktar"), QDialogButtonBox::AcceptRole), "ImportButton", QStringLiteral("İçe Aktar"));
     CancelButton =
-        Named(buttons->addButton(QStringLiteral("İptal"), QDialogButtonBox::RejectRole), "CancelButton", QStringLiteral("İptal"));
+        Named(buttons->addButton(QStringLiteral("İ&ptal"), QDialogButtonBox::RejectRole), "CancelButton", QStringLiteral("İptal"));
     ImportButton->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *problemsTitle = new QLabel(QStringLiteral("&Sorunlar:"), this);
     problemsTitle->setBuddy(ProblemsText);
-    auto *previewTitle = new QLabel(QStringLiteral("İl&k kişiler:"), this);
+    auto *previewTitle = new QLabel(QStringLiteral("İlk kişi&ler:"), this);
     previewTitle->setBuddy(PreviewTable);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -89,7 +99,8 @@ TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QW
     layout->addWidget(SkipBadBox);
     layout->addWidget(AllowDuplicatesBox);
     layout->addWidget(buttons);
-    resize(760, 560);
+    resize(QSize(760, 560).boundedTo(screenArea.size()));
+    setMaximumSize(screenArea.size());
 
     Check();
     FFilling = true;
@@ -129,7 +140,12 @@ void TImportDialog::OptionsChanged()
 void TImportDialog::Check()
 {
     TImportReport report;
-    const bool writes = CheckImport(FConnection, *FOptions, report, PreviewRows);
+    bool writes = false;
+    try {
+        writes = CheckImport(FConnection, *FOptions, report, PreviewRows);
+    } catch (const EContactFileError &e) {
+        throw Exception(ContactFileErrorText(e));
+    }
     *FReport = std::move(report);
     ShowReport(writes);
 }
@@ -145,7 +161,9 @@ void TImportDialog::ShowReport(bool writes)
 
     QString problems;
     for (const TImportMessage &message : FReport->Messages)
-        problems += message.Line() + u'\n';
+        problems += ImportMessageLine(message, FReport->Kind) + u'\n';
+    if (const QString more = MessagesLeftOutLine(*FReport); !more.isEmpty())
+        problems += more + u'\n';
     ProblemsText->setPlainText(problems);
 
     PreviewTable->setRowCount(int(FReport->Preview.size()));

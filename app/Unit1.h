@@ -164,7 +164,9 @@ private:
     QWidget *FSurface = nullptr;
     bool FSkipActivation = false;
     bool FCentred = false;
-    bool FConverting = false; // a Jet file is being converted
+    bool FConverting = false;        // a Jet file is being converted
+    bool FImporting = false;         // an import dialog or its import is under way
+    QList<QStringList> FImportQueue; // files handed over meanwhile, by hand-over
     struct TCallState;
     std::unique_ptr<TCallState> FCalls;
 };

@@ -5,6 +5,7 @@
 
 #include "app/ContactFiles.h"
 #include "app/ImportDialog.h"
+#include "app/ImportText.h"
 #include "app/JetConversion.h"
 #include "platform/core/Exception.h"
 #include "platform/widgets/Application.h"
@@ -44,10 +45,21 @@ void TForm1::KisileriIceAktar1Click(QObject *)
 
 void TForm1::ImportContactFiles(const QStringList &files)
 {
-    for (const QString &argument : files) {
-        const QString path = ContactFilePath(argument);
-        if (!path.isEmpty() && !Application->Guard([&] { ImportContactFile(path); }))
-            break; // an error or a cancel ends the whole drop
+    // Files handed over while an import dialog is open wait for it: each
+    // dialog checks its file when it comes to the front, after the imports
+    // before it.
+    FImportQueue.append(files);
+    if (FImporting)
+        return;
+    FImporting = true;
+    const auto done = qScopeGuard([this] { FImporting = false; });
+    while (!FImportQueue.isEmpty()) {
+        const QStringList batch = FImportQueue.takeFirst();
+        for (const QString &argument : batch) {
+            const QString path = ContactFilePath(argument);
+            if (!path.isEmpty() && !Application->Guard([&] { ImportContactFile(path); }))
+                break; // an error or a cancel ends the whole drop
+        }
     }
 }
 
@@ -67,13 +79,22 @@ void TForm1::ImportContactFile(const QString &path)
         options = dialog.Options();
     }
     TImportReport report;
-    const bool written = ImportContacts(*ADOConnection1, options, report);
+    bool written = false;
+    try {
+        written = ImportContacts(*ADOConnection1, options, report);
+    } catch (const EContactFileError &e) {
+        throw Exception(ContactFileErrorText(e));
+    }
+    std::int64_t hidden = 0;
     if (written) {
-        // The window's own statement again, so that the grid shows them.
+        // The window's own statement again, so that the grid shows them;
+        // the search filter stays as the user set it.
+        const int before = ADOQuery1->Active() ? ADOQuery1->RecordCount() : 0;
         ADOQuery1->Close();
         ADOQuery1->Open();
+        hidden = std::max<std::int64_t>(0, report.Counts.Added - (ADOQuery1->RecordCount() - before));
     }
-    Application->ShowMessage(ImportSummaryText(path, report, written));
+    Application->ShowMessage(ImportSummaryText(path, report, written, hidden));
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent *e)

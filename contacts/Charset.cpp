@@ -77,7 +77,7 @@ QString DetectCharset(const QByteArray &sample)
     const UCharsetMatch *match = ucsdet_detect(detector.get(), &error);
     const char *found = match ? ucsdet_getName(match, &error) : nullptr;
     if (U_FAILURE(error) || !found)
-        throw Exception(QStringLiteral("the file's encoding cannot be recognised; name it with --encoding"));
+        throw EContactFileError({.Kind = TImportProblemKind::EncodingNotRecognised});
     const QString name = QString::fromLatin1(found);
     if (name == QLatin1String("UTF-8") || name == QLatin1String("UTF-16LE") || name == QLatin1String("UTF-16BE"))
         return name;
@@ -92,40 +92,36 @@ QString DetectCharset(const QByteArray &sample)
     for (const char *e : eastAsian)
         if (name == QLatin1String(e) && U_SUCCESS(error) && confidence >= 70)
             return name;
-    throw Exception(QStringLiteral("the file's encoding looks like %1, which is not one the import reads on its "
-                                   "own; if it is right, name it with --encoding")
-                        .arg(name));
+    throw EContactFileError({.Kind = TImportProblemKind::EncodingNotRead, .Name = name});
 }
 
-bool TextToUtf8(const QString &charset, QByteArray &text, QString *problem)
+bool TextToUtf8(const QString &charset, QByteArray &text, TImportProblem *problem)
 {
+    const auto fail = [problem](TImportProblemKind kind, const QString &name = QString()) {
+        problem->Kind = kind;
+        problem->Text = name;
+        return false;
+    };
     QString name = charset;
     if (name.isEmpty()) {
         try {
             name = QByteArrayView(text).isValidUtf8() ? QStringLiteral("UTF-8") : DetectCharset(text);
         } catch (const Exception &) {
-            *problem = QStringLiteral("the text's charset cannot be recognised");
-            return false;
+            return fail(TImportProblemKind::ValueCharsetNotRecognised);
         }
     }
     QByteArray utf8;
     if (name.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0) {
-        if (!QByteArrayView(text).isValidUtf8()) {
-            *problem = QStringLiteral("the text is not readable as UTF-8");
-            return false;
-        }
+        if (!QByteArrayView(text).isValidUtf8())
+            return fail(TImportProblemKind::ValueNotReadable, QStringLiteral("UTF-8"));
         utf8 = text;
     } else if (!CharsetKnown(name)) {
-        *problem = QStringLiteral("the charset \"%1\" is not known").arg(name.left(40));
-        return false;
+        return fail(TImportProblemKind::ValueCharsetUnknown, name.left(40));
     } else if (!ToUtf8(name, text, &utf8)) {
-        *problem = QStringLiteral("the text is not readable as %1").arg(name);
-        return false;
+        return fail(TImportProblemKind::ValueNotReadable, name);
     }
-    if (utf8.contains('\0')) {
-        *problem = QStringLiteral("the text holds a NUL byte");
-        return false;
-    }
+    if (utf8.contains('\0'))
+        return fail(TImportProblemKind::ValueHasNul);
     text = utf8;
     return true;
 }

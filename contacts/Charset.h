@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/ImportProblem.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -19,9 +21,10 @@ bool ToUtf8(UConverter *converter, QByteArrayView bytes, QByteArray *utf8);
 
 // A text value in place turned into UTF-8 without NUL: in the charset
 // named, or, when the name is empty, in its own (UTF-8, or what
-// DetectCharset finds). False, with the problem in words and text as it
-// was, when the charset is not known or the text is not readable in it.
-bool TextToUtf8(const QString &charset, QByteArray &text, QString *problem);
+// DetectCharset finds). False, with the problem's Kind and Text (the
+// charset) set and text as it was, when the charset is not known or the
+// text is not readable in it.
+bool TextToUtf8(const QString &charset, QByteArray &text, TImportProblem *problem);
 
 // The character set of a sample of a file, from ICU's charset detection:
 // "UTF-8" for a sample of ASCII or UTF-8, "UTF-16LE"/"UTF-16BE" for a
@@ -32,6 +35,6 @@ bool TextToUtf8(const QString &charset, QByteArray &text, QString *problem);
 // files are Turkish, and Windows-1254 reads ISO-8859-9 text the same way,
 // the two differing only in bytes 0x80-0x9F that ISO-8859-9 leaves to
 // control characters), and Shift_JIS, EUC-JP, EUC-KR, GB18030 or Big5 when
-// the detector is sure of it (70 of 100). Any other answer raises an Exception naming what
-// the detector saw.
+// the detector is sure of it (70 of 100). Any other answer raises an
+// EContactFileError naming what the detector saw.
 QString DetectCharset(const QByteArray &sample);

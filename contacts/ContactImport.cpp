@@ -50,6 +50,25 @@ void OneLineBreak(QByteArray &value)
         value.replace("\r\n", "\n").replace('\r', '\n');
 }
 
+// A number without the visual separators of RFC 3966.
+QByteArray WithoutSeparators(const QByteArray &number)
+{
+    QByteArray out;
+    for (const char c : number)
+        if (c != '-' && c != '.' && c != '(' && c != ')')
+            out += c;
+    return out;
+}
+
+// Takes the message in, up to the report's bound; the rest are counted.
+void Say(TImportReport &report, TImportMessage message)
+{
+    if (report.Messages.size() < TImportReport::MostMessages)
+        report.Messages.push_back(std::move(message));
+    else
+        ++report.MessagesLeftOut;
+}
+
 // Progress reaches the sink every so many records (TProgress itself keeps
 // to one update every 50 ms).
 constexpr std::int64_t kRecordsPerStep = 64;
@@ -60,19 +79,18 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
 {
     connection.Open();
     TProvider &engine = *connection.Engine();
-    TToolSummary &summary = report.Summary;
+    TImportCounts &counts = report.Counts;
     const TContactsShape shape = ReadContactsShape(engine);
-    int count = 0;
-    const TContactColumn *names = ContactColumns(&count);
-    TDuplicateCheck duplicates;
-    if (!options.AllowDuplicates)
-        duplicates.AddExisting(engine);
 
-    // The write transaction before the file is read: a database in use
-    // fails before anything else.
+    // The write transaction before anything is read: a database in use
+    // fails at once, and the contacts there are read under its lock, so
+    // that another import's are all there or none.
     std::optional<TContactWriter> writer;
     if (write)
         writer.emplace(engine, shape);
+    TDuplicateCheck duplicates;
+    if (!options.AllowDuplicates)
+        duplicates.AddExisting(engine);
 
     TTextInput input(options.File, options.Encoding);
     const bool vcard = IsVCard(input);
@@ -84,57 +102,77 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
         cards = std::make_unique<TVCardReader>(input);
     else
         lines = std::make_unique<TCsvReader>(input);
-    const QString recordWord = vcard ? QStringLiteral("card") : QStringLiteral("line");
 
     TProgress progress(write ? QStringLiteral("Kişiler içe aktarılıyor") : QStringLiteral("Dosya okunuyor"), input.Size());
     std::int64_t accepted = 0;
-    std::int64_t blocking = 0; // records refused for a problem, not for being empty
     TContactRecord record;
     while (vcard ? cards->Next(record) : lines->Next(record)) {
-        if ((++summary.Read % kRecordsPerStep) == 0)
-            progress.StepOrAbort(input.Size() > 0 ? input.BytesRead() : summary.Read);
+        if ((++counts.Read % kRecordsPerStep) == 0)
+            progress.StepOrAbort(input.Size() > 0 ? input.BytesRead() : counts.Read);
         // A value longer than its column is not cut short: it is left out and listed.
         for (int i = 0; i < cfCount; ++i) {
             const int width = shape.Widths[std::size_t(i)];
-            OneLineBreak(record.Values[i]);
-            if (record.Values[i].isEmpty()) {
-                record.Values[i] = QByteArray(); // written as NULL
-            } else if (const qsizetype n = Characters(record.Values[i]); width > 0 && n > width) {
-                record.NotTake(QStringLiteral("%1 \"%2\": %3 characters, longer than the column's %4")
-                                   .arg(QLatin1String(names[i].Name), QString::fromUtf8(record.Values[i]))
-                                   .arg(n)
-                                   .arg(width));
-                record.Values[i] = QByteArray();
+            QByteArray &value = record.Values[i];
+            OneLineBreak(value);
+            if (value.isEmpty()) {
+                value = QByteArray(); // written as NULL
+                continue;
+            }
+            qsizetype n = Characters(value);
+            if (width > 0 && n > width && i >= cfCTelefon && i <= cfITelefon && Characters(WithoutSeparators(value)) <= width) {
+                value = WithoutSeparators(value);
+                n = Characters(value);
+            }
+            if (width > 0 && n > width) {
+                record.NotTake({.Kind = TImportProblemKind::ValueTooLong,
+                                .Field = i,
+                                .Text = QString::fromUtf8(value.left(800)).left(200),
+                                .Count = n,
+                                .Limit = width});
+                value = QByteArray();
             }
         }
-        const QString where = record.Position > 0 ? QStringLiteral("%1 %2").arg(recordWord).arg(record.Position) : QString();
+        TImportMessage message{.Position = record.Position};
         // A record with nothing to store is passed over; one that could not
         // be read as it stands fails the file, unless bad records are skipped.
-        if (record.Problems.isEmpty() && !record.HasSomethingToStore()) {
-            ++summary.Refused;
+        if (record.Problems.empty() && !record.HasSomethingToStore()) {
+            ++counts.Refused;
             if (!record.Values[cfAdres].isEmpty())
-                record.NotTake(QStringLiteral("the address \"%1\"").arg(QString::fromUtf8(record.Values[cfAdres])));
-            record.NotTaken.prepend(QString::fromLatin1(TContactRecord::NothingToStore));
-            report.Messages.push_back({where, record.NotTaken.join(QStringLiteral("; ")) + QStringLiteral(" (skipped)")});
+                record.NotTake(
+                    {.Kind = TImportProblemKind::SecondAddress, .Text = QString::fromUtf8(record.Values[cfAdres].left(800)).left(200)});
+            message.Verdict = TImportVerdict::Refused;
+            message.Skipped = true;
+            message.Problems.push_back({.Kind = TImportProblemKind::NothingToStore});
+            message.Problems.insert(message.Problems.end(), record.NotTaken.begin(), record.NotTaken.end());
+            Say(report, std::move(message));
             continue;
         }
-        if (!record.Problems.isEmpty()) {
-            ++summary.Refused;
-            ++blocking;
-            report.Messages.push_back(
-                {where, record.Problems.join(QStringLiteral("; ")) + (options.SkipBad ? QStringLiteral(" (skipped)") : QString())});
+        if (!record.Problems.empty()) {
+            ++counts.Refused;
+            ++counts.Blocking;
+            message.Verdict = TImportVerdict::Refused;
+            message.Skipped = options.SkipBad;
+            message.Blocking = true;
+            message.Problems = std::move(record.Problems);
+            Say(report, std::move(message));
             continue;
         }
         if (!options.AllowDuplicates) {
-            if (const QString same = duplicates.Find(record.Values, recordWord); !same.isEmpty()) {
-                ++summary.Duplicates;
-                report.Messages.push_back({where, QStringLiteral("skipped as duplicate: ") + same});
+            if (const std::optional<TImportProblem> same = duplicates.Find(record.Values)) {
+                ++counts.Duplicates;
+                message.Verdict = TImportVerdict::Duplicate;
+                message.Problems.push_back(*same);
+                Say(report, std::move(message));
                 continue;
             }
             duplicates.Add(record.Values, record.Position);
         }
-        if (!record.NotTaken.isEmpty())
-            report.Messages.push_back({where, QStringLiteral("not taken: ") + record.NotTaken.join(QStringLiteral(", "))});
+        if (!record.NotTaken.empty()) {
+            counts.DetailsLeftOut += std::int64_t(record.NotTaken.size());
+            message.Verdict = TImportVerdict::NotTaken;
+            message.Problems = std::move(record.NotTaken);
+            Say(report, std::move(message));
+        }
         ++accepted;
         if (std::int64_t(report.Preview.size()) < previewRows) {
             TImportedRow row;
@@ -142,38 +180,45 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
                 row[std::size_t(i)] = QString::fromUtf8(record.Values[i]);
             report.Preview.push_back(row);
         }
-        if (writer && (blocking == 0 || options.SkipBad))
+        if (writer && (counts.Blocking == 0 || options.SkipBad))
             writer->Add(record.Values);
     }
     if (lines)
-        if (const QStringList unread = lines->UnreadColumnsWithData(); !unread.isEmpty())
-            report.Messages.push_back({QString(), QStringLiteral("columns not read: ") + unread.join(QStringLiteral(", "))});
-    progress.StepOrAbort(input.Size() > 0 ? input.Size() : summary.Read);
+        if (std::vector<TImportProblem> unread = lines->UnreadColumnsWithData(); !unread.empty())
+            Say(report, {.Verdict = TImportVerdict::File, .Problems = std::move(unread)});
+    progress.StepOrAbort(input.Size() > 0 ? input.Size() : counts.Read);
 
-    const bool ok = blocking == 0 || options.SkipBad;
+    const bool ok = counts.Blocking == 0 || options.SkipBad;
     if (!write) {
-        summary.Added = ok ? accepted : 0;
-        summary.Note = ok ? QStringLiteral("dry run: nothing written")
-                          : QStringLiteral("dry run: nothing written; an import would write nothing either, without --skip-bad");
+        counts.Added = ok ? accepted : 0;
         return ok;
     }
-    if (!ok) {
-        summary.Note = QStringLiteral("nothing written: %1 records refused; --skip-bad adds the others").arg(blocking);
+    if (!ok)
         return false;
-    }
     writer->Commit();
-    summary.Added = accepted;
+    counts.Added = accepted;
     return true;
+}
+
+// The file's error names the file.
+bool Guarded(TADOConnection &connection, const TImportOptions &options, TImportReport &report, int previewRows, bool write)
+{
+    try {
+        return Run(connection, options, report, previewRows, write);
+    } catch (EContactFileError &e) {
+        e.File = options.File;
+        throw;
+    }
 }
 
 } // namespace
 
 bool CheckImport(TADOConnection &connection, const TImportOptions &options, TImportReport &report, int previewRows)
 {
-    return Run(connection, options, report, previewRows, false);
+    return Guarded(connection, options, report, previewRows, false);
 }
 
 bool ImportContacts(TADOConnection &connection, const TImportOptions &options, TImportReport &report)
 {
-    return Run(connection, options, report, 0, true);
+    return Guarded(connection, options, report, 0, true);
 }

@@ -4,17 +4,23 @@ namespace {
 
 constexpr int kMostNotTaken = 100;
 
-void Note(QStringList &list, const QString &what)
+void Note(std::vector<TImportProblem> &list, TImportProblem what)
 {
     if (list.size() < kMostNotTaken)
-        list << what;
+        list.push_back(std::move(what));
     else if (list.size() == kMostNotTaken)
-        list << QStringLiteral("more");
+        list.push_back({.Kind = TImportProblemKind::MoreDetails});
 }
 
-QString Quoted(const QByteArray &utf8)
+// A value as a problem shows it: its first 200 characters.
+QString Shown(const QByteArray &utf8)
 {
-    return u'"' + QString::fromUtf8(utf8.left(200)) + u'"';
+    return QString::fromUtf8(utf8.left(800)).left(200);
+}
+
+TImportProblem Detail(TImportProblemKind kind, const QByteArray &value, int field = -1)
+{
+    return {.Kind = kind, .Field = field, .Text = Shown(value)};
 }
 
 } // namespace
@@ -39,23 +45,18 @@ void TContactRecord::AddPhone(const QByteArray &number, TPhoneKind kind)
     case TPhoneKind::Mobile: slot = cfCTelefon; break;
     case TPhoneKind::Home: slot = cfETelefon; break;
     case TPhoneKind::Work: slot = cfITelefon; break;
-    case TPhoneKind::Other: Note(NotTaken, QStringLiteral("the fax or pager number %1").arg(Quoted(n))); return;
+    case TPhoneKind::Other: Note(NotTaken, Detail(TImportProblemKind::FaxOrPager, n)); return;
     case TPhoneKind::Untyped:
         if (FUntypedCount < int(std::size(FUntyped)))
             FUntyped[FUntypedCount++] = n;
         else
-            Note(NotTaken, QStringLiteral("the number %1").arg(Quoted(n)));
+            Note(NotTaken, Detail(TImportProblemKind::ExtraNumber, n));
         return;
     }
     if (Values[slot].isEmpty())
         Values[slot] = n;
     else
-        Note(NotTaken,
-             QStringLiteral("the %1 number %2")
-                 .arg(QLatin1String(kind == TPhoneKind::Mobile     ? "second mobile"
-                                        : kind == TPhoneKind::Home ? "second home"
-                                                                   : "second work"),
-                      Quoted(n)));
+        Note(NotTaken, Detail(TImportProblemKind::SecondNumber, n, slot));
 }
 
 void TContactRecord::AddEmail(const QByteArray &address)
@@ -66,7 +67,7 @@ void TContactRecord::AddEmail(const QByteArray &address)
     if (Values[cfEmail].isEmpty())
         Values[cfEmail] = a;
     else
-        Note(NotTaken, QStringLiteral("the e-mail %1").arg(Quoted(a)));
+        Note(NotTaken, Detail(TImportProblemKind::SecondEmail, a));
 }
 
 void TContactRecord::AddAddress(const QByteArray &address)
@@ -76,12 +77,12 @@ void TContactRecord::AddAddress(const QByteArray &address)
     if (Values[cfAdres].isEmpty())
         Values[cfAdres] = address;
     else
-        Note(NotTaken, QStringLiteral("the address %1").arg(Quoted(address)));
+        Note(NotTaken, Detail(TImportProblemKind::SecondAddress, address));
 }
 
-void TContactRecord::NotTake(const QString &what)
+void TContactRecord::NotTake(TImportProblem what)
 {
-    Note(NotTaken, what);
+    Note(NotTaken, std::move(what));
 }
 
 bool TContactRecord::HasSomethingToStore() const
@@ -98,6 +99,6 @@ void TContactRecord::Finish()
         if (Values[slot].isEmpty())
             Values[slot] = FUntyped[next++];
     for (; next < FUntypedCount; ++next)
-        Note(NotTaken, QStringLiteral("the number %1").arg(Quoted(FUntyped[next])));
+        Note(NotTaken, Detail(TImportProblemKind::ExtraNumber, FUntyped[next]));
     FUntypedCount = 0;
 }

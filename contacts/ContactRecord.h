@@ -1,9 +1,10 @@
 #pragma once
 
+#include "contacts/ImportProblem.h"
+
 #include <QByteArray>
-#include <QString>
-#include <QStringList>
 #include <cstdint>
+#include <vector>
 
 // The seven text columns of DBASE, in table order (see ContactColumns).
 enum TContactField { cfAd, cfSoyad, cfCTelefon, cfETelefon, cfITelefon, cfEmail, cfAdres, cfCount };
@@ -19,19 +20,17 @@ enum class TPhoneKind { Untyped, Mobile, Home, Work, Other /* fax, pager: not fo
 // refused.
 class TContactRecord {
 public:
-    QByteArray Values[cfCount]; // UTF-8; empty for none
-    std::int64_t Position = 0;  // the record's first line (CSV) or its card number (vCard)
-    QStringList Problems;       // why it cannot be added
-    QStringList NotTaken;       // what it holds that is not stored, and why
-
-    static constexpr const char *NothingToStore = "nothing to store: no name, no telephone number and no e-mail";
+    QByteArray Values[cfCount];           // UTF-8; empty for none
+    std::int64_t Position = 0;            // the record's first line (CSV) or its card number (vCard)
+    std::vector<TImportProblem> Problems; // why it cannot be added
+    std::vector<TImportProblem> NotTaken; // what it holds that is not stored, and why
 
     void Clear();
     void AddPhone(const QByteArray &number, TPhoneKind kind);
     void AddEmail(const QByteArray &address);
     void AddAddress(const QByteArray &address);
-    // Lists a detail that is not taken: "NOTE: the text is not readable as UTF-8".
-    void NotTake(const QString &what);
+    // Lists a detail that is not taken (a long list ends in MoreDetails).
+    void NotTake(TImportProblem what);
     void Finish();
     bool HasName() const { return !Values[cfAd].isEmpty() || !Values[cfSoyad].isEmpty(); }
     bool HasSomethingToStore() const;

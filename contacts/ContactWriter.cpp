@@ -35,16 +35,10 @@ TContactsShape ReadContactsShape(TProvider &engine)
     return shape;
 }
 
-TContactWriter::TContactWriter(TProvider &engine, const TContactsShape &shape) : FEngine(engine)
+TContactWriter::TContactWriter(TProvider &engine, const TContactsShape &shape) : FEngine(engine), FShape(shape)
 {
     FEngine.BeginWrite();
     FOpen = true;
-    try {
-        FInsert = FEngine.BulkInsert(shape.Target, shape.Columns);
-    } catch (...) {
-        FEngine.RollbackWrite();
-        throw;
-    }
 }
 
 TContactWriter::~TContactWriter()
@@ -56,6 +50,9 @@ TContactWriter::~TContactWriter()
 
 void TContactWriter::Add(const QByteArray *values)
 {
+    // Begun with the first row: until then the transaction may read.
+    if (!FInsert)
+        FInsert = FEngine.BulkInsert(FShape.Target, FShape.Columns);
     FInsert->Add(values);
 }
 

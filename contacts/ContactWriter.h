@@ -27,8 +27,10 @@ TContactsShape ReadContactsShape(TProvider &engine);
 // Adds contacts to DBASE in one transaction: all of them or none. The
 // transaction begins at once (on the file a write lock: another program's
 // write is waited for as long as any write waits, then the writer fails,
-// saying the database is in use); Commit ends it, and a writer that goes
-// without Commit takes everything back.
+// saying the database is in use; on the server another long write is
+// waited for the same way). Until the first Add the transaction may read
+// (the contacts there, under its lock); Commit ends it, and a writer that
+// goes without Commit takes everything back.
 class TContactWriter {
 public:
     TContactWriter(TProvider &engine, const TContactsShape &shape);
@@ -46,6 +48,7 @@ public:
 
 private:
     TProvider &FEngine;
+    TContactsShape FShape;
     std::unique_ptr<TBulkInsert> FInsert;
     bool FOpen = false;
 };

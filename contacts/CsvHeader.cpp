@@ -1,7 +1,5 @@
 #include "contacts/CsvHeader.h"
 
-#include "platform/core/Exception.h"
-
 #include <QRegularExpression>
 #include <map>
 
@@ -143,10 +141,7 @@ TCsvHeader::TCsvHeader(const QList<QByteArray> &names)
         for (QChar &c : header)
             if (c.category() == QChar::Other_Control)
                 c = u'?';
-        throw Exception(QStringLiteral("the file's first line \"%1\" names none of the columns the import knows (Ad, Soyad, "
-                                       "CTelefon, ETelefon, ITelefon, Email, Adres, or the headers of an address "
-                                       "book's CSV export)")
-                            .arg(header));
+        throw EContactFileError({.Kind = TImportProblemKind::HeaderUnknown, .Text = header});
     }
 }
 
@@ -242,7 +237,8 @@ void TCsvHeader::Fill(const QList<QByteArray> &fields, TContactRecord &record)
     if (fields.size() > qsizetype(FColumns.size()))
         for (qsizetype i = qsizetype(FColumns.size()); i < fields.size(); ++i)
             if (!fields[i].trimmed().isEmpty()) {
-                record.Problems << QStringLiteral("%1 fields where the header has %2").arg(fields.size()).arg(FColumns.size());
+                record.Problems.push_back(
+                    {.Kind = TImportProblemKind::TooManyFields, .Count = fields.size(), .Limit = qsizetype(FColumns.size())});
                 break;
             }
     record.Values[cfAd] = given;
@@ -261,11 +257,11 @@ void TCsvHeader::Fill(const QList<QByteArray> &fields, TContactRecord &record)
     record.Finish();
 }
 
-QStringList TCsvHeader::UnreadColumnsWithData() const
+std::vector<TImportProblem> TCsvHeader::UnreadColumnsWithData() const
 {
-    QStringList list;
+    std::vector<TImportProblem> list;
     for (const TColumn &c : FColumns)
         if (c.Role == rNone && c.LinesWithData > 0)
-            list << QStringLiteral("%1 (%2 lines)").arg(c.Name).arg(c.LinesWithData);
+            list.push_back({.Kind = TImportProblemKind::ColumnNotRead, .Name = c.Name, .Count = c.LinesWithData});
     return list;
 }

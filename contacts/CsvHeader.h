@@ -18,7 +18,7 @@
 // and letter case.
 class TCsvHeader {
 public:
-    // Raises Exception naming the header when none of its columns is known.
+    // Raises EContactFileError (HeaderUnknown) when none of its columns is known.
     explicit TCsvHeader(const QList<QByteArray> &names);
 
     // Fills the record from one line's fields; what the table has no place
@@ -26,8 +26,8 @@ public:
     void Fill(const QList<QByteArray> &fields, TContactRecord &record);
 
     // The columns that were not read and held text on some line, with how
-    // many lines: "Birthday (12 lines)".
-    QStringList UnreadColumnsWithData() const;
+    // many lines (ColumnNotRead problems).
+    std::vector<TImportProblem> UnreadColumnsWithData() const;
 
 private:
     enum TRole {

@@ -1,6 +1,5 @@
 #include "contacts/CsvParser.h"
 
-#include "platform/core/Exception.h"
 #include "contacts/TextInput.h"
 
 char TCsvParser::DetectDelimiter(const QByteArray &headerLine)
@@ -45,9 +44,9 @@ bool TCsvParser::Next()
             if (FInput.State() == TLineState::TooLong)
                 FInput.RefuseLongLine("CSV");
             if (FInput.State() != TLineState::Ok)
-                FProblems << FInput.Problem();
+                FProblems.push_back(FInput.Problem());
         }
-        if (!FProblems.isEmpty() || !QByteArrayView(FText).trimmed().isEmpty())
+        if (!FProblems.empty() || !QByteArrayView(FText).trimmed().isEmpty())
             break;
     }
     return Parse();
@@ -67,23 +66,20 @@ bool TCsvParser::Parse()
                 break;
             // A line break inside quotes: the record goes on.
             if (!FInput.ReadLine()) {
-                FProblems << QStringLiteral("a quoted field is never closed");
+                FProblems.push_back({.Kind = TImportProblemKind::QuoteNotClosed});
                 break;
             }
             if (FInput.State() == TLineState::TooLong)
                 FInput.RefuseLongLine("CSV");
             if (FInput.State() != TLineState::Ok)
-                FProblems << FInput.Problem();
+                FProblems.push_back(FInput.Problem());
             FText.resize(1);
             FText[0] = '\n';
             FText.append(FInput.Text().constData(), FInput.Text().size());
             field += '\n';
             i = 1;
             if (FText.size() + field.size() > MaxRecordBytes)
-                throw Exception(QStringLiteral("the record beginning on line %1 runs past %2 bytes: a quoted field is "
-                                               "not closed, or this is not a CSV file")
-                                    .arg(FLine)
-                                    .arg(MaxRecordBytes));
+                throw EContactFileError({.Kind = TImportProblemKind::RecordTooLong, .Line = FLine, .Limit = MaxRecordBytes});
             continue;
         }
         const char c = FText.at(i);
@@ -129,6 +125,6 @@ bool TCsvParser::Parse()
     }
     FFields << field;
     if (broken)
-        FProblems << QStringLiteral("the quoting is broken (a quote inside a field, or text after a closing quote)");
+        FProblems.push_back({.Kind = TImportProblemKind::QuotingBroken});
     return true;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "contacts/ImportProblem.h"
+
 #include <QByteArray>
 #include <QList>
-#include <QStringList>
 #include <cstdint>
+#include <vector>
 
 class TTextInput;
 
@@ -12,7 +14,8 @@ class TTextInput;
 // breaks and doubled quotes. A record whose quoting is broken (text after
 // a closing quote, a quote inside an unquoted field, a quote never closed)
 // is still returned, with the problem noted; a record longer than
-// MaxRecordBytes raises an Exception (no reading past it can be trusted).
+// MaxRecordBytes raises an EContactFileError (no reading past it can be
+// trusted).
 class TCsvParser {
 public:
     static constexpr qsizetype MaxRecordBytes = 1 << 20;
@@ -22,7 +25,7 @@ public:
     bool Next();
     const QList<QByteArray> &Fields() const { return FFields; }
     std::int64_t Line() const { return FLine; } // where the record begins
-    const QStringList &Problems() const { return FProblems; }
+    const std::vector<TImportProblem> &Problems() const { return FProblems; }
 
     // The delimiter of a header line: whichever of "," ";" and tab occurs
     // most often outside quotes; "," when none does.
@@ -39,5 +42,5 @@ private:
     std::int64_t FLine = 0;
     bool FHaveFirst = false;
     QList<QByteArray> FFields;
-    QStringList FProblems;
+    std::vector<TImportProblem> FProblems;
 };

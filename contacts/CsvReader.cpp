@@ -1,6 +1,5 @@
 #include "contacts/CsvReader.h"
 
-#include "platform/core/Exception.h"
 #include "contacts/TextInput.h"
 
 TCsvReader::TCsvReader(TTextInput &input)
@@ -10,31 +9,29 @@ TCsvReader::TCsvReader(TTextInput &input)
         if (input.State() != TLineState::Ok || !input.Text().trimmed().isEmpty())
             break;
     if (input.State() != TLineState::Ok)
-        throw Exception(
-            QStringLiteral("not a vCard or CSV file: line %1 is not readable text in %2").arg(input.LineNumber()).arg(input.Encoding()));
+        throw EContactFileError({.Kind = TImportProblemKind::NotContactFile, .Name = input.Encoding(), .Line = input.LineNumber()});
     if (input.Text().trimmed().isEmpty())
-        throw Exception(QStringLiteral("the file is empty"));
+        throw EContactFileError({.Kind = TImportProblemKind::FileEmpty});
     // Excel's "sep=;" line names the delimiter; the header follows it.
     const QByteArray first = input.Text().trimmed();
     if (first.size() == 5 && first.toLower().startsWith("sep=")) {
         FDelimiter = first.at(4);
         if (!input.ReadLine() || input.State() != TLineState::Ok)
-            throw Exception(QStringLiteral("the file has no header after its \"sep=\" line"));
+            throw EContactFileError({.Kind = TImportProblemKind::NoHeaderAfterSep});
     } else {
         FDelimiter = TCsvParser::DetectDelimiter(input.Text());
     }
     FParser = std::make_unique<TCsvParser>(input, FDelimiter);
     FParser->SetFirstLine(input.Text(), input.LineNumber());
     FParser->Next();
-    if (!FParser->Problems().isEmpty())
-        throw Exception(
-            QStringLiteral("the header on line %1: %2").arg(FParser->Line()).arg(FParser->Problems().join(QStringLiteral("; "))));
+    if (!FParser->Problems().empty())
+        throw EContactFileError({.Kind = TImportProblemKind::HeaderNotReadable, .Line = FParser->Line()}, FParser->Problems());
     try {
         FHeader = std::make_unique<TCsvHeader>(FParser->Fields());
-    } catch (const Exception &) {
+    } catch (const EContactFileError &) {
         // One field and no column known: no list of columns at all.
         if (FParser->Fields().size() < 2)
-            throw Exception(QStringLiteral("not a vCard or CSV file"));
+            throw EContactFileError({.Kind = TImportProblemKind::NotContactFile});
         throw;
     }
 }
@@ -46,6 +43,6 @@ bool TCsvReader::Next(TContactRecord &record)
     record.Clear();
     record.Position = FParser->Line();
     FHeader->Fill(FParser->Fields(), record);
-    record.Problems = FParser->Problems() + record.Problems;
+    record.Problems.insert(record.Problems.begin(), FParser->Problems().begin(), FParser->Problems().end());
     return true;
 }

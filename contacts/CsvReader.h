@@ -13,11 +13,11 @@ class TTextInput;
 // each further record one contact.
 class TCsvReader {
 public:
-    // Raises Exception when the header is not one the import knows.
+    // Raises EContactFileError when the header is not one the import knows.
     explicit TCsvReader(TTextInput &input);
     bool Next(TContactRecord &record);
     char Delimiter() const { return FDelimiter; }
-    QStringList UnreadColumnsWithData() const { return FHeader->UnreadColumnsWithData(); }
+    std::vector<TImportProblem> UnreadColumnsWithData() const { return FHeader->UnreadColumnsWithData(); }
 
 private:
     char FDelimiter = ',';

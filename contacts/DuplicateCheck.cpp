@@ -110,18 +110,18 @@ std::int64_t TDuplicateCheck::Lookup(const QByteArray *values, int *column) cons
     return 0;
 }
 
-QString TDuplicateCheck::Find(const QByteArray *values, const QString &recordWord) const
+std::optional<TImportProblem> TDuplicateCheck::Find(const QByteArray *values) const
 {
     int column = 0;
     const std::int64_t at = Lookup(values, &column);
     if (at == 0)
-        return QString();
-    const QString where = at > 0 ? QStringLiteral("contact No %1").arg(at) : QStringLiteral("%1 %2").arg(recordWord).arg(-at);
+        return std::nullopt;
     if (column == cfCount)
-        return QStringLiteral("the same as %1").arg(where);
-    if (column == cfEmail)
-        return QStringLiteral("the same name and e-mail \"%1\" as %2").arg(QString::fromUtf8(values[cfEmail]), where);
-    return QStringLiteral("the same name and number \"%1\" as %2").arg(QString::fromUtf8(values[column]), where);
+        return TImportProblem{.Kind = TImportProblemKind::SameRecord, .Of = at};
+    return TImportProblem{.Kind = column == cfEmail ? TImportProblemKind::SameNameAndEmail : TImportProblemKind::SameNameAndNumber,
+                          .Field = column,
+                          .Text = QString::fromUtf8(values[column]),
+                          .Of = at};
 }
 
 std::int64_t TDuplicateCheck::FindContact(const QByteArray *values) const

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "contacts/ImportProblem.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class TProvider;
 
@@ -17,10 +20,10 @@ class TDuplicateCheck {
 public:
     // Takes in the contacts in the database.
     void AddExisting(TProvider &engine);
-    // What the record (seven values in table order) repeats, in words:
-    // "the same name and number \"0532 111 22 33\" as contact No 15";
-    // empty when nothing.
-    QString Find(const QByteArray *values, const QString &recordWord) const;
+    // What the record (seven values in table order) repeats: a SameRecord,
+    // SameNameAndNumber or SameNameAndEmail problem whose Of is a contact's
+    // No or minus a record's position in the file; none when nothing.
+    std::optional<TImportProblem> Find(const QByteArray *values) const;
     // Takes in a record of the file, known by its position ("line 4", "card 2").
     void Add(const QByteArray *values, std::int64_t position);
     // Takes in one contact of the database, known by its key.

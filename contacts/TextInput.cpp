@@ -70,7 +70,7 @@ void TTextInput::Begin(const QString &encoding)
     try {
         if (!encoding.isEmpty()) {
             if (!CharsetKnown(encoding))
-                throw Exception(QStringLiteral("unknown encoding \"%1\"").arg(encoding));
+                throw EContactFileError({.Kind = TImportProblemKind::EncodingUnknown, .Name = encoding});
             FEncoding = encoding;
             FNamed = true;
         } else {
@@ -78,9 +78,9 @@ void TTextInput::Begin(const QString &encoding)
             if (FEncoding.isEmpty()) {
                 try {
                     FEncoding = DetectCharset(FPending);
-                } catch (const Exception &e) {
+                } catch (const EContactFileError &e) {
                     // Raw lines are still readable: read as bytes, one by one.
-                    FUnrecognised = e.Message();
+                    FUnrecognised = e.Problem;
                     FPathKind = TPath::ByLine;
                     return;
                 }
@@ -89,7 +89,7 @@ void TTextInput::Begin(const QString &encoding)
         UErrorCode error = U_ZERO_ERROR;
         FConverter = ucnv_open(FEncoding.toLatin1().constData(), &error);
         if (U_FAILURE(error))
-            throw Exception(QStringLiteral("unknown encoding \"%1\"").arg(FEncoding));
+            throw EContactFileError({.Kind = TImportProblemKind::EncodingUnknown, .Name = FEncoding});
         ucnv_setToUCallBack(FConverter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
         if (ucnv_getType(FConverter) == UCNV_UTF8) {
             FPathKind = TPath::Utf8;
@@ -153,8 +153,8 @@ bool TTextInput::Fill()
     UErrorCode error = U_ZERO_ERROR;
     ucnv_toUnicode(FConverter, &target, wide.data() + wide.size(), &source, raw.constData() + raw.size(), nullptr, last, &error);
     if (U_FAILURE(error))
-        throw Exception(
-            QStringLiteral("line %1: the text is not readable as %2").arg(FLineNumber + 1 + FBuffer.count('\n')).arg(FEncoding));
+        throw EContactFileError(
+            {.Kind = TImportProblemKind::TextNotReadable, .Name = FEncoding, .Line = FLineNumber + 1 + FBuffer.count('\n')});
     FBuffer += QString::fromUtf16(reinterpret_cast<const char16_t *>(wide.data()), target - wide.data()).toUtf8();
     return !last;
 }
@@ -189,8 +189,8 @@ void TTextInput::FinishLine()
         FLine = QByteArray::fromRawData(p, n);
         return;
     }
-    if (!FUnrecognised.isEmpty())
-        throw Exception(FUnrecognised);
+    if (FUnrecognised)
+        throw EContactFileError(*FUnrecognised);
     if (FPathKind == TPath::ByLine) {
         if (!ToUtf8(FConverter, QByteArrayView(p, n), &FLine))
             FState = TLineState::BadEncoding;
@@ -270,24 +270,21 @@ bool TTextInput::ReadLine()
     }
 }
 
-QString TTextInput::Problem() const
+TImportProblem TTextInput::Problem() const
 {
     switch (FState) {
-    case TLineState::Ok: return QString();
-    case TLineState::NulByte: return QStringLiteral("line %1 holds a NUL byte").arg(FLineNumber);
-    case TLineState::BadEncoding:
-        return QStringLiteral("line %1 is not readable as %2 (name the file's encoding with --encoding)").arg(FLineNumber).arg(FEncoding);
-    case TLineState::TooLong: return QStringLiteral("line %1 is longer than %2 bytes").arg(FLineNumber).arg(MaxLineBytes);
+    case TLineState::Ok:
+    case TLineState::NulByte: break;
+    case TLineState::BadEncoding: return {.Kind = TImportProblemKind::LineNotReadable, .Name = FEncoding, .Line = FLineNumber};
+    case TLineState::TooLong: return {.Kind = TImportProblemKind::LineTooLong, .Line = FLineNumber, .Limit = MaxLineBytes};
     }
-    return QString();
+    return {.Kind = TImportProblemKind::LineHasNul, .Line = FLineNumber};
 }
 
 void TTextInput::RefuseLongLine(const char *kind) const
 {
-    throw Exception(QStringLiteral("line %1 is longer than %2 bytes; this is not a %3 file that can be read")
-                        .arg(FLineNumber)
-                        .arg(MaxLineBytes)
-                        .arg(QLatin1String(kind)));
+    throw EContactFileError(
+        {.Kind = TImportProblemKind::FileLineTooLong, .Name = QLatin1String(kind), .Line = FLineNumber, .Limit = MaxLineBytes});
 }
 
 int TTextInput::PeekNextByte() const

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "contacts/ImportProblem.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 struct UConverter;
 
@@ -29,8 +32,8 @@ class TTextInput {
 public:
     static constexpr std::int64_t MaxLineBytes = 1 << 20;
 
-    // Raises EFileError when the file cannot be opened, Exception when the
-    // encoding named is unknown.
+    // Raises EFileError when the file cannot be opened, EContactFileError
+    // when the encoding named is unknown.
     explicit TTextInput(const QString &path, const QString &encoding = QString());
     // UTF-8 text held in memory (a card a server sent).
     explicit TTextInput(const QByteArray &bytes);
@@ -52,11 +55,10 @@ public:
     TLineState State() const { return FState; }
     std::int64_t LineNumber() const { return FLineNumber; }
 
-    // What is wrong with the current line, in words with its number:
-    // "line 4 is not readable as UTF-8 (name the file's encoding with
-    // --encoding)"; empty when it is Ok.
-    QString Problem() const;
-    // Raises the Exception for a line too long to read on from.
+    // What is wrong with the current line, which is not Ok: a
+    // LineNotReadable, LineHasNul or LineTooLong problem with its number.
+    TImportProblem Problem() const;
+    // Raises the EContactFileError for a line too long to read on from.
     [[noreturn]] void RefuseLongLine(const char *kind) const;
 
     // Raw lines: in an encoding that writes ASCII as ASCII (UTF-8, the
@@ -97,8 +99,8 @@ private:
     bool FNamed = false;
     const char *FLastRaw = nullptr; // the current line's bytes, as long as it is current
     qsizetype FLastRawSize = 0;
-    char FBreak = 0;       // the line break: '\n', or '\r' in a file without LF; 0 before the first line
-    QString FUnrecognised; // why the encoding could not be recognised
+    char FBreak = 0;                             // the line break: '\n', or '\r' in a file without LF; 0 before the first line
+    std::optional<TImportProblem> FUnrecognised; // why the encoding could not be recognised
     QByteArray FLine;
     TLineState FState = TLineState::Ok;
     std::int64_t FLineNumber = 0;

@@ -1,6 +1,5 @@
 #include "contacts/VCardReader.h"
 
-#include "platform/core/Exception.h"
 #include "contacts/Charset.h"
 #include "contacts/TextInput.h"
 #include "contacts/VCardValue.h"
@@ -119,6 +118,34 @@ TPhoneKind PhoneKind(unsigned bits)
                           : TPhoneKind::Untyped;
 }
 
+// The number a TEL value names: a tel: URI (RFC 3966) without its scheme
+// and parameters, an extension kept as a pause and its digits; any other
+// value as it is.
+QByteArray NumberOfTelUri(const QByteArray &value)
+{
+    if (value.size() < 4 || qstrnicmp(value.constData(), 4, "tel:", 4) != 0)
+        return value;
+    const QList<QByteArray> parts = value.mid(4).split(';');
+    QByteArray number = QByteArray::fromPercentEncoding(parts.first()).trimmed();
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        if (parts[i].size() > 4 && qstrnicmp(parts[i].constData(), 4, "ext=", 4) == 0) {
+            number += ',';
+            for (const char c : QByteArray::fromPercentEncoding(parts[i].mid(4)))
+                if (c != '-' && c != '.' && c != '(' && c != ')')
+                    number += c;
+        }
+    return number;
+}
+
+// True when value is one of the n values.
+bool IsOneOf(const QByteArray &value, const QByteArray *values, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!value.isEmpty() && values[i] == value)
+            return true;
+    return false;
+}
+
 QByteArray Joined(const QList<QByteArray> &parts, char separator)
 {
     QByteArray out;
@@ -173,8 +200,8 @@ bool TVCardReader::NextLogicalLine()
     FBadText = false;
     const auto badLine = [this] {
         FBadText = true;
-        if (FCard.LineProblems.size() < kMostProblems)
-            FCard.LineProblems << FInput.Problem();
+        if (qsizetype(FCard.LineProblems.size()) < kMostProblems)
+            FCard.LineProblems.push_back(FInput.Problem());
     };
     const auto tooLong = [this] { FInput.RefuseLongLine("vCard"); };
     // The first physical line (blank lines are passed over).
@@ -253,8 +280,8 @@ void TVCardReader::Take()
 {
     const THead &head = FHead;
     if (head.Colon < 0) {
-        if (FCard.LineProblems.size() < kMostProblems)
-            FCard.LineProblems << QStringLiteral("line %1, which is not a vCard line").arg(FLogicalLine);
+        if (qsizetype(FCard.LineProblems.size()) < kMostProblems)
+            FCard.LineProblems.push_back({.Kind = TImportProblemKind::NotVCardLine, .Line = FLogicalLine});
         return;
     }
     const int kind = IndexIn(head.Name, kRead);
@@ -269,7 +296,7 @@ void TVCardReader::Take()
         return;
     if (FCard.Properties.size() >= kMostProperties) {
         if (!FCard.TooMany)
-            FCard.LineProblems << QStringLiteral("the names, numbers, e-mails and addresses after the first %1").arg(kMostProperties);
+            FCard.LineProblems.push_back({.Kind = TImportProblemKind::TooManyProperties, .Limit = qsizetype(kMostProperties)});
         FCard.TooMany = true;
         return;
     }
@@ -309,7 +336,7 @@ void TVCardReader::MakeRecord(TContactRecord &record)
 {
     record.Clear();
     record.Position = FCard.Number;
-    for (const QString &line : std::as_const(FCard.LineProblems))
+    for (const TImportProblem &line : FCard.LineProblems)
         record.NotTake(line);
 
     unsigned labels[16]; // the kind an X-ABLabel gives the numbers of its group
@@ -324,11 +351,10 @@ void TVCardReader::MakeRecord(TContactRecord &record)
     bool haveAddress = false;
     for (const TProperty &p : FCard.Properties) {
         QByteArray value = p.Value;
-        if (QString problem; !Decode(p, value, &problem)) {
-            record.NotTake(QStringLiteral("%1 on line %2: %3")
-                               .arg(QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size()))
-                               .arg(p.Line)
-                               .arg(problem));
+        if (TImportProblem problem; !Decode(p, value, &problem)) {
+            problem.Name = QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size());
+            problem.Line = p.Line;
+            record.NotTake(problem);
             continue;
         }
         if (p.Kind == rN) {
@@ -341,9 +367,7 @@ void TVCardReader::MakeRecord(TContactRecord &record)
             if (fullName.isEmpty())
                 fullName = UnescapeText(value).trimmed();
         } else if (p.Kind == rTEL) {
-            QByteArray number = UnescapeText(value).trimmed();
-            if (number.size() >= 4 && qstrnicmp(number.constData(), 4, "tel:", 4) == 0)
-                number = number.mid(4);
+            const QByteArray number = NumberOfTelUri(UnescapeText(value).trimmed());
             unsigned types = p.Types;
             if (const qsizetype g = groups.indexOf(p.Group); !p.Group.isEmpty() && g >= 0)
                 types |= labels[g];
@@ -364,7 +388,12 @@ void TVCardReader::MakeRecord(TContactRecord &record)
             organisation = SplitComponents(value, ' ').value(0).trimmed();
         }
     }
-    if (!record.HasName())
+    if (!haveAddress)
+        record.AddAddress(label);
+    record.Finish();
+    // A full name that is only the card's e-mail or number (what a card
+    // without a name shows) is not a name.
+    if (!record.HasName() && !IsOneOf(fullName, record.Values + cfCTelefon, cfAdres - cfCTelefon))
         record.Values[cfAd] = fullName;
     // A card with no other name goes by its nickname or its company's.
     for (const auto &[other, word] : {std::pair{&nickname, "NICKNAME"}, std::pair{&organisation, "ORG"}})
@@ -372,15 +401,12 @@ void TVCardReader::MakeRecord(TContactRecord &record)
             record.Values[cfAd] = *other;
             FCard.OtherNames.removeOne(QLatin1String(word));
         }
-    if (!haveAddress)
-        record.AddAddress(label);
-    record.Finish();
     if (!FCard.OtherNames.isEmpty())
-        record.NotTaken << FCard.OtherNames.join(QStringLiteral(", "));
+        record.NotTake({.Kind = TImportProblemKind::OtherData, .Name = FCard.OtherNames.join(QStringLiteral(", "))});
     FCard = TCard();
 }
 
-bool TVCardReader::Decode(const TProperty &p, QByteArray &value, QString *problem) const
+bool TVCardReader::Decode(const TProperty &p, QByteArray &value, TImportProblem *problem) const
 {
     if (p.QuotedPrintable)
         value = DecodeQuotedPrintable(value);
@@ -414,14 +440,15 @@ bool TVCardReader::Next(TContactRecord &record)
     for (;;) {
         if (!NextLogicalLine()) {
             if (FInCard) {
+                // Cut short: refused like a CSV record whose quote is never closed.
                 MakeRecord(record);
-                record.NotTake(QStringLiteral("the file ends before END:VCARD, which this card may have held after"));
+                record.Problems.push_back({.Kind = TImportProblemKind::CardNotEnded});
                 LeaveCard();
                 return true;
             }
             if (junk) {
                 record.Clear();
-                record.Problems << QStringLiteral("line %1: text outside a card").arg(junkLine);
+                record.Problems.push_back({.Kind = TImportProblemKind::TextOutsideCard, .Line = junkLine});
                 return true;
             }
             return false;
@@ -434,7 +461,7 @@ bool TVCardReader::Next(TContactRecord &record)
                 FCard.Number = ++FCards;
                 if (junk) {
                     record.Clear();
-                    record.Problems << QStringLiteral("line %1: text outside a card").arg(junkLine);
+                    record.Problems.push_back({.Kind = TImportProblemKind::TextOutsideCard, .Line = junkLine});
                     return true;
                 }
             } else if (!junk) {
@@ -452,7 +479,7 @@ bool TVCardReader::Next(TContactRecord &record)
                 continue;
             }
             MakeRecord(record);
-            record.NotTake(QStringLiteral("the card has no END:VCARD before the next card"));
+            record.NotTake({.Kind = TImportProblemKind::CardNotClosed});
             FCard.Number = ++FCards;
             return true;
         }

@@ -3,6 +3,7 @@
 #include "contacts/ContactRecord.h"
 
 #include <QByteArray>
+#include <QStringList>
 #include <vector>
 
 class TTextInput;
@@ -24,9 +25,12 @@ class TTextInput;
 // BASE64 values (photos) are passed over. A card inside a card (2.1's
 // AGENT) is a contact of its own, given before the card around it. What
 // of a card cannot be read (a value not readable in its charset, a line
-// that is not a vCard line, a card without END) is listed in its
-// NotTaken; text outside any card becomes a record of its own with a
-// problem. Raises Exception when the file cannot be read on.
+// that is not a vCard line) is listed in its NotTaken; a card the file
+// ends in before its END, and text outside any card, are records with a
+// problem. A TEL written as a tel: URI gives the number it names, an
+// extension kept as a pause: "tel:+1-555-555-5555;ext=5555" is
+// "+1-555-555-5555,5555". Raises EContactFileError when the file cannot be
+// read on.
 class TVCardReader {
 public:
     explicit TVCardReader(TTextInput &input);
@@ -54,7 +58,7 @@ private:
     void Take();
     void MakeRecord(TContactRecord &record);
     void LeaveCard();
-    bool Decode(const TProperty &p, QByteArray &value, QString *problem) const;
+    bool Decode(const TProperty &p, QByteArray &value, TImportProblem *problem) const;
 
     TTextInput &FInput;
     QByteArray FLogical;           // a logical line of several physical ones
@@ -70,7 +74,7 @@ private:
         std::int64_t Number = 0;
         std::vector<TProperty> Properties;
         bool TooMany = false;
-        QStringList LineProblems; // lines that could not be read
+        std::vector<TImportProblem> LineProblems; // lines that could not be read
         QStringList OtherNames;
     };
     TCard FCard;               // the card being read

@@ -14,12 +14,20 @@ void TVCardWriter::Append(QByteArray &out, const QByteArray *values) const
     out += ";;;";
     AppendContentLine(out, start);
 
+    // FN is never empty: a contact without a name goes by its e-mail or
+    // its first number (which the reader does not take for a name).
     start = out.size();
     out += "FN:";
     AppendEscaped(out, values[cfAd]);
     if (!values[cfAd].isEmpty() && !values[cfSoyad].isEmpty())
         out += ' ';
     AppendEscaped(out, values[cfSoyad]);
+    if (values[cfAd].isEmpty() && values[cfSoyad].isEmpty())
+        for (const int stand : {int(cfEmail), int(cfCTelefon), int(cfETelefon), int(cfITelefon)})
+            if (!values[stand].isEmpty()) {
+                AppendEscaped(out, values[stand]);
+                break;
+            }
     AppendContentLine(out, start);
 
     static const char *const phones3[] = {"TEL;TYPE=CELL:", "TEL;TYPE=HOME:", "TEL;TYPE=WORK:"};

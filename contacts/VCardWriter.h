@@ -6,7 +6,8 @@
 // values escaped): version 3.0, or 4.0. One card per contact:
 //   BEGIN:VCARD / VERSION / N:Soyad;Ad;;; / FN:Ad Soyad / TEL (cell, home,
 //   work) / EMAIL / ADR (the whole address as its street part) / END:VCARD
-// Empty values are left out; FN is always there.
+// Empty values are left out; FN is always there, and for a contact without
+// a name it is the e-mail or the first number.
 class TVCardWriter {
 public:
     explicit TVCardWriter(bool version4 = false) : FVersion4(version4) {}

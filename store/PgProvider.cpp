@@ -332,9 +332,12 @@ void TPgProvider::Select(const QString &sql, const QStringList &parameterNames, 
     bool described = false;
     TPgResult failed;
     QByteArray scratch;
+    // Inside a long write's transaction the rows are read in it, under its lock.
+    const bool inWrite = PQtransactionStatus(FConn) == PQTRANS_INTRANS;
     try {
         // A read-only transaction: a statement that writes is refused by the server.
-        Simple(PgSql::BeginReadOnly(), true);
+        if (!inWrite)
+            Simple(PgSql::BeginReadOnly(), true);
         if (!PQsendQueryParams(FConn, text.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr, nullptr, 0))
             Raise(nullptr);
         PQsetSingleRowMode(FConn);
@@ -375,11 +378,13 @@ void TPgProvider::Select(const QString &sql, const QStringList &parameterNames, 
                 throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
             Raise(failed.get());
         }
-        Simple(PgSql::Commit(), true);
+        if (!inWrite)
+            Simple(PgSql::Commit(), true);
     } catch (...) {
         rows.Clear();
         columns.clear();
-        EndTransaction();
+        if (!inWrite)
+            EndTransaction();
         throw;
     }
     if (columns.empty()) {

@@ -85,6 +85,10 @@ QByteArray BeginWrite()
 {
     return "BEGIN; SELECT pg_catalog.pg_current_xact_id()::text";
 }
+QByteArray LongWriteLock()
+{
+    return "SELECT pg_catalog.pg_advisory_xact_lock(5650134125361811457)";
+}
 QByteArray TransactionStatus()
 {
     return "SELECT pg_catalog.pg_xact_status($1::text::pg_catalog.xid8)";

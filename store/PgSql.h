@@ -24,6 +24,10 @@ QByteArray Begin();
 // $1 that id: committed, aborted, in progress, or null when too old).
 QByteArray BeginWrite();
 QByteArray TransactionStatus();
+// Taken inside a long write's transaction (an import) and held to its end:
+// long writes on one server go one at a time, so that each reads the
+// contacts the one before it added.
+QByteArray LongWriteLock();
 QByteArray Commit();
 QByteArray Rollback();
 

@@ -83,6 +83,12 @@ private:
 void TPgProvider::BeginWrite()
 {
     Execute(PgSql::Begin());
+    // Held past the lock wait by another import: in use, as on the file.
+    std::unique_ptr<PGresult, void (*)(PGresult *)> locked(PQexec(FConn, PgSql::LongWriteLock().constData()), PQclear);
+    if (!locked || PQresultStatus(locked.get()) != PGRES_TUPLES_OK) {
+        EndTransaction();
+        RaiseWrite(locked.get());
+    }
 }
 
 void TPgProvider::CommitWrite()

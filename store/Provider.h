@@ -82,9 +82,11 @@ public:
 
     // A transaction for a long write (an import): Begin takes the write lock
     // where the engine has one, waiting as long as any write does (a
-    // database held longer raises DatabaseInUseError()). Between Begin and
-    // Commit only Insert and BulkInsert may be used. Rollback never raises
-    // and does nothing when no transaction is open.
+    // database held longer raises DatabaseInUseError()); on the server it also
+    // waits for another long write to end. Between Begin and Commit only
+    // Insert, BulkInsert and Select (reading in the transaction, under its
+    // lock) may be used. Rollback never raises and does nothing when no
+    // transaction is open.
     virtual void BeginWrite() = 0;
     virtual void CommitWrite() = 0;
     virtual void RollbackWrite() noexcept = 0;

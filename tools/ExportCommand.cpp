@@ -5,7 +5,7 @@
 #include "store/ADOQuery.h"
 #include "contacts/ContactExport.h"
 #include "contacts/ContactsDatabase.h"
-#include "contacts/ToolSummary.h"
+#include "tools/ToolSummary.h"
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include "store/ADOConnection.h"
 #include "contacts/ContactImport.h"
 #include "contacts/ContactsDatabase.h"
+#include "tools/ImportText.h"
+#include "tools/ToolSummary.h"
 
 namespace {
 
@@ -43,26 +45,38 @@ int Run(const QCommandLineParser &parser)
     options.SkipBad = parser.isSet(kSkipBad);
     options.AllowDuplicates = parser.isSet(kAllowDuplicates);
 
+    const bool dryRun = parser.isSet(kDryRun);
     TImportReport report;
     bool ok = false;
     QString failure;
     try {
         TADOConnection connection;
         OpenContactsDatabase(connection, database);
-        ok = parser.isSet(kDryRun) ? CheckImport(connection, options, report) : ImportContacts(connection, options, report);
+        ok = dryRun ? CheckImport(connection, options, report) : ImportContacts(connection, options, report);
     } catch (const EDatabaseError &e) {
         failure = database + QStringLiteral(": ") + e.Message();
+    } catch (const EContactFileError &e) {
+        failure = options.File + QStringLiteral(": ") + ContactFileErrorText(e);
     } catch (const std::exception &e) {
         failure = options.File + QStringLiteral(": ") + ExceptionText(e);
     }
     for (const TImportMessage &message : report.Messages)
-        Say(message.Line());
+        Say(ImportMessageLine(message, report.Kind));
+    if (const QString more = MessagesLeftOutLine(report); !more.isEmpty())
+        Say(more);
+    const TImportCounts &counts = report.Counts;
+    TToolSummary summary{.Read = counts.Read, .Added = counts.Added, .Duplicates = counts.Duplicates, .Refused = counts.Refused};
     if (!failure.isEmpty()) {
         Fail(failure);
-        report.Summary.Added = 0;
-        report.Summary.Note = QStringLiteral("nothing written");
+        summary.Added = 0;
+        summary.Note = QStringLiteral("nothing written");
+    } else if (dryRun) {
+        summary.Note = ok ? QStringLiteral("dry run: nothing written")
+                          : QStringLiteral("dry run: nothing written; an import would write nothing either, without --skip-bad");
+    } else if (!ok) {
+        summary.Note = QStringLiteral("nothing written: %1 records refused; --skip-bad adds the others").arg(counts.Blocking);
     }
-    report.Summary.Print();
+    summary.Print();
     return ok ? ExitDone : ExitFailed;
 }
 

@@ -9,7 +9,7 @@
 #include "contacts/ContactExport.h"
 #include "contacts/ContactImport.h"
 #include "contacts/ContactsDatabase.h"
-#include "contacts/ToolSummary.h"
+#include "tools/ImportText.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/ContactsTable.h"
@@ -21,8 +21,8 @@ namespace {
 struct TRun {
     bool Ok = false;
     QString Error;
-    QStringList Messages;
-    TToolSummary Summary;
+    QStringList Messages; // as the contacts tool prints them
+    TImportCounts Summary;
 };
 
 TRun Import(const QString &file, const QString &db, bool dryRun, bool allowDuplicates = false)
@@ -38,8 +38,8 @@ TRun Import(const QString &file, const QString &db, bool dryRun, bool allowDupli
         run.Ok = dryRun ? CheckImport(connection, options, report) : ImportContacts(connection, options, report);
     });
     for (const TImportMessage &m : report.Messages)
-        run.Messages << m.Line();
-    run.Summary = report.Summary;
+        run.Messages << ImportMessageLine(m, report.Kind);
+    run.Summary = report.Counts;
     return run;
 }
 
@@ -156,6 +156,8 @@ private Q_SLOTS:
                                                << QList<QStringList>{{"", "nest1", "", "", "", ""},
                                                                      {"", "nest2", "", "", "", ""},
                                                                      {"", "parent", "1", "", "", ""}};
+        QTest::newRow("vCard 4.0, a tel: URI with an extension")
+            << QStringLiteral("node-vcf/quoted-list.vcf") << QList<QStringList>{{"", "", "", "+1-555-555-5555,5555", "", ""}};
         QTest::newRow("iPhone") << QStringLiteral("ez-vcard/John_Doe_IPHONE.vcf")
                                 << QList<QStringList>{
                                        {"John Richter James", "Doe", "905-555-1234", "905-666-1234", "905-777-1234", "john.doe@ibm.com"}};

@@ -12,10 +12,14 @@
 #include "store/SqliteProvider.h"
 #include "contacts/ContactsDatabase.h"
 #include "contacts/ContactImport.h"
+#include "tools/ImportText.h"
 
 #include <QProcess>
+#include <QThread>
 #include <QtTest>
+#include <atomic>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -34,8 +38,8 @@ void WriteFile(const QString &path, const QByteArray &bytes)
 struct TRun {
     bool Ok = false;
     QString Error;
-    QStringList Messages;
-    TToolSummary Summary;
+    QStringList Messages; // as the contacts tool prints them
+    TImportCounts Summary;
 };
 
 struct TRunOptions : TImportOptions {
@@ -55,11 +59,15 @@ TRun Import(const QString &file, const QString &db, const std::function<void(TRu
         // Veri.ini maps it to a server).
         TADOConnection connection;
         OpenContactsDatabase(connection, QFileInfo(db).fileName());
-        run.Ok = options.DryRun ? CheckImport(connection, options, report) : ImportContacts(connection, options, report);
+        try {
+            run.Ok = options.DryRun ? CheckImport(connection, options, report) : ImportContacts(connection, options, report);
+        } catch (const EContactFileError &e) {
+            throw Exception(ContactFileErrorText(e));
+        }
     });
     for (const TImportMessage &m : report.Messages)
-        run.Messages << m.Line();
-    run.Summary = report.Summary;
+        run.Messages << ImportMessageLine(m, report.Kind);
+    run.Summary = report.Counts;
     return run;
 }
 
@@ -160,20 +168,22 @@ private Q_SLOTS:
                                       "\t\tÇiğdem Gül\tcigdem@eposta.net\t\t0224 222 11 00\t\r\n"))
             << QStringList{QStringLiteral("Çiğdem Gül|||0224 222 11 00||cigdem@eposta.net|")} << QString();
 
-        // A detail that cannot be taken is listed; the card keeps the rest.
+        // A detail that cannot be taken is listed; the card keeps the rest. A
+        // tel: URI gives its number, without separators when it would not fit.
         QTest::newRow("a detail that does not fit")
             << QByteArray(
                    "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ali\r\n# a comment\r\nFN\r\nNOTE:C:\\belgeler\\\r\nTEL;CELL:0532 111 22 33\r\n"
                    "ADR;HOME:;;G\xC3\xBCl Sk. 5\\\r\nKat 2;Ankara;;;\r\nEND:VCARD\r\n"
-                   "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lisa\r\nTEL;VALUE=uri:tel:+1-555-555-5555;ext=5555\r\nEMAIL:lisa@ornek.com\r\nEND:"
+                   "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lisa\r\nTEL;VALUE=uri:tel:+90-(532)-111-22-33;ext=12-34\r\nEMAIL:lisa@ornek."
+                   "com\r\nEND:"
                    "VCARD\r\n"
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nEMAIL:yalniz@eposta.net\r\nEND:VCARD\r\n"
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nORG:Velmora A.\xC5\x9E.;Muhasebe\r\nEND:VCARD\r\n"
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nBDAY:1990-01-01\r\nEND:VCARD\r\n")
             << QStringList{QStringLiteral("Ali|Kaya|0532 111 22 33||||Gül Sk. 5\nKat 2\nAnkara"),
-                           QStringLiteral("Lisa|||||lisa@ornek.com|"), QStringLiteral("|||||yalniz@eposta.net|"),
+                           QStringLiteral("Lisa||+905321112233,1234|||lisa@ornek.com|"), QStringLiteral("|||||yalniz@eposta.net|"),
                            QStringLiteral("Velmora A.Ş.||||||")}
-            << QStringLiteral("card 2: not taken: CTelefon \"+1-555-555-5555;ext=5555\": 24 characters, longer than the column's 20");
+            << QStringLiteral("card 1: not taken: line 4, which is not a vCard line, line 5, which is not a vCard line, NOTE");
         QTest::newRow("a character split by a fold") << QByteArray(
             "BEGIN:VCARD\r\nVERSION:3.0\r\nN:\xC5\x9E"
             "ahin;\xC3\x87"
@@ -236,6 +246,9 @@ private Q_SLOTS:
         RunSql(from, QStringLiteral("INSERT INTO DBASE (Ad, Soyad, Email, Adres) VALUES (?, ?, ?, ?)"),
                {QStringLiteral("Ali, Veli; \"Can\""), QStringLiteral("Back\\slash"), QStringLiteral("a@b.c"),
                 QStringLiteral("satır 1\r\nsatır 2")});
+        // Without a name: the card's FN is the e-mail or the number, which comes back as no name.
+        RunSql(from, QStringLiteral("INSERT INTO DBASE (Email) VALUES (?)"), {QStringLiteral("yalniz@eposta.net")});
+        RunSql(from, QStringLiteral("INSERT INTO DBASE (ITelefon) VALUES (?)"), {QStringLiteral("0312 000 00 00")});
         // A line break inside a value comes back as LF, in every format.
         // Compared as sets: an empty text comes back as NULL, which the server sorts last.
         QStringList expected = ContactRows(from);
@@ -255,7 +268,8 @@ private Q_SLOTS:
             import.start(Tool(), {"import", file, "--into", QFileInfo(into).fileName(), "--allow-duplicates"});
             QVERIFY(import.waitForFinished(60000));
             QCOMPARE(import.exitCode(), 0);
-            QCOMPARE(import.readAllStandardOutput(), QByteArray("read 401, added 401, skipped as duplicate 0, refused 0\n"));
+            QCOMPARE(import.readAllStandardOutput(), QByteArray("read 403, added 403, skipped as duplicate 0, refused 0\n"));
+            QVERIFY(!FileBytes(file).contains("\nFN:\r\n"));
             QStringList got = ContactRows(into);
             got.sort();
             QCOMPARE(got, expected);
@@ -329,6 +343,10 @@ private Q_SLOTS:
                                         << "the file's first line \"Vorname,Nachname\" names none of the columns" << -1;
         QTest::newRow("binary junk") << QByteArray::fromHex("1f8b0800000000000003ed5d6b73db3812fd2b") + QByteArray(3000, '\x8f') << "not"
                                      << -1;
+        QTest::newRow("card cut short by a soft break") << QByteArray(
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kaya;Ali\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
+            "FN;ENCODING=QUOTED-PRINTABLE:Ali=") << "card 2: the file ends before END:VCARD: the card is cut short"
+                                                        << 1;
         QTest::newRow("junk after a card") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Ali\nEND:VCARD\n\x01\x02garbage\n")
                                            << "line 5: text outside a card" << 1;
     }
@@ -359,6 +377,61 @@ private Q_SLOTS:
         run = Import(in, db, [](TRunOptions &o) { o.SkipBad = true; });
         QCOMPARE(run.Ok, addedWhenSkipping >= 0);
         QCOMPARE(ContactRows(db).size(), 1 + std::max(addedWhenSkipping, 0));
+    }
+
+    // A file of empty records: the first problems are listed, the rest counted.
+    void problemListIsBounded()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {});
+        QByteArray csv = "Ad,Soyad\n";
+        for (int i = 0; i < 2000; ++i)
+            csv += ",\n";
+        WriteFile(home.FilePath(QStringLiteral("in.csv")), csv);
+        TImportReport report;
+        TADOConnection connection;
+        OpenContactsDatabase(connection, QFileInfo(db).fileName());
+        TImportOptions options;
+        options.File = home.FilePath(QStringLiteral("in.csv"));
+        QVERIFY(CheckImport(connection, options, report));
+        QCOMPARE(report.Counts.Refused, 2000);
+        QCOMPARE(report.Messages.size(), TImportReport::MostMessages);
+        QCOMPARE(report.MessagesLeftOut, 2000 - qint64(TImportReport::MostMessages));
+        QCOMPARE(MessagesLeftOutLine(report), QStringLiteral("... and 1500 more not listed"));
+    }
+
+    // Another desktop importing the same people meanwhile on the server:
+    // the import waits for it, then finds them as duplicates.
+    void concurrentImportsAddEachPersonOnce()
+    {
+        if (!ServerTests())
+            QSKIP("on the file, the write lock is one lock for every program");
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {});
+        WriteFile(home.FilePath(QStringLiteral("in.csv")), "Ad,Soyad,CTelefon\nAli,Veli,0532 000 00 01\nCan,Cem,0532 000 00 02\n");
+        TPgProvider other(TestServer(ServerDatabaseFor(db)));
+        other.BeginWrite();
+        other.Execute(
+            "INSERT INTO public.dbase (ad, soyad, ctelefon) VALUES ('Ali', 'Veli', '0532 000 00 01'),"
+            " ('Can', 'Cem', '0532 000 00 02')");
+        TRun run;
+        std::atomic<bool> done = false;
+        std::thread import([&] {
+            run = Import(home.FilePath(QStringLiteral("in.csv")), db);
+            done = true;
+        });
+        // The other import ends once this one waits for it (or has gone
+        // ahead without waiting).
+        while (!done
+               && RunSql(db, QStringLiteral("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT granted")).toInt() == 0)
+            QThread::msleep(5);
+        other.CommitWrite();
+        import.join();
+        QCOMPARE(run.Error, QStringLiteral("<no error>"));
+        QCOMPARE(run.Summary.Duplicates, 2);
+        QCOMPARE(ContactRows(db).size(), 2);
     }
 
     // A line longer than any contact's: refused, read in bounded pieces.
@@ -444,17 +517,17 @@ private Q_SLOTS:
         QVERIFY(!CheckImport(connection, options, report, 3));
         QCOMPARE(report.Kind, TContactFileKind::Csv);
         QCOMPARE(report.Encoding, QStringLiteral("UTF-8"));
-        QCOMPARE(report.Summary.Added, 0); // a refused record: nothing would be written
-        QCOMPARE(report.Summary.Duplicates, 1);
-        QCOMPARE(report.Summary.Refused, 1);
+        QCOMPARE(report.Counts.Added, 0); // a refused record: nothing would be written
+        QCOMPARE(report.Counts.Duplicates, 1);
+        QCOMPARE(report.Counts.Refused, 1);
         QCOMPARE(report.Preview.size(), 3u);
         QCOMPARE(report.Preview[1][0], QStringLiteral("Kişi 1"));
         QCOMPARE(report.Preview[1][2], QStringLiteral("0212 000 1001"));
-        QCOMPARE(report.Messages.back().Where, QStringLiteral("line 503"));
+        QCOMPARE(report.Messages.back().Position, 503);
         options.SkipBad = true;
         report = TImportReport();
         QVERIFY(CheckImport(connection, options, report));
-        QCOMPARE(report.Summary.Added, 500);
+        QCOMPARE(report.Counts.Added, 500);
         QCOMPARE(ContactRows(db).size(), 1);
     }
 };

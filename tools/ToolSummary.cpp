@@ -1,4 +1,4 @@
-#include "contacts/ToolSummary.h"
+#include "tools/ToolSummary.h"
 
 #include <cstdio>
 

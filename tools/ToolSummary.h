@@ -13,7 +13,7 @@ struct TToolSummary {
     std::int64_t Duplicates = 0;
     std::int64_t Refused = 0;
     QString AddedWord = QStringLiteral("added");
-    QString Note;
+    QString Note = {};
 
     QString Line() const;
     // Writes Line() and a line break to standard output.
