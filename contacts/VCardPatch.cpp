@@ -103,7 +103,7 @@ bool ReadCard(const QByteArray &card, TContactRecord &record)
     TTextInput input(card);
     input.SetRaw(true);
     TVCardReader reader(input);
-    if (!reader.Next(record) || !record.Problems.isEmpty())
+    if (!reader.Next(record) || !record.Problems.empty())
         return false;
     return true;
 }
