@@ -301,7 +301,8 @@ private:
 // How this program can order the rows of stmt by the named column as the
 // engine does: the column's position and its collation's comparison, or
 // nullptr when it cannot (a collation of its own, an expression, a name
-// that is not one result column).
+// that is not one result column), or need not (a key the engine reads in
+// order).
 TTextCompare TSqliteProvider::OrderOf(const TStatement &stmt, const QString &name, int *column) const
 {
     sqlite3_stmt *h = stmt.Handle();
@@ -316,10 +317,12 @@ TTextCompare TSqliteProvider::OrderOf(const TStatement &stmt, const QString &nam
     if (*column < 0 || !sqlite3_column_origin_name(h, *column))
         return nullptr;
     const char *collation = nullptr;
+    int primaryKey = 0;
+    // A key column the engine reads in its order without sorting.
     if (sqlite3_table_column_metadata(FDb, sqlite3_column_database_name(h, *column), sqlite3_column_table_name(h, *column),
-                                      sqlite3_column_origin_name(h, *column), nullptr, &collation, nullptr, nullptr, nullptr)
+                                      sqlite3_column_origin_name(h, *column), nullptr, &collation, nullptr, &primaryKey, nullptr)
             != SQLITE_OK
-        || !collation)
+        || !collation || primaryKey)
         return nullptr;
     if (qstricmp(collation, "BINARY") == 0)
         return BinaryCompare;
