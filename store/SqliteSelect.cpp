@@ -154,7 +154,7 @@ int CompareCells(const TCellView &a, const TCellView &b, TTextCompare text)
 class TPlainRest final : public TRowStream {
 public:
     TPlainRest(std::unique_ptr<TStatement> stmt, std::unique_ptr<TReadTransaction> transaction, TRowArena *rows)
-        : FStmt(std::move(stmt)), FTransaction(std::move(transaction)), FRows(rows)
+        : FTransaction(std::move(transaction)), FStmt(std::move(stmt)), FRows(rows)
     {
     }
     bool Read(std::size_t count) override
@@ -173,8 +173,9 @@ public:
     }
 
 private:
-    std::unique_ptr<TStatement> FStmt;
+    // The statement ends before its transaction.
     std::unique_ptr<TReadTransaction> FTransaction;
+    std::unique_ptr<TStatement> FStmt;
     TRowArena *FRows;
 };
 
@@ -186,7 +187,7 @@ class TOrderedRest final : public TRowStream {
 public:
     TOrderedRest(std::unique_ptr<TStatement> head, std::unique_ptr<TReadTransaction> transaction, TRowArena *rows, int column,
                  TTextCompare compare, std::size_t shown)
-        : FStmt(std::move(head)), FTransaction(std::move(transaction)), FRows(rows), FColumn(column), FCompare(compare), FShown(shown)
+        : FTransaction(std::move(transaction)), FStmt(std::move(head)), FRows(rows), FColumn(column), FCompare(compare), FShown(shown)
     {
     }
     bool Read(std::size_t count) override
@@ -288,8 +289,8 @@ private:
         return front;
     }
 
-    std::unique_ptr<TStatement> FStmt;
     std::unique_ptr<TReadTransaction> FTransaction;
+    std::unique_ptr<TStatement> FStmt;
     TRowArena *FRows;
     int FColumn;
     TTextCompare FCompare;

@@ -284,7 +284,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3000; ++i)
             rows.push_back({QStringLiteral("Kişi %1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("Soyad")});
         f.Start(rows);
-        TADOQuery *query = f.Form->ADOQuery1;
+        TADOQuery *query = f.Form->ADOQuery1.get();
         query->Close();
         query->Open();
         QVERIFY(query->Fetching());
@@ -295,10 +295,10 @@ private Q_SLOTS:
         QTRY_VERIFY(!query->Fetching());
         QCOMPARE(f.Form->DBGrid1->model()->rowCount(), 3000);
         QCOMPARE(f.GridCurrentRow(), 0);
-        QCOMPARE(f.Form->DBEdit2->text(), QStringLiteral("SoyadYeni"));
+        QCOMPARE(f.Form->DBEdit2->text(), QStringLiteral("YeniSoyad"));
         f.Form->Button4->click();
         QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT Soyad FROM DBASE WHERE Ad = 'Kişi 0000'")).toString(),
-                 QStringLiteral("SoyadYeni"));
+                 QStringLiteral("YeniSoyad"));
     }
 };
 
