@@ -49,6 +49,13 @@ void TRowArena::TStarts::Erase(std::size_t i)
         FHigh.erase(FHigh.begin() + std::ptrdiff_t(i));
 }
 
+void TRowArena::TStarts::Reserve(std::size_t n)
+{
+    FLow.reserve(n);
+    if (!FHigh.empty())
+        FHigh.reserve(n);
+}
+
 void TRowArena::TStarts::Clear()
 {
     std::vector<std::uint32_t>().swap(FLow);
@@ -160,6 +167,8 @@ void TRowArena::EndRowAside()
 
 void TRowArena::ShowAside(const std::vector<std::uint32_t> &order, std::size_t skip)
 {
+    // Grown once: a vector that doubles would hold its old and new block.
+    FRowStart.Reserve(FRowStart.Size() + (order.size() > skip ? order.size() - skip : 0));
     for (std::size_t i = skip; i < order.size(); ++i) {
         FRowStart.Add(FAside.At(order[i]));
         ++FNextId;

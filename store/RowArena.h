@@ -67,6 +67,7 @@ private:
         void Set(std::size_t i, std::uint64_t v);
         void Add(std::uint64_t v);
         void Erase(std::size_t i);
+        void Reserve(std::size_t n);
         void Clear();
         void ShrinkToFit();
         std::size_t Bytes() const { return FLow.capacity() * sizeof(std::uint32_t) + FHigh.capacity(); }

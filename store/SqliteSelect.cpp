@@ -207,22 +207,23 @@ public:
 
 private:
     // Each distinct value once: sorted, then the rows counted into place.
+    // A row's place is looked up again rather than kept: memory for one
+    // number per row is what a large file cannot spare here.
     void Show()
     {
         const std::size_t n = FRows->AsideCount();
-        std::vector<std::uint32_t> value(n);
         std::vector<TCellView> distinct;
-        {
-            std::unordered_map<std::string_view, std::uint32_t> seen[5]; // by kind
-            for (std::size_t r = 0; r < n; ++r) {
-                const TCellView cell = FRows->AsideCell(r, FColumn);
-                const std::string_view bytes(cell.Data ? cell.Data : "", cell.Size);
-                auto [it, added] = seen[int(cell.Kind)].try_emplace(bytes, std::uint32_t(distinct.size()));
-                if (added)
-                    distinct.push_back(cell);
-                value[r] = it->second;
-            }
-        }
+        std::unordered_map<std::string_view, std::uint32_t> seen[5]; // by kind
+        const auto lookup = [&](std::size_t r) -> std::uint32_t & {
+            const TCellView cell = FRows->AsideCell(r, FColumn);
+            const std::string_view bytes(cell.Data ? cell.Data : "", cell.Size);
+            auto [it, added] = seen[int(cell.Kind)].try_emplace(bytes, std::uint32_t(distinct.size()));
+            if (added)
+                distinct.push_back(cell);
+            return it->second;
+        };
+        for (std::size_t r = 0; r < n; ++r)
+            lookup(r);
         std::vector<std::uint32_t> byOrder(distinct.size());
         for (std::uint32_t i = 0; i < byOrder.size(); ++i)
             byOrder[i] = i;
@@ -236,17 +237,17 @@ private:
                 ++places;
             place[byOrder[i]] = places;
         }
-        for (std::uint32_t &v : value)
-            v = place[v];
+        for (auto &map : seen)
+            for (auto &entry : map)
+                entry.second = place[entry.second];
         std::vector<std::size_t> first(std::size_t(places) + 2, 0);
-        for (std::uint32_t v : value)
-            ++first[v + 1];
+        for (std::size_t r = 0; r < n; ++r)
+            ++first[lookup(r) + 1];
         for (std::size_t p = 1; p < first.size(); ++p)
             first[p] += first[p - 1];
         std::vector<std::uint32_t> order(n);
         for (std::size_t r = 0; r < n; ++r)
-            order[first[value[r]]++] = std::uint32_t(r);
-        std::vector<std::uint32_t>().swap(value);
+            order[first[lookup(r)]++] = std::uint32_t(r);
         FRows->ShowAside(order, LeaveOutShown(order));
         FRows->ShrinkToFit();
     }

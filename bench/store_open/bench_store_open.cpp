@@ -146,7 +146,7 @@ int PeakMemoryChild(const char *file)
     query.SQL.Add(QString::fromLatin1(kStatement));
     query.Open();
     query.FetchAll();
-    std::printf("%ld %ld %d\n", before, StatusKb("VmHWM:"), query.RecordCount());
+    std::printf("%ld %ld %d %ld %zu\n", before, StatusKb("VmHWM:"), query.RecordCount(), StatusKb("VmRSS:"), query.SnapshotBytes());
     return 0;
 }
 
@@ -157,19 +157,20 @@ void PrintPeakMemory(const char *self)
         std::printf("peak memory: not measured\n");
         return;
     }
-    long before = 0, after = 0;
+    long before = 0, peak = 0, after = 0;
     int rows = 0;
+    double snapshot = 0;
     if (FILE *f = std::fopen(out.c_str(), "r")) {
-        if (std::fscanf(f, "%ld %ld %d", &before, &after, &rows) != 3)
+        if (std::fscanf(f, "%ld %ld %d %ld %lf", &before, &peak, &rows, &after, &snapshot) != 5)
             rows = 0;
         std::fclose(f);
     }
     const double text = TextBytes(DatabaseFile(kMillion));
     std::printf(
-        "peak memory, %d contacts read: %.1f MB (%.1f MB before Open); text %.1f MB; peak / text %.2f, (peak - before) / text "
-        "%.2f (target <= 1.3)\n",
-        rows, double(after) / 1024, double(before) / 1024, text / 1048576, double(after) * 1024 / text,
-        double(after - before) * 1024 / text);
+        "peak memory, %d contacts read: %.1f MiB (%.1f MiB before Open, %.1f MiB once read, of which the snapshot %.1f MiB);"
+        " text %.1f MiB; peak / text %.2f, (peak - before) / text %.2f (target <= 1.3)\n",
+        rows, double(peak) / 1024, double(before) / 1024, double(after) / 1024, snapshot / 1048576, text / 1048576,
+        double(peak) * 1024 / text, double(peak - before) * 1024 / text);
 }
 
 // Open with a progress sink in force, as in the window: reading the rows
