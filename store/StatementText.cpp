@@ -76,7 +76,8 @@ bool SplitOrderBy(const QString &sql, QString *head, QString *column)
     static const QRegularExpression tail(QStringLiteral("^\\s*(SELECT\\s.*\\S)\\s+ORDER\\s+BY\\s+(\"?)([A-Za-z_][A-Za-z0-9_]*)\\2"
                                                         "(\\s+ASC)?\\s*;?\\s*$"),
                                          QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression compound(QStringLiteral("\\b(UNION|INTERSECT|EXCEPT)\\b"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression compound(QStringLiteral("\\b(UNION|INTERSECT|EXCEPT|WHERE)\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = tail.match(sql);
     if (!m.hasMatch() || m.captured(1).contains(compound))
         return false;

@@ -32,8 +32,10 @@ QByteArray UpdateSql(const TWriteTarget &target, const QStringList &setColumns, 
 QByteArray DeleteSql(const TWriteTarget &target, const QStringList &whereColumns);
 
 // A statement "HEAD ORDER BY COLUMN" (one column by its name, ascending,
-// nothing after it, no compound SELECT): HEAD reads the same rows in no
-// particular order. False for any other statement.
+// nothing after it, no compound SELECT, no WHERE): HEAD reads the same rows
+// in no particular order. False for any other statement; a search among
+// them, whose few rows the engine sorts faster than a second pass over the
+// table would find them again.
 bool SplitOrderBy(const QString &sql, QString *head, QString *column);
 // The first n rows of a statement that ends in its ORDER BY.
 QByteArray FirstRowsSql(const QString &sql, std::size_t n);
