@@ -82,12 +82,12 @@ TCallLogAccess TADOConnection::PrepareCallLog()
 {
     if (!FEngine)
         throw EDatabaseError(QStringLiteral("Connection is not open"));
-    return FEngine->PrepareCallLog();
+    return Engine()->PrepareCallLog();
 }
 
 sqlite3 *TADOConnection::Handle() const
 {
-    const auto *file = dynamic_cast<const TSqliteProvider *>(FEngine.get());
+    const auto *file = dynamic_cast<const TSqliteProvider *>(Engine());
     return file ? file->Handle() : nullptr;
 }
 
@@ -95,6 +95,13 @@ bool TADOConnection::TurkishNoCase() const
 {
     const auto *file = dynamic_cast<const TSqliteProvider *>(FEngine.get());
     return file ? file->TurkishNoCase() : FEngine != nullptr;
+}
+
+TProvider *TADOConnection::Engine() const
+{
+    for (TADOQuery *q : std::vector<TADOQuery *>(FDataSets))
+        q->FetchAll();
+    return FEngine.get();
 }
 
 void TADOConnection::Open()

@@ -56,8 +56,10 @@ public:
     // The absolute path of the database file (as opened, or as it would be).
     QString DatabasePath() const;
 
-    // The provider while connected, else nullptr. Only the record set uses it.
-    TProvider *Engine() const { return FEngine.get(); }
+    // The provider while connected, else nullptr. Only the record set uses
+    // it. A record set still reading its result reads the rest first: the
+    // provider runs one statement at a time.
+    TProvider *Engine() const;
 
     // Makes sure the table of received calls exists when this user may
     // create it, and says what the user may do with it (see

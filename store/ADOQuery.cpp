@@ -5,6 +5,13 @@
 #include "store/DataSource.h"
 #include "store/Provider.h"
 
+namespace {
+
+// Rows Open reads before it returns: more than a screen of the grid.
+constexpr std::size_t kFirstRows = 256;
+
+} // namespace
+
 TADOQuery::TADOQuery() : d(std::make_unique<TImpl>()) {}
 
 TADOQuery::~TADOQuery()
@@ -104,7 +111,8 @@ void TADOQuery::Open()
     }
     TResultTable table;
     std::vector<TResultColumn> columns;
-    FConnection->Engine()->Select(SQL.Text(), names, values, d->Rows, columns, table);
+    // The first screen at once; the rest from the event loop.
+    std::unique_ptr<TRowStream> rest = FConnection->Engine()->SelectFirst(SQL.Text(), names, values, d->Rows, columns, table, kFirstRows);
     const int n = int(columns.size());
 
     // The same columns as before keep their field objects.
@@ -123,6 +131,7 @@ void TADOQuery::Open()
     }
     d->Columns = std::move(columns);
     d->Table = std::move(table);
+    StartFetching(std::move(rest));
     d->Cursor = d->RowCount() ? 0 : -1;
     d->Eof = d->RowCount() == 0;
     d->Bof = true;
@@ -134,6 +143,8 @@ void TADOQuery::Close()
 {
     if (!Active())
         return;
+    EndFetching();
+    d->Failure.clear();
     d->Rows.Clear();
     d->Pending.clear();
     d->Changed.clear();

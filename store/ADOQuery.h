@@ -16,6 +16,7 @@
 class TADOConnection;
 class TDataSource;
 class TProvider;
+class TRowStream;
 
 // The lines of the statement. Any change closes the record set first and
 // then derives the parameter list anew from the whole text.
@@ -91,6 +92,14 @@ public:
     bool Inserting() const override { return State() == rsInsert; }
     TDataSetState State() const;
 
+    // -- reading: Open returns once the first rows are there; the rest
+    //    arrives from the event loop, slice by slice. Whatever needs rows
+    //    not read yet (a move past them, the record count, the last row, a
+    //    write) reads them first, showing a progress the user may cancel
+    //    (EAbort: the action is abandoned, the reading goes on).
+    bool Fetching() const; // rows of the result are still to come
+    void FetchAll();
+
     // -- cursor (each move first finishes a pending row: Post when any field
     //    was changed, Cancel otherwise)
     void First();
@@ -165,6 +174,10 @@ private:
     void WritePending();
     TProvider *Engine() const; // the connection's provider; raises when closed
     void MoveTo(long long row);
+    void FetchRows(long long count) const; // until count rows are read, or all
+    void ReadSlice();
+    void StartFetching(std::unique_ptr<TRowStream> rest);
+    void EndFetching();
     QStringList OriginsOf(const std::vector<int> &columns) const;
     std::vector<int> RowMatchColumns(const std::vector<int> &alsoCheck) const;
     std::vector<int> StoredColumns() const;

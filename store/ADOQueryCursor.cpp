@@ -4,6 +4,8 @@
 
 #include "store/ADOQueryImpl.h"
 
+#include <limits>
+
 // -- cursor ----------------------------------------------------------------
 
 void TADOQuery::MoveTo(long long row)
@@ -26,6 +28,7 @@ void TADOQuery::First()
 void TADOQuery::Last()
 {
     CheckActive();
+    FetchAll();
     FinishPending();
     d->Cursor = d->RowCount() - 1;
     d->Bof = d->Eof = d->RowCount() == 0;
@@ -35,6 +38,7 @@ void TADOQuery::Last()
 void TADOQuery::Next()
 {
     CheckActive();
+    FetchRows(d->Cursor + 2);
     FinishPending();
     if (d->Cursor + 1 < d->RowCount())
         MoveTo(d->Cursor + 1);
@@ -70,6 +74,7 @@ bool TADOQuery::IsEmpty() const
 int TADOQuery::RecordCount() const
 {
     CheckActive();
+    FetchRows(std::numeric_limits<long long>::max());
     return int(d->RowCount());
 }
 
@@ -85,7 +90,10 @@ void TADOQuery::SetRecNo(int recNo)
 {
     CheckActive();
     // Outside the set nothing moves.
-    if (recNo == RecNo() || recNo < 1 || recNo > d->RowCount())
+    if (recNo == RecNo() || recNo < 1)
+        return;
+    FetchRows(recNo);
+    if (recNo > d->RowCount())
         return;
     FinishPending();
     MoveTo(recNo - 1);

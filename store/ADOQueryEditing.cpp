@@ -22,6 +22,7 @@ void TADOQuery::Append()
 {
     CheckActive();
     CheckWritable();
+    FetchAll(); // the new row goes after the last
     FinishPending();
     BeginInsert();
 }

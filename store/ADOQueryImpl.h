@@ -6,9 +6,11 @@
 #include "platform/core/Exception.h"
 #include "store/ADOQuery.h"
 #include "store/CellValue.h"
+#include "store/Provider.h"
 #include "store/ResultColumns.h"
 #include "store/RowArena.h"
 
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -37,6 +39,10 @@ public:
     int DisableCount = 0;
     std::vector<TCellValue> Pending; // the row being edited or inserted
     std::vector<bool> Changed;
+    std::unique_ptr<TRowStream> Rest; // the rows of the result still to come
+    std::unique_ptr<QTimer> Slices;   // reads them from the event loop
+    bool Reading = false;             // a slice is being read
+    QString Failure;                  // why the reading from the event loop stopped
 
     long long RowCount() const { return (long long)Rows.RowCount(); }
     bool Editing() const { return State == rsEdit || State == rsInsert; }

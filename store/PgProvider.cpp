@@ -4,116 +4,15 @@
 #include "store/PgErrors.h"
 #include "store/PgSql.h"
 #include "store/PgWait.h"
-#include "store/RowArena.h"
 
 #include <cstdlib>
 
 namespace {
 
-// Type oids of the server's built-in types (pg_type.dat).
-enum : Oid {
-    kBool = 16,
-    kBytea = 17,
-    kInt8 = 20,
-    kInt2 = 21,
-    kInt4 = 23,
-    kText = 25,
-    kOid = 26,
-    kFloat4 = 700,
-    kFloat8 = 701,
-    kBpchar = 1042,
-    kVarchar = 1043,
-    kDate = 1082,
-    kTime = 1083,
-    kTimestamp = 1114,
-    kTimestampTz = 1184,
-    kTimeTz = 1266,
-    kNumeric = 1700
-};
-
-TFieldType FieldTypeOf(Oid type, int modifier, int *size)
-{
-    *size = 0;
-    switch (type) {
-    case kBool: return ftBoolean;
-    case kInt2:
-    case kInt4:
-    case kInt8:
-    case kOid: return ftInteger;
-    case kFloat4:
-    case kFloat8:
-    case kNumeric: return ftFloat;
-    case kBytea: return ftBlob;
-    case kDate: return ftDate;
-    case kTime:
-    case kTimeTz: return ftTime;
-    case kTimestamp:
-    case kTimestampTz: return ftDateTime;
-    case kText: return ftMemo;
-    case kVarchar:
-    case kBpchar: *size = modifier >= 4 ? modifier - 4 : 0; return ftString;
-    default: return ftString;
-    }
-}
-
-// One value of a result in text form as a cell; bytea is decoded into
-// scratch, text points into the result.
-TCellView CellOf(const PGresult *r, int row, int col, QByteArray &scratch)
-{
-    TCellView v;
-    if (PQgetisnull(r, row, col))
-        return v;
-    const char *text = PQgetvalue(r, row, col);
-    switch (PQftype(r, col)) {
-    case kBool:
-        v.Kind = TCellKind::Integer;
-        v.Int = text[0] == 't' ? 1 : 0;
-        break;
-    case kInt2:
-    case kInt4:
-    case kInt8:
-    case kOid:
-        v.Kind = TCellKind::Integer;
-        v.Int = std::strtoll(text, nullptr, 10);
-        break;
-    case kFloat4:
-    case kFloat8:
-        v.Kind = TCellKind::Float;
-        v.Float = std::strtod(text, nullptr);
-        break;
-    case kBytea: {
-        std::size_t n = 0;
-        unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(text), &n);
-        scratch = QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(n));
-        PQfreemem(bytes);
-        v.Kind = TCellKind::Blob;
-        v.Data = scratch.constData();
-        v.Size = std::size_t(scratch.size());
-        break;
-    }
-    default:
-        v.Kind = TCellKind::Text;
-        v.Data = text;
-        v.Size = std::size_t(PQgetlength(r, row, col));
-        break;
-    }
-    return v;
-}
-
 const QString kConnecting = QStringLiteral("Veritabanı sunucusuna bağlanılıyor");
 const QString kWaiting = QStringLiteral("Veritabanı sunucusunun yanıtı bekleniyor");
 
 } // namespace
-
-std::vector<TCellValue> PgRowOf(const PGresult *r, int row)
-{
-    std::vector<TCellValue> values;
-    QByteArray scratch;
-    for (int c = 0; c < PQnfields(r); ++c)
-        values.push_back(TCellValue::FromView(CellOf(r, row, c, scratch)));
-    return values;
-}
-
 TPgProvider::TPgProvider(const QString &server, TExpect expect) : FInfo(server.toUtf8()), FExpect(expect)
 {
     char *parseError = nullptr;
@@ -200,6 +99,10 @@ void TPgProvider::Raise(PGresult *result)
     const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     if (state && (qstrncmp(state, "57P", 3) == 0 || qstrncmp(state, "08", 2) == 0))
         throw PgErrors::Lost();
+    // Only a read runs in a read-only transaction: what the server refused
+    // there writes.
+    if (state && qstrcmp(state, "25006") == 0)
+        throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
     throw PgErrors::StatementFailed(FConn, result);
 }
 
@@ -303,139 +206,6 @@ void TPgProvider::Execute(const QByteArray &sql)
 int TPgProvider::Execute(const QByteArray &sql, const std::vector<TCellValue> &values)
 {
     return std::atoi(PQcmdTuples(Run(sql, values).R.get()));
-}
-
-void TPgProvider::Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
-                         std::vector<TResultColumn> &columns, TResultTable &table)
-{
-    QStringList names;
-    const QByteArray text = PgSql::NumberedParameters(sql, &names);
-    std::vector<TCellValue> bound;
-    for (const QString &name : names) {
-        TCellValue v;
-        for (int k = 0; k < int(parameterNames.size()); ++k)
-            if (parameterNames.at(k).compare(name, Qt::CaseInsensitive) == 0) {
-                if (values[std::size_t(k)])
-                    v = TCellValue::FromText(*values[std::size_t(k)]);
-                break;
-            }
-        bound.push_back(v);
-    }
-    std::vector<const char *> pointers;
-    for (const TCellValue &v : bound)
-        pointers.push_back(v.Kind == TCellKind::Null ? nullptr : v.Bytes.constData());
-
-    rows.Clear();
-    columns.clear();
-    std::vector<unsigned> tables;
-    std::vector<int> tableColumns;
-    bool described = false;
-    TPgResult failed;
-    QByteArray scratch;
-    // Inside a long write's transaction the rows are read in it, under its lock.
-    const bool inWrite = PQtransactionStatus(FConn) == PQTRANS_INTRANS;
-    try {
-        // A read-only transaction: a statement that writes is refused by the server.
-        if (!inWrite)
-            Simple(PgSql::BeginReadOnly(), true);
-        if (!PQsendQueryParams(FConn, text.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr, nullptr, 0))
-            Raise(nullptr);
-        PQsetSingleRowMode(FConn);
-        // The rows arrive one at a time and go straight into the snapshot.
-        while (PGresult *next = NextResult(true)) {
-            TPgResult r(next);
-            const ExecStatusType status = PQresultStatus(r.get());
-            if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-                if (status != PGRES_COMMAND_OK && !failed)
-                    failed = std::move(r);
-                continue;
-            }
-            if (failed)
-                continue;
-            const int n = PQnfields(r.get());
-            if (!described) {
-                described = true;
-                rows.SetColumnCount(n);
-                for (int c = 0; c < n; ++c) {
-                    TResultColumn col;
-                    col.Name = QString::fromUtf8(PQfname(r.get(), c));
-                    col.Type = FieldTypeOf(PQftype(r.get(), c), PQfmod(r.get(), c), &col.Size);
-                    columns.push_back(col);
-                    tables.push_back(PQftable(r.get(), c));
-                    tableColumns.push_back(PQftablecol(r.get(), c));
-                }
-            }
-            for (int row = 0; row < PQntuples(r.get()); ++row) {
-                rows.BeginRow();
-                for (int c = 0; c < n; ++c)
-                    rows.AddCell(CellOf(r.get(), row, c, scratch));
-                rows.EndRow();
-            }
-        }
-        if (failed || Lost()) {
-            const char *state = failed ? PQresultErrorField(failed.get(), PG_DIAG_SQLSTATE) : nullptr;
-            if (state && qstrcmp(state, "25006") == 0)
-                throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
-            Raise(failed.get());
-        }
-        if (!inWrite)
-            Simple(PgSql::Commit(), true);
-    } catch (...) {
-        rows.Clear();
-        columns.clear();
-        if (!inWrite)
-            EndTransaction();
-        throw;
-    }
-    if (columns.empty()) {
-        rows.Clear();
-        throw EDatabaseError(QStringLiteral("CommandText does not return a result set"));
-    }
-    rows.ShrinkToFit();
-
-    table = TResultTable();
-    bool oneTable = tables.front() != InvalidOid;
-    for (std::size_t c = 0; c < tables.size() && oneTable; ++c) {
-        oneTable = tables[c] == tables.front() && tableColumns[c] > 0;
-        for (std::size_t k = 0; k < c && oneTable; ++k)
-            oneTable = tableColumns[k] != tableColumns[c];
-    }
-    if (oneTable)
-        DescribeTable(tables.front(), columns, table, tableColumns);
-}
-
-void TPgProvider::DescribeTable(unsigned tableOid, std::vector<TResultColumn> &columns, TResultTable &info,
-                                const std::vector<int> &tableColumns)
-{
-    const TResult r = Run(PgSql::TableColumns(), {TCellValue::FromText(QString::number(tableOid))});
-    const PGresult *res = r.R.get();
-    if (PQntuples(res) == 0)
-        return;
-    info.Updatable = true;
-    info.Target = {QString::fromUtf8(PQgetvalue(res, 0, 0)), QString::fromUtf8(PQgetvalue(res, 0, 1))};
-    bool wholeKey = true;
-    std::vector<int> key;
-    for (int row = 0; row < PQntuples(res); ++row) {
-        const int number = std::atoi(PQgetvalue(res, row, 2));
-        const QString name = QString::fromUtf8(PQgetvalue(res, row, 3));
-        const bool inKey = PQgetvalue(res, row, 5)[0] == 't';
-        int found = -1;
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            if (tableColumns[c] == number)
-                found = int(c);
-        if (found < 0) {
-            wholeKey = wholeKey && !inKey;
-            continue;
-        }
-        TResultColumn &col = columns[std::size_t(found)];
-        col.Origin = name;
-        if (col.Name == name)
-            col.Name = QString::fromUtf8(PQgetvalue(res, row, 4));
-        if (inKey)
-            key.push_back(found);
-    }
-    if (wholeKey)
-        info.KeyColumns = key;
 }
 
 void TPgProvider::PutCopy(const QByteArray &data)

@@ -47,6 +47,11 @@ public:
 
     void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
                 std::vector<TResultColumn> &columns, TResultTable &table) override;
+    // A SELECT is read through a cursor: the first rows, then the rest in
+    // its transaction (PgSelect.cpp).
+    std::unique_ptr<TRowStream> SelectFirst(const QString &sql, const QStringList &parameterNames,
+                                            const std::vector<TParameterValue> &values, TRowArena &rows,
+                                            std::vector<TResultColumn> &columns, TResultTable &table, std::size_t first) override;
     std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns, const std::vector<TCellValue> &values,
                                    const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
@@ -81,6 +86,9 @@ public:
 private:
     struct TResult;
     struct TUnresolved;
+    class TCursor;
+    void Describe(std::vector<TResultColumn> &columns, TResultTable &table, const std::vector<unsigned> &tables,
+                  const std::vector<int> &tableColumns);
     void Connect();
     TResult Run(const QByteArray &sql, const std::vector<TCellValue> &values, bool cancellable = false);
     TResult Simple(const QByteArray &sql, bool cancellable = false);

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPair>
 #include <QStringList>
+#include <cstddef>
 #include <vector>
 
 // Every SQL text the PostgreSQL provider and the contacts tool run on a
@@ -30,6 +31,15 @@ QByteArray TransactionStatus();
 QByteArray LongWriteLock();
 QByteArray Commit();
 QByteArray Rollback();
+
+// A cursor over a SELECT (its parameters as the statement's), read in its
+// transaction: the next count rows of it. The transaction reads only, and
+// its cursor is planned for reading every row (as the record set does):
+// through an index in the result's order where that is cheaper than a sort
+// of the whole, and then the first rows come before the last is read.
+QByteArray BeginCursorRead();
+QByteArray DeclareCursor(const QByteArray &select);
+QByteArray FetchCursor(std::size_t count);
 
 // The statement text with each ":name" parameter written "$n"; the same
 // name (any case) is the same parameter. names gets the distinct names in
@@ -59,7 +69,8 @@ QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns
 // character; both made again by an upgrade.
 QByteArray TurkishFoldFunction();
 QByteArray TurkishLikeFunction();
-// The indexes that serve the searches (pg_trgm in the schema velmora).
+// The indexes that serve the list's order and the searches (pg_trgm in the
+// schema velmora).
 QList<QByteArray> SearchIndexes();
 // Brings a database an earlier version made up to date, in one transaction.
 QList<QByteArray> UpgradeContactsSchema();

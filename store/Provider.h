@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,6 +44,20 @@ public:
     virtual void Finish() = 0;
 };
 
+// The rows of a result that Open has not read yet, in the result's order.
+// The record set reads them in slices from the event loop, and at once when
+// it needs them; dropping the stream abandons the rest. Until it is dropped
+// or complete, the provider runs no other statement: the connection reads
+// the rest of every stream first (TADOConnection::Engine).
+class TRowStream {
+public:
+    virtual ~TRowStream() = default;
+    // Adds about `count` more rows to the rows Open was given; true once
+    // the result is complete (then nothing more comes). Raises
+    // EDatabaseError like the statement would.
+    virtual bool Read(std::size_t count) = 0;
+};
+
 // The error a write raises when another program or desktop held the
 // database for longer than the write waits.
 EDatabaseError DatabaseInUseError();
@@ -65,6 +80,20 @@ public:
     // and columns and table describe them.
     virtual void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
                         std::vector<TResultColumn> &columns, TResultTable &table) = 0;
+
+    // Select that may return once the first `first` rows of the result are
+    // in rows, in the result's order (and at least one, unless the result is
+    // empty): the returned stream reads the rest into the same rows, which
+    // must outlive it. nullptr when rows hold the whole result. The columns
+    // and the table are described in full either way.
+    virtual std::unique_ptr<TRowStream> SelectFirst(const QString &sql, const QStringList &parameterNames,
+                                                    const std::vector<TParameterValue> &values, TRowArena &rows,
+                                                    std::vector<TResultColumn> &columns, TResultTable &table, std::size_t first)
+    {
+        (void)first;
+        Select(sql, parameterNames, values, rows, columns, table);
+        return nullptr;
+    }
 
     // Inserts one row with the given columns; returns the row as stored
     // (the columns of returning: its new key and the defaults).

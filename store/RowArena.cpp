@@ -20,10 +20,52 @@ void TRowArena::Clear()
     FData = nullptr;
     FSize = FCapacity = FPendingStart = 0;
     FNextId = 0;
-    FRowStart.clear();
-    FRowStart.shrink_to_fit();
-    FRowId.clear();
-    FRowId.shrink_to_fit();
+    FRowStart.Clear();
+    FAside.Clear();
+    std::vector<std::uint64_t>().swap(FRemoved);
+}
+
+void TRowArena::TStarts::Set(std::size_t i, std::uint64_t v)
+{
+    FLow[i] = std::uint32_t(v);
+    if (v >> 32 && FHigh.empty())
+        FHigh.assign(FLow.size(), 0);
+    if (!FHigh.empty())
+        FHigh[i] = std::uint8_t(v >> 32);
+}
+
+void TRowArena::TStarts::Add(std::uint64_t v)
+{
+    FLow.push_back(0);
+    if (!FHigh.empty())
+        FHigh.push_back(0);
+    Set(FLow.size() - 1, v);
+}
+
+void TRowArena::TStarts::Erase(std::size_t i)
+{
+    FLow.erase(FLow.begin() + std::ptrdiff_t(i));
+    if (!FHigh.empty())
+        FHigh.erase(FHigh.begin() + std::ptrdiff_t(i));
+}
+
+void TRowArena::TStarts::Reserve(std::size_t n)
+{
+    FLow.reserve(n);
+    if (!FHigh.empty())
+        FHigh.reserve(n);
+}
+
+void TRowArena::TStarts::Clear()
+{
+    std::vector<std::uint32_t>().swap(FLow);
+    std::vector<std::uint8_t>().swap(FHigh);
+}
+
+void TRowArena::TStarts::ShrinkToFit()
+{
+    FLow.shrink_to_fit();
+    FHigh.shrink_to_fit();
 }
 
 void TRowArena::Reserve(std::size_t extra)
@@ -107,20 +149,36 @@ void TRowArena::AddCell(const TCellView &cell)
 
 void TRowArena::EndRow()
 {
-    FRowStart.push_back(FPendingStart);
-    FRowId.push_back(FNextId++);
+    FRowStart.Add(FPendingStart);
+    ++FNextId;
 }
 
 void TRowArena::EndRowReplacing(std::size_t row)
 {
     // The old contents stay behind unused until the snapshot is dropped;
     // only posted changes take this way.
-    FRowStart[row] = FPendingStart;
+    FRowStart.Set(row, FPendingStart);
 }
 
-TCellView TRowArena::Cell(std::size_t row, int column) const
+void TRowArena::EndRowAside()
 {
-    const char *p = FData + FRowStart[row];
+    FAside.Add(FPendingStart);
+}
+
+void TRowArena::ShowAside(const std::vector<std::uint32_t> &order, std::size_t skip)
+{
+    // Grown once: a vector that doubles would hold its old and new block.
+    FRowStart.Reserve(FRowStart.Size() + (order.size() > skip ? order.size() - skip : 0));
+    for (std::size_t i = skip; i < order.size(); ++i) {
+        FRowStart.Add(FAside.At(order[i]));
+        ++FNextId;
+    }
+    FAside.Clear();
+}
+
+TCellView TRowArena::CellAt(std::uint64_t start, int column) const
+{
+    const char *p = FData + start;
     TCellView view;
     for (int c = 0;; ++c) {
         std::uint64_t v = 0;
@@ -152,18 +210,32 @@ TCellView TRowArena::Cell(std::size_t row, int column) const
     }
 }
 
+std::uint64_t TRowArena::RowId(std::size_t row) const
+{
+    std::uint64_t id = row;
+    for (std::uint64_t removed : FRemoved) {
+        if (removed > id)
+            break;
+        ++id;
+    }
+    return id;
+}
+
 void TRowArena::RemoveRow(std::size_t row)
 {
-    FRowStart.erase(FRowStart.begin() + std::ptrdiff_t(row));
-    FRowId.erase(FRowId.begin() + std::ptrdiff_t(row));
+    const std::uint64_t id = RowId(row);
+    FRowStart.Erase(row);
+    FRemoved.insert(std::lower_bound(FRemoved.begin(), FRemoved.end(), id), id);
 }
 
 long long TRowArena::FindRow(std::uint64_t id) const
 {
-    const auto it = std::lower_bound(FRowId.begin(), FRowId.end(), id);
-    if (it == FRowId.end() || *it != id)
+    if (id >= FNextId)
         return -1;
-    return it - FRowId.begin();
+    const auto it = std::lower_bound(FRemoved.begin(), FRemoved.end(), id);
+    if (it != FRemoved.end() && *it == id)
+        return -1;
+    return (long long)(id - std::uint64_t(it - FRemoved.begin()));
 }
 
 void TRowArena::ShrinkToFit()
@@ -174,11 +246,10 @@ void TRowArena::ShrinkToFit()
             FCapacity = FSize;
         }
     }
-    FRowStart.shrink_to_fit();
-    FRowId.shrink_to_fit();
+    FRowStart.ShrinkToFit();
 }
 
 std::size_t TRowArena::Bytes() const
 {
-    return sizeof *this + FCapacity + FRowStart.capacity() * sizeof(std::uint64_t) + FRowId.capacity() * sizeof(std::uint64_t);
+    return sizeof *this + FCapacity + FRowStart.Bytes() + FAside.Bytes() + FRemoved.capacity() * sizeof(std::uint64_t);
 }

@@ -9,8 +9,9 @@
 // The rows of a snapshot, packed: every cell is a small header (its
 // storage class and length) followed by its bytes, one row after another
 // in one block of memory; text stays UTF-8 until a field reads it. Each
-// row has a start offset and an id; ids grow along the rows, so a row is
-// found by its id with a binary search.
+// row has a start offset and an id. Ids grow along the rows: a row's id is
+// its position counted with the rows removed before it, so only the ids of
+// removed rows are kept.
 class TRowArena {
 public:
     TRowArena() = default;
@@ -19,7 +20,7 @@ public:
     TRowArena &operator=(const TRowArena &) = delete;
 
     void Clear();
-    std::size_t RowCount() const { return FRowStart.size(); }
+    std::size_t RowCount() const { return FRowStart.Size(); }
     int ColumnCount() const { return FColumns; }
     void SetColumnCount(int columns) { FColumns = columns; }
 
@@ -33,11 +34,21 @@ public:
     void AddCell(const TCellView &cell);
     void EndRow();
     void EndRowReplacing(std::size_t row);
+    // A row kept aside: its bytes are written, but it is no row of the
+    // snapshot until ShowAside adds it (rows read before their order is
+    // known).
+    void EndRowAside();
+    std::size_t AsideCount() const { return FAside.Size(); }
+    TCellView AsideCell(std::size_t aside, int column) const { return CellAt(FAside.At(aside), column); }
+    // Adds the rows aside to the snapshot in the given order (positions
+    // among the rows aside), leaving out the first `skip` of that order;
+    // no row is aside afterwards.
+    void ShowAside(const std::vector<std::uint32_t> &order, std::size_t skip);
 
-    TCellView Cell(std::size_t row, int column) const;
+    TCellView Cell(std::size_t row, int column) const { return CellAt(FRowStart.At(row), column); }
     void RemoveRow(std::size_t row);
 
-    std::uint64_t RowId(std::size_t row) const { return FRowId[row]; }
+    std::uint64_t RowId(std::size_t row) const;
     // The row's position, or -1 when no row has that id.
     long long FindRow(std::uint64_t id) const;
 
@@ -47,8 +58,28 @@ public:
     std::size_t Bytes() const;
 
 private:
+    // Offsets into the data: the low 32 bits, and the high byte only once
+    // the data has grown past 4 GiB.
+    class TStarts {
+    public:
+        std::size_t Size() const { return FLow.size(); }
+        std::uint64_t At(std::size_t i) const { return FLow[i] | (FHigh.empty() ? 0 : std::uint64_t(FHigh[i]) << 32); }
+        void Set(std::size_t i, std::uint64_t v);
+        void Add(std::uint64_t v);
+        void Erase(std::size_t i);
+        void Reserve(std::size_t n);
+        void Clear();
+        void ShrinkToFit();
+        std::size_t Bytes() const { return FLow.capacity() * sizeof(std::uint32_t) + FHigh.capacity(); }
+
+    private:
+        std::vector<std::uint32_t> FLow;
+        std::vector<std::uint8_t> FHigh;
+    };
+
     void Reserve(std::size_t extra);
     void PutVarint(std::uint64_t v);
+    TCellView CellAt(std::uint64_t start, int column) const;
 
     char *FData = nullptr;
     std::size_t FSize = 0;
@@ -56,6 +87,7 @@ private:
     std::size_t FPendingStart = 0;
     int FColumns = 0;
     std::uint64_t FNextId = 0;
-    std::vector<std::uint64_t> FRowStart;
-    std::vector<std::uint64_t> FRowId;
+    TStarts FRowStart;
+    TStarts FAside;
+    std::vector<std::uint64_t> FRemoved; // ids of removed rows, ascending
 };

@@ -5,6 +5,7 @@
 #include <QString>
 
 struct sqlite3;
+class TStatement;
 
 // The provider for one desktop: the SQLite file named by the connection's
 // "Data Source". The file is opened read and write, never created; a file
@@ -22,6 +23,10 @@ public:
 
     void Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
                 std::vector<TResultColumn> &columns, TResultTable &table) override;
+    // The first rows, then the rest from the event loop (SqliteSelect.cpp).
+    std::unique_ptr<TRowStream> SelectFirst(const QString &sql, const QStringList &parameterNames,
+                                            const std::vector<TParameterValue> &values, TRowArena &rows,
+                                            std::vector<TResultColumn> &columns, TResultTable &table, std::size_t first) override;
     std::vector<TCellValue> Insert(const TWriteTarget &target, const QStringList &columns, const std::vector<TCellValue> &values,
                                    const QStringList &returning) override;
     int Update(const TRowWrite &write, std::vector<TCellValue> *stored) override;
@@ -45,6 +50,11 @@ public:
     };
 
 private:
+    std::unique_ptr<TStatement> Prepare(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values,
+                                        std::vector<TResultColumn> &columns, TResultTable &table, TRowArena &rows);
+    using TTextCompare = int (*)(const char *, std::size_t, const char *, std::size_t);
+    TTextCompare OrderOf(const TStatement &stmt, const QString &name, int *column) const;
+
     sqlite3 *FDb = nullptr;
     bool FTurkishNoCase = false;
     TWorkMeter FWork;

@@ -1,5 +1,7 @@
 #include "store/StatementText.h"
 
+#include <QRegularExpression>
+
 QByteArray QuoteIdentifier(const QString &name)
 {
     QByteArray quoted = name.toUtf8();
@@ -69,6 +71,29 @@ QByteArray DeleteSql(const TWriteTarget &target, const QStringList &whereColumns
     return "DELETE FROM " + TargetName(target) + WhereSameValues(whereColumns);
 }
 
+bool SplitOrderBy(const QString &sql, QString *head, QString *column)
+{
+    static const QRegularExpression tail(QStringLiteral("^\\s*(SELECT\\s.*\\S)\\s+ORDER\\s+BY\\s+(\"?)([A-Za-z_][A-Za-z0-9_]*)\\2"
+                                                        "(\\s+ASC)?\\s*;?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression compound(QStringLiteral("\\b(UNION|INTERSECT|EXCEPT|WHERE)\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = tail.match(sql);
+    if (!m.hasMatch() || m.captured(1).contains(compound))
+        return false;
+    *head = m.captured(1);
+    *column = m.captured(3);
+    return true;
+}
+
+QByteArray FirstRowsSql(const QString &sql, std::size_t n)
+{
+    QString text = sql.trimmed();
+    while (text.endsWith(u';'))
+        text = text.chopped(1).trimmed();
+    return text.toUtf8() + " LIMIT " + QByteArray::number(qulonglong(n));
+}
+
 QByteArray SchemaProbeSql()
 {
     return "SELECT count(*) FROM sqlite_master";
@@ -101,6 +126,10 @@ QByteArray CallLogExistsSql()
     return "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND upper(name) = 'GELENARAMA'";
 }
 
+QByteArray BeginReadSql()
+{
+    return "BEGIN";
+}
 QByteArray BeginWriteSql()
 {
     return "BEGIN IMMEDIATE";

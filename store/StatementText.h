@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 
 // Every SQL text the store runs on its own, in one place. Identifiers are
 // quoted; values are always bound as parameters ("?"), in the order the
@@ -30,6 +31,15 @@ QByteArray UpdateSql(const TWriteTarget &target, const QStringList &setColumns, 
 // DELETE where every column of `whereColumns` holds the value read.
 QByteArray DeleteSql(const TWriteTarget &target, const QStringList &whereColumns);
 
+// A statement "HEAD ORDER BY COLUMN" (one column by its name, ascending,
+// nothing after it, no compound SELECT, no WHERE): HEAD reads the same rows
+// in no particular order. False for any other statement; a search among
+// them, whose few rows the engine sorts faster than a second pass over the
+// table would find them again.
+bool SplitOrderBy(const QString &sql, QString *head, QString *column);
+// The first n rows of a statement that ends in its ORDER BY.
+QByteArray FirstRowsSql(const QString &sql, std::size_t n);
+
 // Reading the schema: any query over sqlite_master fails on a file that is
 // not a database.
 QByteArray SchemaProbeSql();
@@ -45,6 +55,8 @@ QByteArray TableDefinitionSql(const QString &schema);
 QByteArray CreateCallLogSql();
 // One row when the file holds that table.
 QByteArray CallLogExistsSql();
+// A transaction that reads (the lock taken by its first read).
+QByteArray BeginReadSql();
 // A transaction that takes the write lock at once, and its two ends.
 QByteArray BeginWriteSql();
 QByteArray CommitSql();

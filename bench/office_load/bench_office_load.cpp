@@ -3,7 +3,13 @@
 // 100,000 sample contacts for a fixed time after their first Open
 // (VELMORA_OFFICE_SECONDS, 20 by default): searches by the four search statements, changes confirmed with
 // Post, contacts added and deleted. Prints operations per second and the
-// median and 99th percentile per kind. Then the server time of the
+// median and 99th percentile per kind; an Open and a search are timed to
+// their first screen (Open returns) and to their whole set; the 50 desktops
+// also read as the version before did (everything at Open, sorted on the
+// server), the anchor of the same run. Then what the
+// server spends on one Open of the whole list (its processor time and the
+// bytes it sends), through a cursor in the list's index order and read in
+// one go after a sort as before. Then the server time of the
 // Turkish search (EXPLAIN ANALYZE) against its anchor, a plain LIKE on the
 // same column, and the same search read without its indexes. All on a
 // private cluster started for the run, on its Unix socket.
@@ -13,12 +19,15 @@
 #include "platform/core/PlatformSettings.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
+#include "store/CellValue.h"
 #include "store/Field.h"
 #include "store/PgProvider.h"
 #include "contacts/ContactsServer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -55,9 +64,10 @@ double Percentile(std::vector<double> v, double p)
     return v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
 }
 
-template <class F> void Timed(TTimes &times, const char *kind, F &&call)
+// Times call, from start when given (the whole of an Open whose first
+// screen was timed on its own).
+template <class F> void Timed(TTimes &times, const char *kind, F &&call, TClock::time_point start = TClock::now())
 {
-    const auto start = TClock::now();
     try {
         call();
     } catch (const Exception &e) {
@@ -70,16 +80,27 @@ template <class F> void Timed(TTimes &times, const char *kind, F &&call)
     times.Ms[kind].push_back(std::chrono::duration<double, std::milli>(TClock::now() - start).count());
 }
 
+// A statement as this version reads it, or (before) in parentheses, which
+// the provider reads in one go, row by row, as the version before did.
+QString Statement(const char *sql, bool before)
+{
+    const QString text = QString::fromLatin1(sql);
+    return before ? u'(' + text + u')' : text;
+}
+
 // One desktop: the window's first Open, then the window's calls one after
 // the other, without pause, for the given time.
-void Desktop(int id, std::chrono::seconds duration, TTimes &times)
+void Desktop(int id, std::chrono::seconds duration, bool before, TTimes &times)
 {
     TADOConnection connection;
     TADOQuery query;
     query.SetConnection(&connection);
-    query.SQL.Add(QStringLiteral("SELECT * FROM DBASE ORDER BY AD"));
+    query.SQL.Add(Statement("SELECT * FROM DBASE ORDER BY AD", before));
     std::mt19937 random(unsigned(id) * 7919u + 1);
-    Timed(times, "open", [&] { query.Open(); });
+    const auto opened = TClock::now();
+    Timed(times, "open_first_screen", [&] { query.Open(); });
+    Timed(
+        times, "open_whole", [&] { query.FetchAll(); }, opened);
     const auto end = TClock::now() + duration;
     for (int n = 0; TClock::now() < end; ++n) {
         const unsigned op = random() % 100;
@@ -87,13 +108,16 @@ void Desktop(int id, std::chrono::seconds duration, TTimes &times)
             const unsigned s = random() % 4;
             const char *pattern =
                 s < 2 ? kNamePatterns[random() % std::size(kNamePatterns)] : kNumberPatterns[random() % std::size(kNumberPatterns)];
-            Timed(times, "search", [&] {
+            const auto started = TClock::now();
+            Timed(times, "search_first_screen", [&] {
                 query.Close();
                 query.SQL.Clear();
-                query.SQL.Add(QString::fromLatin1(kStatements[s]));
+                query.SQL.Add(Statement(kStatements[s], before));
                 query.Parameters.SetValue(0, QString::fromUtf8(pattern));
                 query.Open();
             });
+            Timed(
+                times, "search_whole", [&] { query.FetchAll(); }, started);
         } else if (op < 85 && query.RecordCount() > 0) {
             query.SetRecNo(int(random() % unsigned(query.RecordCount())) + 1);
             query.Edit();
@@ -111,9 +135,77 @@ void Desktop(int id, std::chrono::seconds duration, TTimes &times)
     }
 }
 
+// The processor time (seconds) the server process of this connection has
+// used, from /proc.
+double BackendCpuSeconds(int pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readAll().split(' ');
+    return fields.size() > 15 ? double(fields[13].toLongLong() + fields[14].toLongLong()) / double(sysconf(_SC_CLK_TCK)) : 0;
+}
+
+// The bytes the server sends for the rows of an open record set: one
+// DataRow message each (type, length, column count, then each value's
+// length and its text).
+double RowBytes(TADOQuery &query)
+{
+    double bytes = 0;
+    for (int row = 0; row < query.RecordCount(); ++row) {
+        bytes += 1 + 4 + 2;
+        for (int c = 0; c < query.FieldCount(); ++c) {
+            const TCellView cell = query.StoredCell(row, c);
+            bytes += 4 + (cell.Kind == TCellKind::Integer ? double(QByteArray::number(qlonglong(cell.Int)).size()) : double(cell.Size));
+        }
+    }
+    return bytes;
+}
+
+// One Open of the whole list on one connection, again and again: the
+// server's processor time and the bytes received per Open. sql: the list
+// read through a cursor, or in parentheses read in one go, row by row.
+void ServerCostPerOpen(benchmark::State &state, const QString &sql)
+{
+    TADOConnection connection;
+    TADOQuery query;
+    query.SetConnection(&connection);
+    query.SQL.Add(QStringLiteral("SELECT pg_backend_pid()"));
+    query.Open();
+    const int pid = query.Fields(0)->AsString().toInt();
+    query.Close();
+    query.SQL.Clear();
+    query.SQL.Add(sql);
+    const double cpu = BackendCpuSeconds(pid);
+    std::int64_t opens = 0;
+    double bytes = 0;
+    for (auto _ : state) {
+        query.Open();
+        query.FetchAll();
+        state.PauseTiming();
+        if (!opens)
+            bytes = RowBytes(query);
+        state.ResumeTiming();
+        query.Close();
+        ++opens;
+    }
+    state.counters["server_cpu_ms_per_open"] = (BackendCpuSeconds(pid) - cpu) * 1000 / double(opens);
+    state.counters["row_bytes_sent_per_open"] = bytes;
+}
+void BM_ServerCostPerOpen(benchmark::State &state)
+{
+    ServerCostPerOpen(state, QStringLiteral("SELECT * FROM DBASE ORDER BY AD"));
+}
+void BM_ServerCostPerOpenSorted(benchmark::State &state)
+{
+    ServerCostPerOpen(state, QStringLiteral("(SELECT * FROM DBASE ORDER BY AD)"));
+}
+
+// Arguments: the desktops, and 1 to read as the version before did.
 void BM_Office(benchmark::State &state)
 {
     const int desktops = int(state.range(0));
+    const bool before = state.range(1) != 0;
     const int seconds =
         qEnvironmentVariableIntValue("VELMORA_OFFICE_SECONDS") > 0 ? qEnvironmentVariableIntValue("VELMORA_OFFICE_SECONDS") : 20;
     TTimes all;
@@ -121,7 +213,7 @@ void BM_Office(benchmark::State &state)
         std::vector<TTimes> times(static_cast<std::size_t>(desktops));
         std::vector<std::thread> threads;
         for (int d = 0; d < desktops; ++d)
-            threads.emplace_back(Desktop, d, std::chrono::seconds(seconds), std::ref(times[std::size_t(d)]));
+            threads.emplace_back(Desktop, d, std::chrono::seconds(seconds), before, std::ref(times[std::size_t(d)]));
         for (std::thread &t : threads)
             t.join();
         for (const TTimes &t : times) {
@@ -132,7 +224,7 @@ void BM_Office(benchmark::State &state)
         }
     }
     for (const auto &[kind, ms] : all.Ms) {
-        if (kind != "open")
+        if (kind.rfind("open", 0) != 0)
             state.counters[kind + "/s"] = double(ms.size()) / seconds;
         state.counters[kind + "_p50_ms"] = Percentile(ms, 0.5);
         state.counters[kind + "_p99_ms"] = Percentile(ms, 0.99);
@@ -180,7 +272,9 @@ void BM_TurkishSearchWithoutIndexes(benchmark::State &state)
     ServerTime(state, QStringLiteral("indekssiz.mdb"), "LIKE");
 }
 
-BENCHMARK(BM_Office)->Arg(10)->Arg(50)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_Office)->Args({10, 0})->Args({50, 0})->Args({50, 1})->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_ServerCostPerOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK(BM_ServerCostPerOpenSorted)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_TurkishSearchServerTime)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(40);
 BENCHMARK(BM_PlainLikeServerTime)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(40);
 BENCHMARK(BM_TurkishSearchWithoutIndexes)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);

@@ -70,7 +70,7 @@ void TRatioReporter::PrintRatio(const char *label, const std::string &ours, cons
 {
     const double a = Time(ours), b = Time(anchor);
     if (a > 0 && b > 0)
-        std::printf("ratio %s: %.2f (target <= %.1f)\n", label, a / b, target);
+        std::printf("ratio %s: %.2f (target <= %.2f)\n", label, a / b, target);
     else
         std::printf("ratio %s: not measured\n", label);
 }

@@ -12,6 +12,7 @@ enum class TDataEvent {
     RecordChanged,  // the current row moved, or its values changed
     DataSetChanged, // rows were added or removed, or the whole set was loaded
     StateChanged,   // the state changed (browse, edit, insert, closed)
+    RowsAdded,      // more rows of a result still being read arrived after the last
 };
 
 // A control bound to a data source.

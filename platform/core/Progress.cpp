@@ -20,8 +20,10 @@ TProgressSink *ProgressSink()
 TProgress::TProgress(const QString &what, qint64 total, bool cancellable) : FSink(CurrentSink), FTotal(total), FCancellable(cancellable)
 {
     if (FSink) {
-        FSink->Begin(what, total, cancellable);
+        // Counted from before Begin: a sink slow to begin hears of the work
+        // at its first step.
         FNext = std::chrono::steady_clock::now() + UpdateInterval;
+        FSink->Begin(what, total, cancellable);
     }
 }
 

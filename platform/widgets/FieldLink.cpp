@@ -47,6 +47,8 @@ bool TFieldLink::Editing() const
 
 void TFieldLink::DataEvent(TDataEvent event)
 {
+    if (event == TDataEvent::RowsAdded)
+        return; // rows arriving after the last leave the current row alone
     // Another control handing its text to the pending row must not wipe
     // what the user typed here and has not handed over yet.
     if (event == TDataEvent::RecordChanged && FModified && Editing())

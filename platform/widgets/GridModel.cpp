@@ -58,7 +58,9 @@ void TGridModel::ResolveFields()
 int TGridModel::rowCount(const QModelIndex &parent) const
 {
     TLinkedDataSet *set = DataSet();
-    return parent.isValid() || !set ? 0 : set->DisplayRowCount();
+    if (parent.isValid() || !set)
+        return 0;
+    return FHeldBack >= 0 ? FHeldBack : set->DisplayRowCount();
 }
 
 int TGridModel::columnCount(const QModelIndex &parent) const
@@ -104,6 +106,18 @@ int TGridModel::CurrentRow() const
 
 void TGridModel::DataEvent(TDataEvent event)
 {
+    if (event == TDataEvent::RowsAdded) {
+        // Rows of a result still being read: the views keep where they are.
+        const int rows = rowCount();
+        if (rows > FRows) {
+            FHeldBack = FRows;
+            beginInsertRows({}, FRows, rows - 1);
+            FHeldBack = -1;
+            endInsertRows();
+        }
+        FRows = rows;
+        return;
+    }
     if (event == TDataEvent::DataSetChanged) {
         beginResetModel();
         ResolveFields();
@@ -118,5 +132,6 @@ void TGridModel::DataEvent(TDataEvent event)
             Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
     }
     FIndicatorRow = CurrentRow();
+    FRows = rowCount();
     Q_EMIT CursorMoved();
 }

@@ -48,4 +48,6 @@ private:
     std::vector<TGridColumn> FColumns;
     std::vector<int> FFieldIndex; // per column; -1 when the field is absent
     int FIndicatorRow = -1;
+    int FRows = 0;      // the rows the views were last told of
+    int FHeldBack = -1; // while rows are announced: the count before them
 };

@@ -298,6 +298,30 @@ private Q_SLOTS:
         QCOMPARE(f.Form->ADOQuery1->State(), rsClosed);
         QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT count(*) FROM DBASE")).toInt(), 7);
     }
+
+    void typingWhileRowsArriveIsKept()
+    {
+        TFormFixture f;
+        std::vector<TContactRow> rows;
+        for (int i = 0; i < 3000; ++i)
+            rows.push_back({QStringLiteral("Kişi %1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("Soyad")});
+        f.Start(rows);
+        TADOQuery *query = f.Form->ADOQuery1.get();
+        query->Close();
+        query->Open();
+        QVERIFY(query->Fetching());
+        f.Form->Button2->click();
+        f.Type(f.Form->DBEdit2, QStringLiteral("Yeni"));
+        // The grid takes the rows as they come and stays where it is; the
+        // boxes keep what was typed.
+        QTRY_VERIFY(!query->Fetching());
+        QCOMPARE(f.Form->DBGrid1->model()->rowCount(), 3000);
+        QCOMPARE(f.GridCurrentRow(), 0);
+        QCOMPARE(f.Form->DBEdit2->text(), QStringLiteral("YeniSoyad"));
+        f.Form->Button4->click();
+        QCOMPARE(RunSql(f.DatabasePath(), QStringLiteral("SELECT Soyad FROM DBASE WHERE Ad = 'Kişi 0000'")).toString(),
+                 QStringLiteral("YeniSoyad"));
+    }
 };
 
 QTEST_MAIN(TestForm)

@@ -53,3 +53,13 @@ TStoreSession::~TStoreSession()
 {
     Source.RemoveLink(&Link);
 }
+
+const QStringList &SortedTurkishNames()
+{
+    static const QStringList names = {"_alt",   "(parantez)", "#1",    "10 Numara", "2. Kat",  "9 Numara", "A",     "a",      "Adem",
+                                      "Âdem",   "Ahmet",      "ahmet", "Ali Can",   "Ali-Can", "AliCan",   "Cem",   "cigdem", "çam",
+                                      "Çiğdem", "Elif",       "Émile", "émile",     "Gül",     "Ğ",        "Ilgın", "ısık",   "Işık",
+                                      "ipek",   "İpek",       "Ñandú", "Nur",       "O Neil",  "O'Neil",   "omer",  "Ödül",   "Ömer",
+                                      "sule",   "Şahin",      "Şule",  "uzun",      "Üzüm",    "Zoe",      "Zoë"};
+    return names;
+}

@@ -22,6 +22,10 @@ QStringList OtherProgramRows(const QString &path, const QString &sql);
 // (Ad only; the other columns null).
 void MakeContacts(const QString &path, const QStringList &names);
 
+// Turkish letters, accented Latin letters, digits, punctuation, mixed case,
+// in the order both providers must give them.
+const QStringList &SortedTurkishNames();
+
 // The record set's values of one field down the whole snapshot.
 QStringList ColumnValues(TADOQuery &q, const QString &field);
 

@@ -20,13 +20,7 @@ Q_DECLARE_METATYPE(TErrorKind)
 
 namespace {
 
-// Turkish letters, accented Latin letters, digits, punctuation, mixed case,
-// in the order both providers must give them.
-const QStringList kSortedNames = {"_alt",   "(parantez)", "#1",    "10 Numara", "2. Kat",  "9 Numara", "A",     "a",      "Adem",
-                                  "Âdem",   "Ahmet",      "ahmet", "Ali Can",   "Ali-Can", "AliCan",   "Cem",   "cigdem", "çam",
-                                  "Çiğdem", "Elif",       "Émile", "émile",     "Gül",     "Ğ",        "Ilgın", "ısık",   "Işık",
-                                  "ipek",   "İpek",       "Ñandú", "Nur",       "O Neil",  "O'Neil",   "omer",  "Ödül",   "Ömer",
-                                  "sule",   "Şahin",      "Şule",  "uzun",      "Üzüm",    "Zoe",      "Zoë"};
+const QStringList &kSortedNames = SortedTurkishNames();
 
 const QString kSearch = QStringLiteral("SELECT * FROM DBASE WHERE AD LIKE :deger ORDER BY AD");
 const QString kChanged = QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read.");
