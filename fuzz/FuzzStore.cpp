@@ -46,7 +46,12 @@ void ReadThroughRecordSet(const QString &path, const QStringList &statements, co
                 FUZZ_CHECK(!query.Active(), QStringLiteral("a failed Open left the record set open"));
                 continue;
             }
-            ReadEveryField(query);
+            // The rows after the first screen are read as they are needed:
+            // a statement that fails further on fails there, as an error.
+            try {
+                ReadEveryField(query);
+            } catch (const Exception &) {
+            }
         }
     }
     FUZZ_CHECK(FileBytes(path) == before, QStringLiteral("reading changed the file"));
