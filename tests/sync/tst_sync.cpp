@@ -228,6 +228,15 @@ private Q_SLOTS:
         QCOMPARE(Sync().Deleted, 2);
         QCOMPARE(ContactRows(FDb).size(), 0);
         QCOMPARE(Cards(FBook).size(), 0);
+        // A new contact that takes a deleted one's key before the next sync: a deletion and a new card.
+        RunSql(FDb, QStringLiteral("INSERT INTO DBASE (Ad, Soyad) VALUES ('Ali', 'Kaya')"));
+        QCOMPARE(Sync().Sent, 1);
+        const QString old = CardWith(FBook, "Kaya");
+        RunSql(FDb, QStringLiteral("DELETE FROM DBASE"));
+        RunSql(FDb, QStringLiteral("INSERT INTO DBASE (Ad, Soyad) VALUES ('Zeynep', 'Ak')"));
+        QCOMPARE(Sync().Deleted, 1);
+        QCOMPARE(Http("GET", old).Status, 404);
+        QCOMPARE(Cards(FBook).size(), 1);
     }
 
     void propertiesKept_data() { Servers(); }
