@@ -82,6 +82,18 @@ void TSyncTables::Create()
     FEngine.RunStatement("CREATE TABLE IF NOT EXISTS " + Table("sync_conflict") + " (id " + id + ", card_no " + integer
                              + ", name text, col text, local_value text, server_value text, kind integer NOT NULL)",
                          {}, nullptr);
+    // A file's DBASE gives a deleted contact's key to the next new one when
+    // it was the highest, so a link held by key alone would pass the card
+    // on to the newcomer. Whoever deletes a linked contact (this program,
+    // the sqlite3 shell, another program), its link moves to a negative key
+    // no contact has, and the next sync sees a deletion. The server's keys
+    // come from an identity and are not reused.
+    if (!FServer)
+        FEngine.RunStatement("CREATE TRIGGER IF NOT EXISTS " + Table("sync_card_unlink") + " AFTER DELETE ON "
+                                 + QuoteIdentifier(FContacts.Table) + " BEGIN UPDATE sync_card SET card_no ="
+                                 " (SELECT min(coalesce(min(card_no), 0), 0) - 1 FROM sync_card) WHERE card_no = old."
+                                 + QuoteIdentifier(FKey) + "; END",
+                             {}, nullptr);
 }
 
 bool TSyncTables::TryLock()

@@ -18,7 +18,8 @@ class TProvider;
 //                  card text as last synced (the base) and a digest of the
 //                  row as last synced;
 //   sync_conflict  what a sync could not settle by itself.
-// The tables are made on the first sync (CREATE TABLE IF NOT EXISTS).
+// The tables are made on the first sync (CREATE TABLE IF NOT EXISTS); on a
+// file, with a trigger that unlinks a deleted contact (see Create).
 
 struct TSyncCardRow {
     std::int64_t No = 0;

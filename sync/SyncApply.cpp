@@ -211,6 +211,9 @@ void TSyncRun::Store(std::size_t from, std::size_t to)
             Result.Problems.insert(Result.Problems.end(), step.Problems.begin(), step.Problems.end());
             if (!step.Ok)
                 continue;
+            // The link goes before its contact, whose deletion on a file would keep it as a local deletion.
+            if (!step.KeepState)
+                FTables->RemoveCard(step.State.No ? step.State.No : step.No);
             if (step.DeleteRow)
                 FTables->DeleteContact(step.No);
             if (step.WriteRow) {
@@ -222,8 +225,6 @@ void TSyncRun::Store(std::size_t from, std::size_t to)
             if (step.KeepState && !step.State.Href.isEmpty()) {
                 step.State.No = step.No;
                 FTables->PutCard(step.State);
-            } else if (!step.KeepState) {
-                FTables->RemoveCard(step.State.No ? step.State.No : step.No);
             }
             for (TSyncConflictRow &c : step.Conflicts) {
                 c.No = step.No;

@@ -130,6 +130,52 @@ QString PutCard(const QString &book, const QByteArray &card)
     return url;
 }
 
+QByteArray Card(const QByteArray &uid, const QByteArray &family, const QByteArray &given, const QByteArray &lines)
+{
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nN:" + family + ';' + given + ";;;\r\nFN:" + given + ' ' + family + "\r\n"
+        + lines + "END:VCARD\r\n";
+}
+
+QStringList Lines(const QByteArray &card)
+{
+    QByteArray text = card;
+    text.replace("\r\n ", "").replace("\n ", "");
+    QStringList lines;
+    for (const QByteArray &line : text.split('\n'))
+        if (!line.trimmed().isEmpty())
+            lines << QString::fromUtf8(line.trimmed());
+    return lines;
+}
+
+void EditCard(const QString &url, const QByteArray &start, const QByteArray &line)
+{
+    const THttpReply got = Http("GET", url);
+    QByteArray card;
+    bool done = false;
+    for (const QString &l : Lines(got.Body)) {
+        const QByteArray b = l.toUtf8();
+        if (b.startsWith(start)) {
+            if (!line.isEmpty())
+                card += line + "\r\n";
+            done = true;
+        } else if (b == "END:VCARD" && !done) {
+            card += line + "\r\nEND:VCARD\r\n";
+        } else {
+            card += b + "\r\n";
+        }
+    }
+    const int status = Http("PUT", url, card, {{"If-Match", got.ETag}}).Status;
+    QVERIFY2(status == 201 || status == 204, qPrintable(QString::number(status)));
+}
+
+QString CardWith(const QString &book, const QByteArray &text)
+{
+    for (const auto &[href, card] : Cards(book))
+        if (card.contains(text))
+            return QUrl(book).resolved(QUrl(href)).toString();
+    return QString();
+}
+
 TFakeHttp::TFakeHttp(bool tls) : FTls(tls)
 {
     if (tls) {

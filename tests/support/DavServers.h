@@ -6,6 +6,7 @@
 #include <QPair>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <functional>
@@ -48,6 +49,14 @@ THttpReply Http(const QByteArray &method, const QString &url, const QByteArray &
 QList<QPair<QString, QByteArray>> Cards(const QString &book);
 // Puts a new card into the address book; returns its URL.
 QString PutCard(const QString &book, const QByteArray &card);
+// A vCard 3.0 card with UID, N, FN and the given lines (each ending in CRLF).
+QByteArray Card(const QByteArray &uid, const QByteArray &family, const QByteArray &given, const QByteArray &lines);
+// The card's lines, unfolded.
+QStringList Lines(const QByteArray &card);
+// Replaces the line that starts with `start` (or adds it) in the server's card.
+void EditCard(const QString &url, const QByteArray &start, const QByteArray &line);
+// The URL of the book's first card that contains text; empty when none.
+QString CardWith(const QString &book, const QByteArray &text);
 
 // A small HTTP server for replies no real server gives: each request's
 // head and body go to Answer, whose bytes are sent back whole (empty: no
