@@ -41,10 +41,10 @@ template <typename Dialog> void WithDialog(QAction *entry, const std::function<v
     QVERIFY(done);
 }
 
-QByteArray Card(const QByteArray &uid, const QByteArray &first, const QByteArray &last, const QByteArray &mobile)
+// A card of one person with a mobile number.
+QByteArray MobileCard(const QByteArray &uid, const QByteArray &first, const QByteArray &last, const QByteArray &mobile)
 {
-    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nFN:" + first + ' ' + last + "\r\nN:" + last + ';' + first
-        + ";;;\r\nTEL;TYPE=CELL:" + mobile + "\r\nEND:VCARD\r\n";
+    return Card(uid, last, first, "TEL;TYPE=CELL:" + mobile + "\r\n");
 }
 
 // The account of a test: the address book, a password kept in ~/.netrc
@@ -85,7 +85,7 @@ private Q_SLOTS:
         TFormFixture f;
         f.Start({});
         const QString book = FServer->NewAddressBook(QStringLiteral("Telefon"));
-        PutCard(book, Card("u1", "Zeynep", "Ak", "05321234567"));
+        PutCard(book, MobileCard("u1", "Zeynep", "Ak", "05321234567"));
         FServer->NewAddressBook(QStringLiteral("Aile"));
         const QString principal = FServer->Root() + QStringLiteral("/alice/");
         WithDialog<TSyncAccountDialog>(f.Form->EsitlemeHesabi1, [&](TSyncAccountDialog *d) {
@@ -127,7 +127,7 @@ private Q_SLOTS:
         TNotificationServer notifications;
         QVERIFY(FBus->ServeNotifications(&notifications));
         const QString book = FServer->NewAddressBook(QStringLiteral("Ev"));
-        PutCard(book, Card("u3", "Deniz", "Su", "05331112233"));
+        PutCard(book, MobileCard("u3", "Deniz", "Su", "05331112233"));
         TFakeHttp proxy;
         proxy.Upstream = FServer->Port();
         bool down = true;
@@ -194,7 +194,7 @@ private Q_SLOTS:
         TFormFixture f;
         f.Start({{QStringLiteral("Ali"), QStringLiteral("Veli"), QStringLiteral("05051112233")}});
         const QString book = FServer->NewAddressBook(QStringLiteral("Ofis"));
-        PutCard(book, Card("u2", "Zeynep", "Ak", "05321234567"));
+        PutCard(book, MobileCard("u2", "Zeynep", "Ak", "05321234567"));
         UseAccount(book);
 
         f.ClearBoxes();
@@ -210,7 +210,7 @@ private Q_SLOTS:
             if (text.contains("Zeynep"))
                 href = cardHref;
         const QString url = href.startsWith(u'/') ? FServer->Root() + href : href;
-        QCOMPARE(Http("PUT", url, Card("u2", "Zeynep", "Ak", "05329999999")).Status / 100, 2);
+        QCOMPARE(Http("PUT", url, MobileCard("u2", "Zeynep", "Ak", "05329999999")).Status / 100, 2);
         f.ClickGrid(1);
         f.Form->Button2Click(f.Form->Button2);
         f.Form->DBEdit3->setFocus();
