@@ -73,11 +73,11 @@ void TDavClient::Start(TJob *job)
 {
     const QUrl &url = job->Request.Url;
     if (url.scheme() != u"https" && url.scheme() != u"http") {
-        Fail(job, {TSyncFailure::NotCardDav, 0, QString(), QString(), QString(), QString(), 0, url.toString()});
+        Fail(job, SyncError(TSyncFailure::NotCardDav, url.toString()));
         return;
     }
     if (url.scheme() == u"http" && !IsLoopback(url.host())) {
-        Fail(job, {TSyncFailure::InsecureHttp, 0, QString(), QString(), QString(), QString(), 0, url.toString()});
+        Fail(job, SyncError(TSyncFailure::InsecureHttp, url.toString()));
         return;
     }
     ++FRequests;
@@ -105,7 +105,7 @@ void TDavClient::Start(TJob *job)
     job->Idle->setInterval(FIdleMs);
     job->Idle->disconnect();
     connect(job->Idle, &QTimer::timeout, this, [this, job] {
-        job->Error = {TSyncFailure::Timeout, 0, QString(), QString(), QString(), QString(), 0, job->Request.Url.toString()};
+        job->Error = SyncError(TSyncFailure::Timeout, job->Request.Url.toString());
         if (job->Reply)
             job->Reply->abort();
     });
@@ -119,7 +119,7 @@ void TDavClient::Start(TJob *job)
             return;
         job->Body += job->Reply->readAll();
         if (job->Body.size() > FMaxBytes && job->Error.Kind == TSyncFailure::None) {
-            job->Error = {TSyncFailure::ReplyTooLarge, 0, QString(), QString(), QString(), QString(), 0, job->Request.Url.toString()};
+            job->Error = SyncError(TSyncFailure::ReplyTooLarge, job->Request.Url.toString());
             job->Body.clear();
             job->Reply->abort();
         }
@@ -133,7 +133,8 @@ void TDavClient::Start(TJob *job)
             job->Reply->ignoreSslErrors();
             return;
         }
-        job->Error = {TSyncFailure::Certificate, 0, QString(), fingerprint, QString(), QString(), 0, job->Request.Url.toString()};
+        job->Error = SyncError(TSyncFailure::Certificate, job->Request.Url.toString());
+        job->Error.Fingerprint = fingerprint;
     });
     connect(reply, &QNetworkReply::finished, this, [this, job] { Finish(job); });
 }
@@ -163,14 +164,13 @@ void TDavClient::Finish(TJob *job)
         if (reply)
             reply->deleteLater();
         if (!location.isValid() || job->Redirects >= kMostRedirects) {
-            Fail(job,
-                 {TSyncFailure::NotCardDav, out.Status, QStringLiteral("too many redirects"), QString(), QString(), QString(), 0,
-                  job->Request.Url.toString()});
+            Fail(job, SyncError(TSyncFailure::NotCardDav, job->Request.Url.toString(), out.Status, QStringLiteral("too many redirects")));
             return;
         }
         if (!SameHost(location, FBase)) {
-            Fail(job,
-                 {TSyncFailure::ForeignRedirect, out.Status, QString(), QString(), location.host(), QString(), 0, location.toString()});
+            TSyncError foreign = SyncError(TSyncFailure::ForeignRedirect, location.toString(), out.Status);
+            foreign.RedirectHost = location.host();
+            Fail(job, foreign);
             return;
         }
         ++job->Redirects;
@@ -186,7 +186,7 @@ void TDavClient::Finish(TJob *job)
     out.Body = std::move(job->Body);
     out.Error = job->Error;
     if (out.Error.Kind == TSyncFailure::None && out.Status == 401)
-        out.Error = {TSyncFailure::Unauthorized, 401, QString(), QString(), QString(), QString(), 0, job->Request.Url.toString()};
+        out.Error = SyncError(TSyncFailure::Unauthorized, job->Request.Url.toString(), 401);
     std::function<void(TDavReply &)> done = std::move(job->Done);
     if (FJob == job)
         FJob = nullptr;
@@ -213,7 +213,7 @@ void TDavClient::Fail(TJob *job, TSyncError error)
 void TDavClient::Abort()
 {
     if (FJob && FJob->Reply) {
-        FJob->Error = {TSyncFailure::Cancelled, 0, QString(), QString(), QString(), QString(), 0, FJob->Request.Url.toString()};
+        FJob->Error = SyncError(TSyncFailure::Cancelled, FJob->Request.Url.toString());
         FJob->Reply->abort();
     }
 }

@@ -37,8 +37,7 @@ struct TDiscovery : std::enable_shared_from_this<TDiscovery> {
             TMultistatus ms;
             QString problem;
             if (!ReadMultistatus(reply.Body, ms, &problem))
-                return self->Finish(
-                    {TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+                return self->Finish(SyncError(TSyncFailure::BadReply, reply.Url.toString(), reply.Status, problem));
             next(reply, ms);
         });
     }
@@ -70,19 +69,19 @@ struct TDiscovery : std::enable_shared_from_this<TDiscovery> {
     void Look(const QUrl &where, const TMultistatus &ms)
     {
         if (ms.Responses.empty())
-            return Finish({TSyncFailure::NotCardDav, 207, QString(), QString(), QString(), QString(), 0, where.toString()});
+            return Finish(SyncError(TSyncFailure::NotCardDav, where.toString(), 207));
         const TDavResponse &r = ms.Responses.front();
         if (r.AddressBook) {
             Books.push_back({where.toString(), r.DisplayName, -1, r.Only40});
             return Count(0);
         }
         if (++Hops > 4)
-            return Finish({TSyncFailure::NotCardDav, 207, QString(), QString(), QString(), QString(), 0, where.toString()});
+            return Finish(SyncError(TSyncFailure::NotCardDav, where.toString(), 207));
         if (!r.HomeSet.isEmpty())
             return HomeSet(where.resolved(QUrl::fromEncoded(r.HomeSet.toUtf8())));
         if (!r.Principal.isEmpty())
             return At(where.resolved(QUrl::fromEncoded(r.Principal.toUtf8())));
-        Finish({TSyncFailure::NotCardDav, 207, QString(), QString(), QString(), QString(), 0, where.toString()});
+        Finish(SyncError(TSyncFailure::NotCardDav, where.toString(), 207));
     }
 
     void HomeSet(const QUrl &url)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <vector>
 
@@ -22,6 +23,7 @@ enum class TSyncFailure {
     ReplyTooLarge,    // a reply beyond the reading cap
     HrefOutside,      // an href outside the address book
     OtherAddressBook, // the directory is linked to LinkedBook
+    SeveralBooks,     // the address names no book and several were found: Books
     Busy,             // another desktop syncs this database
     MassDelete,       // MassDeleteCount deletions, not allowed
     Database,         // ServerText
@@ -37,7 +39,19 @@ struct TSyncError {
     QString LinkedBook;
     int MassDeleteCount = 0;
     QString Url;
+    QStringList Books;
 };
+
+// A failure about one address, as most are.
+inline TSyncError SyncError(TSyncFailure kind, const QString &url, int status = 0, const QString &text = QString())
+{
+    TSyncError e;
+    e.Kind = kind;
+    e.HttpStatus = status;
+    e.ServerText = text;
+    e.Url = url;
+    return e;
+}
 
 struct TAddressBookInfo {
     QString Url;
