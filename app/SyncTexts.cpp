@@ -24,6 +24,8 @@ QString SyncErrorText(const TSyncError &e)
         return QStringLiteral("Sunucu adres defterinin dışında bir kart gösterdi (%1); kabul edilmedi.").arg(e.Url);
     case TSyncFailure::OtherAddressBook:
         return QStringLiteral("Bu rehber başka bir adres defteriyle eşitleniyor (%1); iki defter karıştırılmaz.").arg(e.LinkedBook);
+    case TSyncFailure::SeveralBooks:
+        return QStringLiteral("Sunucuda birden çok adres defteri var; \"Eşitleme Hesabı\" penceresinde birini seçin.");
     case TSyncFailure::Busy: return QStringLiteral("Bu rehber şu anda başka bir bilgisayardan eşitleniyor. Biraz sonra yeniden deneyin.");
     case TSyncFailure::MassDelete:
         return QStringLiteral("Eşitleme %1 kişiyi silecekti; onay verilmediği için hiçbiri silinmedi.").arg(e.MassDeleteCount);

@@ -178,13 +178,26 @@ void TSyncRun::Open()
     };
     if (!FAccount.AddressBook.isEmpty())
         return useBook({FAccount.AddressBook, QString(), -1, false});
-    DiscoverAddressBooks(FClient, FAccount.ServerUrl(), false, [this, useBook](std::vector<TAddressBookInfo> &books, TSyncError &error) {
-        if (FCancelled)
-            return Fail(TSyncFailure::Cancelled);
-        if (error.Kind != TSyncFailure::None)
-            return Fail(error);
-        useBook(books.front());
-    });
+    DiscoverAddressBooks(FClient, FAccount.ServerUrl(), false,
+                         [this, useBook, linked](std::vector<TAddressBookInfo> &books, TSyncError &error) {
+                             if (FCancelled)
+                                 return Fail(TSyncFailure::Cancelled);
+                             if (error.Kind != TSyncFailure::None)
+                                 return Fail(error);
+                             // The book this directory is linked to, when the server has it;
+                             // otherwise the only one. Among several the user names one.
+                             for (const TAddressBookInfo &book : books)
+                                 if (!linked.isEmpty() && QUrl(WithSlash(book.Url)) == QUrl(WithSlash(linked)))
+                                     return useBook(book);
+                             if (books.size() == 1)
+                                 return useBook(books.front());
+                             TSyncError several;
+                             several.Kind = TSyncFailure::SeveralBooks;
+                             several.Url = FAccount.ServerUrl().toString();
+                             for (const TAddressBookInfo &book : books)
+                                 several.Books << book.Url;
+                             Fail(several);
+                         });
 }
 
 QUrl TSyncRun::UrlOf(const QString &path) const
@@ -224,7 +237,7 @@ bool TSyncRun::Multistatus(const TDavReply &reply, TMultistatus &ms)
     else if (reply.Status != 207)
         Fail(StatusError(reply.Status, reply.Url, reply.Body));
     else if (!ReadMultistatus(reply.Body, ms, &problem))
-        Fail({TSyncFailure::BadReply, reply.Status, problem, QString(), QString(), QString(), 0, reply.Url.toString()});
+        Fail(SyncError(TSyncFailure::BadReply, reply.Url.toString(), reply.Status, problem));
     else
         return true;
     return false;
@@ -238,7 +251,7 @@ void TSyncRun::CheckBook()
         if (!Multistatus(reply, ms))
             return;
         if (ms.Responses.empty() || !ms.Responses.front().AddressBook)
-            return Fail({TSyncFailure::NoAddressBook, 0, QString(), QString(), QString(), QString(), 0, FBook.toString()});
+            return Fail(SyncError(TSyncFailure::NoAddressBook, FBook.toString()));
         FOnly40 = ms.Responses.front().Only40;
         FSyncCollection = ms.Responses.front().SyncCollection;
         FNewToken = ms.Responses.front().SyncToken;

@@ -93,6 +93,8 @@ QString SyncErrorText(const TSyncError &e)
     case TSyncFailure::HrefOutside: return QStringLiteral("the server named a card outside the address book: %1").arg(e.Url);
     case TSyncFailure::OtherAddressBook:
         return QStringLiteral("this database is kept in step with the address book %1, not %2").arg(e.LinkedBook, e.Url);
+    case TSyncFailure::SeveralBooks:
+        return QStringLiteral("%1 has several address books; name one with --url: %2").arg(e.Url, e.Books.join(QStringLiteral(", ")));
     case TSyncFailure::Busy: return QStringLiteral("another sync of this database is running; try again later");
     case TSyncFailure::MassDelete:
         return QStringLiteral("%1 contacts would be deleted; nothing was changed (--allow-mass-delete lets it go ahead)")

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -187,6 +188,40 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("12 kişi silinecek. Devam edilsin mi?"),
                               QStringLiteral("Eşitleme tamamlandı: 0 alındı, 0 gönderildi, 12 silindi.")}));
         QCOMPARE(f.Form->ADOQuery1->RecordCount(), 0);
+    }
+
+    // A password the server refuses: the window says so and asks again, and
+    // the password that worked replaces the old one.
+    void refusedPasswordAskedAgain()
+    {
+        const QString book = FServer->NewAddressBook(QStringLiteral("Parola"));
+        TFakeHttp proxy;
+        proxy.Upstream = FServer->Port();
+        const QByteArray right = "Basic " + QByteArray("ayse:doğru").toBase64();
+        proxy.Answer = [right](const QByteArray &request, const QByteArray &upstream) {
+            return request.contains(right) ? upstream : QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n");
+        };
+        TFormFixture f;
+        f.Start({{QStringLiteral("Ali")}});
+        UseAccount(QString(book).replace(FServer->Root(), proxy.Root()));
+        QStringList asked;
+        QTimer typist;
+        connect(&typist, &QTimer::timeout, [&] {
+            if (auto *d = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+                asked << d->labelText();
+                d->setTextValue(asked.size() == 1 ? QStringLiteral("yine yanlış") : QStringLiteral("doğru"));
+                d->accept();
+            }
+        });
+        typist.start(20);
+        f.ClearBoxes();
+        f.Form->SimdiEsitle1->trigger();
+        typist.stop();
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(asked.front().startsWith(QStringLiteral("Kullanıcı adı ya da parola yanlış.\n")));
+        QCOMPARE(f.BoxTexts().last(), QStringLiteral("Eşitleme tamamlandı: 0 alındı, 1 gönderildi, 0 silindi."));
+        QCOMPARE(Cards(book).size(), 1);
+        QCOMPARE(LookupPassword(LoadSyncAccount()), std::optional<QString>(QStringLiteral("doğru")));
     }
 
     void syncNowThenAConflictSettledFromTheServer()

@@ -36,10 +36,14 @@ class TestSync : public QObject {
 
     TSyncResult Sync(const QString &book, const TSyncOptions &options = {}, const std::function<void(TSyncSession &)> &hook = {})
     {
-        TADOConnection connection;
-        OpenContactsDatabase(connection, QFileInfo(FDb).fileName());
         TSyncAccount account;
         account.Url = account.AddressBook = book;
+        return SyncWith(account, options, hook);
+    }
+    TSyncResult SyncWith(TSyncAccount account, const TSyncOptions &options = {}, const std::function<void(TSyncSession &)> &hook = {})
+    {
+        TADOConnection connection;
+        OpenContactsDatabase(connection, QFileInfo(FDb).fileName());
         account.User = QStringLiteral("alice");
         TSyncSession session(connection, account, QStringLiteral("x"), options);
         connect(
@@ -119,6 +123,17 @@ private Q_SLOTS:
         for (const TAddressBookInfo &b : probe.AddressBooks())
             listed = listed || (QUrl(b.Url).path() == QUrl(FBook).path() && b.CardCount == 3);
         QVERIFY(listed);
+        // From the server's address alone, among several books: the one this
+        // directory is linked to; a directory not yet linked is asked to choose.
+        FServers[server]->NewAddressBook(QStringLiteral("other%1").arg(FCount));
+        TSyncAccount byServer;
+        byServer.Url = FServers[server]->Root() + u'/';
+        QCOMPARE(int(SyncWith(byServer).Error.Kind), int(TSyncFailure::None));
+        FDb = FHome.FilePath(QStringLiteral("s%1-unlinked.mdb").arg(FCount));
+        MakeContactsDatabase(FDb, {});
+        const TSyncResult several = SyncWith(byServer);
+        QCOMPARE(int(several.Error.Kind), int(TSyncFailure::SeveralBooks));
+        QVERIFY(several.Error.Books.size() >= 2);
     }
 
     void mergeAndConflicts_data() { Servers(); }
