@@ -5,6 +5,7 @@
 
 #include "app/SyncAccountDialog.h"
 #include "app/SyncConflictsDialog.h"
+#include "app/SyncTexts.h"
 #include "platform/widgets/DBEdit.h"
 #include "store/ADOQuery.h"
 #include "sync/Credentials.h"
@@ -222,6 +223,30 @@ private Q_SLOTS:
         QCOMPARE(f.BoxTexts().last(), QStringLiteral("Eşitleme tamamlandı: 0 alındı, 1 gönderildi, 0 silindi."));
         QCOMPARE(Cards(book).size(), 1);
         QCOMPARE(LookupPassword(LoadSyncAccount()), std::optional<QString>(QStringLiteral("doğru")));
+    }
+
+    // A certificate nobody vouches for: nothing is sent until the user trusts
+    // its fingerprint, and the trust is remembered.
+    void certificateTrustedByTheUser()
+    {
+        const QString book = FServer->NewAddressBook(QStringLiteral("Sertifika"));
+        TFakeHttp proxy(true);
+        proxy.Upstream = FServer->Port();
+        TFormFixture f;
+        f.Start({{QStringLiteral("Ali")}});
+        UseAccount(QString(book).replace(FServer->Root(), proxy.Root()));
+        f.ClearBoxes();
+        f.Answer(IDNO);
+        f.Form->SimdiEsitle1->trigger();
+        QCOMPARE(f.BoxTexts().value(0), TrustFingerprintQuestion(proxy.Fingerprint()));
+        QVERIFY(proxy.Requests.isEmpty());
+        f.ClearBoxes();
+        f.Form->SimdiEsitle1->trigger();
+        QCOMPARE(f.BoxTexts(),
+                 (QStringList{TrustFingerprintQuestion(proxy.Fingerprint()),
+                              QStringLiteral("Eşitleme tamamlandı: 0 alındı, 1 gönderildi, 0 silindi.")}));
+        QCOMPARE(LoadSyncAccount().TrustedFingerprint, proxy.Fingerprint());
+        QCOMPARE(Cards(book).size(), 1);
     }
 
     void syncNowThenAConflictSettledFromTheServer()
