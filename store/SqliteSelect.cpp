@@ -211,19 +211,21 @@ private:
     // number per row is what a large file cannot spare here.
     void Show()
     {
-        const std::size_t n = FRows->AsideCount();
+        using TAsideRow = TRowArena::TAsideRow;
         std::vector<TCellView> distinct;
+        std::vector<std::uint32_t> rowsOf;                           // per distinct value
         std::unordered_map<std::string_view, std::uint32_t> seen[5]; // by kind
-        const auto lookup = [&](std::size_t r) -> std::uint32_t & {
-            const TCellView cell = FRows->AsideCell(r, FColumn);
+        const auto lookup = [&](TAsideRow row) -> std::uint32_t & {
+            const TCellView cell = FRows->Cell(row, FColumn);
             const std::string_view bytes(cell.Data ? cell.Data : "", cell.Size);
             auto [it, added] = seen[int(cell.Kind)].try_emplace(bytes, std::uint32_t(distinct.size()));
-            if (added)
+            if (added) {
                 distinct.push_back(cell);
+                rowsOf.push_back(0);
+            }
             return it->second;
         };
-        for (std::size_t r = 0; r < n; ++r)
-            lookup(r);
+        FRows->ForEachAside([&](TAsideRow row) { ++rowsOf[lookup(row)]; });
         std::vector<std::uint32_t> byOrder(distinct.size());
         for (std::uint32_t i = 0; i < byOrder.size(); ++i)
             byOrder[i] = i;
@@ -237,36 +239,36 @@ private:
                 ++places;
             place[byOrder[i]] = places;
         }
+        std::vector<std::size_t> first(std::size_t(places) + 2, 0);
+        for (std::size_t v = 0; v < distinct.size(); ++v)
+            first[place[v] + 1] += rowsOf[v];
+        for (std::size_t p = 1; p < first.size(); ++p)
+            first[p] += first[p - 1];
         for (auto &map : seen)
             for (auto &entry : map)
                 entry.second = place[entry.second];
-        std::vector<std::size_t> first(std::size_t(places) + 2, 0);
-        for (std::size_t r = 0; r < n; ++r)
-            ++first[lookup(r) + 1];
-        for (std::size_t p = 1; p < first.size(); ++p)
-            first[p] += first[p - 1];
-        std::vector<std::uint32_t> order(n);
-        for (std::size_t r = 0; r < n; ++r)
-            order[first[lookup(r)]++] = std::uint32_t(r);
-        FRows->ShowAside(order, LeaveOutShown(order));
+        const std::size_t before = FRows->RowCount();
+        FRows->ShowAside([&](TAsideRow row) { return first[lookup(row)]++; });
+        FRows->DropNewRows(before, LeaveOutShown(before));
         FRows->ShrinkToFit();
     }
 
-    bool SameRow(std::size_t shown, std::uint32_t aside) const
+    bool SameRow(std::size_t a, std::size_t b) const
     {
         for (int c = 0; c < FRows->ColumnCount(); ++c)
-            if (!SameCell(FRows->Cell(shown, c), FRows->AsideCell(aside, c)))
+            if (!SameCell(FRows->Cell(a, c), FRows->Cell(b, c)))
                 return false;
         return true;
     }
 
-    // The first rows are on show already: they are the first of the order,
-    // except that among the rows equal to the last one shown the engine may
-    // have chosen others; those are matched by their contents. Moves them
-    // to the front of order and says how many they are.
-    std::size_t LeaveOutShown(std::vector<std::uint32_t> &order) const
+    // The first rows are on show already: they are the first of the rows
+    // just added after them (from row `added` on), except that among the
+    // rows equal to the last one shown the engine may have chosen others;
+    // those are matched by their contents. Moves the copies to the front of
+    // the rows added and says how many they are.
+    std::size_t LeaveOutShown(std::size_t added)
     {
-        const std::size_t shown = std::min(FShown, FRows->RowCount());
+        const std::size_t shown = std::min(FShown, added);
         if (shown == 0)
             return 0;
         const TCellView last = FRows->Cell(shown - 1, FColumn);
@@ -275,14 +277,13 @@ private:
             ++below;
         std::size_t front = below;
         std::vector<bool> matched(shown - below, false);
-        for (std::size_t i = below; i < order.size() && front < shown; ++i) {
-            if (CompareCells(FRows->AsideCell(order[i], FColumn), last, FCompare) != 0)
+        for (std::size_t i = added + below; i < FRows->RowCount() && front < shown; ++i) {
+            if (CompareCells(FRows->Cell(i, FColumn), last, FCompare) != 0)
                 break;
             for (std::size_t k = below; k < shown; ++k)
-                if (!matched[k - below] && SameRow(k, order[i])) {
+                if (!matched[k - below] && SameRow(k, i)) {
                     matched[k - below] = true;
-                    std::rotate(order.begin() + std::ptrdiff_t(front), order.begin() + std::ptrdiff_t(i),
-                                order.begin() + std::ptrdiff_t(i) + 1);
+                    FRows->MoveRow(i, added + front);
                     ++front;
                     break;
                 }
