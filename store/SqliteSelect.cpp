@@ -85,11 +85,40 @@ void TypesFromValues(std::vector<TResultColumn> &columns, const TRowArena &rows)
     }
 }
 
+// A small page cache while a read passes over the table: every page is
+// read once, so a larger cache would only hold pages nobody asks for again
+// (memory a large file's snapshot needs). The size before comes back after.
+class TReadCache {
+public:
+    explicit TReadCache(sqlite3 *db) : FDb(db)
+    {
+        if (!FDb)
+            return;
+        TStatement size(FDb, CacheSizeSql());
+        if (size.Step())
+            FPages = size.ColumnInt64(0);
+        ExecuteSql(FDb, SetCacheSizeSql(kReadCachePages));
+    }
+    ~TReadCache()
+    {
+        if (FDb)
+            sqlite3_exec(FDb, SetCacheSizeSql(FPages).constData(), nullptr, nullptr, nullptr);
+    }
+    TReadCache(const TReadCache &) = delete;
+    TReadCache &operator=(const TReadCache &) = delete;
+
+private:
+    static constexpr qint64 kReadCachePages = 32;
+    sqlite3 *FDb;
+    qint64 FPages = kReadCachePages;
+};
+
 // One read transaction around the reading; none when the connection is in
-// a transaction already (then the reading is part of it).
+// a transaction already (then the reading is part of it, and the cache is
+// left as that transaction has it).
 class TReadTransaction {
 public:
-    explicit TReadTransaction(sqlite3 *db) : FDb(sqlite3_get_autocommit(db) ? db : nullptr)
+    explicit TReadTransaction(sqlite3 *db) : FDb(sqlite3_get_autocommit(db) ? db : nullptr), FCache(FDb)
     {
         if (FDb)
             ExecuteSql(FDb, BeginReadSql());
@@ -109,6 +138,7 @@ public:
 
 private:
     sqlite3 *FDb;
+    TReadCache FCache;
 };
 
 using TTextCompare = int (*)(const char *, std::size_t, const char *, std::size_t);
