@@ -9,6 +9,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/Progress.h"
+#include "store/DistinctValues.h"
 #include "store/RowArena.h"
 #include "store/Statement.h"
 #include "store/TurkishText.h"
@@ -16,9 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
-#include <string_view>
 #include <utility>
-#include <unordered_map>
 
 namespace {
 
@@ -149,15 +148,6 @@ int BinaryCompare(const char *a, std::size_t na, const char *b, std::size_t nb)
     return c ? c : (na < nb ? -1 : (na > nb ? 1 : 0));
 }
 
-bool SameCell(const TCellView &a, const TCellView &b)
-{
-    if (a.Kind != b.Kind || a.Size != b.Size)
-        return false;
-    if (a.Kind == TCellKind::Null)
-        return true;
-    return std::memcmp(a.Data, b.Data, a.Size) == 0;
-}
-
 // The engine's order of values: NULL, then numbers, then text in the
 // column's collation, then blobs by their bytes.
 int CompareCells(const TCellView &a, const TCellView &b, TTextCompare text)
@@ -242,43 +232,26 @@ private:
     void Show()
     {
         using TAsideRow = TRowArena::TAsideRow;
-        std::vector<TCellView> distinct;
-        std::vector<std::uint32_t> rowsOf;                           // per distinct value
-        std::unordered_map<std::string_view, std::uint32_t> seen[5]; // by kind
-        const auto lookup = [&](TAsideRow row) -> std::uint32_t & {
-            const TCellView cell = FRows->Cell(row, FColumn);
-            const std::string_view bytes(cell.Data ? cell.Data : "", cell.Size);
-            auto [it, added] = seen[int(cell.Kind)].try_emplace(bytes, std::uint32_t(distinct.size()));
-            if (added) {
-                distinct.push_back(cell);
-                rowsOf.push_back(0);
-            }
-            return it->second;
-        };
-        FRows->ForEachAside([&](TAsideRow row) { ++rowsOf[lookup(row)]; });
-        std::vector<std::uint32_t> byOrder(distinct.size());
+        TDistinctValues values(*FRows, FColumn);
+        FRows->ForEachAside([&](TAsideRow row) { ++values.Number(values.Find(row)); }); // rows holding each
+        std::vector<std::uint32_t> byOrder(values.Count());
         for (std::uint32_t i = 0; i < byOrder.size(); ++i)
             byOrder[i] = i;
         std::sort(byOrder.begin(), byOrder.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return CompareCells(distinct[a], distinct[b], FCompare) < 0; });
-        // Values the order holds equal share a place.
-        std::vector<std::uint32_t> place(distinct.size());
-        std::uint32_t places = 0;
+                  [&](std::uint32_t a, std::uint32_t b) { return CompareCells(values.Cell(a), values.Cell(b), FCompare) < 0; });
+        // Values the order holds equal share a place; each value's number
+        // becomes its place.
+        std::vector<std::size_t> first; // per place: where its rows begin
+        first.reserve(byOrder.size());
+        std::size_t rows = 0;
         for (std::size_t i = 0; i < byOrder.size(); ++i) {
-            if (i && CompareCells(distinct[byOrder[i - 1]], distinct[byOrder[i]], FCompare) != 0)
-                ++places;
-            place[byOrder[i]] = places;
+            if (i == 0 || CompareCells(values.Cell(byOrder[i - 1]), values.Cell(byOrder[i]), FCompare) != 0)
+                first.push_back(rows);
+            rows += values.Number(byOrder[i]);
+            values.Number(byOrder[i]) = first.size() - 1;
         }
-        std::vector<std::size_t> first(std::size_t(places) + 2, 0);
-        for (std::size_t v = 0; v < distinct.size(); ++v)
-            first[place[v] + 1] += rowsOf[v];
-        for (std::size_t p = 1; p < first.size(); ++p)
-            first[p] += first[p - 1];
-        for (auto &map : seen)
-            for (auto &entry : map)
-                entry.second = place[entry.second];
         const std::size_t before = FRows->RowCount();
-        FRows->ShowAside([&](TAsideRow row) { return first[lookup(row)]++; });
+        FRows->ShowAside([&](TAsideRow row) { return first[values.Number(values.Find(row))]++; });
         FRows->DropNewRows(before, LeaveOutShown(before));
         FRows->ShrinkToFit();
     }
