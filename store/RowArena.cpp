@@ -5,9 +5,47 @@
 #include <cstring>
 #include <new>
 
-// A cell's header is a varint of (length << 3) | storage class. Integers
-// keep only the low bytes that carry their value (sign-extended back);
-// floats keep their 8 bytes.
+// A cell's header is one byte for the common cells: below 0x80 it is the
+// length of a text (most text of a directory is shorter than 128 bytes);
+// from 0x80 to 0xEF its low seven bits are (length << 3) | storage class for
+// the short cells of the other classes (NULL, numbers, blobs of up to 13
+// bytes); 0xFF is followed by a varint of (length << 3) | storage class for
+// the rest. Integers keep only the low bytes that carry their value
+// (sign-extended back); floats keep their 8 bytes.
+namespace {
+
+constexpr unsigned kShortOther = 0x80;
+constexpr unsigned kLongCell = 0xFF;
+constexpr std::size_t kShortTextMax = 0x7F;
+constexpr std::uint64_t kShortOtherMax = 0xEF - kShortOther;
+
+// Reads the header at p: the cell's class and length; returns where its
+// bytes begin.
+const char *ReadHeader(const char *p, TCellKind *kind, std::size_t *size)
+{
+    const auto b = static_cast<unsigned char>(*p++);
+    if (b < kShortOther) {
+        *kind = TCellKind::Text;
+        *size = b;
+        return p;
+    }
+    std::uint64_t v = b - kShortOther;
+    if (b == kLongCell) {
+        v = 0;
+        int shift = 0;
+        unsigned char c;
+        do {
+            c = static_cast<unsigned char>(*p++);
+            v |= std::uint64_t(c & 0x7F) << shift;
+            shift += 7;
+        } while (c & 0x80);
+    }
+    *kind = TCellKind(v & 7);
+    *size = std::size_t(v >> 3);
+    return p;
+}
+
+} // namespace
 
 TRowArena::~TRowArena()
 {
@@ -19,9 +57,10 @@ void TRowArena::Clear()
     std::free(FData);
     FData = nullptr;
     FSize = FCapacity = FPendingStart = 0;
+    FRowOpen = false;
     FNextId = 0;
     FRowStart.Clear();
-    FAside.Clear();
+    EndAside();
     std::vector<std::uint64_t>().swap(FRemoved);
 }
 
@@ -42,18 +81,32 @@ void TRowArena::TStarts::Add(std::uint64_t v)
     Set(FLow.size() - 1, v);
 }
 
-void TRowArena::TStarts::Erase(std::size_t i)
+void TRowArena::TStarts::Erase(std::size_t i, std::size_t count)
 {
-    FLow.erase(FLow.begin() + std::ptrdiff_t(i));
+    const auto at = std::ptrdiff_t(i), end = std::ptrdiff_t(i + count);
+    FLow.erase(FLow.begin() + at, FLow.begin() + end);
     if (!FHigh.empty())
-        FHigh.erase(FHigh.begin() + std::ptrdiff_t(i));
+        FHigh.erase(FHigh.begin() + at, FHigh.begin() + end);
 }
 
-void TRowArena::TStarts::Reserve(std::size_t n)
+void TRowArena::TStarts::Move(std::size_t from, std::size_t to)
 {
-    FLow.reserve(n);
+    const auto f = std::ptrdiff_t(from), t = std::ptrdiff_t(to);
+    std::rotate(FLow.begin() + t, FLow.begin() + f, FLow.begin() + f + 1);
     if (!FHigh.empty())
+        std::rotate(FHigh.begin() + t, FHigh.begin() + f, FHigh.begin() + f + 1);
+}
+
+void TRowArena::TStarts::Resize(std::size_t n)
+{
+    // Grown once to the size asked: a vector that doubles would hold its
+    // old and new block at once.
+    FLow.reserve(n);
+    FLow.resize(n);
+    if (!FHigh.empty()) {
         FHigh.reserve(n);
+        FHigh.resize(n);
+    }
 }
 
 void TRowArena::TStarts::Clear()
@@ -64,8 +117,11 @@ void TRowArena::TStarts::Clear()
 
 void TRowArena::TStarts::ShrinkToFit()
 {
-    FLow.shrink_to_fit();
-    FHigh.shrink_to_fit();
+    // A copy is made to shrink: only worth it for more than a little.
+    if (FLow.capacity() - FLow.size() > FLow.size() / 16) {
+        FLow.shrink_to_fit();
+        FHigh.shrink_to_fit();
+    }
 }
 
 void TRowArena::Reserve(std::size_t extra)
@@ -91,14 +147,32 @@ void TRowArena::PutVarint(std::uint64_t v)
     FData[FSize++] = char(v);
 }
 
+void TRowArena::PutHeader(TCellKind kind, std::size_t size)
+{
+    Reserve(1);
+    const std::uint64_t v = (std::uint64_t(size) << 3) | std::uint64_t(kind);
+    if (kind == TCellKind::Text && size <= kShortTextMax) {
+        FData[FSize++] = char(size);
+    } else if (v <= kShortOtherMax && kind != TCellKind::Text) {
+        FData[FSize++] = char(kShortOther + v);
+    } else {
+        FData[FSize++] = char(kLongCell);
+        PutVarint(v);
+    }
+}
+
 void TRowArena::BeginRow()
 {
+    // A row begun and never ended leaves nothing behind.
+    if (FRowOpen)
+        FSize = FPendingStart;
     FPendingStart = FSize;
+    FRowOpen = true;
 }
 
 void TRowArena::AddNull()
 {
-    PutVarint(std::uint64_t(TCellKind::Null));
+    PutHeader(TCellKind::Null, 0);
 }
 
 void TRowArena::AddInteger(std::int64_t value)
@@ -112,7 +186,7 @@ void TRowArena::AddInteger(std::int64_t value)
             break;
         --n;
     }
-    PutVarint((std::uint64_t(n) << 3) | std::uint64_t(TCellKind::Integer));
+    PutHeader(TCellKind::Integer, n);
     Reserve(n);
     const auto u = std::uint64_t(value);
     for (std::size_t i = 0; i < n; ++i)
@@ -121,7 +195,7 @@ void TRowArena::AddInteger(std::int64_t value)
 
 void TRowArena::AddFloat(double value)
 {
-    PutVarint((std::uint64_t(sizeof value) << 3) | std::uint64_t(TCellKind::Float));
+    PutHeader(TCellKind::Float, sizeof value);
     Reserve(sizeof value);
     std::memcpy(FData + FSize, &value, sizeof value);
     FSize += sizeof value;
@@ -129,7 +203,7 @@ void TRowArena::AddFloat(double value)
 
 void TRowArena::AddBytes(TCellKind kind, const char *data, std::size_t size)
 {
-    PutVarint((std::uint64_t(size) << 3) | std::uint64_t(kind));
+    PutHeader(kind, size);
     Reserve(size);
     if (size)
         std::memcpy(FData + FSize, data, size);
@@ -149,6 +223,9 @@ void TRowArena::AddCell(const TCellView &cell)
 
 void TRowArena::EndRow()
 {
+    FRowOpen = false;
+    if (FAsideCount)
+        FBetweenAside.push_back(FPendingStart);
     FRowStart.Add(FPendingStart);
     ++FNextId;
 }
@@ -157,23 +234,35 @@ void TRowArena::EndRowReplacing(std::size_t row)
 {
     // The old contents stay behind unused until the snapshot is dropped;
     // only posted changes take this way.
+    FRowOpen = false;
+    if (FAsideCount)
+        FBetweenAside.push_back(FPendingStart);
     FRowStart.Set(row, FPendingStart);
 }
 
 void TRowArena::EndRowAside()
 {
-    FAside.Add(FPendingStart);
+    FRowOpen = false;
+    if (!FAsideCount++)
+        FAsideFirst = FPendingStart;
 }
 
-void TRowArena::ShowAside(const std::vector<std::uint32_t> &order, std::size_t skip)
+void TRowArena::EndAside()
 {
-    // Grown once: a vector that doubles would hold its old and new block.
-    FRowStart.Reserve(FRowStart.Size() + (order.size() > skip ? order.size() - skip : 0));
-    for (std::size_t i = skip; i < order.size(); ++i) {
-        FRowStart.Add(FAside.At(order[i]));
-        ++FNextId;
-    }
-    FAside.Clear();
+    FAsideCount = 0;
+    FAsideFirst = 0;
+    std::vector<std::uint64_t>().swap(FBetweenAside);
+}
+
+void TRowArena::DropNewRows(std::size_t first, std::size_t count)
+{
+    FRowStart.Erase(first, count);
+    FNextId -= count;
+}
+
+void TRowArena::MoveRow(std::size_t from, std::size_t to)
+{
+    FRowStart.Move(from, to);
 }
 
 TCellView TRowArena::CellAt(std::uint64_t start, int column) const
@@ -181,17 +270,11 @@ TCellView TRowArena::CellAt(std::uint64_t start, int column) const
     const char *p = FData + start;
     TCellView view;
     for (int c = 0;; ++c) {
-        std::uint64_t v = 0;
-        int shift = 0;
-        unsigned char b;
-        do {
-            b = static_cast<unsigned char>(*p++);
-            v |= std::uint64_t(b & 0x7F) << shift;
-            shift += 7;
-        } while (b & 0x80);
-        const std::size_t size = std::size_t(v >> 3);
+        TCellKind kind;
+        std::size_t size;
+        p = ReadHeader(p, &kind, &size);
         if (c == column) {
-            view.Kind = TCellKind(v & 7);
+            view.Kind = kind;
             view.Size = size;
             view.Data = p;
             if (view.Kind == TCellKind::Integer) {
@@ -208,6 +291,18 @@ TCellView TRowArena::CellAt(std::uint64_t start, int column) const
         }
         p += size;
     }
+}
+
+std::uint64_t TRowArena::RowEnd(std::uint64_t start) const
+{
+    const char *p = FData + start;
+    for (int c = 0; c < FColumns; ++c) {
+        TCellKind kind;
+        std::size_t size;
+        p = ReadHeader(p, &kind, &size);
+        p += size;
+    }
+    return std::uint64_t(p - FData);
 }
 
 std::uint64_t TRowArena::RowId(std::size_t row) const
@@ -251,5 +346,6 @@ void TRowArena::ShrinkToFit()
 
 std::size_t TRowArena::Bytes() const
 {
-    return sizeof *this + FCapacity + FRowStart.Bytes() + FAside.Bytes() + FRemoved.capacity() * sizeof(std::uint64_t);
+    return sizeof *this + FCapacity + FRowStart.Bytes() + FBetweenAside.capacity() * sizeof(std::uint64_t)
+        + FRemoved.capacity() * sizeof(std::uint64_t);
 }

@@ -9,6 +9,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/Progress.h"
+#include "store/DistinctValues.h"
 #include "store/RowArena.h"
 #include "store/Statement.h"
 #include "store/TurkishText.h"
@@ -16,9 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
-#include <string_view>
 #include <utility>
-#include <unordered_map>
 
 namespace {
 
@@ -85,11 +84,40 @@ void TypesFromValues(std::vector<TResultColumn> &columns, const TRowArena &rows)
     }
 }
 
+// A small page cache while a read passes over the table: every page is
+// read once, so a larger cache would only hold pages nobody asks for again
+// (memory a large file's snapshot needs). The size before comes back after.
+class TReadCache {
+public:
+    explicit TReadCache(sqlite3 *db) : FDb(db)
+    {
+        if (!FDb)
+            return;
+        TStatement size(FDb, CacheSizeSql());
+        if (size.Step())
+            FPages = size.ColumnInt64(0);
+        ExecuteSql(FDb, SetCacheSizeSql(kReadCachePages));
+    }
+    ~TReadCache()
+    {
+        if (FDb)
+            sqlite3_exec(FDb, SetCacheSizeSql(FPages).constData(), nullptr, nullptr, nullptr);
+    }
+    TReadCache(const TReadCache &) = delete;
+    TReadCache &operator=(const TReadCache &) = delete;
+
+private:
+    static constexpr qint64 kReadCachePages = 32;
+    sqlite3 *FDb;
+    qint64 FPages = kReadCachePages;
+};
+
 // One read transaction around the reading; none when the connection is in
-// a transaction already (then the reading is part of it).
+// a transaction already (then the reading is part of it, and the cache is
+// left as that transaction has it).
 class TReadTransaction {
 public:
-    explicit TReadTransaction(sqlite3 *db) : FDb(sqlite3_get_autocommit(db) ? db : nullptr)
+    explicit TReadTransaction(sqlite3 *db) : FDb(sqlite3_get_autocommit(db) ? db : nullptr), FCache(FDb)
     {
         if (FDb)
             ExecuteSql(FDb, BeginReadSql());
@@ -109,6 +137,7 @@ public:
 
 private:
     sqlite3 *FDb;
+    TReadCache FCache;
 };
 
 using TTextCompare = int (*)(const char *, std::size_t, const char *, std::size_t);
@@ -117,15 +146,6 @@ int BinaryCompare(const char *a, std::size_t na, const char *b, std::size_t nb)
 {
     const int c = std::memcmp(a, b, std::min(na, nb));
     return c ? c : (na < nb ? -1 : (na > nb ? 1 : 0));
-}
-
-bool SameCell(const TCellView &a, const TCellView &b)
-{
-    if (a.Kind != b.Kind || a.Size != b.Size)
-        return false;
-    if (a.Kind == TCellKind::Null)
-        return true;
-    return std::memcmp(a.Data, b.Data, a.Size) == 0;
 }
 
 // The engine's order of values: NULL, then numbers, then text in the
@@ -211,62 +231,47 @@ private:
     // number per row is what a large file cannot spare here.
     void Show()
     {
-        const std::size_t n = FRows->AsideCount();
-        std::vector<TCellView> distinct;
-        std::unordered_map<std::string_view, std::uint32_t> seen[5]; // by kind
-        const auto lookup = [&](std::size_t r) -> std::uint32_t & {
-            const TCellView cell = FRows->AsideCell(r, FColumn);
-            const std::string_view bytes(cell.Data ? cell.Data : "", cell.Size);
-            auto [it, added] = seen[int(cell.Kind)].try_emplace(bytes, std::uint32_t(distinct.size()));
-            if (added)
-                distinct.push_back(cell);
-            return it->second;
-        };
-        for (std::size_t r = 0; r < n; ++r)
-            lookup(r);
-        std::vector<std::uint32_t> byOrder(distinct.size());
+        using TAsideRow = TRowArena::TAsideRow;
+        TDistinctValues values(*FRows, FColumn);
+        FRows->ForEachAside([&](TAsideRow row) { ++values.Number(values.Find(row)); }); // rows holding each
+        std::vector<std::uint32_t> byOrder(values.Count());
         for (std::uint32_t i = 0; i < byOrder.size(); ++i)
             byOrder[i] = i;
         std::sort(byOrder.begin(), byOrder.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return CompareCells(distinct[a], distinct[b], FCompare) < 0; });
-        // Values the order holds equal share a place.
-        std::vector<std::uint32_t> place(distinct.size());
-        std::uint32_t places = 0;
+                  [&](std::uint32_t a, std::uint32_t b) { return CompareCells(values.Cell(a), values.Cell(b), FCompare) < 0; });
+        // Values the order holds equal share a place; each value's number
+        // becomes its place.
+        std::vector<std::size_t> first; // per place: where its rows begin
+        first.reserve(byOrder.size());
+        std::size_t rows = 0;
         for (std::size_t i = 0; i < byOrder.size(); ++i) {
-            if (i && CompareCells(distinct[byOrder[i - 1]], distinct[byOrder[i]], FCompare) != 0)
-                ++places;
-            place[byOrder[i]] = places;
+            if (i == 0 || CompareCells(values.Cell(byOrder[i - 1]), values.Cell(byOrder[i]), FCompare) != 0)
+                first.push_back(rows);
+            rows += values.Number(byOrder[i]);
+            values.Number(byOrder[i]) = first.size() - 1;
         }
-        for (auto &map : seen)
-            for (auto &entry : map)
-                entry.second = place[entry.second];
-        std::vector<std::size_t> first(std::size_t(places) + 2, 0);
-        for (std::size_t r = 0; r < n; ++r)
-            ++first[lookup(r) + 1];
-        for (std::size_t p = 1; p < first.size(); ++p)
-            first[p] += first[p - 1];
-        std::vector<std::uint32_t> order(n);
-        for (std::size_t r = 0; r < n; ++r)
-            order[first[lookup(r)]++] = std::uint32_t(r);
-        FRows->ShowAside(order, LeaveOutShown(order));
+        const std::size_t before = FRows->RowCount();
+        FRows->ShowAside([&](TAsideRow row) { return first[values.Number(values.Find(row))]++; });
+        FRows->DropNewRows(before, LeaveOutShown(before));
         FRows->ShrinkToFit();
     }
 
-    bool SameRow(std::size_t shown, std::uint32_t aside) const
+    bool SameRow(std::size_t a, std::size_t b) const
     {
         for (int c = 0; c < FRows->ColumnCount(); ++c)
-            if (!SameCell(FRows->Cell(shown, c), FRows->AsideCell(aside, c)))
+            if (!SameCell(FRows->Cell(a, c), FRows->Cell(b, c)))
                 return false;
         return true;
     }
 
-    // The first rows are on show already: they are the first of the order,
-    // except that among the rows equal to the last one shown the engine may
-    // have chosen others; those are matched by their contents. Moves them
-    // to the front of order and says how many they are.
-    std::size_t LeaveOutShown(std::vector<std::uint32_t> &order) const
+    // The first rows are on show already: they are the first of the rows
+    // just added after them (from row `added` on), except that among the
+    // rows equal to the last one shown the engine may have chosen others;
+    // those are matched by their contents. Moves the copies to the front of
+    // the rows added and says how many they are.
+    std::size_t LeaveOutShown(std::size_t added)
     {
-        const std::size_t shown = std::min(FShown, FRows->RowCount());
+        const std::size_t shown = std::min(FShown, added);
         if (shown == 0)
             return 0;
         const TCellView last = FRows->Cell(shown - 1, FColumn);
@@ -275,14 +280,13 @@ private:
             ++below;
         std::size_t front = below;
         std::vector<bool> matched(shown - below, false);
-        for (std::size_t i = below; i < order.size() && front < shown; ++i) {
-            if (CompareCells(FRows->AsideCell(order[i], FColumn), last, FCompare) != 0)
+        for (std::size_t i = added + below; i < FRows->RowCount() && front < shown; ++i) {
+            if (CompareCells(FRows->Cell(i, FColumn), last, FCompare) != 0)
                 break;
             for (std::size_t k = below; k < shown; ++k)
-                if (!matched[k - below] && SameRow(k, order[i])) {
+                if (!matched[k - below] && SameRow(k, i)) {
                     matched[k - below] = true;
-                    std::rotate(order.begin() + std::ptrdiff_t(front), order.begin() + std::ptrdiff_t(i),
-                                order.begin() + std::ptrdiff_t(i) + 1);
+                    FRows->MoveRow(i, added + front);
                     ++front;
                     break;
                 }

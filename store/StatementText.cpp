@@ -126,6 +126,15 @@ QByteArray CallLogExistsSql()
     return "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND upper(name) = 'GELENARAMA'";
 }
 
+QByteArray CacheSizeSql()
+{
+    return "PRAGMA cache_size";
+}
+QByteArray SetCacheSizeSql(qint64 pages)
+{
+    return "PRAGMA cache_size = " + QByteArray::number(pages);
+}
+
 QByteArray BeginReadSql()
 {
     return "BEGIN";

@@ -55,6 +55,9 @@ QByteArray TableDefinitionSql(const QString &schema);
 QByteArray CreateCallLogSql();
 // One row when the file holds that table.
 QByteArray CallLogExistsSql();
+// The connection's page cache: its size, and setting it (pages).
+QByteArray CacheSizeSql();
+QByteArray SetCacheSizeSql(qint64 pages);
 // A transaction that reads (the lock taken by its first read).
 QByteArray BeginReadSql();
 // A transaction that takes the write lock at once, and its two ends.

@@ -150,10 +150,12 @@ int PeakMemoryChild(const char *file)
     return 0;
 }
 
-void PrintPeakMemory(const char *self)
+void PrintPeakMemory()
 {
     const std::string out = QFile::encodeName(gDir->filePath(QStringLiteral("peak.txt"))).toStdString();
-    if (!RunProgram({self, "--peak-memory", QFile::encodeName(DatabaseFile(kMillion)).toStdString()}, out)) {
+    // This program again, whatever directory it was started from (the run
+    // works in its temporary folder).
+    if (!RunProgram({"/proc/self/exe", "--peak-memory", QFile::encodeName(DatabaseFile(kMillion)).toStdString()}, out)) {
         std::printf("peak memory: not measured\n");
         return;
     }
@@ -255,7 +257,7 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatio("million: first rows / sqlite3 shell's ordered read", "BM_MillionFirstRows/", "BM_MillionSqlite3Shell/", 0.25);
     reporter.PrintRatio("million: whole set / sqlite3 shell's ordered read", "BM_MillionWholeSet/", "BM_MillionSqlite3Shell/", 1.0);
-    PrintPeakMemory(argv[0]);
+    PrintPeakMemory();
     reporter.PrintRatio("record set open (whole set) / sqlite3 shell", "BM_RecordSetOpen/", "BM_Sqlite3Shell/", 1.0);
     reporter.PrintRatio("record set first rows / sqlite3 shell", "BM_RecordSetFirstRows/", "BM_Sqlite3Shell/", 0.25);
     reporter.PrintRatio("record set open with its connection / sqlite3 shell", "BM_RecordSetOpenWithConnection/", "BM_Sqlite3Shell/", 1.5);
