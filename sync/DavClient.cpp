@@ -23,9 +23,11 @@ bool SameHost(const QUrl &a, const QUrl &b)
 struct TDavClient::TJob {
     TDavRequest Request;
     std::function<void(TDavReply &)> Done;
+    std::function<bool(const QByteArray &)> Stream;
     QPointer<QNetworkReply> Reply;
     QTimer *Idle = nullptr;
     QByteArray Body;
+    qint64 Received = 0;
     TSyncError Error;
     int Redirects = 0;
 };
@@ -60,11 +62,12 @@ bool TDavClient::IsLoopback(const QString &host)
     return !address.isNull() && address.isLoopback();
 }
 
-void TDavClient::Send(const TDavRequest &request, std::function<void(TDavReply &)> done)
+void TDavClient::Send(const TDavRequest &request, std::function<void(TDavReply &)> done, std::function<bool(const QByteArray &)> stream)
 {
     auto *job = new TJob;
     job->Request = request;
     job->Done = std::move(done);
+    job->Stream = std::move(stream);
     FJob = job;
     Start(job);
 }
@@ -95,8 +98,9 @@ void TDavClient::Start(TJob *job)
         req.setRawHeader(name, value);
 
     job->Body.clear();
+    job->Received = 0;
     QNetworkReply *reply = FNetwork->sendCustomRequest(req, job->Request.Method, job->Request.Body);
-    reply->setReadBufferSize(1 << 20);
+    reply->setReadBufferSize(256 << 10);
     job->Reply = reply;
     if (!job->Idle) {
         job->Idle = new QTimer(this);
@@ -117,12 +121,8 @@ void TDavClient::Start(TJob *job)
         job->Idle->start();
         if (!job->Reply)
             return;
-        job->Body += job->Reply->readAll();
-        if (job->Body.size() > FMaxBytes && job->Error.Kind == TSyncFailure::None) {
-            job->Error = {TSyncFailure::ReplyTooLarge, 0, QString(), QString(), QString(), QString(), 0, job->Request.Url.toString()};
-            job->Body.clear();
+        if (!Drain(job))
             job->Reply->abort();
-        }
     });
     connect(reply, &QNetworkReply::sslErrors, this, [this, job](const QList<QSslError> &) {
         if (!job->Reply)
@@ -142,8 +142,8 @@ void TDavClient::Finish(TJob *job)
 {
     job->Idle->stop();
     QNetworkReply *reply = job->Reply;
-    if (reply && job->Error.Kind == TSyncFailure::None)
-        job->Body += reply->readAll();
+    if (reply)
+        Drain(job);
     TDavReply out;
     out.Url = job->Request.Url;
     out.Status = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
@@ -193,6 +193,34 @@ void TDavClient::Finish(TJob *job)
     job->Idle->deleteLater();
     delete job;
     done(out);
+}
+
+bool TDavClient::Drain(TJob *job)
+{
+    // In pieces: the reply may hold a long body, which is not copied whole.
+    constexpr qint64 kPiece = 64 * 1024;
+    while (job->Error.Kind == TSyncFailure::None && job->Reply->bytesAvailable() > 0)
+        if (!Take(job, job->Reply->read(kPiece)))
+            return false;
+    return true;
+}
+
+bool TDavClient::Take(TJob *job, const QByteArray &piece)
+{
+    job->Received += piece.size();
+    if (job->Received > FMaxBytes) {
+        job->Error = {TSyncFailure::ReplyTooLarge, 0, QString(), QString(), QString(), QString(), 0, job->Request.Url.toString()};
+        job->Body.clear();
+        return false;
+    }
+    if (job->Stream && job->Reply && job->Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 207) {
+        if (piece.isEmpty() || job->Stream(piece))
+            return true;
+        job->Error = {TSyncFailure::Cancelled, 0, QString(), QString(), QString(), QString(), 0, job->Request.Url.toString()};
+        return false;
+    }
+    job->Body += piece;
+    return true;
 }
 
 void TDavClient::Fail(TJob *job, TSyncError error)

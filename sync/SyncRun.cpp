@@ -45,8 +45,11 @@ TSyncRun::TSyncRun(TSyncSession *owner, TADOConnection &connection, const TSyncA
 
 TSyncRun::~TSyncRun()
 {
-    if (FTables && FLocked)
-        FTables->Unlock();
+    if (FTables) {
+        FTables->RestoreCache();
+        if (FLocked)
+            FTables->Unlock();
+    }
 }
 
 void TSyncRun::Fail(const TSyncError &error)
@@ -72,6 +75,7 @@ void TSyncRun::Done()
     FFinished = true;
     if (FTables) {
         FTables->Rollback();
+        FTables->RestoreCache();
         if (FLocked)
             FTables->Unlock();
         FLocked = false;
@@ -153,6 +157,7 @@ void TSyncRun::Open()
     }
     if (!FLocked)
         return Fail(TSyncFailure::Busy);
+    FTables->NarrowCache();
 
     QString linked;
     FTables->Book(&linked, &FToken);
@@ -248,58 +253,135 @@ void TSyncRun::CheckBook()
 
 void TSyncRun::List()
 {
-    if (FToken.isEmpty() || !FSyncCollection)
+    if (!FSyncCollection)
         return ListAll();
-    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FToken), {{"Depth", "0"}}};
-    FClient.Send(request, [this](TDavReply &reply) {
-        // An expired token (403 valid-sync-token) or a refusal: the full listing.
-        if (!FCancelled && reply.Error.Kind == TSyncFailure::None && reply.Status != 207 && reply.Status != 401)
+    // Without a token, the first sync: every card with its data in one
+    // listing, nothing more to fetch.
+    FFullListing = FToken.isEmpty();
+    ListChanges(FToken);
+}
+
+void TSyncRun::ListChanges(const QByteArray &token)
+{
+    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(token, true), {{"Depth", "0"}}};
+    SendListing(request, [this, token](TDavReply &reply, TMultistatusReader &reader) {
+        const bool tooLarge = reply.Error.Kind == TSyncFailure::ReplyTooLarge;
+        const bool refused = reply.Error.Kind == TSyncFailure::None && reply.Status != 207 && reply.Status != 401;
+        if (!FCancelled && (tooLarge || refused)) {
+            // An expired token (403 valid-sync-token): every card again, as
+            // on a first sync. A refusal of that, or a listing beyond one
+            // reply's cap: the ETags alone, the cards in batches.
+            ForgetListing();
+            if (refused && !token.isEmpty() && !FRelisted) {
+                FRelisted = true;
+                FFullListing = true;
+                return ListChanges(QByteArray());
+            }
             return ListAll();
-        TMultistatus ms;
-        if (!Multistatus(reply, ms) || !TakeListing(ms, false))
+        }
+        if (!Listed(reply, reader))
             return;
-        FNewToken = ms.SyncToken;
-        Fetch();
+        FNewToken = reader.SyncToken();
+        if (FTruncated) {
+            // The server sent a part: the rest follows from its token.
+            FTruncated = false;
+            return ListChanges(FNewToken);
+        }
+        ListingDone();
     });
 }
 
 void TSyncRun::ListAll()
 {
+    ForgetListing();
     FFullListing = true;
-    TDavRequest request{"PROPFIND", FBook, DavBody::ETags(), {{"Depth", "1"}}};
-    FClient.Send(request, [this](TDavReply &reply) {
-        TMultistatus ms;
-        if (!Multistatus(reply, ms) || !TakeListing(ms, true))
-            return;
-        for (const auto &[href, state] : FStates)
-            if (!state.ETag.isNull() && !FListed.count(href))
-                FGone.insert(href);
-        Fetch();
+    SendListing({"PROPFIND", FBook, DavBody::ETags(), {{"Depth", "1"}}}, [this](TDavReply &reply, TMultistatusReader &reader) {
+        if (Listed(reply, reader))
+            ListingDone();
     });
 }
 
-bool TSyncRun::TakeListing(const TMultistatus &ms, bool full)
+void TSyncRun::SendListing(const TDavRequest &request, std::function<void(TDavReply &, TMultistatusReader &)> next)
 {
-    for (const TDavResponse &r : ms.Responses) {
-        QString path;
-        if (!Inside(r.Href, &path)) {
-            if (FFinished)
-                return false;
-            continue;
-        }
-        if (r.Status == 404) {
-            FGone.insert(path);
-            continue;
-        }
-        if (full && (r.AddressBook || !r.PropsOk))
-            continue;
-        if (full)
-            FListed[path] = r.ETag;
-        const auto state = FStates.find(path);
-        if (state == FStates.end() || state->second.ETag != r.ETag || r.ETag.isEmpty())
-            FChanged[path] = r.ETag;
+    auto reader = std::make_shared<TMultistatusReader>([this](TDavResponse &r) { return TakeListed(r); });
+    FClient.Send(
+        request,
+        [this, reader, next = std::move(next)](TDavReply &reply) {
+            if (!FFinished)
+                next(reply, *reader);
+        },
+        [reader](const QByteArray &piece) { return reader->Feed(piece); });
+}
+
+bool TSyncRun::Listed(const TDavReply &reply, TMultistatusReader &reader)
+{
+    const auto badReply = [&] {
+        Fail({TSyncFailure::BadReply, reply.Status, reader.Problem(), QString(), QString(), QString(), 0, reply.Url.toString()});
+    };
+    if (FCancelled)
+        Fail(TSyncFailure::Cancelled);
+    else if (!reader.Problem().isEmpty())
+        badReply();
+    else if (reply.Error.Kind != TSyncFailure::None)
+        Fail(reply.Error);
+    else if (reply.Status != 207)
+        Fail(StatusError(reply.Status, reply.Url, reply.Body));
+    else if (!reader.End())
+        badReply();
+    else
+        return true;
+    return false;
+}
+
+void TSyncRun::ForgetListing()
+{
+    FCards.clear();
+    FChanged.clear();
+    FGone.clear();
+    FListed.clear();
+    FListedCount = 0;
+    FTruncated = false;
+}
+
+bool TSyncRun::TakeListed(TDavResponse &r)
+{
+    QString path;
+    if (!Inside(r.Href, &path)) {
+        // The book itself: a 507 there says the listing goes on from its token.
+        FTruncated = FTruncated || r.Status == 507;
+        return !FFinished;
     }
+    if (r.Status == 404) {
+        FGone.insert(path);
+        return true;
+    }
+    if (FFullListing && (r.AddressBook || !r.PropsOk))
+        return true;
+    const auto state = FStates.find(path);
+    if (FFullListing) {
+        ++FListedCount;
+        if (state != FStates.end())
+            FListed.insert(path);
+    }
+    if (state != FStates.end() && state->second.ETag == r.ETag && !r.ETag.isEmpty())
+        return true;
+    if (r.AddressData.isEmpty()) {
+        FChanged[path] = r.ETag; // fetched with the others
+        return true;
+    }
+    FGone.erase(path);
+    path.squeeze();
+    FCards.push_back({std::move(path), {std::move(r.AddressData), std::move(r.ETag)}});
     return true;
+}
+
+void TSyncRun::ListingDone()
+{
+    if (FFullListing)
+        for (const auto &[href, state] : FStates)
+            if (!state.ETag.isNull() && !FListed.count(href))
+                FGone.insert(href);
+    Fetch();
 }
 
 void TSyncRun::Fetch()
