@@ -63,14 +63,11 @@ void TSyncRun::Plan()
     // The cards new to this directory stay as they came and are stored
     // later (Receive); every other card becomes a step here.
     FSteps.reserve(FStates.size() + FRows.size());
-    std::size_t kept = 0;
-    for (auto &entry : FCards) {
-        if (!PlanServerCard(entry.first, entry.second.first, entry.second.second))
-            entry = {};
-        else if (&FCards[kept++] != &entry)
-            FCards[kept - 1] = std::move(entry);
-    }
-    FCards.resize(kept);
+    std::deque<TArrivedCard> kept;
+    for (; !FCards.empty(); FCards.pop_front())
+        if (PlanServerCard(FCards.front().Path(), FCards.front().Card(), FCards.front().ETag()))
+            kept.push_back(std::move(FCards.front()));
+    FCards = std::move(kept);
     for (const QString &href : FGone)
         if (const auto state = FStates.find(href); state != FStates.end() && !FChanged.count(href))
             PlanServerGone(state->second);

@@ -17,26 +17,25 @@ void TSyncRun::Receive()
 {
     if (FFinished)
         return;
-    if (FCancelled || FReceived >= FCards.size()) {
+    if (FCancelled || FCards.empty()) {
         FCards = {};
         return Apply();
     }
-    const std::size_t end = std::min(FCards.size(), FReceived + kReceiveBatch);
     std::vector<TSyncStep> batch;
-    batch.reserve(end - FReceived);
-    for (std::size_t i = FReceived; i < end; ++i) {
-        auto &[path, card] = FCards[i];
-        batch.push_back(NewFromServer(path, card.first, card.second, Read(card.first)));
+    batch.reserve(std::min(FCards.size(), kReceiveBatch));
+    while (!FCards.empty() && batch.size() < kReceiveBatch) {
+        const QByteArray card = FCards.front().Card();
+        batch.push_back(NewFromServer(FCards.front().Path(), card, FCards.front().ETag(), Read(card)));
         batch.back().Ok = true;
-        FCards[i] = {};
+        FCards.pop_front();
     }
+    FReceived += batch.size();
     // Stored as steps of their own: the plan's steps wait meanwhile.
     std::swap(batch, FSteps);
     Store(0, FSteps.size());
     std::swap(batch, FSteps);
-    FReceived = end;
     if (FFinished)
         return;
-    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FCards.size() + FSteps.size()));
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FReceived + FCards.size() + FSteps.size()));
     QTimer::singleShot(0, this, [this] { Receive(); });
 }

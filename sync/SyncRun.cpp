@@ -33,6 +33,29 @@ qsizetype Characters(const QByteArray &utf8)
 
 } // namespace
 
+TArrivedCard::TArrivedCard(const QString &path, const QByteArray &etag, const QByteArray &card)
+{
+    const QByteArray name = path.toUtf8();
+    FBytes.reserve(name.size() + etag.size() + card.size() + 2);
+    FBytes.append(name).append('\0').append(etag).append('\0').append(card);
+}
+
+QString TArrivedCard::Path() const
+{
+    return QString::fromUtf8(FBytes.left(FBytes.indexOf('\0')));
+}
+
+QByteArray TArrivedCard::ETag() const
+{
+    const qsizetype from = FBytes.indexOf('\0') + 1;
+    return FBytes.mid(from, FBytes.indexOf('\0', from) - from);
+}
+
+QByteArray TArrivedCard::Card() const
+{
+    return FBytes.mid(FBytes.indexOf('\0', FBytes.indexOf('\0') + 1) + 1);
+}
+
 TSyncRun::TSyncRun(TSyncSession *owner, TADOConnection &connection, const TSyncAccount &account, const QString &password,
                    const TSyncOptions &options)
     : FOwner(owner), FConnection(connection), FAccount(account), FOptions(options), FClient(account.ServerUrl(), account.User, password)
@@ -370,8 +393,7 @@ bool TSyncRun::TakeListed(TDavResponse &r)
         return true;
     }
     FGone.erase(path);
-    path.squeeze();
-    FCards.push_back({std::move(path), {std::move(r.AddressData), std::move(r.ETag)}});
+    FCards.emplace_back(path, r.ETag, r.AddressData);
     return true;
 }
 
@@ -420,7 +442,7 @@ void TSyncRun::FetchFrom(std::size_t at)
                     FGone.insert(path);
                 continue;
             }
-            FCards.push_back({path, {std::move(r.AddressData), r.ETag}});
+            FCards.emplace_back(path, r.ETag, r.AddressData);
         }
         FetchFrom(next);
     });

@@ -10,6 +10,7 @@
 
 #include <QLockFile>
 #include <QUrl>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,6 +64,19 @@ struct TSyncStep {
     bool LocalDeleted = false;
     bool Retried = false;
     bool Ok = false; // done: its database part is stored
+};
+
+// A card as the server sent it, waiting to be planned or stored: its path,
+// ETag and text in one block, as a first download holds thousands.
+class TArrivedCard {
+public:
+    TArrivedCard(const QString &path, const QByteArray &etag, const QByteArray &card);
+    QString Path() const;
+    QByteArray ETag() const;
+    QByteArray Card() const;
+
+private:
+    QByteArray FBytes; // path, NUL, ETag, NUL, card
 };
 
 class TSyncRun : public QObject {
@@ -167,9 +181,10 @@ private:
     bool FFullListing = false;
     bool FTruncated = false; // the server sent part of a sync-collection
     bool FRelisted = false;  // an expired token gave way to a listing of every card
-    // href -> (card, ETag): the cards listed or fetched; after the plan, those new to this directory
-    std::vector<std::pair<QString, std::pair<QByteArray, QByteArray>>> FCards;
-    std::size_t FReceived = 0; // of those, stored so far
+    // The cards listed or fetched; after the plan, those new to this
+    // directory (a deque: grown and used up without copies of the whole).
+    std::deque<TArrivedCard> FCards;
+    std::size_t FReceived = 0; // the new cards stored so far
     std::vector<QString> FToFetch;
 
     std::unique_ptr<TDuplicateCheck> FDuplicates; // contacts not linked yet
