@@ -306,8 +306,11 @@ void TSyncRun::ListChanges(const QByteArray &token)
             return;
         FNewToken = reader.SyncToken();
         if (FTruncated) {
-            // The server sent a part: the rest follows from its token.
+            // The server sent a part: the rest follows from its token (one
+            // that does not move on gives way to the listing of ETags).
             FTruncated = false;
+            if (FNewToken.isEmpty() || FNewToken == token)
+                return ListAll();
             return ListChanges(FNewToken);
         }
         ListingDone();
