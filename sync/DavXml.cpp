@@ -50,6 +50,22 @@ enum class TTag {
     AddressDataSet
 };
 
+// The properties read, by namespace (DAV: or CardDAV) and name.
+struct TPropName {
+    bool Dav;
+    const char *Name;
+    TTag Tag;
+};
+constexpr TPropName kProps[] = {{true, "getetag", TTag::ETag},
+                                {false, "address-data", TTag::AddressData},
+                                {true, "sync-token", TTag::SyncToken},
+                                {true, "displayname", TTag::DisplayName},
+                                {true, "current-user-principal", TTag::Principal},
+                                {false, "addressbook-home-set", TTag::HomeSet},
+                                {true, "resourcetype", TTag::ResourceType},
+                                {true, "supported-report-set", TTag::ReportSet},
+                                {false, "supported-address-data", TTag::AddressDataSet}};
+
 bool Collected(TTag tag)
 {
     switch (tag) {
@@ -98,23 +114,10 @@ TTag TMultistatusReader::TState::Classify(TTag parent) const
     case TTag::Response: return dav("href") ? TTag::Href : dav("status") ? TTag::Status : dav("propstat") ? TTag::Propstat : TTag::Other;
     case TTag::Propstat: return dav("prop") ? TTag::Prop : dav("status") ? TTag::PropstatStatus : TTag::Other;
     case TTag::Prop:
-        if (dav("getetag"))
-            return TTag::ETag;
-        if (card("address-data"))
-            return TTag::AddressData;
-        if (dav("sync-token"))
-            return TTag::SyncToken;
-        if (dav("displayname"))
-            return TTag::DisplayName;
-        if (dav("current-user-principal"))
-            return TTag::Principal;
-        if (card("addressbook-home-set"))
-            return TTag::HomeSet;
-        if (dav("resourcetype"))
-            return TTag::ResourceType;
-        if (dav("supported-report-set"))
-            return TTag::ReportSet;
-        return card("supported-address-data") ? TTag::AddressDataSet : TTag::Other;
+        for (const TPropName &prop : kProps)
+            if (prop.Dav ? dav(prop.Name) : card(prop.Name))
+                return prop.Tag;
+        return TTag::Other;
     case TTag::Principal: return dav("href") && Props.Principal.isEmpty() ? TTag::PrincipalHref : TTag::Principal;
     case TTag::HomeSet: return dav("href") && Props.HomeSet.isEmpty() ? TTag::HomeSetHref : TTag::HomeSet;
     case TTag::ReportSet: return TTag::ReportSet;

@@ -94,9 +94,19 @@ public:
     int RequestCount() const { return FClient.RequestCount(); }
 
 private:
-    // SyncRun.cpp: the database, the address book, the listing, the cards.
+    // SyncRun.cpp: the database, the address book, the cards' values.
     void Open();
     void CheckBook();
+    bool Inside(const QString &href, QString *path);
+    QUrl UrlOf(const QString &path) const;
+    // False, having failed the sync, when the reply is not a readable multistatus.
+    bool Multistatus(const TDavReply &reply, TMultistatus &ms);
+    void Fail(const TSyncError &error);
+    void Fail(TSyncFailure kind, const QString &text = QString());
+    void Done();
+    TCardValues Read(const QByteArray &card) const;
+    QByteArray Digest(const QByteArray *values) const;
+    // SyncList.cpp: the listing, the cards.
     void List();
     // sync-collection from the token (empty: every card), with the cards' data.
     void ListChanges(const QByteArray &token);
@@ -114,15 +124,6 @@ private:
     void ListingDone();
     void Fetch();
     void FetchFrom(std::size_t at);
-    bool Inside(const QString &href, QString *path);
-    QUrl UrlOf(const QString &path) const;
-    // False, having failed the sync, when the reply is not a readable multistatus.
-    bool Multistatus(const TDavReply &reply, TMultistatus &ms);
-    void Fail(const TSyncError &error);
-    void Fail(TSyncFailure kind, const QString &text = QString());
-    void Done();
-    TCardValues Read(const QByteArray &card) const;
-    QByteArray Digest(const QByteArray *values) const;
     // SyncPlan.cpp: what to do.
     void Plan();
     // True for a card new to this directory, left in FCards for Receive.
