@@ -324,10 +324,21 @@ QByteArray DiscoveryProps()
     return Written([](QXmlStreamWriter &xml) {
         xml.writeStartElement(kDav, QStringLiteral("propfind"));
         xml.writeStartElement(kDav, QStringLiteral("prop"));
-        for (const char *name : {"resourcetype", "displayname", "current-user-principal", "supported-report-set", "sync-token"})
+        for (const char *name : {"resourcetype", "displayname", "current-user-principal", "supported-report-set"})
             xml.writeEmptyElement(kDav, QLatin1String(name));
         xml.writeEmptyElement(kCardDav, QStringLiteral("addressbook-home-set"));
         xml.writeEmptyElement(kCardDav, QStringLiteral("supported-address-data"));
+        xml.writeEndElement();
+        xml.writeEndElement();
+    });
+}
+
+QByteArray SyncToken()
+{
+    return Written([](QXmlStreamWriter &xml) {
+        xml.writeStartElement(kDav, QStringLiteral("propfind"));
+        xml.writeStartElement(kDav, QStringLiteral("prop"));
+        xml.writeEmptyElement(kDav, QStringLiteral("sync-token"));
         xml.writeEndElement();
         xml.writeEndElement();
     });

@@ -60,6 +60,9 @@ bool NamesInvalidSyncToken(const QByteArray &xml);
 namespace DavBody {
 // PROPFIND of what discovery and the book's check need.
 QByteArray DiscoveryProps();
+// PROPFIND Depth 0 of the book's sync-token (which costs some servers a
+// walk over every card, so it is asked for only where needed).
+QByteArray SyncToken();
 // PROPFIND Depth 1 of every card's ETag.
 QByteArray ETags();
 // REPORT sync-collection from token (empty: everything), with each card's

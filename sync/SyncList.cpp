@@ -82,6 +82,20 @@ void TSyncRun::ListAll()
 {
     ForgetListing();
     FFullListing = true;
+    if (!FSyncCollection)
+        return ListETags();
+    // The token first: what changes while the ETags are listed comes again next time.
+    FClient.Send({"PROPFIND", FBook, DavBody::SyncToken(), {{"Depth", "0"}}}, [this](TDavReply &reply) {
+        TMultistatus ms;
+        if (!Multistatus(reply, ms))
+            return;
+        FNewToken = ms.Responses.empty() ? QByteArray() : ms.Responses.front().SyncToken;
+        ListETags();
+    });
+}
+
+void TSyncRun::ListETags()
+{
     SendListing({"PROPFIND", FBook, DavBody::ETags(), {{"Depth", "1"}}}, [this](TDavReply &reply, TMultistatusReader &reader) {
         if (Listed(reply, reader))
             ListingDone();

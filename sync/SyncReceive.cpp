@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t kReceiveBatch = 100;
+constexpr std::size_t kReceiveBatch = 500;
 
 } // namespace
 

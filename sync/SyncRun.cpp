@@ -244,7 +244,6 @@ void TSyncRun::CheckBook()
             return Fail({TSyncFailure::NoAddressBook, 0, QString(), QString(), QString(), QString(), 0, FBook.toString()});
         FOnly40 = ms.Responses.front().Only40;
         FSyncCollection = ms.Responses.front().SyncCollection;
-        FNewToken = ms.Responses.front().SyncToken;
         List();
     });
 }

@@ -110,8 +110,9 @@ private:
     void List();
     // sync-collection from the token (empty: every card), with the cards' data.
     void ListChanges(const QByteArray &token);
-    // PROPFIND Depth 1: every card's ETag.
+    // PROPFIND Depth 1: every card's ETag (after the book's token).
     void ListAll();
+    void ListETags();
     // A listing whose responses are taken as they arrive; next gets the
     // reply when it has ended.
     void SendListing(const TDavRequest &request, std::function<void(TDavReply &, TMultistatusReader &)> next);
