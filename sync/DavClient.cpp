@@ -7,6 +7,8 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTimer>
+#include <memory>
+#include <zlib.h>
 
 namespace {
 
@@ -28,6 +30,14 @@ struct TDavClient::TJob {
     QTimer *Idle = nullptr;
     QByteArray Body;
     qint64 Received = 0;
+    // A streamed body that came gzip'd, inflated here as it arrives: the
+    // network layer holds the compressed bytes, not the whole inflated text.
+    std::unique_ptr<z_stream, void (*)(z_stream *)> Inflater{nullptr, [](z_stream *z) {
+                                                                 inflateEnd(z);
+                                                                 delete z;
+                                                             }};
+    bool Plain = false;    // no inflating: the body came as it is
+    bool Inflated = false; // the compressed body has ended
     TSyncError Error;
     int Redirects = 0;
 };
@@ -96,9 +106,13 @@ void TDavClient::Start(TJob *job)
                                                    : QByteArray("application/xml; charset=utf-8"));
     for (const auto &[name, value] : job->Request.Headers)
         req.setRawHeader(name, value);
+    if (job->Stream)
+        req.setRawHeader("Accept-Encoding", "gzip"); // inflated by Take, piece by piece
 
     job->Body.clear();
     job->Received = 0;
+    job->Inflater.reset();
+    job->Plain = job->Inflated = false;
     QNetworkReply *reply = FNetwork->sendCustomRequest(req, job->Request.Method, job->Request.Body);
     reply->setReadBufferSize(256 << 10);
     job->Reply = reply;
@@ -144,6 +158,9 @@ void TDavClient::Finish(TJob *job)
     QNetworkReply *reply = job->Reply;
     if (reply)
         Drain(job);
+    if (job->Inflater && !job->Inflated && job->Error.Kind == TSyncFailure::None)
+        job->Error = {TSyncFailure::BadReply,     0, QStringLiteral("the compressed reply ends early"), QString(), QString(), QString(), 0,
+                      job->Request.Url.toString()};
     TDavReply out;
     out.Url = job->Request.Url;
     out.Status = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
@@ -206,6 +223,45 @@ bool TDavClient::Drain(TJob *job)
 }
 
 bool TDavClient::Take(TJob *job, const QByteArray &piece)
+{
+    if (job->Stream && !job->Inflater && !job->Plain) {
+        const QByteArray encoding = job->Reply->rawHeader("Content-Encoding").trimmed().toLower();
+        job->Plain = encoding != "gzip" && encoding != "x-gzip";
+        if (!job->Plain) {
+            job->Inflater.reset(new z_stream{});
+            if (inflateInit2(job->Inflater.get(), 16 + MAX_WBITS) != Z_OK) {
+                job->Inflater.reset();
+                job->Plain = true;
+            }
+        }
+    }
+    if (!job->Inflater)
+        return Keep(job, piece);
+    z_stream &z = *job->Inflater;
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(piece.constData()));
+    z.avail_in = uInt(piece.size());
+    // Until the input is used up and the output no longer fills the room given.
+    for (bool more = true; more && !job->Inflated;) {
+        QByteArray out(64 * 1024, Qt::Uninitialized);
+        z.next_out = reinterpret_cast<Bytef *>(out.data());
+        z.avail_out = uInt(out.size());
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+            job->Error = {
+                TSyncFailure::BadReply,     0, QStringLiteral("the compressed reply is damaged"), QString(), QString(), QString(), 0,
+                job->Request.Url.toString()};
+            return false;
+        }
+        job->Inflated = rc == Z_STREAM_END;
+        more = rc != Z_BUF_ERROR && (z.avail_in > 0 || z.avail_out == 0);
+        out.truncate(out.size() - qsizetype(z.avail_out));
+        if (!out.isEmpty() && !Keep(job, out))
+            return false;
+    }
+    return true;
+}
+
+bool TDavClient::Keep(TJob *job, const QByteArray &piece)
 {
     job->Received += piece.size();
     if (job->Received > FMaxBytes) {

@@ -63,9 +63,12 @@ private:
     void Finish(TJob *job);
     // Takes what the reply has read so far; false when the request is to end.
     bool Drain(TJob *job);
-    // A piece of the reply's body: counted against the cap, then streamed
-    // or kept. False when the request is to end.
+    // A piece of the reply's body as it came (inflated when it came
+    // compressed for a stream); false when the request is to end.
     bool Take(TJob *job, const QByteArray &piece);
+    // A piece of the body as it is: counted against the cap, then streamed
+    // or kept.
+    bool Keep(TJob *job, const QByteArray &piece);
     void Fail(TJob *job, TSyncError error);
 
     QNetworkAccessManager *FNetwork;
