@@ -17,7 +17,7 @@ packages=(
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     libglib2.0-dev xdg-utils
     libqt6dbus6 libqt6network6 dbus dbus-daemon
-    libsecret-1-dev gnome-keyring
+    libsecret-1-dev gnome-keyring zlib1g-dev
     radicale xandikos vdirsyncer openssl
 )
 

@@ -116,6 +116,30 @@ void TSyncTables::Unlock() noexcept
     }
 }
 
+void TSyncTables::NarrowCache()
+{
+    if (FServer || !FCacheSize.isEmpty())
+        return;
+    TRowArena rows;
+    FEngine.RunStatement("PRAGMA cache_size", {}, &rows);
+    if (rows.RowCount() != 1)
+        return;
+    FCacheSize = Bytes(rows.Cell(0, 0));
+    FEngine.RunStatement("PRAGMA cache_size = -256", {}, nullptr);
+}
+
+void TSyncTables::RestoreCache() noexcept
+{
+    if (FCacheSize.isEmpty())
+        return;
+    try {
+        FEngine.RunStatement("PRAGMA cache_size = " + QByteArray::number(FCacheSize.toLongLong()), {}, nullptr);
+    } catch (...) {
+        // Only the cache's size: the connection works on either way.
+    }
+    FCacheSize.clear();
+}
+
 void TSyncTables::Begin()
 {
     FEngine.BeginWrite();

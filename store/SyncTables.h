@@ -58,6 +58,11 @@ public:
     bool TryLock();
     void Unlock() noexcept;
 
+    // On a file, a small page cache for the sync's while (it appends and
+    // reads each row once), and the connection's own size again after.
+    void NarrowCache();
+    void RestoreCache() noexcept;
+
     // One transaction around a group of writes.
     void Begin();
     void Commit();
@@ -91,4 +96,5 @@ private:
     QString FKey;
     QByteArray FSchema;
     bool FServer;
+    QByteArray FCacheSize; // the connection's own, while narrowed
 };

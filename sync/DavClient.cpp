@@ -7,6 +7,8 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTimer>
+#include <memory>
+#include <zlib.h>
 
 namespace {
 
@@ -23,9 +25,19 @@ bool SameHost(const QUrl &a, const QUrl &b)
 struct TDavClient::TJob {
     TDavRequest Request;
     std::function<void(TDavReply &)> Done;
+    std::function<bool(const QByteArray &)> Stream;
     QPointer<QNetworkReply> Reply;
     QTimer *Idle = nullptr;
     QByteArray Body;
+    qint64 Received = 0;
+    // A streamed body that came gzip'd, inflated here as it arrives: the
+    // network layer holds the compressed bytes, not the whole inflated text.
+    std::unique_ptr<z_stream, void (*)(z_stream *)> Inflater{nullptr, [](z_stream *z) {
+                                                                 inflateEnd(z);
+                                                                 delete z;
+                                                             }};
+    bool Plain = false;    // no inflating: the body came as it is
+    bool Inflated = false; // the compressed body has ended
     TSyncError Error;
     int Redirects = 0;
 };
@@ -60,11 +72,12 @@ bool TDavClient::IsLoopback(const QString &host)
     return !address.isNull() && address.isLoopback();
 }
 
-void TDavClient::Send(const TDavRequest &request, std::function<void(TDavReply &)> done)
+void TDavClient::Send(const TDavRequest &request, std::function<void(TDavReply &)> done, std::function<bool(const QByteArray &)> stream)
 {
     auto *job = new TJob;
     job->Request = request;
     job->Done = std::move(done);
+    job->Stream = std::move(stream);
     FJob = job;
     Start(job);
 }
@@ -93,10 +106,15 @@ void TDavClient::Start(TJob *job)
                                                    : QByteArray("application/xml; charset=utf-8"));
     for (const auto &[name, value] : job->Request.Headers)
         req.setRawHeader(name, value);
+    if (job->Stream)
+        req.setRawHeader("Accept-Encoding", "gzip"); // inflated by Take, piece by piece
 
     job->Body.clear();
+    job->Received = 0;
+    job->Inflater.reset();
+    job->Plain = job->Inflated = false;
     QNetworkReply *reply = FNetwork->sendCustomRequest(req, job->Request.Method, job->Request.Body);
-    reply->setReadBufferSize(1 << 20);
+    reply->setReadBufferSize(256 << 10);
     job->Reply = reply;
     if (!job->Idle) {
         job->Idle = new QTimer(this);
@@ -117,12 +135,8 @@ void TDavClient::Start(TJob *job)
         job->Idle->start();
         if (!job->Reply)
             return;
-        job->Body += job->Reply->readAll();
-        if (job->Body.size() > FMaxBytes && job->Error.Kind == TSyncFailure::None) {
-            job->Error = SyncError(TSyncFailure::ReplyTooLarge, job->Request.Url.toString());
-            job->Body.clear();
+        if (!Drain(job))
             job->Reply->abort();
-        }
     });
     connect(reply, &QNetworkReply::sslErrors, this, [this, job](const QList<QSslError> &) {
         if (!job->Reply)
@@ -143,8 +157,10 @@ void TDavClient::Finish(TJob *job)
 {
     job->Idle->stop();
     QNetworkReply *reply = job->Reply;
-    if (reply && job->Error.Kind == TSyncFailure::None)
-        job->Body += reply->readAll();
+    if (reply)
+        Drain(job);
+    if (job->Inflater && !job->Inflated && job->Error.Kind == TSyncFailure::None)
+        job->Error = SyncError(TSyncFailure::BadReply, job->Request.Url.toString(), 0, QStringLiteral("the compressed reply ends early"));
     TDavReply out;
     out.Url = job->Request.Url;
     out.Status = reply ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0;
@@ -193,6 +209,72 @@ void TDavClient::Finish(TJob *job)
     job->Idle->deleteLater();
     delete job;
     done(out);
+}
+
+bool TDavClient::Drain(TJob *job)
+{
+    // In pieces: the reply may hold a long body, which is not copied whole.
+    constexpr qint64 kPiece = 64 * 1024;
+    while (job->Error.Kind == TSyncFailure::None && job->Reply->bytesAvailable() > 0)
+        if (!Take(job, job->Reply->read(kPiece)))
+            return false;
+    return true;
+}
+
+bool TDavClient::Take(TJob *job, const QByteArray &piece)
+{
+    if (job->Stream && !job->Inflater && !job->Plain) {
+        const QByteArray encoding = job->Reply->rawHeader("Content-Encoding").trimmed().toLower();
+        job->Plain = encoding != "gzip" && encoding != "x-gzip";
+        if (!job->Plain) {
+            job->Inflater.reset(new z_stream{});
+            if (inflateInit2(job->Inflater.get(), 16 + MAX_WBITS) != Z_OK) {
+                job->Inflater.reset();
+                job->Plain = true;
+            }
+        }
+    }
+    if (!job->Inflater)
+        return Keep(job, piece);
+    z_stream &z = *job->Inflater;
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(piece.constData()));
+    z.avail_in = uInt(piece.size());
+    // Until the input is used up and the output no longer fills the room given.
+    for (bool more = true; more && !job->Inflated;) {
+        QByteArray out(64 * 1024, Qt::Uninitialized);
+        z.next_out = reinterpret_cast<Bytef *>(out.data());
+        z.avail_out = uInt(out.size());
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+            job->Error =
+                SyncError(TSyncFailure::BadReply, job->Request.Url.toString(), 0, QStringLiteral("the compressed reply is damaged"));
+            return false;
+        }
+        job->Inflated = rc == Z_STREAM_END;
+        more = rc != Z_BUF_ERROR && (z.avail_in > 0 || z.avail_out == 0);
+        out.truncate(out.size() - qsizetype(z.avail_out));
+        if (!out.isEmpty() && !Keep(job, out))
+            return false;
+    }
+    return true;
+}
+
+bool TDavClient::Keep(TJob *job, const QByteArray &piece)
+{
+    job->Received += piece.size();
+    if (job->Received > FMaxBytes) {
+        job->Error = SyncError(TSyncFailure::ReplyTooLarge, job->Request.Url.toString());
+        job->Body.clear();
+        return false;
+    }
+    if (job->Stream && job->Reply && job->Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 207) {
+        if (piece.isEmpty() || job->Stream(piece))
+            return true;
+        job->Error = SyncError(TSyncFailure::Cancelled, job->Request.Url.toString());
+        return false;
+    }
+    job->Body += piece;
+    return true;
 }
 
 void TDavClient::Fail(TJob *job, TSyncError error)

@@ -46,8 +46,10 @@ public:
     void SetMaxReplyBytes(qint64 bytes) { FMaxBytes = bytes; }
 
     // Sends the request; done runs on the event loop with the reply (also
-    // on a failure, with Error set).
-    void Send(const TDavRequest &request, std::function<void(TDavReply &)> done);
+    // on a failure, with Error set). With stream, a 207's body goes there
+    // piece by piece as it arrives instead of into the reply's Body; false
+    // from it ends the request (Cancelled).
+    void Send(const TDavRequest &request, std::function<void(TDavReply &)> done, std::function<bool(const QByteArray &piece)> stream = {});
     // Ends the request in flight now: done gets Cancelled.
     void Abort();
     int RequestCount() const { return FRequests; }
@@ -59,6 +61,14 @@ private:
     struct TJob;
     void Start(TJob *job);
     void Finish(TJob *job);
+    // Takes what the reply has read so far; false when the request is to end.
+    bool Drain(TJob *job);
+    // A piece of the reply's body as it came (inflated when it came
+    // compressed for a stream); false when the request is to end.
+    bool Take(TJob *job, const QByteArray &piece);
+    // A piece of the body as it is: counted against the cap, then streamed
+    // or kept.
+    bool Keep(TJob *job, const QByteArray &piece);
     void Fail(TJob *job, TSyncError error);
 
     QNetworkAccessManager *FNetwork;

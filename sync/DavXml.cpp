@@ -26,109 +26,216 @@ int StatusCode(const QString &line)
     return parts.size() >= 2 ? parts.at(1).toInt() : 0;
 }
 
-// The text of the href inside the element being read (one level down).
-QString InnerHref(QXmlStreamReader &xml)
-{
-    QString href;
-    const int depth = 1;
-    int level = depth;
-    while (level > 0 && !xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            if (IsDav(xml, "href") && href.isEmpty())
-                href = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-            else
-                ++level;
-        } else if (xml.isEndElement()) {
-            --level;
-        }
-    }
-    return href;
-}
+// What an element of a multistatus is, by where it stands.
+enum class TTag {
+    Other,
+    Multistatus,
+    ListToken, // the listing's own sync-token
+    Response,
+    Href,
+    Status,
+    Propstat,
+    PropstatStatus,
+    Prop,
+    ETag,
+    AddressData,
+    SyncToken,
+    DisplayName,
+    Principal, // and everything inside it
+    PrincipalHref,
+    HomeSet, // and everything inside it
+    HomeSetHref,
+    ResourceType,
+    ReportSet, // and everything inside it
+    AddressDataSet
+};
 
-void ReadProp(QXmlStreamReader &xml, TDavResponse &r)
+// The properties read, by namespace (DAV: or CardDAV) and name.
+struct TPropName {
+    bool Dav;
+    const char *Name;
+    TTag Tag;
+};
+constexpr TPropName kProps[] = {{true, "getetag", TTag::ETag},
+                                {false, "address-data", TTag::AddressData},
+                                {true, "sync-token", TTag::SyncToken},
+                                {true, "displayname", TTag::DisplayName},
+                                {true, "current-user-principal", TTag::Principal},
+                                {false, "addressbook-home-set", TTag::HomeSet},
+                                {true, "resourcetype", TTag::ResourceType},
+                                {true, "supported-report-set", TTag::ReportSet},
+                                {false, "supported-address-data", TTag::AddressDataSet}};
+
+bool Collected(TTag tag)
 {
-    // Inside DAV:prop.
-    while (xml.readNextStartElement()) {
-        if (IsDav(xml, "getetag")) {
-            r.ETag = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toUtf8();
-            r.ETag.squeeze();
-        } else if (IsCard(xml, "address-data")) {
-            // Kept until the sync ends: no room beyond the card.
-            r.AddressData = xml.readElementText(QXmlStreamReader::IncludeChildElements).toUtf8();
-            r.AddressData.squeeze();
-        } else if (IsDav(xml, "sync-token")) {
-            r.SyncToken = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toUtf8();
-        } else if (IsDav(xml, "displayname")) {
-            r.DisplayName = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-        } else if (IsDav(xml, "current-user-principal")) {
-            r.Principal = InnerHref(xml);
-        } else if (IsCard(xml, "addressbook-home-set")) {
-            r.HomeSet = InnerHref(xml);
-        } else if (IsDav(xml, "resourcetype")) {
-            while (xml.readNextStartElement()) {
-                if (IsCard(xml, "addressbook"))
-                    r.AddressBook = true;
-                xml.skipCurrentElement();
-            }
-        } else if (IsDav(xml, "supported-report-set")) {
-            int level = 1;
-            while (level > 0 && !xml.atEnd()) {
-                xml.readNext();
-                if (xml.isStartElement()) {
-                    ++level;
-                    if (IsDav(xml, "sync-collection"))
-                        r.SyncCollection = true;
-                } else if (xml.isEndElement()) {
-                    --level;
-                }
-            }
-        } else if (IsCard(xml, "supported-address-data")) {
-            bool v3 = false, v4 = false;
-            while (xml.readNextStartElement()) {
-                if (IsCard(xml, "address-data-type")) {
-                    const QStringView version = xml.attributes().value(QStringLiteral("version"));
-                    v3 = v3 || version.isEmpty() || version == u"3.0";
-                    v4 = v4 || version == u"4.0";
-                }
-                xml.skipCurrentElement();
-            }
-            r.Only40 = v4 && !v3;
-        } else {
-            xml.skipCurrentElement();
-        }
+    switch (tag) {
+    case TTag::ListToken:
+    case TTag::Href:
+    case TTag::Status:
+    case TTag::PropstatStatus:
+    case TTag::ETag:
+    case TTag::AddressData:
+    case TTag::SyncToken:
+    case TTag::DisplayName:
+    case TTag::PrincipalHref:
+    case TTag::HomeSetHref: return true;
+    default: return false;
     }
 }
 
-void ReadResponse(QXmlStreamReader &xml, TDavResponse &r)
+} // namespace
+
+struct TMultistatusReader::TState {
+    QXmlStreamReader Xml;
+    std::function<bool(TDavResponse &)> Each;
+    std::vector<TTag> Open; // the elements open, outermost first
+    TDavResponse Response;  // the response being read
+    TDavResponse Props;     // the propstat being read
+    int PropsStatus = 0;
+    bool V3 = false, V4 = false;
+    QString Text; // the text of the element being collected, its children's too
+    std::size_t CollectDepth = 0;
+    QByteArray SyncToken;
+    QString Problem;
+    bool Root = false, Closed = false, Failed = false;
+
+    TTag Classify(TTag parent) const;
+    void Start();
+    void End();
+    void Run();
+};
+
+TTag TMultistatusReader::TState::Classify(TTag parent) const
 {
-    while (xml.readNextStartElement()) {
-        if (IsDav(xml, "href")) {
-            r.Href = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-        } else if (IsDav(xml, "status")) {
-            r.Status = StatusCode(xml.readElementText(QXmlStreamReader::IncludeChildElements));
-        } else if (IsDav(xml, "propstat")) {
-            TDavResponse props;
-            int status = 0;
-            while (xml.readNextStartElement()) {
-                if (IsDav(xml, "prop"))
-                    ReadProp(xml, props);
-                else if (IsDav(xml, "status"))
-                    status = StatusCode(xml.readElementText(QXmlStreamReader::IncludeChildElements));
-                else
-                    xml.skipCurrentElement();
-            }
-            if (status >= 200 && status < 300) {
-                props.Href = r.Href;
-                props.Status = r.Status;
-                r = props;
-                r.PropsOk = true;
-            }
-        } else {
-            xml.skipCurrentElement();
+    const auto dav = [this](const char *name) { return IsDav(Xml, name); };
+    const auto card = [this](const char *name) { return IsCard(Xml, name); };
+    switch (parent) {
+    case TTag::Multistatus: return dav("response") ? TTag::Response : dav("sync-token") ? TTag::ListToken : TTag::Other;
+    case TTag::Response: return dav("href") ? TTag::Href : dav("status") ? TTag::Status : dav("propstat") ? TTag::Propstat : TTag::Other;
+    case TTag::Propstat: return dav("prop") ? TTag::Prop : dav("status") ? TTag::PropstatStatus : TTag::Other;
+    case TTag::Prop:
+        for (const TPropName &prop : kProps)
+            if (prop.Dav ? dav(prop.Name) : card(prop.Name))
+                return prop.Tag;
+        return TTag::Other;
+    case TTag::Principal: return dav("href") && Props.Principal.isEmpty() ? TTag::PrincipalHref : TTag::Principal;
+    case TTag::HomeSet: return dav("href") && Props.HomeSet.isEmpty() ? TTag::HomeSetHref : TTag::HomeSet;
+    case TTag::ReportSet: return TTag::ReportSet;
+    default: return TTag::Other;
+    }
+}
+
+void TMultistatusReader::TState::Start()
+{
+    TTag tag = TTag::Other;
+    if (CollectDepth) {
+        // Inside a collected element: its text, children and all.
+    } else if (Open.empty()) {
+        if (!IsDav(Xml, "multistatus")) {
+            Problem = QStringLiteral("the reply is %1, not a multistatus").arg(Xml.qualifiedName());
+            Failed = true;
+            return;
+        }
+        Root = true;
+        tag = TTag::Multistatus;
+    } else {
+        tag = Classify(Open.back());
+    }
+    if (tag == TTag::Response)
+        Response = TDavResponse();
+    else if (tag == TTag::Propstat)
+        Props = TDavResponse(), PropsStatus = 0;
+    else if (tag == TTag::ReportSet && IsDav(Xml, "sync-collection"))
+        Props.SyncCollection = true;
+    else if (tag == TTag::AddressDataSet)
+        V3 = V4 = false;
+    else if (!Open.empty() && Open.back() == TTag::ResourceType && IsCard(Xml, "addressbook"))
+        Props.AddressBook = true;
+    else if (!Open.empty() && Open.back() == TTag::AddressDataSet && IsCard(Xml, "address-data-type")) {
+        const QStringView version = Xml.attributes().value(QStringLiteral("version"));
+        V3 = V3 || version.isEmpty() || version == u"3.0";
+        V4 = V4 || version == u"4.0";
+    }
+    Open.push_back(tag);
+    if (Collected(tag)) {
+        CollectDepth = Open.size();
+        Text.resize(0);
+    }
+}
+
+void TMultistatusReader::TState::End()
+{
+    const TTag tag = Open.back();
+    Open.pop_back();
+    if (CollectDepth && Open.size() >= CollectDepth)
+        return;
+    CollectDepth = 0;
+    switch (tag) {
+    case TTag::ListToken: SyncToken = Text.trimmed().toUtf8(); break;
+    case TTag::Href: Response.Href = Text.trimmed(); break;
+    case TTag::Status: Response.Status = StatusCode(Text); break;
+    case TTag::PropstatStatus: PropsStatus = StatusCode(Text); break;
+    case TTag::ETag:
+        Props.ETag = Text.trimmed().toUtf8();
+        Props.ETag.squeeze();
+        break;
+    case TTag::AddressData:
+        // Kept until the sync ends: no room beyond the card.
+        Props.AddressData = Text.toUtf8();
+        Props.AddressData.squeeze();
+        break;
+    case TTag::SyncToken: Props.SyncToken = Text.trimmed().toUtf8(); break;
+    case TTag::DisplayName: Props.DisplayName = Text.trimmed(); break;
+    case TTag::PrincipalHref: Props.Principal = Text.trimmed(); break;
+    case TTag::HomeSetHref: Props.HomeSet = Text.trimmed(); break;
+    case TTag::AddressDataSet: Props.Only40 = V4 && !V3; break;
+    case TTag::Propstat:
+        if (PropsStatus >= 200 && PropsStatus < 300) {
+            Props.Href = Response.Href;
+            Props.Status = Response.Status;
+            Response = std::move(Props);
+            Response.PropsOk = true;
+        }
+        Props = TDavResponse();
+        break;
+    case TTag::Response:
+        if (!Each(Response))
+            Failed = true;
+        Response = TDavResponse();
+        break;
+    case TTag::Multistatus: Closed = true; break;
+    default: break;
+    }
+    if (Text.capacity() > 4096)
+        Text = QString(); // a large card's room goes with it
+}
+
+void TMultistatusReader::TState::Run()
+{
+    while (!Failed) {
+        switch (Xml.readNext()) {
+        case QXmlStreamReader::StartElement: Start(); break;
+        case QXmlStreamReader::EndElement:
+            if (!Open.empty())
+                End();
+            break;
+        case QXmlStreamReader::Characters:
+            if (CollectDepth)
+                Text += Xml.text();
+            break;
+        case QXmlStreamReader::Invalid:
+            if (Xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+                return; // waits for more
+            Problem = Xml.errorString();
+            Failed = true;
+            break;
+        case QXmlStreamReader::EndDocument: return;
+        default: break;
         }
     }
 }
+
+namespace {
 
 QByteArray Written(const std::function<void(QXmlStreamWriter &)> &body)
 {
@@ -144,33 +251,58 @@ QByteArray Written(const std::function<void(QXmlStreamWriter &)> &body)
 
 } // namespace
 
+TMultistatusReader::TMultistatusReader(std::function<bool(TDavResponse &)> each) : F(std::make_unique<TState>())
+{
+    F->Each = std::move(each);
+}
+
+TMultistatusReader::~TMultistatusReader() = default;
+
+bool TMultistatusReader::Feed(const QByteArray &bytes)
+{
+    // In slices: the reader decodes what it is given at once.
+    constexpr qsizetype kSlice = 64 * 1024;
+    for (qsizetype at = 0; at < bytes.size() && !F->Failed; at += kSlice) {
+        F->Xml.addData(bytes.size() <= kSlice ? bytes : bytes.mid(at, kSlice));
+        F->Run();
+    }
+    return !F->Failed;
+}
+
+bool TMultistatusReader::End()
+{
+    if (F->Failed)
+        return false;
+    if (!F->Root)
+        F->Problem = QStringLiteral("empty reply");
+    else if (!F->Closed)
+        F->Problem = F->Xml.hasError() ? F->Xml.errorString() : QStringLiteral("the reply ends early");
+    F->Failed = !F->Closed;
+    return F->Closed;
+}
+
+const QString &TMultistatusReader::Problem() const
+{
+    return F->Problem;
+}
+
+const QByteArray &TMultistatusReader::SyncToken() const
+{
+    return F->SyncToken;
+}
+
 bool ReadMultistatus(const QByteArray &bytes, TMultistatus &out, QString *problem)
 {
     out = TMultistatus();
-    QXmlStreamReader xml(bytes);
-    if (!xml.readNextStartElement()) {
-        *problem = xml.hasError() ? xml.errorString() : QStringLiteral("empty reply");
+    TMultistatusReader reader([&out](TDavResponse &r) {
+        out.Responses.push_back(std::move(r));
+        return true;
+    });
+    if (!reader.Feed(bytes) || !reader.End()) {
+        *problem = reader.Problem();
         return false;
     }
-    if (!IsDav(xml, "multistatus")) {
-        *problem = QStringLiteral("the reply is %1, not a multistatus").arg(xml.qualifiedName());
-        return false;
-    }
-    while (xml.readNextStartElement()) {
-        if (IsDav(xml, "response")) {
-            TDavResponse r;
-            ReadResponse(xml, r);
-            out.Responses.push_back(std::move(r));
-        } else if (IsDav(xml, "sync-token")) {
-            out.SyncToken = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().toUtf8();
-        } else {
-            xml.skipCurrentElement();
-        }
-    }
-    if (xml.hasError()) {
-        *problem = xml.errorString();
-        return false;
-    }
+    out.SyncToken = reader.SyncToken();
     return true;
 }
 
@@ -192,10 +324,21 @@ QByteArray DiscoveryProps()
     return Written([](QXmlStreamWriter &xml) {
         xml.writeStartElement(kDav, QStringLiteral("propfind"));
         xml.writeStartElement(kDav, QStringLiteral("prop"));
-        for (const char *name : {"resourcetype", "displayname", "current-user-principal", "supported-report-set", "sync-token"})
+        for (const char *name : {"resourcetype", "displayname", "current-user-principal", "supported-report-set"})
             xml.writeEmptyElement(kDav, QLatin1String(name));
         xml.writeEmptyElement(kCardDav, QStringLiteral("addressbook-home-set"));
         xml.writeEmptyElement(kCardDav, QStringLiteral("supported-address-data"));
+        xml.writeEndElement();
+        xml.writeEndElement();
+    });
+}
+
+QByteArray SyncToken()
+{
+    return Written([](QXmlStreamWriter &xml) {
+        xml.writeStartElement(kDav, QStringLiteral("propfind"));
+        xml.writeStartElement(kDav, QStringLiteral("prop"));
+        xml.writeEmptyElement(kDav, QStringLiteral("sync-token"));
         xml.writeEndElement();
         xml.writeEndElement();
     });
@@ -213,7 +356,7 @@ QByteArray ETags()
     });
 }
 
-QByteArray SyncCollection(const QByteArray &token)
+QByteArray SyncCollection(const QByteArray &token, bool cards)
 {
     return Written([&](QXmlStreamWriter &xml) {
         xml.writeStartElement(kDav, QStringLiteral("sync-collection"));
@@ -221,6 +364,8 @@ QByteArray SyncCollection(const QByteArray &token)
         xml.writeTextElement(kDav, QStringLiteral("sync-level"), QStringLiteral("1"));
         xml.writeStartElement(kDav, QStringLiteral("prop"));
         xml.writeEmptyElement(kDav, QStringLiteral("getetag"));
+        if (cards)
+            xml.writeEmptyElement(kCardDav, QStringLiteral("address-data"));
         xml.writeEndElement();
         xml.writeEndElement();
     });

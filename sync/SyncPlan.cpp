@@ -60,19 +60,21 @@ void TSyncRun::Plan()
         if (!FHrefOf.count(no))
             FDuplicates->AddContact(row.Values, no);
 
-    FSteps.reserve(FCards.size() + FStates.size() + FRows.size());
-    for (auto &[path, card] : FCards) {
-        PlanServerCard(path, card.first, card.second);
-        card.first.clear();
-    }
-    FCards.clear();
+    // The cards new to this directory stay as they came and are stored
+    // later (Receive); every other card becomes a step here.
+    FSteps.reserve(FStates.size() + FRows.size());
+    std::deque<TArrivedCard> kept;
+    for (; !FCards.empty(); FCards.pop_front())
+        if (PlanServerCard(FCards.front().Path(), FCards.front().Card(), FCards.front().ETag()))
+            kept.push_back(std::move(FCards.front()));
+    FCards = std::move(kept);
     for (const QString &href : FGone)
         if (const auto state = FStates.find(href); state != FStates.end() && !FChanged.count(href))
             PlanServerGone(state->second);
     PlanLocal();
 
     const int localRows = int(FRows.size());
-    const int serverCards = FFullListing ? int(FListed.size()) : int(FStates.size());
+    const int serverCards = FFullListing ? FListedCount : int(FStates.size());
     const bool massLocal = FLocalDeletes > 10 && FLocalDeletes * 2 > localRows;
     const bool massServer = FServerDeletes > 10 && FServerDeletes * 2 > serverCards;
     if (FOptions.DryRun) {
@@ -88,7 +90,7 @@ void TSyncRun::Plan()
     }
     if ((massLocal || massServer) && !FOptions.AllowMassDelete)
         return AskMassDelete();
-    Apply();
+    Receive();
 }
 
 void TSyncRun::AskMassDelete()
@@ -98,17 +100,29 @@ void TSyncRun::AskMassDelete()
 
 void TSyncRun::ConfirmMassDelete(bool proceed)
 {
-    if (FFinished || FNext > 0)
+    if (FFinished || FNext > 0 || FReceived > 0)
         return;
     if (proceed)
-        return Apply();
+        return Receive();
     TSyncError e;
     e.Kind = TSyncFailure::MassDelete;
     e.MassDeleteCount = std::max(FLocalDeletes, FServerDeletes);
     Fail(e);
 }
 
-void TSyncRun::PlanServerCard(const QString &path, const QByteArray &card, const QByteArray &etag)
+TSyncStep TSyncRun::NewFromServer(const QString &path, const QByteArray &card, const QByteArray &etag, const TCardValues &server) const
+{
+    TSyncStep step;
+    for (const QString &column : server.TooLong)
+        step.Problems.push_back({path, column, QString(), TCardProblem::Kind::NotTaken});
+    step.State = {0, path, etag, server.Uid, card, Digest(server.Fit)};
+    step.WriteRow = true;
+    std::copy(std::begin(server.Fit), std::end(server.Fit), step.Row);
+    step.Received = 1;
+    return step;
+}
+
+bool TSyncRun::PlanServerCard(const QString &path, const QByteArray &card, const QByteArray &etag)
 {
     const TCardValues server = Read(card);
     auto state = FStates.find(path);
@@ -119,7 +133,7 @@ void TSyncRun::PlanServerCard(const QString &path, const QByteArray &card, const
         FSteps.push_back(std::move(step));
         if (state != FStates.end())
             FHandled.insert(state->second.No);
-        return;
+        return false;
     }
     if (state == FStates.end() && !server.Uid.isEmpty()) {
         // A card this directory sent whose answer never came.
@@ -130,47 +144,44 @@ void TSyncRun::PlanServerCard(const QString &path, const QByteArray &card, const
                 break;
             }
     }
-    if (state != FStates.end())
-        return PlanLinked(state->second, server, card, etag);
+    if (state != FStates.end()) {
+        PlanLinked(state->second, server, card, etag);
+        return false;
+    }
 
-    TSyncStep step;
-    for (const QString &column : server.TooLong)
-        step.Problems.push_back({path, column, QString(), TCardProblem::Kind::NotTaken});
-    step.State = {0, path, etag, server.Uid, card, QByteArray()};
     const std::int64_t same = FDuplicates->FindContact(server.Fit);
     const auto row = FRows.find(same);
-    if (same > 0 && row != FRows.end() && !FLinked.count(same)) {
-        // The same person on both sides: linked, not doubled.
-        FLinked.insert(same);
-        FHandled.insert(same);
-        const TMergeOutcome joined = JoinContact(row->second.Values, server.Fit);
-        for (const int c : joined.Conflicts)
-            step.Conflicts.push_back(
-                Conflict(same, joined.Values, c, row->second.Values[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
-        step.No = same;
-        step.WriteRow = !Same(joined.Values, row->second.Values);
-        std::copy(std::begin(joined.Values), std::end(joined.Values), step.Row);
-        step.Received = step.WriteRow;
-        if (!Same(joined.Values, server.Fit)) {
-            QByteArray patched[7];
-            ForCard(joined.Values, server, patched);
-            step.Request = TSyncStep::TRequest::Put;
-            step.Href = path;
-            step.IfMatch = etag;
-            step.Card = PatchCard(card, server.Raw, patched);
-            step.State.Base = step.Card;
-            step.Sent = 1;
-            step.Remember(server.Fit, row->second.Values);
-        }
-        step.State.Digest = Digest(joined.Values);
-        FSteps.push_back(std::move(step));
-        return;
+    if (same <= 0 || row == FRows.end() || FLinked.count(same)) {
+        if (!FOptions.DryRun)
+            return true; // a new contact, stored by Receive
+        FSteps.push_back(NewFromServer(path, card, etag, server));
+        return false;
     }
-    step.WriteRow = true;
-    std::copy(std::begin(server.Fit), std::end(server.Fit), step.Row);
-    step.State.Digest = Digest(server.Fit);
-    step.Received = 1;
+    // The same person on both sides: linked, not doubled.
+    TSyncStep step = NewFromServer(path, card, etag, server);
+    FLinked.insert(same);
+    FHandled.insert(same);
+    const TMergeOutcome joined = JoinContact(row->second.Values, server.Fit);
+    for (const int c : joined.Conflicts)
+        step.Conflicts.push_back(Conflict(same, joined.Values, c, row->second.Values[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
+    step.No = same;
+    step.WriteRow = !Same(joined.Values, row->second.Values);
+    std::copy(std::begin(joined.Values), std::end(joined.Values), step.Row);
+    step.Received = step.WriteRow;
+    if (!Same(joined.Values, server.Fit)) {
+        QByteArray patched[7];
+        ForCard(joined.Values, server, patched);
+        step.Request = TSyncStep::TRequest::Put;
+        step.Href = path;
+        step.IfMatch = etag;
+        step.Card = PatchCard(card, server.Raw, patched);
+        step.State.Base = step.Card;
+        step.Sent = 1;
+        step.Remember(server.Fit, row->second.Values);
+    }
+    step.State.Digest = Digest(joined.Values);
     FSteps.push_back(std::move(step));
+    return false;
 }
 
 void TSyncRun::PlanLinked(TSyncCardRow &state, const TCardValues &server, const QByteArray &card, const QByteArray &etag)

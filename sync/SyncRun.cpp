@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::size_t kMultigetBatch = 100;
-
 QString WithSlash(QString url)
 {
     if (!url.endsWith(u'/'))
@@ -45,8 +43,11 @@ TSyncRun::TSyncRun(TSyncSession *owner, TADOConnection &connection, const TSyncA
 
 TSyncRun::~TSyncRun()
 {
-    if (FTables && FLocked)
-        FTables->Unlock();
+    if (FTables) {
+        FTables->RestoreCache();
+        if (FLocked)
+            FTables->Unlock();
+    }
 }
 
 void TSyncRun::Fail(const TSyncError &error)
@@ -72,6 +73,7 @@ void TSyncRun::Done()
     FFinished = true;
     if (FTables) {
         FTables->Rollback();
+        FTables->RestoreCache();
         if (FLocked)
             FTables->Unlock();
         FLocked = false;
@@ -153,6 +155,7 @@ void TSyncRun::Open()
     }
     if (!FLocked)
         return Fail(TSyncFailure::Busy);
+    FTables->NarrowCache();
 
     QString linked;
     FTables->Book(&linked, &FToken);
@@ -254,105 +257,6 @@ void TSyncRun::CheckBook()
             return Fail(SyncError(TSyncFailure::NoAddressBook, FBook.toString()));
         FOnly40 = ms.Responses.front().Only40;
         FSyncCollection = ms.Responses.front().SyncCollection;
-        FNewToken = ms.Responses.front().SyncToken;
         List();
-    });
-}
-
-void TSyncRun::List()
-{
-    if (FToken.isEmpty() || !FSyncCollection)
-        return ListAll();
-    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FToken), {{"Depth", "0"}}};
-    FClient.Send(request, [this](TDavReply &reply) {
-        // An expired token (403 valid-sync-token) or a refusal: the full listing.
-        if (!FCancelled && reply.Error.Kind == TSyncFailure::None && reply.Status != 207 && reply.Status != 401)
-            return ListAll();
-        TMultistatus ms;
-        if (!Multistatus(reply, ms) || !TakeListing(ms, false))
-            return;
-        FNewToken = ms.SyncToken;
-        Fetch();
-    });
-}
-
-void TSyncRun::ListAll()
-{
-    FFullListing = true;
-    TDavRequest request{"PROPFIND", FBook, DavBody::ETags(), {{"Depth", "1"}}};
-    FClient.Send(request, [this](TDavReply &reply) {
-        TMultistatus ms;
-        if (!Multistatus(reply, ms) || !TakeListing(ms, true))
-            return;
-        for (const auto &[href, state] : FStates)
-            if (!state.ETag.isNull() && !FListed.count(href))
-                FGone.insert(href);
-        Fetch();
-    });
-}
-
-bool TSyncRun::TakeListing(const TMultistatus &ms, bool full)
-{
-    for (const TDavResponse &r : ms.Responses) {
-        QString path;
-        if (!Inside(r.Href, &path)) {
-            if (FFinished)
-                return false;
-            continue;
-        }
-        if (r.Status == 404) {
-            FGone.insert(path);
-            continue;
-        }
-        if (full && (r.AddressBook || !r.PropsOk))
-            continue;
-        if (full)
-            FListed[path] = r.ETag;
-        const auto state = FStates.find(path);
-        if (state == FStates.end() || state->second.ETag != r.ETag || r.ETag.isEmpty())
-            FChanged[path] = r.ETag;
-    }
-    return true;
-}
-
-void TSyncRun::Fetch()
-{
-    for (const auto &[href, etag] : FChanged)
-        FToFetch.push_back(href);
-    FetchFrom(0);
-}
-
-void TSyncRun::FetchFrom(std::size_t at)
-{
-    if (FCancelled)
-        return Fail(TSyncFailure::Cancelled);
-    Q_EMIT FOwner->Progress(qint64(at), qint64(FToFetch.size()) * 2);
-    if (at >= FToFetch.size())
-        return Plan();
-    std::vector<QByteArray> hrefs;
-    for (std::size_t i = at; i < FToFetch.size() && hrefs.size() < kMultigetBatch; ++i)
-        hrefs.push_back(UrlOf(FToFetch[i]).path(QUrl::FullyEncoded).toUtf8());
-    const std::size_t next = at + hrefs.size();
-    TDavRequest request{"REPORT", FBook, DavBody::Multiget(hrefs), {{"Depth", "1"}}};
-    FClient.Send(request, [this, next](TDavReply &reply) {
-        TMultistatus ms;
-        if (!Multistatus(reply, ms))
-            return;
-        reply.Body.clear();
-        for (TDavResponse &r : ms.Responses) {
-            QString path;
-            if (!Inside(r.Href, &path)) {
-                if (FFinished)
-                    return;
-                continue;
-            }
-            if (r.Status == 404 || (!r.PropsOk && r.AddressData.isEmpty())) {
-                if (FStates.count(path))
-                    FGone.insert(path);
-                continue;
-            }
-            FCards.push_back({path, {std::move(r.AddressData), r.ETag}});
-        }
-        FetchFrom(next);
     });
 }

@@ -10,6 +10,8 @@
 
 #include <QLockFile>
 #include <QUrl>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -64,6 +66,19 @@ struct TSyncStep {
     bool Ok = false; // done: its database part is stored
 };
 
+// A card as the server sent it, waiting to be planned or stored: its path,
+// ETag and text in one block, as a first download holds thousands.
+class TArrivedCard {
+public:
+    TArrivedCard(const QString &path, const QByteArray &etag, const QByteArray &card);
+    QString Path() const;
+    QByteArray ETag() const;
+    QByteArray Card() const;
+
+private:
+    QByteArray FBytes; // path, NUL, ETag, NUL, card
+};
+
 class TSyncRun : public QObject {
     Q_OBJECT
 public:
@@ -79,16 +94,9 @@ public:
     int RequestCount() const { return FClient.RequestCount(); }
 
 private:
-    // SyncRun.cpp: the database, the address book, the listing, the cards.
+    // SyncRun.cpp: the database, the address book, the cards' values.
     void Open();
     void CheckBook();
-    void List();
-    void ListAll();
-    // The changed and gone cards of a listing (full: a PROPFIND of every
-    // card); false when the sync failed on an href outside the book.
-    bool TakeListing(const TMultistatus &ms, bool full);
-    void Fetch();
-    void FetchFrom(std::size_t at);
     bool Inside(const QString &href, QString *path);
     QUrl UrlOf(const QString &path) const;
     // False, having failed the sync, when the reply is not a readable multistatus.
@@ -98,14 +106,38 @@ private:
     void Done();
     TCardValues Read(const QByteArray &card) const;
     QByteArray Digest(const QByteArray *values) const;
+    // SyncList.cpp: the listing, the cards.
+    void List();
+    // sync-collection from the token (empty: every card), with the cards' data.
+    void ListChanges(const QByteArray &token);
+    // PROPFIND Depth 1: every card's ETag (after the book's token).
+    void ListAll();
+    void ListETags();
+    // A listing whose responses are taken as they arrive; next gets the
+    // reply when it has ended.
+    void SendListing(const TDavRequest &request, std::function<void(TDavReply &, TMultistatusReader &)> next);
+    // False, having failed the sync, when the listing did not come whole.
+    bool Listed(const TDavReply &reply, TMultistatusReader &reader);
+    void ForgetListing();
+    // One response of a listing: a card changed (with its data, or to
+    // fetch) or gone; false when the sync failed on an href outside the book.
+    bool TakeListed(TDavResponse &r);
+    void ListingDone();
+    void Fetch();
+    void FetchFrom(std::size_t at);
     // SyncPlan.cpp: what to do.
     void Plan();
-    void PlanServerCard(const QString &path, const QByteArray &card, const QByteArray &etag);
+    // True for a card new to this directory, left in FCards for Receive.
+    bool PlanServerCard(const QString &path, const QByteArray &card, const QByteArray &etag);
+    // A card new to this directory as a step: a new contact linked to it.
+    TSyncStep NewFromServer(const QString &path, const QByteArray &card, const QByteArray &etag, const TCardValues &server) const;
     void PlanLinked(TSyncCardRow &state, const TCardValues &server, const QByteArray &card, const QByteArray &etag);
     void PlanServerGone(const TSyncCardRow &state);
     void PlanLocal();
     void AskMassDelete();
-    // SyncApply.cpp: doing it.
+    // SyncReceive.cpp: storing the new cards.
+    void Receive();
+    // SyncApply.cpp: doing the rest.
     void Apply();
     void ApplyBatch();
     void RunStep(std::size_t at);
@@ -145,9 +177,16 @@ private:
     std::map<std::int64_t, TContactRow> FRows;
     std::map<QString, QByteArray> FChanged; // href -> ETag listed, cards to fetch
     std::set<QString> FGone;
-    std::map<QString, QByteArray> FListed; // a full listing: href -> ETag
+    // A full listing (every card of the book): the linked cards it named, and how many it named in all.
+    std::set<QString> FListed;
+    int FListedCount = 0;
     bool FFullListing = false;
-    std::vector<std::pair<QString, std::pair<QByteArray, QByteArray>>> FCards; // href -> (card, ETag)
+    bool FTruncated = false; // the server sent part of a sync-collection
+    bool FRelisted = false;  // an expired token gave way to a listing of every card
+    // The cards listed or fetched; after the plan, those new to this
+    // directory (a deque: grown and used up without copies of the whole).
+    std::deque<TArrivedCard> FCards;
+    std::size_t FReceived = 0; // the new cards stored so far
     std::vector<QString> FToFetch;
 
     std::unique_ptr<TDuplicateCheck> FDuplicates; // contacts not linked yet

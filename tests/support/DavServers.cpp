@@ -247,6 +247,9 @@ void TFakeHttp::Serve(QTcpSocket *socket)
                 up.waitForConnected(5000);
                 QByteArray sent = request;
                 sent.replace("Connection: Keep-Alive", "Connection: close");
+                // Bodies as they are, for Answer to read and change.
+                if (const qsizetype at = sent.indexOf("\r\nAccept-Encoding:"); at >= 0)
+                    sent.remove(at, sent.indexOf("\r\n", at + 2) - at);
                 up.write(sent);
                 // The upstream closes after its reply: read to the end.
                 while (up.state() == QAbstractSocket::ConnectedState && up.waitForReadyRead(10000))

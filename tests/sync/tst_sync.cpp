@@ -10,6 +10,7 @@
 #include "sync/SyncSession.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -22,6 +23,16 @@ std::vector<TContactRow> Many(int n)
         rows.push_back(
             {QStringLiteral("Kişi%1").arg(i), QStringLiteral("Soyad"), QStringLiteral("0505 000 %1").arg(1000 + i), {}, {}, {}, {}});
     return rows;
+}
+
+// An upstream reply with its body changed by edit, its length set anew.
+QByteArray Edited(const QByteArray &reply, const std::function<QByteArray(const QByteArray &)> &edit)
+{
+    const qsizetype head = reply.indexOf("\r\n\r\n");
+    const QByteArray body = edit(reply.mid(head + 4));
+    QString top = QString::fromLatin1(reply.left(head));
+    top.replace(QRegularExpression(QStringLiteral("(?i)content-length:\\s*\\d+")), QStringLiteral("Content-Length: %1").arg(body.size()));
+    return top.toLatin1() + "\r\n\r\n" + body;
 }
 
 } // namespace
@@ -134,6 +145,65 @@ private Q_SLOTS:
         const TSyncResult several = SyncWith(byServer);
         QCOMPARE(int(several.Error.Kind), int(TSyncFailure::SeveralBooks));
         QVERIFY(several.Error.Books.size() >= 2);
+    }
+
+    // The first sync's listing brings the cards along; from a server that
+    // leaves their data out (Xandikos answers it with 404 in a listing), or
+    // beyond one reply's cap, they are fetched. An expired token lists
+    // every card again: a card gone there goes here.
+    void firstDownload_data()
+    {
+        QTest::addColumn<int>("server");
+        QTest::addColumn<QByteArray>("mode");
+        QTest::addColumn<bool>("fetches");
+        QTest::newRow("radicale") << 0 << QByteArray() << false;
+        QTest::newRow("radicale, without data") << 0 << QByteArray("without data") << true;
+        QTest::newRow("radicale, too large") << 0 << QByteArray("too large") << true;
+        QTest::newRow("xandikos") << 1 << QByteArray() << true;
+        QTest::newRow("xandikos, too large") << 1 << QByteArray("too large") << true;
+    }
+    void firstDownload()
+    {
+        QFETCH(int, server);
+        QFETCH(QByteArray, mode);
+        Fresh({});
+        QStringList urls;
+        for (const char *name : {"Ali", "Veli", "Can"})
+            urls << PutCard(FBook, Card(name, "Kaya", name, "TEL:0505 000 00 01\r\n"));
+        TFakeHttp proxy;
+        proxy.Upstream = FServers[server]->Port();
+        proxy.Answer = [&](const QByteArray &request, const QByteArray &upstream) {
+            if (mode.isEmpty() || !request.contains("sync-collection") || !upstream.left(upstream.indexOf('\r')).contains(" 207 "))
+                return upstream;
+            return Edited(upstream, [&](const QByteArray &body) {
+                if (mode == "too large")
+                    return QByteArray(body).insert(body.lastIndexOf("</"), QByteArray(70000, ' '));
+                static const QRegularExpression data(QStringLiteral("<([\\w.-]+:)?address-data[^>]*>.*</([\\w.-]+:)?address-data>"),
+                                                     QRegularExpression::InvertedGreedinessOption
+                                                         | QRegularExpression::DotMatchesEverythingOption);
+                return QString::fromUtf8(body).remove(data).toUtf8();
+            });
+        };
+        const QString book = proxy.Root() + QUrl(FBook).path();
+        TSyncOptions options;
+        options.MaxReplyBytes = 64 * 1024;
+        TSyncResult r = Sync(book, options);
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(r.Received, 3);
+        QCOMPARE(ContactRows(FDb).size(), 3);
+        const bool fetched = std::any_of(proxy.Requests.begin(), proxy.Requests.end(),
+                                         [](const QByteArray &request) { return request.contains("addressbook-multiget"); });
+        QTEST(fetched, "fetches");
+
+        Http("DELETE", urls.first());
+        RunSql(FDb, QStringLiteral("UPDATE sync_book SET token = ?"), {QStringLiteral("http://radicale.org/ns/sync/0123456789abcdef")});
+        r = Sync(book, options);
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QCOMPARE(r.Deleted, 1);
+        QCOMPARE(ContactRows(FDb).size(), 2);
+        r = Sync(book, options);
+        QCOMPARE(r.Received + r.Sent + r.Deleted, 0);
+        QCOMPARE(Cards(FBook).size(), 2);
     }
 
     void mergeAndConflicts_data() { Servers(); }
