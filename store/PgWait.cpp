@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <libpq-fe.h>
 #include <optional>
@@ -17,12 +18,12 @@ constexpr int kSliceMs = 50;
 
 // One slice of waiting on the socket; 1 when it is ready, 0 when the slice
 // passed, -1 when the socket failed.
-int PollSlice(int socket, short events)
+int PollSlice(int socket, short events, int ms = kSliceMs)
 {
     if (socket < 0)
         return -1;
     pollfd p{socket, events, 0};
-    const int n = poll(&p, 1, kSliceMs);
+    const int n = poll(&p, 1, ms);
     if (n < 0)
         return errno == EINTR ? 0 : -1;
     return n > 0 ? 1 : 0;
@@ -59,6 +60,13 @@ private:
     TClock::time_point FStart = TClock::now();
     std::optional<TProgress> FProgress;
 };
+
+void Cancel(PGcancel *cancel)
+{
+    char error[256];
+    PQcancel(cancel, error, int(sizeof error));
+    PQfreeCancel(cancel);
+}
 
 } // namespace
 
@@ -123,14 +131,36 @@ TPgWaitEnd PgAwait(PGconn *conn, const TPgWaitRules &rules)
     }
 }
 
+TPgWaitEnd PgPoll(PGconn *conn, std::chrono::milliseconds wait)
+{
+    const auto end = TClock::now() + wait;
+    for (;;) {
+        const int unsent = PQflush(conn);
+        if (unsent < 0)
+            return TPgWaitEnd::Broken;
+        if (unsent == 0 && !PQisBusy(conn))
+            return TPgWaitEnd::Ready;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - TClock::now()).count();
+        const int ready = PollSlice(PQsocket(conn), short(POLLIN | (unsent ? POLLOUT : 0)), int(std::max<long long>(left, 0)));
+        if (ready < 0)
+            return TPgWaitEnd::Broken;
+        if (ready == 0)
+            return TPgWaitEnd::Silent;
+        if (!PQconsumeInput(conn))
+            return TPgWaitEnd::Broken;
+    }
+}
+
 void PgCancelInBackground(PGconn *conn)
 {
     PGcancel *cancel = PQgetCancel(conn);
     if (!cancel)
         return;
-    std::thread([cancel] {
-        char error[256];
-        PQcancel(cancel, error, int(sizeof error));
-        PQfreeCancel(cancel);
-    }).detach();
+    std::thread([cancel] { Cancel(cancel); }).detach();
+}
+
+void PgCancelNow(PGconn *conn)
+{
+    if (PGcancel *cancel = PQgetCancel(conn))
+        Cancel(cancel);
 }
