@@ -61,6 +61,26 @@ private:
     std::optional<TProgress> FProgress;
 };
 
+// One look at a statement sent: sends what libpq still holds, then waits
+// at most ms for the server. Ready, Broken, Silent when nothing came, or
+// nothing when the server sent more and the result is not complete yet.
+std::optional<TPgWaitEnd> Look(PGconn *conn, int ms)
+{
+    const int unsent = PQflush(conn);
+    if (unsent < 0)
+        return TPgWaitEnd::Broken;
+    if (unsent == 0 && !PQisBusy(conn))
+        return TPgWaitEnd::Ready;
+    const int ready = PollSlice(PQsocket(conn), short(POLLIN | (unsent ? POLLOUT : 0)), ms);
+    if (ready < 0)
+        return TPgWaitEnd::Broken;
+    if (ready == 0)
+        return TPgWaitEnd::Silent;
+    if (!PQconsumeInput(conn))
+        return TPgWaitEnd::Broken;
+    return std::nullopt;
+}
+
 void Cancel(PGcancel *cancel)
 {
     char error[256];
@@ -110,20 +130,13 @@ TPgWaitEnd PgAwait(PGconn *conn, const TPgWaitRules &rules)
     TWaitProgress progress(rules.What, rules.Cancellable);
     auto lastHeard = TClock::now();
     for (;;) {
-        const int unsent = PQflush(conn);
-        if (unsent < 0)
-            return TPgWaitEnd::Broken;
-        if (unsent == 0 && !PQisBusy(conn))
-            return TPgWaitEnd::Ready;
-        const int ready = PollSlice(PQsocket(conn), short(POLLIN | (unsent ? POLLOUT : 0)));
-        if (ready < 0)
-            return TPgWaitEnd::Broken;
-        if (ready > 0) {
-            if (!PQconsumeInput(conn))
-                return TPgWaitEnd::Broken;
+        const std::optional<TPgWaitEnd> end = Look(conn, kSliceMs);
+        if (!end) {
             lastHeard = TClock::now();
             continue;
         }
+        if (*end != TPgWaitEnd::Silent)
+            return *end;
         if (rules.Bound.count() > 0 && TClock::now() - lastHeard >= rules.Bound)
             return TPgWaitEnd::Silent;
         if (!progress.Step())
@@ -135,19 +148,9 @@ TPgWaitEnd PgPoll(PGconn *conn, std::chrono::milliseconds wait)
 {
     const auto end = TClock::now() + wait;
     for (;;) {
-        const int unsent = PQflush(conn);
-        if (unsent < 0)
-            return TPgWaitEnd::Broken;
-        if (unsent == 0 && !PQisBusy(conn))
-            return TPgWaitEnd::Ready;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - TClock::now()).count();
-        const int ready = PollSlice(PQsocket(conn), short(POLLIN | (unsent ? POLLOUT : 0)), int(std::max<long long>(left, 0)));
-        if (ready < 0)
-            return TPgWaitEnd::Broken;
-        if (ready == 0)
-            return TPgWaitEnd::Silent;
-        if (!PQconsumeInput(conn))
-            return TPgWaitEnd::Broken;
+        if (const std::optional<TPgWaitEnd> look = Look(conn, int(std::max<long long>(left, 0))))
+            return *look;
     }
 }
 
