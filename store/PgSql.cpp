@@ -121,8 +121,10 @@ constexpr int kReadSlotLocks = 1447382093;
 QByteArray PickReadSlot(int waited)
 {
     const QByteArray locks = QByteArray::number(kReadSlotLocks);
+    // The server shows other sessions as they were at the transaction's
+    // first look, unless told to look again.
     return QByteArray(waited >= 0 ? "ROLLBACK TO SAVEPOINT velmora_slot; " : "") +
-           "WITH l AS (SELECT objid::pg_catalog.int4 AS s, pid, granted FROM pg_catalog.pg_locks"
+           "SELECT pg_catalog.pg_stat_clear_snapshot(); WITH l AS (SELECT objid::pg_catalog.int4 AS s, pid, granted FROM pg_catalog.pg_locks"
            " WHERE locktype = 'advisory' AND classid = " + locks + " AND objsubid = 2),"
            " h AS (SELECT l.s, l.pid || ' ' || COALESCE(a.query_start::text, '') AS holder"
            " FROM l LEFT JOIN pg_catalog.pg_stat_activity a ON a.pid = l.pid WHERE l.granted)"
