@@ -8,6 +8,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QTimer>
+#include <chrono>
 #include <limits>
 
 namespace {
@@ -15,6 +16,11 @@ namespace {
 // Rows per slice: a few milliseconds of work, so that the window paints and
 // takes input between two slices.
 constexpr std::size_t kSliceRows = 4096;
+// While the rest waits for its turn on the server, the event loop looks
+// again this often, and a caller that needs the rows waits this long
+// between two steps of its progress.
+constexpr std::chrono::milliseconds kTurnLook{20};
+constexpr std::chrono::milliseconds kTurnWait{50};
 
 } // namespace
 
@@ -57,10 +63,17 @@ void TADOQuery::ReadSlice()
     const long long before = d->RowCount();
     try {
         d->Reading = true;
+        if (!d->Rest->Admitted(std::chrono::milliseconds(0))) {
+            d->Reading = false;
+            d->Slices->start(kTurnLook);
+            return;
+        }
         const bool done = d->Rest->Read(kSliceRows);
         d->Reading = false;
         if (done)
             EndFetching();
+        else if (d->Slices->interval() != 0)
+            d->Slices->start(0);
     } catch (const Exception &e) {
         d->Reading = false;
         d->Failure = e.Message();
@@ -97,8 +110,13 @@ void TADOQuery::FetchRows(long long count) const
         bool done = false;
         try {
             d->Reading = true;
-            done = d->Rest->Read(kSliceRows);
+            const bool admitted = d->Rest->Admitted(kTurnWait);
+            done = admitted && d->Rest->Read(kSliceRows);
             d->Reading = false;
+            if (!admitted) {
+                progress.StepOrAbort(d->RowCount());
+                continue;
+            }
         } catch (...) {
             d->Reading = false;
             self->EndFetching();

@@ -26,3 +26,5 @@ struct TPgProvider::TUnresolved {
 
 // The row of a result as cells.
 std::vector<TCellValue> PgRowOf(const PGresult *r, int row);
+// The rows of a result added to a snapshot; bytea is decoded through scratch.
+void PgAddRows(const PGresult *r, TRowArena &rows, QByteArray &scratch);

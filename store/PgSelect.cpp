@@ -2,7 +2,7 @@
 // rows come before the server has produced the last (and, with an index in
 // the result's order, without sorting the whole table); any other
 // statement row by row in one go.
-#include "store/PgProviderImpl.h"
+#include "store/PgCursor.h"
 
 #include "platform/core/Exception.h"
 #include "store/PgSql.h"
@@ -122,7 +122,9 @@ void DescribeColumns(const PGresult *r, TRowArena &rows, std::vector<TResultColu
     }
 }
 
-void AddRows(const PGresult *r, TRowArena &rows, QByteArray &scratch)
+} // namespace
+
+void PgAddRows(const PGresult *r, TRowArena &rows, QByteArray &scratch)
 {
     const int n = PQnfields(r);
     for (int row = 0; row < PQntuples(r); ++row) {
@@ -132,6 +134,8 @@ void AddRows(const PGresult *r, TRowArena &rows, QByteArray &scratch)
         rows.EndRow();
     }
 }
+
+namespace {
 
 // A statement a cursor can read: one that begins with SELECT.
 bool PlainSelect(const QString &sql)
@@ -178,43 +182,6 @@ std::vector<TCellValue> PgRowOf(const PGresult *r, int row)
     return values;
 }
 
-// The rest of a result, read through its cursor in the transaction Open
-// began; dropping it ends the transaction.
-class TPgProvider::TCursor final : public TRowStream {
-public:
-    TCursor(TPgProvider *provider, TRowArena *rows) : FProvider(provider), FRows(rows) {}
-    ~TCursor() override
-    {
-        if (!FDone)
-            FProvider->EndTransaction();
-    }
-    TCursor(const TCursor &) = delete;
-    TCursor &operator=(const TCursor &) = delete;
-
-    // Reads count rows; true once the result is complete.
-    bool Fetch(std::size_t count, bool cancellable)
-    {
-        const TResult r = FProvider->Simple(PgSql::FetchCursor(count), cancellable);
-        AddRows(r.R.get(), *FRows, FScratch);
-        if (std::size_t(PQntuples(r.R.get())) < count)
-            Complete();
-        return FDone;
-    }
-    bool Read(std::size_t count) override { return Fetch(count, false); }
-    void Complete()
-    {
-        FProvider->Simple(PgSql::Commit());
-        FRows->ShrinkToFit();
-        FDone = true;
-    }
-
-private:
-    TPgProvider *FProvider;
-    TRowArena *FRows;
-    QByteArray FScratch;
-    bool FDone = false;
-};
-
 void TPgProvider::Select(const QString &sql, const QStringList &parameterNames, const std::vector<TParameterValue> &values, TRowArena &rows,
                          std::vector<TResultColumn> &columns, TResultTable &table)
 {
@@ -250,7 +217,7 @@ void TPgProvider::Select(const QString &sql, const QStringList &parameterNames, 
                 described = true;
                 DescribeColumns(r.get(), rows, columns, shape);
             }
-            AddRows(r.get(), rows, scratch);
+            PgAddRows(r.get(), rows, scratch);
         }
         if (failed || Lost())
             Raise(failed.get());
@@ -291,7 +258,7 @@ std::unique_ptr<TRowStream> TPgProvider::SelectFirst(const QString &sql, const Q
         DescribeColumns(r.R.get(), rows, columns, shape);
         Describe(columns, table, shape.Tables, shape.TableColumns);
         QByteArray scratch;
-        AddRows(r.R.get(), rows, scratch);
+        PgAddRows(r.R.get(), rows, scratch);
         if (std::size_t(PQntuples(r.R.get())) < first) {
             cursor->Complete();
             cursor.reset();

@@ -115,6 +115,31 @@ QByteArray FetchCursor(std::size_t count)
     return "FETCH FORWARD " + QByteArray::number(qulonglong(count)) + " FROM velmora_rows";
 }
 
+// The first key of the read slots' advisory locks, the slot the second.
+constexpr int kReadSlotLocks = 1447382093;
+
+QByteArray PickReadSlot(int waited)
+{
+    const QByteArray locks = QByteArray::number(kReadSlotLocks);
+    // The server shows other sessions as they were at the transaction's
+    // first look, unless told to look again.
+    return QByteArray(waited >= 0 ? "ROLLBACK TO SAVEPOINT velmora_slot; " : "") +
+           "SELECT pg_catalog.pg_stat_clear_snapshot(); WITH l AS (SELECT objid::pg_catalog.int4 AS s, pid, granted FROM pg_catalog.pg_locks"
+           " WHERE locktype = 'advisory' AND classid = " + locks + " AND objsubid = 2),"
+           " h AS (SELECT l.s, l.pid || ' ' || COALESCE(a.query_start::text, '') AS holder"
+           " FROM l LEFT JOIN pg_catalog.pg_stat_activity a ON a.pid = l.pid WHERE l.granted)"
+           " SELECT g.s, (SELECT holder FROM h WHERE h.s = g.s LIMIT 1), (SELECT holder FROM h WHERE h.s = " +
+           QByteArray::number(waited) + " LIMIT 1)"
+           " FROM pg_catalog.generate_series(0, GREATEST(2, (SELECT pg_catalog.count(DISTINCT pid) FROM l) / 2 + 1) - 1) g(s)"
+           " ORDER BY (SELECT pg_catalog.count(*) FROM l WHERE l.s = g.s), pg_catalog.random() LIMIT 1";
+}
+QByteArray TakeReadSlot(int slot, int seconds)
+{
+    return "SAVEPOINT velmora_slot; SET LOCAL lock_timeout = '" + QByteArray::number(seconds) + "s';"
+           " SELECT pg_catalog.pg_advisory_xact_lock(" + QByteArray::number(kReadSlotLocks) + ", " + QByteArray::number(slot) + ");"
+           " RELEASE SAVEPOINT velmora_slot";
+}
+
 QByteArray NumberedParameters(const QString &sql, QStringList *names)
 {
     QString text;

@@ -41,6 +41,21 @@ QByteArray BeginCursorRead();
 QByteArray DeclareCursor(const QByteArray &select);
 QByteArray FetchCursor(std::size_t count);
 
+// The server's read slots: a large read takes a slot (an advisory lock held
+// to the end of its transaction) before it reads on. There are as many
+// slots as half the desktops reading or waiting to read, and at least two:
+// on a busy server the first half read and finish early, rather than all
+// sharing the processor and finishing late together.
+// PickReadSlot: one row, the slot with the fewest desktops holding or
+// waiting for it (ties at random) and who holds it, then who holds the slot
+// `waited` (-1: none); a holder is null when nobody holds the slot, else its
+// server process and the start of its last statement, which changes as long
+// as the holder reads on (when the server shows it). After a TakeReadSlot
+// that failed (waited: its slot) it first goes back to the savepoint
+// TakeReadSlot set.
+QByteArray PickReadSlot(int waited);
+QByteArray TakeReadSlot(int slot, int seconds);
+
 // The statement text with each ":name" parameter written "$n"; the same
 // name (any case) is the same parameter. names gets the distinct names in
 // the order of their numbers.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <libpq-fe.h>
 #include <optional>
@@ -17,12 +18,12 @@ constexpr int kSliceMs = 50;
 
 // One slice of waiting on the socket; 1 when it is ready, 0 when the slice
 // passed, -1 when the socket failed.
-int PollSlice(int socket, short events)
+int PollSlice(int socket, short events, int ms = kSliceMs)
 {
     if (socket < 0)
         return -1;
     pollfd p{socket, events, 0};
-    const int n = poll(&p, 1, kSliceMs);
+    const int n = poll(&p, 1, ms);
     if (n < 0)
         return errno == EINTR ? 0 : -1;
     return n > 0 ? 1 : 0;
@@ -59,6 +60,33 @@ private:
     TClock::time_point FStart = TClock::now();
     std::optional<TProgress> FProgress;
 };
+
+// One look at a statement sent: sends what libpq still holds, then waits
+// at most ms for the server. Ready, Broken, Silent when nothing came, or
+// nothing when the server sent more and the result is not complete yet.
+std::optional<TPgWaitEnd> Look(PGconn *conn, int ms)
+{
+    const int unsent = PQflush(conn);
+    if (unsent < 0)
+        return TPgWaitEnd::Broken;
+    if (unsent == 0 && !PQisBusy(conn))
+        return TPgWaitEnd::Ready;
+    const int ready = PollSlice(PQsocket(conn), short(POLLIN | (unsent ? POLLOUT : 0)), ms);
+    if (ready < 0)
+        return TPgWaitEnd::Broken;
+    if (ready == 0)
+        return TPgWaitEnd::Silent;
+    if (!PQconsumeInput(conn))
+        return TPgWaitEnd::Broken;
+    return std::nullopt;
+}
+
+void Cancel(PGcancel *cancel)
+{
+    char error[256];
+    PQcancel(cancel, error, int(sizeof error));
+    PQfreeCancel(cancel);
+}
 
 } // namespace
 
@@ -102,24 +130,27 @@ TPgWaitEnd PgAwait(PGconn *conn, const TPgWaitRules &rules)
     TWaitProgress progress(rules.What, rules.Cancellable);
     auto lastHeard = TClock::now();
     for (;;) {
-        const int unsent = PQflush(conn);
-        if (unsent < 0)
-            return TPgWaitEnd::Broken;
-        if (unsent == 0 && !PQisBusy(conn))
-            return TPgWaitEnd::Ready;
-        const int ready = PollSlice(PQsocket(conn), short(POLLIN | (unsent ? POLLOUT : 0)));
-        if (ready < 0)
-            return TPgWaitEnd::Broken;
-        if (ready > 0) {
-            if (!PQconsumeInput(conn))
-                return TPgWaitEnd::Broken;
+        const std::optional<TPgWaitEnd> end = Look(conn, kSliceMs);
+        if (!end) {
             lastHeard = TClock::now();
             continue;
         }
+        if (*end != TPgWaitEnd::Silent)
+            return *end;
         if (rules.Bound.count() > 0 && TClock::now() - lastHeard >= rules.Bound)
             return TPgWaitEnd::Silent;
         if (!progress.Step())
             return TPgWaitEnd::Cancelled;
+    }
+}
+
+TPgWaitEnd PgPoll(PGconn *conn, std::chrono::milliseconds wait)
+{
+    const auto end = TClock::now() + wait;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - TClock::now()).count();
+        if (const std::optional<TPgWaitEnd> look = Look(conn, int(std::max<long long>(left, 0))))
+            return *look;
     }
 }
 
@@ -128,9 +159,11 @@ void PgCancelInBackground(PGconn *conn)
     PGcancel *cancel = PQgetCancel(conn);
     if (!cancel)
         return;
-    std::thread([cancel] {
-        char error[256];
-        PQcancel(cancel, error, int(sizeof error));
-        PQfreeCancel(cancel);
-    }).detach();
+    std::thread([cancel] { Cancel(cancel); }).detach();
+}
+
+void PgCancelNow(PGconn *conn)
+{
+    if (PGcancel *cancel = PQgetCancel(conn))
+        Cancel(cancel);
 }

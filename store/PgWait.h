@@ -34,6 +34,14 @@ pg_conn *PgConnect(const char *const *keywords, const char *const *values, const
 // blocking, sending what libpq still holds.
 TPgWaitEnd PgAwait(pg_conn *conn, const TPgWaitRules &rules);
 
+// Waits at most `wait` for a result of the statement sent to be readable
+// without blocking: Ready, Broken, or Silent when it is not there yet.
+// Shows nothing: for waits the program spreads over its event loop.
+TPgWaitEnd PgPoll(pg_conn *conn, std::chrono::milliseconds wait);
+
 // Asks the server to cancel the running statement, without waiting for
 // its answer (a stopped server never gives one).
 void PgCancelInBackground(pg_conn *conn);
+// The same, waiting until the server has the request: a statement sent
+// after it is not cancelled.
+void PgCancelNow(pg_conn *conn);

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -56,6 +57,14 @@ public:
     // the result is complete (then nothing more comes). Raises
     // EDatabaseError like the statement would.
     virtual bool Read(std::size_t count) = 0;
+    // False while the stream waits to be let in before it reads on (a large
+    // read on a busy server waits for its turn); waits at most `wait` for
+    // it. Raises like Read.
+    virtual bool Admitted(std::chrono::milliseconds wait)
+    {
+        (void)wait;
+        return true;
+    }
 };
 
 // The error a write raises when another program or desktop held the

@@ -11,6 +11,7 @@
 #include "support/TestHome.h"
 #include "support/TestServer.h"
 
+#include <QSemaphore>
 #include <QThread>
 #include <QtTest>
 #include <thread>
@@ -290,6 +291,51 @@ private Q_SLOTS:
         stored.sort();
         QCOMPARE(read.size(), 600);
         QCOMPARE(read, stored);
+    }
+
+    // On a busy server a large read waits for its turn: the window shows
+    // the first rows and goes on meanwhile, and desktops that hold their
+    // turns without reading on hold the others up only for a while.
+    void aReadWaitingForItsTurnReadsOn()
+    {
+        if (!ServerTests())
+            QSKIP("turns are taken on the server");
+        constexpr int kRows = 40000;
+        const QString sql = QStringLiteral("SELECT g AS n FROM generate_series(1, %1) g").arg(kRows);
+        // Two desktops read far into their rows and stop there: their thread
+        // has no event loop to read the rest.
+        QSemaphore holding, finished;
+        std::thread holders([&] {
+            TStoreSession a(sql), b(sql);
+            for (TStoreSession *desktop : {&a, &b}) {
+                desktop->Query.Open();
+                desktop->Query.SetRecNo(kRows * 3 / 4);
+            }
+            holding.release();
+            finished.acquire();
+        });
+        holding.acquire();
+        for (const bool dropWhileWaiting : {false, true}) {
+            TStoreSession s(sql);
+            s.Query.Open();
+            QVERIFY(s.Query.Fetching());
+            QCOMPARE(s.Query.FieldByName(QStringLiteral("n"))->AsString(), QStringLiteral("1"));
+            if (dropWhileWaiting) {
+                // Closed once past the rows a read takes without a turn (while
+                // it waits), the connection reads again at once.
+                QTRY_VERIFY_WITH_TIMEOUT(s.Query.DisplayRowCount() >= 16384, 60000);
+                s.Query.Close();
+                s.Query.Open();
+                s.Query.Last();
+            } else {
+                QTRY_VERIFY_WITH_TIMEOUT(!s.Query.Fetching(), 120000);
+                s.Query.Last();
+            }
+            QCOMPARE(s.Query.RecNo(), kRows);
+            QCOMPARE(s.Query.FieldByName(QStringLiteral("n"))->AsString(), QString::number(kRows));
+        }
+        finished.release();
+        holders.join();
     }
 };
 
