@@ -7,6 +7,7 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <zlib.h>
 
@@ -53,14 +54,14 @@ TDavClient::TDavClient(const QUrl &base, const QString &user, const QString &pas
 
 TDavClient::~TDavClient()
 {
-    if (FJob) {
-        // Ended quietly: nothing may call back into an owner going away.
-        if (FJob->Reply) {
-            FJob->Reply->disconnect(this);
-            FJob->Reply->abort();
+    // Ended quietly: nothing may call back into an owner going away.
+    for (TJob *job : FJobs) {
+        if (job->Reply) {
+            job->Reply->disconnect(this);
+            job->Reply->abort();
         }
-        delete FJob->Reply.data();
-        delete FJob;
+        delete job->Reply.data();
+        delete job;
     }
 }
 
@@ -78,7 +79,7 @@ void TDavClient::Send(const TDavRequest &request, std::function<void(TDavReply &
     job->Request = request;
     job->Done = std::move(done);
     job->Stream = std::move(stream);
-    FJob = job;
+    FJobs.push_back(job);
     Start(job);
 }
 
@@ -204,8 +205,7 @@ void TDavClient::Finish(TJob *job)
     if (out.Error.Kind == TSyncFailure::None && out.Status == 401)
         out.Error = SyncError(TSyncFailure::Unauthorized, job->Request.Url.toString(), 401);
     std::function<void(TDavReply &)> done = std::move(job->Done);
-    if (FJob == job)
-        FJob = nullptr;
+    Forget(job);
     job->Idle->deleteLater();
     delete job;
     done(out);
@@ -283,8 +283,7 @@ void TDavClient::Fail(TJob *job, TSyncError error)
     out.Url = job->Request.Url;
     out.Error = std::move(error);
     std::function<void(TDavReply &)> done = std::move(job->Done);
-    if (FJob == job)
-        FJob = nullptr;
+    Forget(job);
     if (job->Idle)
         job->Idle->deleteLater();
     delete job;
@@ -292,10 +291,20 @@ void TDavClient::Fail(TJob *job, TSyncError error)
     QTimer::singleShot(0, this, [done = std::move(done), out]() mutable { done(out); });
 }
 
+void TDavClient::Forget(TJob *job)
+{
+    FJobs.erase(std::remove(FJobs.begin(), FJobs.end(), job), FJobs.end());
+}
+
 void TDavClient::Abort()
 {
-    if (FJob && FJob->Reply) {
-        FJob->Error = SyncError(TSyncFailure::Cancelled, FJob->Request.Url.toString());
-        FJob->Reply->abort();
+    // An abort finishes its job at once, and what that job's caller does
+    // may change the list: each job is looked for again.
+    const std::vector<TJob *> jobs = FJobs;
+    for (TJob *job : jobs) {
+        if (std::find(FJobs.begin(), FJobs.end(), job) == FJobs.end() || !job->Reply)
+            continue;
+        job->Error = SyncError(TSyncFailure::Cancelled, job->Request.Url.toString());
+        job->Reply->abort();
     }
 }

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <functional>
+#include <vector>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -30,7 +31,8 @@ struct TDavReply {
 };
 
 // The DAV requests of one sync or probe, one small job per request on a
-// QNetworkAccessManager, asynchronous on the event loop. The password goes
+// QNetworkAccessManager, asynchronous on the event loop; several may be in
+// flight at once (the manager opens a few connections to a host). The password goes
 // only to the host the account names (and never over plain http to a host
 // that is not loopback); redirects are followed by hand, within that host.
 // A reply is read up to a cap; a request that gets no byte for the idle
@@ -50,7 +52,7 @@ public:
     // piece by piece as it arrives instead of into the reply's Body; false
     // from it ends the request (Cancelled).
     void Send(const TDavRequest &request, std::function<void(TDavReply &)> done, std::function<bool(const QByteArray &piece)> stream = {});
-    // Ends the request in flight now: done gets Cancelled.
+    // Ends the requests in flight now: each done gets Cancelled.
     void Abort();
     int RequestCount() const { return FRequests; }
 
@@ -70,6 +72,7 @@ private:
     // or kept.
     bool Keep(TJob *job, const QByteArray &piece);
     void Fail(TJob *job, TSyncError error);
+    void Forget(TJob *job);
 
     QNetworkAccessManager *FNetwork;
     QUrl FBase;
@@ -78,5 +81,5 @@ private:
     int FIdleMs = 30000;
     qint64 FMaxBytes = 64ll << 20;
     int FRequests = 0;
-    TJob *FJob = nullptr;
+    std::vector<TJob *> FJobs; // in flight
 };

@@ -1,8 +1,10 @@
 // Doing what the plan says, in batches: a new card's state is stored
 // before its PUT (so that a card stored but answered with an error is
-// known by its href and UID next time), then the requests one by one, then
-// what they did in one transaction. Cancel stops after the request in
-// flight; everything done so far is stored.
+// known by its href and UID next time), then the requests, a few in flight
+// at once (the server can read and check one while it stores another),
+// then what they did in one transaction. Cancel, or a failure of the
+// transport, stops taking new steps; the requests in flight are answered,
+// and everything done so far is stored.
 #include "platform/core/Exception.h"
 #include "contacts/VCardPatch.h"
 #include "sync/DavXml.h"
@@ -16,12 +18,14 @@
 namespace {
 
 constexpr std::size_t kBatch = 100;
+constexpr int kInFlight = 4;
 
 } // namespace
 
 void TSyncRun::Apply()
 {
     FNext = 0;
+    FDone = 0;
     ApplyBatch();
 }
 
@@ -48,27 +52,42 @@ void TSyncRun::ApplyBatch()
         FTables->Rollback();
         return Fail(TSyncFailure::Database, e.Message());
     }
-    RunStep(from);
+    FIssued = from;
+    Issue();
 }
 
-void TSyncRun::RunStep(std::size_t at)
+// Starts steps of the batch while there is room; the batch ends when none
+// is in flight and none may start.
+void TSyncRun::Issue()
 {
-    // Steps without a request are done at once.
-    while (at < FBatchEnd && FSteps[at].Request == TSyncStep::TRequest::None) {
-        FSteps[at].Ok = FSteps[at].Problems.empty() || FSteps[at].WriteRow || !FSteps[at].State.Href.isEmpty();
-        ++at;
+    const bool stopping = FCancelled || FStop.Kind != TSyncFailure::None;
+    while (!stopping && FIssued < FBatchEnd && FInFlight < kInFlight) {
+        TSyncStep &step = FSteps[FIssued++];
+        if (step.Request == TSyncStep::TRequest::None) {
+            // Done at once.
+            step.Ok = step.Problems.empty() || step.WriteRow || !step.State.Href.isEmpty();
+            ++FDone;
+            continue;
+        }
+        ++FInFlight;
+        Send(FIssued - 1);
     }
-    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + at), qint64(FToFetch.size() + FSteps.size()));
-    if (at >= FBatchEnd || FCancelled) {
-        const std::size_t batchStart = FNext;
-        FNext = at;
-        Store(batchStart, at);
-        if (FFinished)
-            return;
-        QTimer::singleShot(0, this, [this] { ApplyBatch(); });
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived + FDone), qint64(FToFetch.size() + FReceived + FSteps.size()));
+    if (FInFlight > 0 || (!stopping && FIssued < FBatchEnd))
         return;
-    }
-    TSyncStep &step = FSteps[at];
+    const std::size_t batchStart = FNext;
+    FNext = FIssued;
+    Store(batchStart, FIssued);
+    if (FFinished)
+        return;
+    if (FStop.Kind != TSyncFailure::None)
+        return Fail(FStop);
+    QTimer::singleShot(0, this, [this] { ApplyBatch(); });
+}
+
+void TSyncRun::Send(std::size_t at)
+{
+    const TSyncStep &step = FSteps[at];
     TDavRequest request;
     request.Url = UrlOf(step.Href);
     if (step.Request == TSyncStep::TRequest::Put) {
@@ -84,25 +103,27 @@ void TSyncRun::RunStep(std::size_t at)
     FClient.Send(request, [this, at](TDavReply &reply) { StepReply(at, reply); });
 }
 
-// The transport failed: what was done before the step is stored.
-void TSyncRun::StopAt(std::size_t at, const TSyncError &error)
+// The transport failed: no new step starts, and the sync fails once those
+// in flight are answered and what was done is stored.
+void TSyncRun::StopAt(const TSyncError &error)
 {
-    const std::size_t batchStart = FNext;
-    FNext = at;
-    Store(batchStart, at);
-    Fail(error);
+    if (FStop.Kind == TSyncFailure::None)
+        FStop = error;
+    StepDone();
 }
 
-void TSyncRun::StepDone(std::size_t at)
+void TSyncRun::StepDone()
 {
-    RunStep(at + 1);
+    --FInFlight;
+    ++FDone;
+    Issue();
 }
 
 void TSyncRun::StepReply(std::size_t at, TDavReply &reply)
 {
     TSyncStep &step = FSteps[at];
     if (reply.Error.Kind != TSyncFailure::None)
-        return StopAt(at, reply.Error);
+        return StopAt(reply.Error);
     const int status = reply.Status;
     if (status == 412 && !step.Retried) {
         // Changed there since it was listed: fetched, merged, tried once more.
@@ -118,25 +139,25 @@ void TSyncRun::StepReply(std::size_t at, TDavReply &reply)
         FOwnWrites[step.Href] = step.Request == TSyncStep::TRequest::Put ? step.State.ETag : QByteArray();
         if (step.Request == TSyncStep::TRequest::Put && step.State.ETag.isEmpty())
             FStepFailed = true; // our own write cannot be told from another's: the token stays
-        return StepDone(at);
+        return StepDone();
     }
     // Refused or failed: nothing of it is stored; the next sync tries again.
     FStepFailed = true;
     Result.Error = StatusError(status, reply.Url, reply.Body);
-    StepDone(at);
+    StepDone();
 }
 
 void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
 {
     TSyncStep &step = FSteps[at];
     if (fetched.Error.Kind != TSyncFailure::None)
-        return StopAt(at, fetched.Error);
+        return StopAt(fetched.Error);
     const TCardValues server = fetched.Status == 200 ? Read(fetched.Body) : TCardValues();
     if (!server.Ok) {
         FStepFailed = true;
         if (fetched.Status != 404)
             step.Problems.push_back({step.Href, QString(), QString(), TCardProblem::Kind::Unparsable});
-        return StepDone(at);
+        return StepDone();
     }
     const QByteArray etag = fetched.ETag;
     step.State.Uid = server.Uid.isEmpty() ? step.State.Uid : server.Uid;
@@ -148,7 +169,7 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
         step.State.Base = fetched.Body;
         step.State.Digest = Digest(server.Fit);
         step.Ok = true;
-        return StepDone(at);
+        return StepDone();
     }
     if (step.LocalDeleted) {
         // Deleted here, changed there: the change wins.
@@ -162,11 +183,11 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
         step.Received = 1;
         step.Conflicts.push_back(Conflict(0, server.Fit, -1, QByteArray(), QByteArray(), TSyncConflict::Kind::DeletedHereChangedThere));
         step.Ok = true;
-        return StepDone(at);
+        return StepDone();
     }
     if (!step.Start) {
         FStepFailed = true; // nothing to merge from: the next sync does it
-        return StepDone(at);
+        return StepDone();
     }
     const QByteArray *local = step.Start->Local;
     const TMergeOutcome merged = MergeContact(step.Start->Base, local, server.Fit);
@@ -195,11 +216,13 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
         step.State.Base = fetched.Body;
         step.Sent = 0;
         step.Ok = true;
-        return StepDone(at);
+        return StepDone();
     }
-    // Once more; a second 412 leaves it to the next sync.
-    FSteps[at].Retried = true;
-    RunStep(at);
+    // Once more (unless the sync is stopping); a second 412 leaves it to
+    // the next sync.
+    if (FCancelled || FStop.Kind != TSyncFailure::None)
+        return StepDone();
+    Send(at);
 }
 
 void TSyncRun::Store(std::size_t from, std::size_t to)

@@ -140,11 +140,12 @@ private:
     // SyncApply.cpp: doing the rest.
     void Apply();
     void ApplyBatch();
-    void RunStep(std::size_t at);
+    void Issue();
+    void Send(std::size_t at);
     void StepReply(std::size_t at, TDavReply &reply);
     void Retry412(std::size_t at, TDavReply &fetched);
-    void StepDone(std::size_t at);
-    void StopAt(std::size_t at, const TSyncError &error);
+    void StepDone(); // a step in flight is answered
+    void StopAt(const TSyncError &error);
     void Store(std::size_t from, std::size_t to);
     void Finish();
     void ConfirmToken();
@@ -193,6 +194,10 @@ private:
     std::set<std::int64_t> FLinked;               // linked by this sync
     std::vector<TSyncStep> FSteps;
     std::size_t FBatchEnd = 0;
+    std::size_t FIssued = 0; // the next step of the batch to start
+    std::size_t FDone = 0;   // steps answered or done at once, for the progress
+    int FInFlight = 0;
+    TSyncError FStop;                // the transport failure that stops the sync
     std::set<std::int64_t> FHandled; // contacts a server change already covers
     std::size_t FNext = 0;
     std::map<QString, QByteArray> FOwnWrites; // href -> the ETag our PUT got; null: deleted

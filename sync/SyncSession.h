@@ -21,7 +21,7 @@ public:
     ~TSyncSession() override;
 
     void Start();
-    // Stops after the request in flight; what was done stays consistent.
+    // Stops after the requests in flight; what was done stays consistent.
     void Cancel();
     // The answer to MassDeleteAsked.
     void ConfirmMassDelete(bool proceed);

@@ -259,6 +259,10 @@ void TFakeHttp::Serve(QTcpSocket *socket)
             const QByteArray reply = Answer ? Answer(request, upstream) : upstream;
             if (reply.isEmpty())
                 return; // silent
+            if (reply == kDrop) {
+                socket->abort();
+                return;
+            }
             socket->write(reply);
         }
     });

@@ -60,7 +60,7 @@ QString CardWith(const QString &book, const QByteArray &text);
 
 // A small HTTP server for replies no real server gives: each request's
 // head and body go to Answer, whose bytes are sent back whole (empty: no
-// answer at all). With Upstream set it is a proxy in front of that port
+// answer at all; kDrop: the connection closed at once). With Upstream set it is a proxy in front of that port
 // instead, and Answer (when set) may change the upstream's reply.
 class TFakeHttp : public QObject {
     Q_OBJECT
@@ -74,6 +74,7 @@ public:
     quint16 Upstream = 0;
     // request (head and body), upstream reply (empty without upstream) -> reply to send
     std::function<QByteArray(const QByteArray &request, const QByteArray &upstream)> Answer;
+    static inline const QByteArray kDrop = QByteArrayLiteral("\0drop");
     std::function<void(const QByteArray &request)> BeforeForward;
     QList<QByteArray> Requests;
 
