@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <cstdio>
+#include <malloc.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -120,6 +121,9 @@ const char *ConflictWords(TSyncConflict::Kind kind)
 
 int Run(const QCommandLineParser &parser)
 {
+    // One heap for every thread: the keyring's D-Bus thread and the network
+    // thread would each get an arena of their own, held for the whole sync.
+    mallopt(M_ARENA_MAX, 1);
     const QString database = parser.positionalArguments().value(0, QStringLiteral("fihrist.mdb"));
     TSyncAccount account = LoadSyncAccount();
     if (parser.isSet(kUrl) && parser.value(kUrl) != account.Url) {

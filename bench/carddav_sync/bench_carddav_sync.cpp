@@ -249,13 +249,18 @@ int main(int argc, char **argv)
     }
     const double cardBytes = double(cards.size());
     if (seed) {
-        // Both books as an upload would leave them, the server's cache of them made.
+        // Both books as an upload would leave them: the server's cache of
+        // the cards made, and the history of each card's versions that
+        // Radicale writes at every PUT (a sync-collection listing makes it).
         for (const char *book : {"ours", "vdir"}) {
             const QString folder = dir.filePath(QStringLiteral("data/collection-root/alice/")) + QLatin1String(book);
             for (const QString &file : QDir(upFolder).entryList({QStringLiteral("*.vcf")}, QDir::Files))
                 QFile::copy(upFolder + u'/' + file, folder + u'/' + file);
-            delete Http("PROPFIND", QStringLiteral("/alice/%1/").arg(QLatin1String(book)),
-                        "<propfind xmlns=\"DAV:\"><prop><getetag/></prop></propfind>", {{"Depth", "1"}});
+            const QString path = QStringLiteral("/alice/%1/").arg(QLatin1String(book));
+            delete Http("PROPFIND", path, "<propfind xmlns=\"DAV:\"><prop><getetag/></prop></propfind>", {{"Depth", "1"}});
+            delete Http("REPORT", path,
+                        "<sync-collection xmlns=\"DAV:\"><sync-token/><sync-level>1</sync-level><prop><getetag/></prop></sync-collection>",
+                        {{"Depth", "0"}});
         }
     }
 
