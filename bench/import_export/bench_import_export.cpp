@@ -172,7 +172,7 @@ bool ImportInProgram(const QString &database, const std::string &file)
     options.File = QString::fromStdString(file);
     options.AllowDuplicates = true;
     TImportReport report;
-    return ImportContacts(connection, options, report) && report.Summary.Added == kContacts;
+    return ImportContacts(connection, options, report) && report.Counts.Added == kContacts;
 }
 
 void BM_ImportCsvInProgram(benchmark::State &state)
