@@ -3,6 +3,8 @@
 #include "store/ADOQuery.h"
 #include "store/TurkishText.h"
 
+#include <string_view>
+
 namespace PgSql {
 
 namespace {
@@ -243,13 +245,24 @@ QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns
 // inlines them into the statement and matches the search indexes.
 QByteArray TurkishFoldFunction()
 {
-    // Text of ASCII alone needs no translation, which is the costly part.
-    QString from, to;
+    // Text of ASCII alone needs no translation, which is the costly part:
+    // translate() looks each character up in its whole list. Turkish text
+    // mostly has no marked letter but its own, so a short list takes those
+    // first, and the long one only what is left after it.
+    QString from, to, turkishFrom, turkishTo;
     FoldTranslation(&from, &to);
+    for (const char16_t c : std::u16string_view(u"çğıöşüâîû")) {
+        turkishFrom += QChar(c);
+        turkishTo += QChar(char16_t(TurkishFold(c)));
+    }
+    turkishFrom += QChar(0x0307);
+    const QByteArray turkish =
+        "pg_catalog.translate(pg_catalog.lower($1 COLLATE velmora.lower_root), " + Literal(turkishFrom) + ", " + Literal(turkishTo) + ")";
     return "CREATE OR REPLACE FUNCTION velmora.turkish_fold(text) RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE"
            " RETURN CASE WHEN pg_catalog.octet_length($1) = pg_catalog.char_length($1)"
            " THEN pg_catalog.lower($1 COLLATE velmora.lower_root)"
-           " ELSE pg_catalog.translate(pg_catalog.lower($1 COLLATE velmora.lower_root), "
+           " WHEN pg_catalog.octet_length("
+        + turkish + ") = pg_catalog.char_length(" + turkish + ") THEN " + turkish + " ELSE pg_catalog.translate(" + turkish + ", "
         + Literal(from) + ", " + Literal(to) + ") END";
 }
 
