@@ -104,10 +104,6 @@ QByteArray Rollback()
     return "ROLLBACK";
 }
 
-QByteArray BeginCursorRead()
-{
-    return "BEGIN TRANSACTION READ ONLY; SET LOCAL cursor_tuple_fraction = 1";
-}
 QByteArray DeclareCursor(const QByteArray &select)
 {
     return "DECLARE velmora_rows NO SCROLL CURSOR FOR " + select;
@@ -117,8 +113,17 @@ QByteArray FetchCursor(std::size_t count)
     return "FETCH FORWARD " + QByteArray::number(qulonglong(count)) + " FROM velmora_rows";
 }
 
-// The first key of the read slots' advisory locks, the slot the second.
+// The first key of the read slots' advisory locks, the slot the second;
+// and the lock every read through a cursor holds shared, to be counted.
 constexpr int kReadSlotLocks = 1447382093;
+constexpr int kReadersLock = 1447382094;
+
+QByteArray BeginCursorRead()
+{
+    return "BEGIN TRANSACTION READ ONLY; SET LOCAL cursor_tuple_fraction = 1;"
+           " SELECT pg_catalog.pg_advisory_xact_lock_shared("
+        + QByteArray::number(kReadersLock) + ", 0)";
+}
 
 QByteArray PickReadSlot(int waited)
 {
@@ -132,7 +137,9 @@ QByteArray PickReadSlot(int waited)
            " FROM l LEFT JOIN pg_catalog.pg_stat_activity a ON a.pid = l.pid WHERE l.granted)"
            " SELECT g.s, (SELECT holder FROM h WHERE h.s = g.s LIMIT 1), (SELECT holder FROM h WHERE h.s = " +
            QByteArray::number(waited) + " LIMIT 1)"
-           " FROM pg_catalog.generate_series(0, GREATEST(2, (SELECT pg_catalog.count(DISTINCT pid) FROM l) / 2 + 1) - 1) g(s)"
+           " FROM pg_catalog.generate_series(0, GREATEST(2, ((SELECT pg_catalog.count(*) FROM pg_catalog.pg_locks"
+           " WHERE locktype = 'advisory' AND classid = " + QByteArray::number(kReadersLock) + " AND objid = 0 AND objsubid = 2 AND granted)"
+           " * 3 + 4) / 5) - 1) g(s)"
            " ORDER BY (SELECT pg_catalog.count(*) FROM l WHERE l.s = g.s), pg_catalog.random() LIMIT 1";
 }
 QByteArray TakeReadSlot(int slot, int seconds)

@@ -43,9 +43,10 @@ QByteArray FetchCursor(std::size_t count);
 
 // The server's read slots: a large read takes a slot (an advisory lock held
 // to the end of its transaction) before it reads on. There are as many
-// slots as half the desktops reading or waiting to read, and at least two:
-// on a busy server the first half read and finish early, rather than all
-// sharing the processor and finishing late together.
+// slots as three in five of the reads through a cursor at that moment
+// (each holds a lock for it from BeginCursorRead on), and at least two: on
+// a busy server more than half the desktops read and finish early, rather
+// than all sharing the processor and finishing late together.
 // PickReadSlot: one row, the slot with the fewest desktops holding or
 // waiting for it (ties at random) and who holds it, then who holds the slot
 // `waited` (-1: none); a holder is null when nobody holds the slot, else its
