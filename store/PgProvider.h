@@ -91,6 +91,8 @@ private:
                   const std::vector<int> &tableColumns);
     void Connect();
     TResult Run(const QByteArray &sql, const std::vector<TCellValue> &values, bool cancellable = false);
+    void Send(const QByteArray &sql, const std::vector<TCellValue> &values);
+    TResult BeginAndRun(const QByteArray &sql, const std::vector<TCellValue> &values, QByteArray *transaction);
     TResult Simple(const QByteArray &sql, bool cancellable = false);
     TResult Gather(bool cancellable);
     pg_result *NextResult(bool cancellable);

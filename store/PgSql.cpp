@@ -83,9 +83,9 @@ QByteArray Begin()
 {
     return "BEGIN";
 }
-QByteArray BeginWrite()
+QByteArray TransactionId()
 {
-    return "BEGIN; SELECT pg_catalog.pg_current_xact_id()::text";
+    return "SELECT pg_catalog.pg_current_xact_id()::text";
 }
 QByteArray LongWriteLock()
 {

@@ -20,10 +20,10 @@ namespace PgSql {
 QByteArray SessionSetup();
 QByteArray BeginReadOnly();
 QByteArray Begin();
-// A write's transaction: BEGIN, then one row with its transaction id, so
-// that a commit whose answer was lost can be looked up (TransactionStatus,
-// $1 that id: committed, aborted, in progress, or null when too old).
-QByteArray BeginWrite();
+// One row, a write's transaction id, asked right after Begin so that a
+// commit whose answer was lost can be looked up (TransactionStatus, $1 that
+// id: committed, aborted, in progress, or null when too old).
+QByteArray TransactionId();
 QByteArray TransactionStatus();
 // Taken inside a long write's transaction (an import) and held to its end:
 // long writes on one server go one at a time, so that each reads the

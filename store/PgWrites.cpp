@@ -85,9 +85,8 @@ TPgProvider::TResult TPgProvider::Write(const QByteArray &sql, const std::vector
         if (FUnresolved && Resolve(&result))
             return result;
         try {
-            const TResult begun = Simple(PgSql::BeginWrite());
-            const QByteArray transaction = PQgetvalue(begun.R.get(), 0, 0);
-            result = Run(sql, values);
+            QByteArray transaction;
+            result = BeginAndRun(sql, values, &transaction);
             if (!commit(result.R.get())) {
                 Simple(PgSql::Rollback());
                 return result;
