@@ -33,8 +33,19 @@ void TSyncRun::ApplyBatch()
 {
     if (FFinished)
         return;
-    if (FCancelled || FNext >= FSteps.size())
+    if (FCancelled)
         return Finish();
+    try {
+        // The planned steps done, the cards of the next new contacts are
+        // made, and those done before them go.
+        while (FNext >= FSteps.size()) {
+            if (FNewAt >= FNew.size())
+                return Finish();
+            PlanNew(kBatch);
+        }
+    } catch (const Exception &e) {
+        return Fail(TSyncFailure::Database, e.Message());
+    }
     const std::size_t from = FNext;
     FBatchEnd = std::min(FSteps.size(), from + kBatch);
     try {
@@ -72,7 +83,7 @@ void TSyncRun::Issue()
         ++FInFlight;
         Send(FIssued - 1);
     }
-    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived + FDone), qint64(FToFetch.size() + FReceived + FSteps.size()));
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived + FDone), qint64(FToFetch.size() + FReceived + FStepCount));
     if (FInFlight > 0 || (!stopping && FIssued < FBatchEnd))
         return;
     const std::size_t batchStart = FNext;

@@ -134,6 +134,9 @@ private:
     void PlanLinked(TSyncCardRow &state, const TCardValues &server, const QByteArray &card, const QByteArray &etag);
     void PlanServerGone(const TSyncCardRow &state);
     void PlanLocal();
+    // The next `count` contacts new to the book as steps, in place of the
+    // steps done; raises when the database cannot be read.
+    void PlanNew(std::size_t count);
     void AskMassDelete();
     // SyncReceive.cpp: storing the new cards.
     void Receive();
@@ -193,6 +196,11 @@ private:
     std::unique_ptr<TDuplicateCheck> FDuplicates; // contacts not linked yet
     std::set<std::int64_t> FLinked;               // linked by this sync
     std::vector<TSyncStep> FSteps;
+    // The contacts that get new cards: only their keys until their batch
+    // is planned (PlanNew), after every step of FSteps.
+    std::vector<std::int64_t> FNew;
+    std::size_t FNewAt = 0;
+    std::size_t FStepCount = 0; // the steps planned, those of FNew included
     std::size_t FBatchEnd = 0;
     std::size_t FIssued = 0; // the next step of the batch to start
     std::size_t FDone = 0;   // steps answered or done at once, for the progress
