@@ -10,6 +10,7 @@
 
 #include <QLockFile>
 #include <QUrl>
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
@@ -19,6 +20,9 @@
 
 class TADOConnection;
 class TSyncSession;
+
+// One of this sync's own writes, known again in the changes the server lists after it.
+using TOwnWrite = std::array<char, 20>;
 
 // A card as the directory reads it: the seven values as the card gives
 // them (Raw) and as they fit the columns (Fit: a value too long for its
@@ -208,6 +212,6 @@ private:
     TSyncError FStop;                // the transport failure that stops the sync
     std::set<std::int64_t> FHandled; // contacts a server change already covers
     std::size_t FNext = 0;
-    std::map<QString, QByteArray> FOwnWrites; // href -> the ETag our PUT got; null: deleted
+    std::vector<TOwnWrite> FOwnWrites; // our writes that were answered (SyncApply.cpp)
     int FLocalDeletes = 0, FServerDeletes = 0;
 };
