@@ -234,7 +234,7 @@ std::vector<TContactRow> TSyncTables::ReadContacts(const QByteArray &sql, const 
 
 void TSyncTables::Contacts(const std::function<void(TContactRow &)> &each)
 {
-    constexpr int kPage = 500;
+    constexpr int kPage = 100;
     const QByteArray key = QuoteIdentifier(FKey);
     const QByteArray first = SelectContacts() + " ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
     const QByteArray next = SelectContacts() + " WHERE " + key + " > $1 ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
