@@ -1,5 +1,7 @@
 // What a sync does, decided before anything is written: each server card
-// that changed, each card gone, each local change, as steps.
+// that changed, each card gone, each local change, as steps. A contact new
+// to the book is planned by its key alone; its card is made with its batch
+// (PlanNew), so a first upload holds a batch of cards, not all of them.
 #include "platform/core/Exception.h"
 #include "store/ContactsTable.h"
 #include "contacts/VCardPatch.h"
