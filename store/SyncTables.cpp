@@ -211,14 +211,18 @@ void TSyncTables::RemoveCard(std::int64_t no)
     FEngine.RunStatement(Numbered("DELETE FROM " + Table("sync_card") + " WHERE card_no = ?"), {Int(no)}, nullptr);
 }
 
-std::vector<TContactRow> TSyncTables::Contacts()
+QByteArray TSyncTables::SelectContacts() const
 {
     QByteArray sql = "SELECT " + QuoteIdentifier(FKey);
     for (const QString &c : FColumns)
         sql += ", " + QuoteIdentifier(c);
-    sql += " FROM " + QuoteIdentifier(FContacts.Schema) + '.' + QuoteIdentifier(FContacts.Table);
+    return sql + " FROM " + QuoteIdentifier(FContacts.Schema) + '.' + QuoteIdentifier(FContacts.Table);
+}
+
+std::vector<TContactRow> TSyncTables::ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values)
+{
     TRowArena rows;
-    FEngine.RunStatement(sql, {}, &rows);
+    FEngine.RunStatement(sql, values, &rows);
     std::vector<TContactRow> contacts(rows.RowCount());
     for (std::size_t r = 0; r < rows.RowCount(); ++r) {
         contacts[r].No = Number(rows.Cell(r, 0));
@@ -228,20 +232,42 @@ std::vector<TContactRow> TSyncTables::Contacts()
     return contacts;
 }
 
+void TSyncTables::Contacts(const std::function<void(TContactRow &)> &each)
+{
+    constexpr int kPage = 100;
+    const QByteArray key = QuoteIdentifier(FKey);
+    const QByteArray first = SelectContacts() + " ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
+    const QByteArray next = SelectContacts() + " WHERE " + key + " > $1 ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
+    std::vector<TContactRow> page = ReadContacts(first, {});
+    while (!page.empty()) {
+        const std::int64_t last = page.back().No;
+        const bool whole = page.size() == std::size_t(kPage);
+        for (TContactRow &row : page)
+            each(row);
+        page = whole ? ReadContacts(next, {Int(last)}) : std::vector<TContactRow>();
+    }
+}
+
+std::vector<TContactRow> TSyncTables::Contacts(const std::vector<std::int64_t> &keys)
+{
+    if (keys.empty())
+        return {};
+    QByteArray sql = SelectContacts() + " WHERE " + QuoteIdentifier(FKey) + " IN (";
+    std::vector<TCellValue> values;
+    values.reserve(keys.size());
+    for (const std::int64_t no : keys) {
+        sql += values.empty() ? "?" : ", ?";
+        values.push_back(Int(no));
+    }
+    return ReadContacts(Numbered(sql + ')'), values);
+}
+
 bool TSyncTables::Contact(std::int64_t no, TContactRow *row)
 {
-    QByteArray sql = "SELECT " + QuoteIdentifier(FKey);
-    for (const QString &c : FColumns)
-        sql += ", " + QuoteIdentifier(c);
-    sql +=
-        " FROM " + QuoteIdentifier(FContacts.Schema) + '.' + QuoteIdentifier(FContacts.Table) + " WHERE " + QuoteIdentifier(FKey) + " = $1";
-    TRowArena rows;
-    FEngine.RunStatement(sql, {Int(no)}, &rows);
-    if (rows.RowCount() != 1)
+    std::vector<TContactRow> rows = Contacts(std::vector<std::int64_t>{no});
+    if (rows.size() != 1)
         return false;
-    row->No = no;
-    for (int c = 0; c < 7 && c < int(FColumns.size()); ++c)
-        row->Values[c] = Bytes(rows.Cell(0, c + 1));
+    *row = std::move(rows.front());
     return true;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "store/CellValue.h"
 #include "store/StatementText.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class TProvider;
@@ -78,7 +80,11 @@ public:
     void PutCard(const TSyncCardRow &card);
     void RemoveCard(std::int64_t no);
 
-    std::vector<TContactRow> Contacts();
+    // Every contact in the order of their keys, read a page at a time: a
+    // row is held no longer than `each` keeps it.
+    void Contacts(const std::function<void(TContactRow &)> &each);
+    // The contacts with these keys that are still there, in no set order.
+    std::vector<TContactRow> Contacts(const std::vector<std::int64_t> &keys);
     bool Contact(std::int64_t no, TContactRow *row);
     std::int64_t InsertContact(const QByteArray *values);
     void UpdateContact(std::int64_t no, const QByteArray *values);
@@ -90,6 +96,8 @@ public:
 
 private:
     QByteArray Table(const char *name) const;
+    QByteArray SelectContacts() const;
+    std::vector<TContactRow> ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values);
     TProvider &FEngine;
     TWriteTarget FContacts;
     QStringList FColumns;

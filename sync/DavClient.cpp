@@ -14,6 +14,9 @@
 namespace {
 
 constexpr int kMostRedirects = 5;
+// A reply is read, inflated and handed on in pieces of this size: small, as
+// each piece is held a few times over (read, inflated, decoded).
+constexpr qint64 kPiece = 16 * 1024;
 
 bool SameHost(const QUrl &a, const QUrl &b)
 {
@@ -214,7 +217,6 @@ void TDavClient::Finish(TJob *job)
 bool TDavClient::Drain(TJob *job)
 {
     // In pieces: the reply may hold a long body, which is not copied whole.
-    constexpr qint64 kPiece = 64 * 1024;
     while (job->Error.Kind == TSyncFailure::None && job->Reply->bytesAvailable() > 0)
         if (!Take(job, job->Reply->read(kPiece)))
             return false;
@@ -241,7 +243,7 @@ bool TDavClient::Take(TJob *job, const QByteArray &piece)
     z.avail_in = uInt(piece.size());
     // Until the input is used up and the output no longer fills the room given.
     for (bool more = true; more && !job->Inflated;) {
-        QByteArray out(64 * 1024, Qt::Uninitialized);
+        QByteArray out(kPiece, Qt::Uninitialized);
         z.next_out = reinterpret_cast<Bytef *>(out.data());
         z.avail_out = uInt(out.size());
         const int rc = inflate(&z, Z_NO_FLUSH);

@@ -261,7 +261,7 @@ TMultistatusReader::~TMultistatusReader() = default;
 bool TMultistatusReader::Feed(const QByteArray &bytes)
 {
     // In slices: the reader decodes what it is given at once.
-    constexpr qsizetype kSlice = 64 * 1024;
+    constexpr qsizetype kSlice = 16 * 1024;
     for (qsizetype at = 0; at < bytes.size() && !F->Failed; at += kSlice) {
         F->Xml.addData(bytes.size() <= kSlice ? bytes : bytes.mid(at, kSlice));
         F->Run();

@@ -13,12 +13,29 @@
 #include "sync/SyncRun.h"
 #include "sync/SyncSession.h"
 
+#include <QCryptographicHash>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
 constexpr std::size_t kBatch = 100;
 constexpr int kInFlight = 4;
+
+// One of our own writes as a digest of the card's path and what the write
+// left there: the ETag a PUT got, or nothing (a deletion).
+TOwnWrite OwnWrite(const QString &path, const QByteArray *etag)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(path.toUtf8());
+    hash.addData(etag ? QByteArrayView("\0E", 2) : QByteArrayView("\0D", 2));
+    if (etag)
+        hash.addData(*etag);
+    TOwnWrite digest;
+    const QByteArray bytes = hash.result();
+    std::copy(bytes.begin(), bytes.begin() + qsizetype(digest.size()), digest.begin());
+    return digest;
+}
 
 } // namespace
 
@@ -33,8 +50,19 @@ void TSyncRun::ApplyBatch()
 {
     if (FFinished)
         return;
-    if (FCancelled || FNext >= FSteps.size())
+    if (FCancelled)
         return Finish();
+    try {
+        // The planned steps done, the cards of the next new contacts are
+        // made, and those done before them go.
+        while (FNext >= FSteps.size()) {
+            if (FNewAt >= FNew.size())
+                return Finish();
+            PlanNew(kBatch);
+        }
+    } catch (const Exception &e) {
+        return Fail(TSyncFailure::Database, e.Message());
+    }
     const std::size_t from = FNext;
     FBatchEnd = std::min(FSteps.size(), from + kBatch);
     try {
@@ -72,7 +100,7 @@ void TSyncRun::Issue()
         ++FInFlight;
         Send(FIssued - 1);
     }
-    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived + FDone), qint64(FToFetch.size() + FReceived + FSteps.size()));
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived + FDone), qint64(FToFetch.size() + FReceived + FStepCount));
     if (FInFlight > 0 || (!stopping && FIssued < FBatchEnd))
         return;
     const std::size_t batchStart = FNext;
@@ -136,7 +164,7 @@ void TSyncRun::StepReply(std::size_t at, TDavReply &reply)
         step.Ok = true;
         if (step.Request == TSyncStep::TRequest::Put)
             step.State.ETag = reply.ETag.isEmpty() ? QByteArray() : reply.ETag;
-        FOwnWrites[step.Href] = step.Request == TSyncStep::TRequest::Put ? step.State.ETag : QByteArray();
+        FOwnWrites.push_back(OwnWrite(step.Href, step.Request == TSyncStep::TRequest::Put ? &step.State.ETag : nullptr));
         if (step.Request == TSyncStep::TRequest::Put && step.State.ETag.isEmpty())
             FStepFailed = true; // our own write cannot be told from another's: the token stays
         return StepDone();
@@ -282,24 +310,26 @@ void TSyncRun::Finish()
 // and when they are all ours the token after them is kept.
 void TSyncRun::ConfirmToken()
 {
-    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FNewToken), {{"Depth", "0"}}};
-    FClient.Send(request, [this](TDavReply &reply) {
-        TMultistatus ms;
-        QString problem;
-        if (reply.Error.Kind != TSyncFailure::None || reply.Status != 207 || !ReadMultistatus(reply.Body, ms, &problem))
-            return SaveBook(FToken);
-        for (const TDavResponse &r : ms.Responses) {
-            const QUrl url = FBook.resolved(QUrl::fromEncoded(r.Href.toUtf8()));
-            const QString path = url.path(QUrl::FullyDecoded);
-            if (path == FBookPath)
-                continue;
-            const auto own = FOwnWrites.find(path);
-            const bool ours = own != FOwnWrites.end() && (r.Status == 404 ? own->second.isNull() : own->second == r.ETag);
-            if (!ours)
-                return SaveBook(FNewToken);
-        }
-        SaveBook(ms.SyncToken.isEmpty() ? FNewToken : ms.SyncToken);
+    std::sort(FOwnWrites.begin(), FOwnWrites.end());
+    // Read as it arrives; the first change that is not ours ends it.
+    auto ours = std::make_shared<bool>(true);
+    auto reader = std::make_shared<TMultistatusReader>([this, ours](TDavResponse &r) {
+        const QString path = FBook.resolved(QUrl::fromEncoded(r.Href.toUtf8())).path(QUrl::FullyDecoded);
+        if (path != FBookPath)
+            *ours = std::binary_search(FOwnWrites.begin(), FOwnWrites.end(), OwnWrite(path, r.Status == 404 ? nullptr : &r.ETag));
+        return *ours;
     });
+    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FNewToken), {{"Depth", "0"}}};
+    FClient.Send(
+        request,
+        [this, reader, ours](TDavReply &reply) {
+            if (!*ours)
+                return SaveBook(FNewToken);
+            if (reply.Error.Kind != TSyncFailure::None || reply.Status != 207 || !reader->End())
+                return SaveBook(FToken);
+            SaveBook(reader->SyncToken().isEmpty() ? FNewToken : reader->SyncToken());
+        },
+        [reader](const QByteArray &piece) { return reader->Feed(piece); });
 }
 
 void TSyncRun::SaveBook(const QByteArray &token)

@@ -1,5 +1,7 @@
 // What a sync does, decided before anything is written: each server card
-// that changed, each card gone, each local change, as steps.
+// that changed, each card gone, each local change, as steps. A contact new
+// to the book is planned by its key alone; its card is made with its batch
+// (PlanNew), so a first upload holds a batch of cards, not all of them.
 #include "platform/core/Exception.h"
 #include "store/ContactsTable.h"
 #include "contacts/VCardPatch.h"
@@ -8,6 +10,7 @@
 #include "sync/SyncSession.h"
 
 #include <QUuid>
+#include <algorithm>
 
 namespace {
 
@@ -49,35 +52,50 @@ TSyncConflictRow TSyncRun::Conflict(std::int64_t no, const QByteArray *names, in
 
 void TSyncRun::Plan()
 {
+    // A contact linked to a card is kept for the plan. Of the others only
+    // the key is kept (their cards are made a batch at a time as they are
+    // sent), unless a card new here may be the same person: then they stay
+    // until the cards are planned.
+    const bool matching = !FCards.empty();
+    int localRows = 0;
     try {
-        for (TContactRow &row : FTables->Contacts())
-            FRows[row.No] = std::move(row);
+        FTables->Contacts([&](TContactRow &row) {
+            ++localRows;
+            if (matching || FHrefOf.count(row.No))
+                FRows[row.No] = std::move(row);
+            else
+                FNew.push_back(row.No);
+        });
     } catch (const Exception &e) {
         return Fail(TSyncFailure::Database, e.Message());
     }
-    FDuplicates = std::make_unique<TDuplicateCheck>();
-    for (const auto &[no, row] : FRows)
-        if (!FHrefOf.count(no))
-            FDuplicates->AddContact(row.Values, no);
+    if (matching) {
+        FDuplicates = std::make_unique<TDuplicateCheck>();
+        for (const auto &[no, row] : FRows)
+            if (!FHrefOf.count(no))
+                FDuplicates->AddContact(row.Values, no);
+    }
 
     // The cards new to this directory stay as they came and are stored
     // later (Receive); every other card becomes a step here.
-    FSteps.reserve(FStates.size() + FRows.size());
     std::deque<TArrivedCard> kept;
     for (; !FCards.empty(); FCards.pop_front())
         if (PlanServerCard(FCards.front().Path(), FCards.front().Card(), FCards.front().ETag()))
             kept.push_back(std::move(FCards.front()));
     FCards = std::move(kept);
+    FDuplicates.reset();
     for (const QString &href : FGone)
         if (const auto state = FStates.find(href); state != FStates.end() && !FChanged.count(href))
             PlanServerGone(state->second);
     PlanLocal();
+    FRows.clear();
+    FStepCount = FSteps.size() + FNew.size();
 
-    const int localRows = int(FRows.size());
     const int serverCards = FFullListing ? FListedCount : int(FStates.size());
     const bool massLocal = FLocalDeletes > 10 && FLocalDeletes * 2 > localRows;
     const bool massServer = FServerDeletes > 10 && FServerDeletes * 2 > serverCards;
     if (FOptions.DryRun) {
+        Result.Sent += int(FNew.size());
         for (const TSyncStep &step : FSteps) {
             Result.Received += step.Received;
             Result.Sent += step.Sent;
@@ -315,18 +333,35 @@ void TSyncRun::PlanLocal()
             step.Remember(base.Fit, local);
         FSteps.push_back(std::move(step));
     }
-    for (const auto &[no, row] : FRows) {
-        if (FHrefOf.count(no) || FLinked.count(no))
-            continue;
+    // The contacts left unlinked get cards of their own (PlanNew).
+    for (const auto &[no, row] : FRows)
+        if (!FHrefOf.count(no) && !FLinked.count(no))
+            FNew.push_back(no);
+    std::sort(FNew.begin(), FNew.end());
+}
+
+void TSyncRun::PlanNew(std::size_t count)
+{
+    const std::size_t end = std::min(FNew.size(), FNewAt + count);
+    const std::vector<std::int64_t> keys(FNew.begin() + std::ptrdiff_t(FNewAt), FNew.begin() + std::ptrdiff_t(end));
+    FNewAt = end;
+    FSteps = std::vector<TSyncStep>();
+    FNext = 0;
+    std::vector<TContactRow> rows = FTables->Contacts(keys);
+    std::sort(rows.begin(), rows.end(), [](const TContactRow &a, const TContactRow &b) { return a.No < b.No; });
+    // A contact deleted since the plan needs nothing: it counts as done.
+    FDone += keys.size() - rows.size();
+    FSteps.reserve(rows.size());
+    for (const TContactRow &row : rows) {
         const QByteArray uid = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
         TSyncStep step;
-        step.No = no;
+        step.No = row.No;
         step.Request = TSyncStep::TRequest::Put;
         step.Create = true;
         step.Pending = true;
         step.Href = FBookPath + QString::fromLatin1(uid) + QStringLiteral(".vcf");
         step.Card = NewCard(row.Values, uid, FOnly40);
-        step.State = {no, step.Href, QByteArray(), uid, step.Card, Digest(row.Values)};
+        step.State = {row.No, step.Href, QByteArray(), uid, step.Card, Digest(row.Values)};
         step.Sent = 1;
         FSteps.push_back(std::move(step));
     }

@@ -36,6 +36,6 @@ void TSyncRun::Receive()
     std::swap(batch, FSteps);
     if (FFinished)
         return;
-    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FReceived + FCards.size() + FSteps.size()));
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FReceived + FCards.size() + FStepCount));
     QTimer::singleShot(0, this, [this] { Receive(); });
 }

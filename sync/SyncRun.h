@@ -10,6 +10,7 @@
 
 #include <QLockFile>
 #include <QUrl>
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
@@ -19,6 +20,9 @@
 
 class TADOConnection;
 class TSyncSession;
+
+// One of this sync's own writes, known again in the changes the server lists after it.
+using TOwnWrite = std::array<char, 20>;
 
 // A card as the directory reads it: the seven values as the card gives
 // them (Raw) and as they fit the columns (Fit: a value too long for its
@@ -134,6 +138,9 @@ private:
     void PlanLinked(TSyncCardRow &state, const TCardValues &server, const QByteArray &card, const QByteArray &etag);
     void PlanServerGone(const TSyncCardRow &state);
     void PlanLocal();
+    // The next `count` contacts new to the book as steps, in place of the
+    // steps done; raises when the database cannot be read.
+    void PlanNew(std::size_t count);
     void AskMassDelete();
     // SyncReceive.cpp: storing the new cards.
     void Receive();
@@ -193,6 +200,11 @@ private:
     std::unique_ptr<TDuplicateCheck> FDuplicates; // contacts not linked yet
     std::set<std::int64_t> FLinked;               // linked by this sync
     std::vector<TSyncStep> FSteps;
+    // The contacts that get new cards: only their keys until their batch
+    // is planned (PlanNew), after every step of FSteps.
+    std::vector<std::int64_t> FNew;
+    std::size_t FNewAt = 0;
+    std::size_t FStepCount = 0; // the steps planned, those of FNew included
     std::size_t FBatchEnd = 0;
     std::size_t FIssued = 0; // the next step of the batch to start
     std::size_t FDone = 0;   // steps answered or done at once, for the progress
@@ -200,6 +212,6 @@ private:
     TSyncError FStop;                // the transport failure that stops the sync
     std::set<std::int64_t> FHandled; // contacts a server change already covers
     std::size_t FNext = 0;
-    std::map<QString, QByteArray> FOwnWrites; // href -> the ETag our PUT got; null: deleted
+    std::vector<TOwnWrite> FOwnWrites; // our writes that were answered (SyncApply.cpp)
     int FLocalDeletes = 0, FServerDeletes = 0;
 };
