@@ -204,35 +204,36 @@ TPgProvider::TResult TPgProvider::BeginAndRun(const QByteArray &sql, const std::
         throw PgErrors::Lost();
     if (!PQenterPipelineMode(FConn))
         Raise(nullptr);
+    // Left however the answers end, while the connection is still there.
+    struct TPipeline {
+        TPgProvider *Provider;
+        ~TPipeline()
+        {
+            if (!Provider->Lost())
+                PQexitPipelineMode(Provider->FConn);
+        }
+    } pipeline{this};
+    Send(PgSql::Begin(), {});
+    Send(PgSql::TransactionId(), {});
+    Send(sql, values);
+    if (!PQpipelineSync(FConn))
+        Raise(nullptr);
     TPgResult failed, id, last;
-    try {
-        Send(PgSql::Begin(), {});
-        Send(PgSql::TransactionId(), {});
-        Send(sql, values);
-        if (!PQpipelineSync(FConn))
-            Raise(nullptr);
-        for (TPgResult *answer : {static_cast<TPgResult *>(nullptr), &id, &last}) {
-            while (PGresult *next = NextResult(false)) {
-                TPgResult r(next);
-                const ExecStatusType status = PQresultStatus(r.get());
-                if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
-                    if (answer)
-                        *answer = std::move(r);
-                } else if (status != PGRES_PIPELINE_ABORTED && !failed) {
-                    failed = std::move(r);
-                }
+    for (TPgResult *answer : {static_cast<TPgResult *>(nullptr), &id, &last}) {
+        while (PGresult *next = NextResult(false)) {
+            TPgResult r(next);
+            const ExecStatusType status = PQresultStatus(r.get());
+            if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+                if (answer)
+                    *answer = std::move(r);
+            } else if (status != PGRES_PIPELINE_ABORTED && !failed) {
+                failed = std::move(r);
             }
         }
-        // The pipeline's end.
-        if (PGresult *sync = NextResult(false))
-            PQclear(sync);
-    } catch (...) {
-        if (!Lost())
-            PQexitPipelineMode(FConn);
-        throw;
     }
-    if (!Lost())
-        PQexitPipelineMode(FConn);
+    // The pipeline's end.
+    if (PGresult *sync = NextResult(false))
+        PQclear(sync);
     if (failed || Lost() || !id || !last || PQntuples(id.get()) != 1)
         Raise(failed.get());
     *transaction = PQgetvalue(id.get(), 0, 0);
