@@ -12,29 +12,6 @@ constexpr std::size_t kMultigetBatch = 100;
 
 } // namespace
 
-TArrivedCard::TArrivedCard(const QString &path, const QByteArray &etag, const QByteArray &card)
-{
-    const QByteArray name = path.toUtf8();
-    FBytes.reserve(name.size() + etag.size() + card.size() + 2);
-    FBytes.append(name).append('\0').append(etag).append('\0').append(card);
-}
-
-QString TArrivedCard::Path() const
-{
-    return QString::fromUtf8(FBytes.left(FBytes.indexOf('\0')));
-}
-
-QByteArray TArrivedCard::ETag() const
-{
-    const qsizetype from = FBytes.indexOf('\0') + 1;
-    return FBytes.mid(from, FBytes.indexOf('\0', from) - from);
-}
-
-QByteArray TArrivedCard::Card() const
-{
-    return FBytes.mid(FBytes.indexOf('\0', FBytes.indexOf('\0') + 1) + 1);
-}
-
 void TSyncRun::List()
 {
     if (!FSyncCollection)
@@ -134,7 +111,7 @@ bool TSyncRun::Listed(const TDavReply &reply, TMultistatusReader &reader)
 
 void TSyncRun::ForgetListing()
 {
-    FCards.clear();
+    FCards.Clear();
     FChanged.clear();
     FGone.clear();
     FListed.clear();
@@ -169,7 +146,7 @@ bool TSyncRun::TakeListed(TDavResponse &r)
         return true;
     }
     FGone.erase(path);
-    FCards.emplace_back(path, r.ETag, r.AddressData);
+    FCards.Push(path, r.ETag, r.AddressData);
     return true;
 }
 
@@ -218,7 +195,7 @@ void TSyncRun::FetchFrom(std::size_t at)
                     FGone.insert(path);
                 continue;
             }
-            FCards.emplace_back(path, r.ETag, r.AddressData);
+            FCards.Push(path, r.ETag, r.AddressData);
         }
         FetchFrom(next);
     });

@@ -56,7 +56,7 @@ void TSyncRun::Plan()
     // the key is kept (their cards are made a batch at a time as they are
     // sent), unless a card new here may be the same person: then they stay
     // until the cards are planned.
-    const bool matching = !FCards.empty();
+    const bool matching = !FCards.Empty();
     int localRows = 0;
     try {
         FTables->Contacts([&](TContactRow &row) {
@@ -78,10 +78,12 @@ void TSyncRun::Plan()
 
     // The cards new to this directory stay as they came and are stored
     // later (Receive); every other card becomes a step here.
-    std::deque<TArrivedCard> kept;
-    for (; !FCards.empty(); FCards.pop_front())
-        if (PlanServerCard(FCards.front().Path(), FCards.front().Card(), FCards.front().ETag()))
-            kept.push_back(std::move(FCards.front()));
+    TCardQueue kept;
+    for (; !FCards.Empty(); FCards.Pop()) {
+        const TArrivedCard &c = FCards.Front();
+        if (PlanServerCard(c.Path, c.Card, c.ETag))
+            kept.Push(c.Path, c.ETag, c.Card);
+    }
     FCards = std::move(kept);
     FDuplicates.reset();
     for (const QString &href : FGone)

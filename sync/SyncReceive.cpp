@@ -1,7 +1,6 @@
 // The cards new to this directory, stored a batch at a time before the
 // other steps run. They wait as they came from the server (the card, its
-// href and ETag) and are read again here, so a first download holds little
-// more than the cards themselves.
+// href and ETag, deflated in the queue) and are read again here.
 #include "sync/SyncRun.h"
 #include "sync/SyncSession.h"
 
@@ -17,17 +16,17 @@ void TSyncRun::Receive()
 {
     if (FFinished)
         return;
-    if (FCancelled || FCards.empty()) {
-        FCards = {};
+    if (FCancelled || FCards.Empty()) {
+        FCards.Clear();
         return Apply();
     }
     std::vector<TSyncStep> batch;
-    batch.reserve(std::min(FCards.size(), kReceiveBatch));
-    while (!FCards.empty() && batch.size() < kReceiveBatch) {
-        const QByteArray card = FCards.front().Card();
-        batch.push_back(NewFromServer(FCards.front().Path(), card, FCards.front().ETag(), Read(card)));
+    batch.reserve(std::min(FCards.Size(), kReceiveBatch));
+    while (!FCards.Empty() && batch.size() < kReceiveBatch) {
+        const TArrivedCard &c = FCards.Front();
+        batch.push_back(NewFromServer(c.Path, c.Card, c.ETag, Read(c.Card)));
         batch.back().Ok = true;
-        FCards.pop_front();
+        FCards.Pop();
     }
     FReceived += batch.size();
     // Stored as steps of their own: the plan's steps wait meanwhile.
@@ -36,6 +35,6 @@ void TSyncRun::Receive()
     std::swap(batch, FSteps);
     if (FFinished)
         return;
-    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FReceived + FCards.size() + FStepCount));
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FReceived + FCards.Size() + FStepCount));
     QTimer::singleShot(0, this, [this] { Receive(); });
 }

@@ -3,6 +3,7 @@
 // The inside of TSyncSession: one sync as a chain of steps on the event loop.
 #include "contacts/DuplicateCheck.h"
 #include "store/SyncTables.h"
+#include "sync/CardQueue.h"
 #include "sync/DavClient.h"
 #include "sync/DavXml.h"
 #include "sync/SyncAccount.h"
@@ -11,7 +12,6 @@
 #include <QLockFile>
 #include <QUrl>
 #include <array>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -68,19 +68,6 @@ struct TSyncStep {
     bool LocalDeleted = false;
     bool Retried = false;
     bool Ok = false; // done: its database part is stored
-};
-
-// A card as the server sent it, waiting to be planned or stored: its path,
-// ETag and text in one block, as a first download holds thousands.
-class TArrivedCard {
-public:
-    TArrivedCard(const QString &path, const QByteArray &etag, const QByteArray &card);
-    QString Path() const;
-    QByteArray ETag() const;
-    QByteArray Card() const;
-
-private:
-    QByteArray FBytes; // path, NUL, ETag, NUL, card
 };
 
 class TSyncRun : public QObject {
@@ -192,8 +179,8 @@ private:
     bool FTruncated = false; // the server sent part of a sync-collection
     bool FRelisted = false;  // an expired token gave way to a listing of every card
     // The cards listed or fetched; after the plan, those new to this
-    // directory (a deque: grown and used up without copies of the whole).
-    std::deque<TArrivedCard> FCards;
+    // directory.
+    TCardQueue FCards;
     std::size_t FReceived = 0; // the new cards stored so far
     std::vector<QString> FToFetch;
 
