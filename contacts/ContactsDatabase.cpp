@@ -1,7 +1,6 @@
 #include "contacts/ContactsDatabase.h"
 
 #include "store/ADOConnection.h"
-#include "store/PgProvider.h"
 #include "store/SqliteProvider.h"
 #include "contacts/ContactWriter.h"
 #include "contacts/ContactsServer.h"
@@ -47,8 +46,7 @@ void AddSampleContacts(TProvider &engine, int n)
 void AddSampleContacts(const QString &fileOrServer, int n)
 {
     if (IsServerName(fileOrServer)) {
-        TPgProvider pg(fileOrServer);
-        AddSampleContacts(pg, n);
+        AddSampleContactsToServer(fileOrServer, n);
     } else {
         TSqliteProvider file(QFileInfo(fileOrServer).absoluteFilePath());
         AddSampleContacts(file, n);

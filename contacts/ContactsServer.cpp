@@ -101,10 +101,19 @@ void CopyContactsToServer(const QString &file, const QString &server)
     }
     writer.FinishRows();
     pg.Execute(PgSql::ResetContactsIdentity());
+    for (const QByteArray &sql : PgSql::ListOrderRewrite())
+        pg.Execute(sql);
     writer.Commit();
 }
 
 void AddSampleContactsToServer(const QString &server, int n)
 {
-    AddSampleContacts(server, n);
+    {
+        TPgProvider pg(server);
+        AddSampleContacts(pg, n);
+    }
+    InTransaction(server, [&](TPgProvider &pg) {
+        for (const QByteArray &sql : PgSql::ListOrderRewrite())
+            pg.Execute(sql);
+    });
 }

@@ -90,6 +90,9 @@ QByteArray TurkishLikeFunction();
 QList<QByteArray> SearchIndexes();
 // Brings a database an earlier version made up to date, in one transaction.
 QList<QByteArray> UpgradeContactsSchema();
+// Rewrites DBASE with its rows in the list's order, after many were added
+// at once (the table is the rewrite's alone while it runs).
+QList<QByteArray> ListOrderRewrite();
 // One row of six Booleans: the schema velmora, its collation tr_ci, its
 // LIKE operator, the table dbase, its identity key no, the Turkish order on
 // every text column.

@@ -29,7 +29,9 @@ const char kUpgradeHelp[] =
     "usage: velmora-rehber-db upgrade SERVER\n"
     "\n"
     "Brings a server database an earlier version created up to date (the\n"
-    "indexes that serve the Turkish order and search), in one transaction.\n";
+    "indexes that serve the Turkish order and search), and rewrites the table\n"
+    "with its rows in the list's order, in one transaction. Nobody reads the\n"
+    "contacts while it runs.\n";
 
 const QCommandLineOption kSample(QStringLiteral("sample"), QString(), QStringLiteral("N"), QStringLiteral("0"));
 

@@ -456,9 +456,11 @@ private Q_SLOTS:
     void anUpgradeBringsAnEarlierDatabaseUpToDate()
     {
         MakeBoth({QStringLiteral("Ters\\Bölü"), QStringLiteral("Tersb")});
-        // As an earlier version made it: LIKE with its backslash escape, no indexes.
+        // As an earlier version made it: LIKE with its backslash escape, no
+        // indexes, and a contact added after the others lying after them.
         ServerRows(Server(),
-                   QStringLiteral("DROP INDEX dbase_ad_start, dbase_ad_trigram;"
+                   QStringLiteral("DROP INDEX dbase_ad_start, dbase_ad_trigram, dbase_list_order;"
+                                  " INSERT INTO dbase (ad) VALUES ('Ahmet');"
                                   " CREATE OR REPLACE FUNCTION velmora.turkish_like(text, text) RETURNS boolean"
                                   " LANGUAGE sql IMMUTABLE STRICT RETURN velmora.turkish_fold($1)"
                                   " OPERATOR(pg_catalog.~~) velmora.turkish_fold($2)"));
@@ -474,6 +476,11 @@ private Q_SLOTS:
                      .at(0)
                      .toInt(),
                  2);
+        // The rows lie in the list's order.
+        QStringList names;
+        for (const QVariantList &row : ServerRows(Server(), QStringLiteral("SELECT ad FROM dbase ORDER BY ctid")))
+            names << row.at(0).toString();
+        QCOMPARE(names, (QStringList{"Ahmet", "Ters\\Bölü", "Tersb"}));
     }
 };
 
