@@ -316,9 +316,10 @@ QList<QByteArray> ListOrderRewrite()
     // the pages in that order it reads page after page, instead of one page
     // for each row (about 40 % of the server's time for a whole Open). A
     // database an earlier version made may still lack the index.
-    return {"DO $$BEGIN IF pg_catalog.to_regclass('public.dbase_list_order') IS NOT NULL THEN"
-            " CLUSTER public.dbase USING dbase_list_order; END IF; END$$",
-            "ANALYZE public.dbase"};
+    return {
+        "DO $$BEGIN IF pg_catalog.to_regclass('public.dbase_list_order') IS NOT NULL THEN"
+        " CLUSTER public.dbase USING dbase_list_order; END IF; END$$",
+        "ANALYZE public.dbase"};
 }
 
 QByteArray ContactsSchemaCheck()

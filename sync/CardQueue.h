@@ -28,9 +28,9 @@ public:
 
 private:
     void Seal();
-    QByteArray FWriting;             // the cards pushed since the last block was sealed
-    std::deque<QByteArray> FSealed;  // deflated blocks, oldest first
-    QByteArray FReading;             // the block being taken, inflated
+    QByteArray FWriting;            // the cards pushed since the last block was sealed
+    std::deque<QByteArray> FSealed; // deflated blocks, oldest first
+    QByteArray FReading;            // the block being taken, inflated
     qsizetype FReadAt = 0;
     TArrivedCard FFront;
     bool FHaveFront = false;

@@ -11,8 +11,8 @@ private Q_SLOTS:
     {
         const auto card = [](int n) {
             // Sizes from empty to several KiB, with NUL bytes and 8-bit text.
-            return QByteArray("BEGIN:VCARD\r\nFN:Gül ") + QByteArray::number(n) + QByteArray(n % 7 == 0 ? 0 : n % 5000, char(n)) +
-                   QByteArray("\0\r\nEND:VCARD\r\n", 15);
+            return QByteArray("BEGIN:VCARD\r\nFN:Gül ") + QByteArray::number(n) + QByteArray(n % 7 == 0 ? 0 : n % 5000, char(n))
+                + QByteArray("\0\r\nEND:VCARD\r\n", 15);
         };
         TCardQueue queue;
         int pushed = 0, popped = 0;
