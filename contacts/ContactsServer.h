@@ -20,8 +20,8 @@ void UpgradeContactsServer(const QString &server);
 
 // Copies every contact of the SQLite file to the server's DBASE, keys
 // included, and puts the table's rows in the list's order; the server's
-// key goes on after the largest copied. Refuses a
-// database `create` did not make.
+// key goes on after the largest copied. Refuses a database `create` did
+// not make.
 void CopyContactsToServer(const QString &file, const QString &server);
 
 // Adds n sample contacts to the server's DBASE (the same ones as a file
