@@ -75,6 +75,9 @@ void TSyncRun::Done()
 void TSyncRun::Cancel()
 {
     FCancelled = true;
+    // Waiting for the answer to the mass-delete question: nothing was done, nothing is.
+    if (FAsking)
+        return Fail(TSyncFailure::Cancelled);
     // A read in flight is ended at once; a write's outcome is waited for.
     if (FSteps.empty())
         FClient.Abort();
@@ -257,13 +260,15 @@ void TSyncRun::Plan()
 
 void TSyncRun::AskMassDelete()
 {
+    FAsking = true;
     Q_EMIT FOwner->MassDeleteAsked(std::max(FPlan.LocalDeletes, FPlan.ServerDeletes));
 }
 
 void TSyncRun::ConfirmMassDelete(bool proceed)
 {
-    if (FFinished || FNext > 0 || FReceived > 0)
+    if (FFinished || !FAsking)
         return;
+    FAsking = false;
     if (proceed)
         return Receive();
     TSyncError e;

@@ -106,6 +106,7 @@ private:
     bool FCancelled = false;
     bool FFinished = false;
     bool FStepFailed = false; // something was not done: the token stays
+    bool FAsking = false;     // the mass-delete question waits for its answer
 
     QUrl FBook;        // ends in "/"
     QString FBookPath; // decoded

@@ -418,6 +418,13 @@ private Q_SLOTS:
         QCOMPARE(int(r.Error.Kind), int(TSyncFailure::MassDelete));
         QCOMPARE(r.Error.MassDeleteCount, 12);
         QCOMPARE(ContactRows(FDb).size(), 12);
+        // İptal while the question waits: the sync ends at once, nothing changed.
+        r = Sync(FBook, {}, [](TSyncSession &session) {
+            connect(&session, &TSyncSession::MassDeleteAsked, &session, [s = &session] { s->Cancel(); });
+        });
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::Cancelled));
+        QCOMPARE(r.NewConflicts.size() + r.Deleted, std::size_t(0));
+        QCOMPARE(ContactRows(FDb).size(), 12);
         TSyncOptions allow;
         allow.AllowMassDelete = true;
         r = Sync(FBook, allow);
