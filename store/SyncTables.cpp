@@ -219,11 +219,11 @@ QByteArray TSyncTables::SelectContacts() const
     return sql + " FROM " + QuoteIdentifier(FContacts.Schema) + '.' + QuoteIdentifier(FContacts.Table);
 }
 
-std::vector<TContactRow> TSyncTables::ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values)
+std::vector<TSyncContact> TSyncTables::ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values)
 {
     TRowArena rows;
     FEngine.RunStatement(sql, values, &rows);
-    std::vector<TContactRow> contacts(rows.RowCount());
+    std::vector<TSyncContact> contacts(rows.RowCount());
     for (std::size_t r = 0; r < rows.RowCount(); ++r) {
         contacts[r].No = Number(rows.Cell(r, 0));
         for (int c = 0; c < 7 && c < int(FColumns.size()); ++c)
@@ -232,23 +232,23 @@ std::vector<TContactRow> TSyncTables::ReadContacts(const QByteArray &sql, const 
     return contacts;
 }
 
-void TSyncTables::Contacts(const std::function<void(TContactRow &)> &each)
+void TSyncTables::Contacts(const std::function<void(TSyncContact &)> &each)
 {
     constexpr int kPage = 100;
     const QByteArray key = QuoteIdentifier(FKey);
     const QByteArray first = SelectContacts() + " ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
     const QByteArray next = SelectContacts() + " WHERE " + key + " > $1 ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
-    std::vector<TContactRow> page = ReadContacts(first, {});
+    std::vector<TSyncContact> page = ReadContacts(first, {});
     while (!page.empty()) {
         const std::int64_t last = page.back().No;
         const bool whole = page.size() == std::size_t(kPage);
-        for (TContactRow &row : page)
+        for (TSyncContact &row : page)
             each(row);
-        page = whole ? ReadContacts(next, {Int(last)}) : std::vector<TContactRow>();
+        page = whole ? ReadContacts(next, {Int(last)}) : std::vector<TSyncContact>();
     }
 }
 
-std::vector<TContactRow> TSyncTables::Contacts(const std::vector<std::int64_t> &keys)
+std::vector<TSyncContact> TSyncTables::Contacts(const std::vector<std::int64_t> &keys)
 {
     if (keys.empty())
         return {};
@@ -262,9 +262,9 @@ std::vector<TContactRow> TSyncTables::Contacts(const std::vector<std::int64_t> &
     return ReadContacts(Numbered(sql + ')'), values);
 }
 
-bool TSyncTables::Contact(std::int64_t no, TContactRow *row)
+bool TSyncTables::Contact(std::int64_t no, TSyncContact *row)
 {
-    std::vector<TContactRow> rows = Contacts(std::vector<std::int64_t>{no});
+    std::vector<TSyncContact> rows = Contacts(std::vector<std::int64_t>{no});
     if (rows.size() != 1)
         return false;
     *row = std::move(rows.front());

@@ -43,7 +43,7 @@ struct TSyncConflictRow {
 };
 
 // A contact row: its key and the seven text columns, UTF-8 (null for NULL).
-struct TContactRow {
+struct TSyncContact {
     std::int64_t No = 0;
     QByteArray Values[7];
 };
@@ -82,10 +82,10 @@ public:
 
     // Every contact in the order of their keys, read a page at a time: a
     // row is held no longer than `each` keeps it.
-    void Contacts(const std::function<void(TContactRow &)> &each);
+    void Contacts(const std::function<void(TSyncContact &)> &each);
     // The contacts with these keys that are still there, in no set order.
-    std::vector<TContactRow> Contacts(const std::vector<std::int64_t> &keys);
-    bool Contact(std::int64_t no, TContactRow *row);
+    std::vector<TSyncContact> Contacts(const std::vector<std::int64_t> &keys);
+    bool Contact(std::int64_t no, TSyncContact *row);
     std::int64_t InsertContact(const QByteArray *values);
     void UpdateContact(std::int64_t no, const QByteArray *values);
     void DeleteContact(std::int64_t no);
@@ -97,7 +97,7 @@ public:
 private:
     QByteArray Table(const char *name) const;
     QByteArray SelectContacts() const;
-    std::vector<TContactRow> ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values);
+    std::vector<TSyncContact> ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values);
     TProvider &FEngine;
     TWriteTarget FContacts;
     QStringList FColumns;

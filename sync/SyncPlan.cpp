@@ -59,7 +59,7 @@ void TSyncRun::Plan()
     const bool matching = !FCards.Empty();
     int localRows = 0;
     try {
-        FTables->Contacts([&](TContactRow &row) {
+        FTables->Contacts([&](TSyncContact &row) {
             ++localRows;
             if (matching || FHrefOf.count(row.No))
                 FRows[row.No] = std::move(row);
@@ -349,12 +349,12 @@ void TSyncRun::PlanNew(std::size_t count)
     FNewAt = end;
     FSteps = std::vector<TSyncStep>();
     FNext = 0;
-    std::vector<TContactRow> rows = FTables->Contacts(keys);
-    std::sort(rows.begin(), rows.end(), [](const TContactRow &a, const TContactRow &b) { return a.No < b.No; });
+    std::vector<TSyncContact> rows = FTables->Contacts(keys);
+    std::sort(rows.begin(), rows.end(), [](const TSyncContact &a, const TSyncContact &b) { return a.No < b.No; });
     // A contact deleted since the plan needs nothing: it counts as done.
     FDone += keys.size() - rows.size();
     FSteps.reserve(rows.size());
-    for (const TContactRow &row : rows) {
+    for (const TSyncContact &row : rows) {
         const QByteArray uid = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
         TSyncStep step;
         step.No = row.No;

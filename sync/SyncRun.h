@@ -169,7 +169,7 @@ private:
 
     std::map<QString, TSyncCardRow> FStates; // by href
     std::map<std::int64_t, QString> FHrefOf; // contact -> href
-    std::map<std::int64_t, TContactRow> FRows;
+    std::map<std::int64_t, TSyncContact> FRows;
     std::map<QString, QByteArray> FChanged; // href -> ETag listed, cards to fetch
     std::set<QString> FGone;
     // A full listing (every card of the book): the linked cards it named, and how many it named in all.

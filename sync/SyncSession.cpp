@@ -134,7 +134,7 @@ void TakeServerValue(TADOConnection &connection, qint64 conflictId)
             continue;
         tables.Begin();
         try {
-            TContactRow row;
+            TSyncContact row;
             if (tables.Contact(c.No, &row)) {
                 if (TSyncConflict::Kind(c.Kind) == TSyncConflict::Kind::ChangedHereDeletedThere) {
                     tables.DeleteContact(c.No);
