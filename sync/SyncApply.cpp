@@ -70,14 +70,13 @@ void TSyncRun::ApplyBatch()
         for (std::size_t i = from; i < FBatchEnd && !pending; ++i)
             pending = FSteps[i].Pending;
         if (pending) {
-            FTables->Begin();
+            TWriteTransaction transaction = FTables->Transaction();
             for (std::size_t i = from; i < FBatchEnd; ++i)
                 if (FSteps[i].Pending)
                     FTables->PutCard(FSteps[i].State);
-            FTables->Commit();
+            transaction.Commit();
         }
     } catch (const Exception &e) {
-        FTables->Rollback();
         return Fail(TSyncFailure::Database, e.Message());
     }
     FIssued = from;
@@ -256,7 +255,7 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
 void TSyncRun::Store(std::size_t from, std::size_t to)
 {
     try {
-        FTables->Begin();
+        TWriteTransaction transaction = FTables->Transaction();
         for (std::size_t i = from; i < to; ++i) {
             TSyncStep &step = FSteps[i];
             Result.Problems.insert(Result.Problems.end(), step.Problems.begin(), step.Problems.end());
@@ -286,9 +285,8 @@ void TSyncRun::Store(std::size_t from, std::size_t to)
             Result.Sent += step.Sent;
             Result.Deleted += step.Deleted;
         }
-        FTables->Commit();
+        transaction.Commit();
     } catch (const Exception &e) {
-        FTables->Rollback();
         Fail(TSyncFailure::Database, e.Message());
     }
 }
@@ -335,11 +333,10 @@ void TSyncRun::ConfirmToken()
 void TSyncRun::SaveBook(const QByteArray &token)
 {
     try {
-        FTables->Begin();
+        TWriteTransaction transaction = FTables->Transaction();
         FTables->SetBook(FBook.toString(), token);
-        FTables->Commit();
+        transaction.Commit();
     } catch (const Exception &e) {
-        FTables->Rollback();
         return Fail(TSyncFailure::Database, e.Message());
     }
     if (FCancelled)
