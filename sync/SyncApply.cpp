@@ -71,14 +71,13 @@ void TSyncRun::ApplyBatch()
         for (std::size_t i = from; i < FBatchEnd && !pending; ++i)
             pending = FSteps[i].Pending;
         if (pending) {
-            FTables->Begin();
+            TWriteTransaction transaction = FTables->Transaction();
             for (std::size_t i = from; i < FBatchEnd; ++i)
                 if (FSteps[i].Pending)
                     FTables->PutCard(FSteps[i].State);
-            FTables->Commit();
+            transaction.Commit();
         }
     } catch (const Exception &e) {
-        FTables->Rollback();
         return Fail(TSyncFailure::Database, e.Message());
     }
     FIssued = from;
@@ -257,7 +256,7 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
 void TSyncRun::Store(std::size_t from, std::size_t to)
 {
     try {
-        FTables->Begin();
+        TWriteTransaction transaction = FTables->Transaction();
         for (std::size_t i = from; i < to; ++i) {
             TSyncStep &step = FSteps[i];
             Result.Problems.insert(Result.Problems.end(), step.Problems.begin(), step.Problems.end());
@@ -287,9 +286,8 @@ void TSyncRun::Store(std::size_t from, std::size_t to)
             Result.Sent += step.Sent;
             Result.Deleted += step.Deleted;
         }
-        FTables->Commit();
+        transaction.Commit();
     } catch (const Exception &e) {
-        FTables->Rollback();
         Fail(TSyncFailure::Database, e.Message());
     }
 }
@@ -336,11 +334,10 @@ void TSyncRun::ConfirmToken()
 void TSyncRun::SaveBook(const QByteArray &token)
 {
     try {
-        FTables->Begin();
+        TWriteTransaction transaction = FTables->Transaction();
         FTables->SetBook(FBook.toString(), token);
-        FTables->Commit();
+        transaction.Commit();
     } catch (const Exception &e) {
-        FTables->Rollback();
         return Fail(TSyncFailure::Database, e.Message());
     }
     if (FCancelled)
@@ -356,12 +353,12 @@ void TSyncRun::PlanNew(std::size_t count)
     FNewAt = end;
     FSteps = std::vector<TSyncStep>();
     FNext = 0;
-    std::vector<TContactRow> rows = FTables->Contacts(keys);
-    std::sort(rows.begin(), rows.end(), [](const TContactRow &a, const TContactRow &b) { return a.No < b.No; });
+    std::vector<TSyncContact> rows = FTables->Contacts(keys);
+    std::sort(rows.begin(), rows.end(), [](const TSyncContact &a, const TSyncContact &b) { return a.No < b.No; });
     // A contact deleted since the plan needs nothing: it counts as done.
     FDone += keys.size() - rows.size();
     FSteps.reserve(rows.size());
-    for (const TContactRow &row : rows) {
+    for (const TSyncContact &row : rows) {
         const QByteArray uid = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
         TSyncStep step;
         step.No = row.No;

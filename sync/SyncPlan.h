@@ -60,7 +60,7 @@ struct TSyncListing {
 // contact, when cards new here may be the same people), and only the keys
 // of the others.
 struct TSyncDirectory {
-    std::map<std::int64_t, TContactRow> Rows;
+    std::map<std::int64_t, TSyncContact> Rows;
     std::vector<std::int64_t> Unlinked;
     int Count = 0; // contacts in all
 };

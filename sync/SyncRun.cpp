@@ -224,7 +224,7 @@ void TSyncRun::Plan()
     for (const auto &[href, state] : FBase)
         linked.insert(state.No);
     try {
-        FTables->Contacts([&](TContactRow &row) {
+        FTables->Contacts([&](TSyncContact &row) {
             ++directory.Count;
             if (matching || linked.count(row.No))
                 directory.Rows[row.No] = std::move(row);

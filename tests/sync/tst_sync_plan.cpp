@@ -25,9 +25,9 @@ TValues Values(const QByteArray &ad, const QByteArray &soyad, const QByteArray &
     return v;
 }
 
-TContactRow Row(std::int64_t no, const TValues &v)
+TSyncContact Row(std::int64_t no, const TValues &v)
 {
-    TContactRow row;
+    TSyncContact row;
     row.No = no;
     std::copy(std::begin(v.V), std::end(v.V), row.Values);
     return row;
@@ -93,8 +93,8 @@ private Q_SLOTS:
         dHere.V[cfEmail] = "efe@ornek.com";
         // 1 changed on both sides, 2 deleted here, 3 gone there, 4 changed here and gone there,
         // 5 unreadable there, 6 not linked but the same person as a new card, 7 not linked.
-        for (const TContactRow &row : {Row(1, aHere), Row(3, c), Row(4, dHere), Row(5, e), Row(6, Values("Zeki", "Tan", "0532 000 00 06")),
-                                       Row(7, Values("Oya", "Ok", "0532 000 00 07"))})
+        for (const TSyncContact &row : {Row(1, aHere), Row(3, c), Row(4, dHere), Row(5, e), Row(6, Values("Zeki", "Tan", "0532 000 00 06")),
+                                        Row(7, Values("Oya", "Ok", "0532 000 00 07"))})
             directory.Rows[row.No] = row;
         directory.Count = 6;
 
