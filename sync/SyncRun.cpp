@@ -36,6 +36,7 @@ TSyncRun::TSyncRun(TSyncSession *owner, TADOConnection &connection, const TSyncA
     : FOwner(owner), FConnection(connection), FAccount(account), FOptions(options), FClient(account.ServerUrl(), account.User, password)
 {
     FClient.SetIdleTimeout(options.IdleTimeoutMs);
+    FClient.SetTotalTimeout(options.TotalTimeoutMs);
     FClient.SetMaxReplyBytes(options.MaxReplyBytes);
     if (!account.TrustedFingerprint.isEmpty())
         FClient.SetTrustedFingerprint(account.TrustedFingerprint);

@@ -95,4 +95,5 @@ struct TSyncOptions {
     bool AllowMassDelete = false;
     int IdleTimeoutMs = 30000;         // a request ends after this long without a byte
     qint64 MaxReplyBytes = 64ll << 20; // the most one reply may hold
+    int TotalTimeoutMs = 90000;        // a request ends after this long, however its bytes trickle in
 };
