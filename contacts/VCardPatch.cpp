@@ -15,8 +15,8 @@ bool Is(QByteArrayView a, const char *b)
     return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
 }
 
-// A content line of a card: its bytes as they stand (folded, with the line
-// break) and unfolded for reading.
+// A content line of a card: its bytes as they stand (folded, each piece
+// ending in CRLF whatever break it came with) and unfolded for reading.
 struct TLine {
     QByteArray Raw;
     QByteArray Text;
@@ -35,10 +35,10 @@ std::vector<TLine> Lines(const QByteArray &card)
         while (text.endsWith('\n') || text.endsWith('\r'))
             text.chop(1);
         if (!lines.empty() && (piece.startsWith(' ') || piece.startsWith('\t'))) {
-            lines.back().Raw += piece;
+            lines.back().Raw += text + "\r\n";
             lines.back().Text += text.mid(1);
         } else {
-            lines.push_back({piece, text});
+            lines.push_back({text + "\r\n", text});
         }
         at = end;
     }
@@ -225,11 +225,6 @@ QByteArray PatchCard(const QByteArray &card, const QByteArray *was, const QByteA
     if (!added.empty()) {
         if (endAt < 0)
             endAt = out.size();
-        // The last line before END may lack a line break.
-        if (endAt > 0 && !out.left(endAt).endsWith('\n')) {
-            out.insert(endAt, "\r\n");
-            endAt += 2;
-        }
         QByteArray more;
         for (const QByteArray &a : added)
             more += Folded(a);

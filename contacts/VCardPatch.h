@@ -29,5 +29,6 @@ QByteArray NewCard(const QByteArray *values, const QByteArray &uid, bool version
 // N and FN for Ad and Soyad, the TEL that gave a number, the first EMAIL,
 // the first ADR; a value that is new is added, one that is gone removed.
 // Every other line (PHOTO, BDAY, further TEL and EMAIL, X- properties,
-// groups and parameters) stays byte for byte as it was.
+// groups and parameters) stays byte for byte as it was, but for its line
+// break: the card is written with CRLF throughout.
 QByteArray PatchCard(const QByteArray &card, const QByteArray *was, const QByteArray *now);

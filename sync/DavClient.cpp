@@ -1,6 +1,9 @@
 #include "sync/DavClient.h"
 
+#include "sync/EntityTag.h"
+
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -18,10 +21,17 @@ constexpr int kMostRedirects = 5;
 // each piece is held a few times over (read, inflated, decoded).
 constexpr qint64 kPiece = 16 * 1024;
 
-bool SameHost(const QUrl &a, const QUrl &b)
+// The methods whose redirect is followed: those that only read.
+bool Reads(const QByteArray &method)
 {
-    return a.host().compare(b.host(), Qt::CaseInsensitive) == 0
-        && a.port(a.scheme() == u"https" ? 443 : 80) == b.port(b.scheme() == u"https" ? 443 : 80);
+    return method == "GET" || method == "HEAD" || method == "PROPFIND" || method == "REPORT" || method == "OPTIONS";
+}
+
+// A header line ends at CR or LF and a NUL ends it early: none may stand
+// in a value (an ETag, a token) that came from a server.
+bool SafeHeader(QByteArrayView text)
+{
+    return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
 }
 
 } // namespace
@@ -32,6 +42,7 @@ struct TDavClient::TJob {
     std::function<bool(const QByteArray &)> Stream;
     QPointer<QNetworkReply> Reply;
     QTimer *Idle = nullptr;
+    QDeadlineTimer Deadline; // the whole request, its redirects too
     QByteArray Body;
     qint64 Received = 0;
     // A streamed body that came gzip'd, inflated here as it arrives: the
@@ -76,12 +87,19 @@ bool TDavClient::IsLoopback(const QString &host)
     return !address.isNull() && address.isLoopback();
 }
 
+bool TDavClient::SameHost(const QUrl &a, const QUrl &b)
+{
+    return a.host().compare(b.host(), Qt::CaseInsensitive) == 0
+        && a.port(a.scheme() == u"https" ? 443 : 80) == b.port(b.scheme() == u"https" ? 443 : 80);
+}
+
 void TDavClient::Send(const TDavRequest &request, std::function<void(TDavReply &)> done, std::function<bool(const QByteArray &)> stream)
 {
     auto *job = new TJob;
     job->Request = request;
     job->Done = std::move(done);
     job->Stream = std::move(stream);
+    job->Deadline = FTotalMs > 0 ? QDeadlineTimer(FTotalMs) : QDeadlineTimer(QDeadlineTimer::Forever);
     FJobs.push_back(job);
     Start(job);
 }
@@ -97,6 +115,13 @@ void TDavClient::Start(TJob *job)
         Fail(job, SyncError(TSyncFailure::InsecureHttp, url.toString()));
         return;
     }
+    for (const auto &[name, value] : job->Request.Headers)
+        if (!SafeHeader(name) || !SafeHeader(value)) {
+            Fail(job,
+                 SyncError(TSyncFailure::BadReply, url.toString(), 0,
+                           QStringLiteral("a line break in the %1 header").arg(QLatin1String(name))));
+            return;
+        }
     ++FRequests;
     QNetworkRequest req(url);
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -124,19 +149,18 @@ void TDavClient::Start(TJob *job)
         job->Idle = new QTimer(this);
         job->Idle->setSingleShot(true);
     }
-    job->Idle->setInterval(FIdleMs);
     job->Idle->disconnect();
     connect(job->Idle, &QTimer::timeout, this, [this, job] {
         job->Error = SyncError(TSyncFailure::Timeout, job->Request.Url.toString());
         if (job->Reply)
             job->Reply->abort();
     });
-    job->Idle->start();
-    const auto alive = [job] { job->Idle->start(); };
+    Rearm(job);
+    const auto alive = [this, job] { Rearm(job); };
     connect(reply, &QNetworkReply::metaDataChanged, this, alive);
     connect(reply, &QNetworkReply::uploadProgress, this, alive);
     connect(reply, &QNetworkReply::readyRead, this, [this, job] {
-        job->Idle->start();
+        Rearm(job);
         if (!job->Reply)
             return;
         if (!Drain(job))
@@ -155,6 +179,12 @@ void TDavClient::Start(TJob *job)
         job->Error.Fingerprint = fingerprint;
     });
     connect(reply, &QNetworkReply::finished, this, [this, job] { Finish(job); });
+}
+
+void TDavClient::Rearm(TJob *job)
+{
+    const qint64 left = job->Deadline.remainingTime(); // -1: no total time
+    job->Idle->start(int(left < 0 ? FIdleMs : std::min<qint64>(FIdleMs, left)));
 }
 
 void TDavClient::Finish(TJob *job)
@@ -179,7 +209,9 @@ void TDavClient::Finish(TJob *job)
         job->Error.ServerText = reply->errorString();
         job->Error.Url = job->Request.Url.toString();
     }
-    if (job->Error.Kind == TSyncFailure::None && out.Status >= 300 && out.Status < 400 && out.Status != 304) {
+    // A write is not sent on to where a redirect points (another book, or
+    // no book): the redirect is its answer, a refusal.
+    if (job->Error.Kind == TSyncFailure::None && out.Status >= 300 && out.Status < 400 && out.Status != 304 && Reads(job->Request.Method)) {
         const QUrl location = job->Request.Url.resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
         if (reply)
             reply->deleteLater();
@@ -201,6 +233,8 @@ void TDavClient::Finish(TJob *job)
     }
     if (reply) {
         out.ETag = reply->rawHeader("ETag");
+        if (!IsEntityTag(out.ETag))
+            out.ETag.clear();
         reply->deleteLater();
     }
     out.Body = std::move(job->Body);

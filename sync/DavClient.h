@@ -25,7 +25,7 @@ struct TDavRequest {
 struct TDavReply {
     int Status = 0;
     QByteArray Body;
-    QByteArray ETag;  // exactly as received
+    QByteArray ETag;  // as received; empty when it is not an entity-tag
     QUrl Url;         // where it came from, after redirects
     TSyncError Error; // a failure of the transport (not an HTTP status)
 };
@@ -45,6 +45,7 @@ public:
 
     void SetTrustedFingerprint(const QString &sha256) { FTrusted = sha256.toLower(); }
     void SetIdleTimeout(int ms) { FIdleMs = ms; }
+    void SetTotalTimeout(int ms) { FTotalMs = ms; }
     void SetMaxReplyBytes(qint64 bytes) { FMaxBytes = bytes; }
 
     // Sends the request; done runs on the event loop with the reply (also
@@ -58,11 +59,15 @@ public:
 
     // True for an address the password may go to over plain http.
     static bool IsLoopback(const QString &host);
+    // True when both addresses name the same host and port.
+    static bool SameHost(const QUrl &a, const QUrl &b);
 
 private:
     struct TJob;
     void Start(TJob *job);
     void Finish(TJob *job);
+    // The silence timer again: the idle time, or what is left of the total.
+    void Rearm(TJob *job);
     // Takes what the reply has read so far; false when the request is to end.
     bool Drain(TJob *job);
     // A piece of the reply's body as it came (inflated when it came
@@ -79,6 +84,7 @@ private:
     QByteArray FAuthorization;
     QString FTrusted;
     int FIdleMs = 30000;
+    int FTotalMs = 90000;
     qint64 FMaxBytes = 64ll << 20;
     int FRequests = 0;
     std::vector<TJob *> FJobs; // in flight

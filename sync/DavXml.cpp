@@ -1,5 +1,7 @@
 #include "sync/DavXml.h"
 
+#include "sync/EntityTag.h"
+
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <functional>
@@ -8,6 +10,12 @@ namespace {
 
 const QString kDav = QStringLiteral("DAV:");
 const QString kCardDav = QStringLiteral("urn:ietf:params:xml:ns:carddav");
+// No DAV reply nests its elements half as deep; each level costs the XML
+// reader room, so a deeper reply is refused rather than followed down.
+constexpr std::size_t kMostDepth = 64;
+// The longest text an element may hold, in characters: a card beyond it is
+// left out, any other text beyond it ends the reading.
+constexpr qsizetype kMostText = 4 << 20;
 
 bool IsDav(const QXmlStreamReader &xml, const char *name)
 {
@@ -95,12 +103,14 @@ struct TMultistatusReader::TState {
     bool V3 = false, V4 = false;
     QString Text; // the text of the element being collected, its children's too
     std::size_t CollectDepth = 0;
+    bool TextTooLong = false; // the element collected went beyond kMostText
     QByteArray SyncToken;
     QString Problem;
     bool Root = false, Closed = false, Failed = false;
 
     TTag Classify(TTag parent) const;
     void Start();
+    void Collect();
     void End();
     void Run();
 };
@@ -127,6 +137,11 @@ TTag TMultistatusReader::TState::Classify(TTag parent) const
 
 void TMultistatusReader::TState::Start()
 {
+    if (Open.size() >= kMostDepth) {
+        Problem = QStringLiteral("the reply nests its elements deeper than %1").arg(kMostDepth);
+        Failed = true;
+        return;
+    }
     TTag tag = TTag::Other;
     if (CollectDepth) {
         // Inside a collected element: its text, children and all.
@@ -160,7 +175,24 @@ void TMultistatusReader::TState::Start()
     if (Collected(tag)) {
         CollectDepth = Open.size();
         Text.resize(0);
+        TextTooLong = false;
     }
+}
+
+void TMultistatusReader::TState::Collect()
+{
+    if (!CollectDepth || TextTooLong)
+        return;
+    if (Text.size() + Xml.text().size() <= kMostText) {
+        Text += Xml.text();
+        return;
+    }
+    TextTooLong = true;
+    Text = QString();
+    if (Open[CollectDepth - 1] == TTag::AddressData)
+        return; // the card is left out, the reading goes on
+    Problem = QStringLiteral("an element's text is longer than %1 characters").arg(kMostText);
+    Failed = true;
 }
 
 void TMultistatusReader::TState::End()
@@ -177,11 +209,14 @@ void TMultistatusReader::TState::End()
     case TTag::PropstatStatus: PropsStatus = StatusCode(Text); break;
     case TTag::ETag:
         Props.ETag = Text.trimmed().toUtf8();
+        if (!IsEntityTag(Props.ETag))
+            Props.ETag.clear(); // never sent back, never stored
         Props.ETag.squeeze();
         break;
     case TTag::AddressData:
         // Kept until the sync ends: no room beyond the card.
-        Props.AddressData = Text.toUtf8();
+        Props.CardTooLarge = TextTooLong;
+        Props.AddressData = TextTooLong ? QByteArray() : Text.toUtf8();
         Props.AddressData.squeeze();
         break;
     case TTag::SyncToken: Props.SyncToken = Text.trimmed().toUtf8(); break;
@@ -219,10 +254,7 @@ void TMultistatusReader::TState::Run()
             if (!Open.empty())
                 End();
             break;
-        case QXmlStreamReader::Characters:
-            if (CollectDepth)
-                Text += Xml.text();
-            break;
+        case QXmlStreamReader::Characters: Collect(); break;
         case QXmlStreamReader::Invalid:
             if (Xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
                 return; // waits for more
@@ -309,10 +341,17 @@ bool ReadMultistatus(const QByteArray &bytes, TMultistatus &out, QString *proble
 bool NamesInvalidSyncToken(const QByteArray &bytes)
 {
     QXmlStreamReader xml(bytes);
+    std::size_t depth = 0;
     while (!xml.atEnd()) {
         xml.readNext();
-        if (xml.isStartElement() && IsDav(xml, "valid-sync-token"))
+        if (xml.isEndElement())
+            --depth;
+        if (!xml.isStartElement())
+            continue;
+        if (IsDav(xml, "valid-sync-token"))
             return true;
+        if (++depth > kMostDepth)
+            return false;
     }
     return false;
 }

@@ -10,12 +10,13 @@
 // multistatus replies, read with namespaces matched by URI, never by prefix.
 
 struct TDavResponse {
-    QString Href;             // as the server wrote it (percent-encoded)
-    int Status = 0;           // the response's own status (404: gone), 0 when it has none
-    bool PropsOk = false;     // a propstat with status 200 was read
-    QByteArray ETag;          // exactly as received
-    QByteArray AddressData;   // the card
-    bool AddressBook = false; // resourcetype holds addressbook
+    QString Href;              // as the server wrote it (percent-encoded)
+    int Status = 0;            // the response's own status (404: gone), 0 when it has none
+    bool PropsOk = false;      // a propstat with status 200 was read
+    QByteArray ETag;           // as received; empty when it is not an entity-tag
+    QByteArray AddressData;    // the card
+    bool CardTooLarge = false; // the card was beyond what a card may hold: AddressData is empty
+    bool AddressBook = false;  // resourcetype holds addressbook
     QString DisplayName;
     QString Principal; // current-user-principal's href
     QString HomeSet;   // addressbook-home-set's href
@@ -31,7 +32,9 @@ struct TMultistatus {
 
 // Reads a multistatus as it arrives, piece by piece: each response goes to
 // the callback as soon as its element closes, so a long reply is never held
-// whole. The callback returns false when the rest is not wanted.
+// whole. The callback returns false when the rest is not wanted. Elements
+// nested deeper than any DAV reply needs, or a text longer than a card may
+// be, end the reading; a card that long is left out and marked.
 class TMultistatusReader {
 public:
     explicit TMultistatusReader(std::function<bool(TDavResponse &)> each);

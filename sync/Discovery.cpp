@@ -77,20 +77,39 @@ struct TDiscovery : std::enable_shared_from_this<TDiscovery> {
         }
         if (++Hops > 4)
             return Finish(SyncError(TSyncFailure::NotCardDav, where.toString(), 207));
+        if (r.HomeSet.isEmpty() && r.Principal.isEmpty())
+            return Finish(SyncError(TSyncFailure::NotCardDav, where.toString(), 207));
+        const QUrl next = where.resolved(QUrl::fromEncoded((r.HomeSet.isEmpty() ? r.Principal : r.HomeSet).toUtf8()));
+        if (Foreign(next, where))
+            return;
         if (!r.HomeSet.isEmpty())
-            return HomeSet(where.resolved(QUrl::fromEncoded(r.HomeSet.toUtf8())));
-        if (!r.Principal.isEmpty())
-            return At(where.resolved(QUrl::fromEncoded(r.Principal.toUtf8())));
-        Finish(SyncError(TSyncFailure::NotCardDav, where.toString(), 207));
+            return HomeSet(next);
+        At(next);
+    }
+
+    // An address on another host than the one that named it: refused as a
+    // redirect there is, the discovery ends.
+    bool Foreign(const QUrl &url, const QUrl &where)
+    {
+        if (TDavClient::SameHost(url, where))
+            return false;
+        TSyncError foreign = SyncError(TSyncFailure::ForeignRedirect, url.toString(), 207);
+        foreign.RedirectHost = url.host();
+        Finish(foreign);
+        return true;
     }
 
     void HomeSet(const QUrl &url)
     {
         auto self = shared_from_this();
         Propfind(url, "1", [self](TDavReply &reply, TMultistatus &ms) {
-            for (const TDavResponse &r : ms.Responses)
+            for (const TDavResponse &r : ms.Responses) {
+                const QUrl book = reply.Url.resolved(QUrl::fromEncoded(r.Href.toUtf8()));
+                if (r.AddressBook && self->Foreign(book, reply.Url))
+                    return;
                 if (r.AddressBook)
-                    self->Books.push_back({reply.Url.resolved(QUrl::fromEncoded(r.Href.toUtf8())).toString(), r.DisplayName, -1, r.Only40});
+                    self->Books.push_back({book.toString(), r.DisplayName, -1, r.Only40});
+            }
             self->Count(0);
         });
     }

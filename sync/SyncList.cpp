@@ -9,6 +9,9 @@
 namespace {
 
 constexpr std::size_t kMultigetBatch = 100;
+// The most parts one sync-collection listing is taken in; a server that
+// sends more gives way to the listing of ETags.
+constexpr int kMostListingParts = 100;
 
 } // namespace
 
@@ -22,10 +25,10 @@ void TSyncRun::List()
     ListChanges(FToken);
 }
 
-void TSyncRun::ListChanges(const QByteArray &token)
+void TSyncRun::ListChanges(const QByteArray &token, int round)
 {
     TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(token, true), {{"Depth", "0"}}};
-    SendListing(request, [this, token](TDavReply &reply, TMultistatusReader &reader) {
+    SendListing(request, [this, token, round](TDavReply &reply, TMultistatusReader &reader) {
         const bool tooLarge = reply.Error.Kind == TSyncFailure::ReplyTooLarge;
         const bool refused = reply.Error.Kind == TSyncFailure::None && reply.Status != 207 && reply.Status != 401;
         if (!FCancelled && (tooLarge || refused)) {
@@ -45,11 +48,12 @@ void TSyncRun::ListChanges(const QByteArray &token)
         FListing.NewToken = reader.SyncToken();
         if (FTruncated) {
             // The server sent a part: the rest follows from its token (one
-            // that does not move on gives way to the listing of ETags).
+            // that does not move on, or parts without end, give way to the
+            // listing of ETags).
             FTruncated = false;
-            if (FListing.NewToken.isEmpty() || FListing.NewToken == token)
+            if (FListing.NewToken.isEmpty() || FListing.NewToken == token || round >= kMostListingParts)
                 return ListAll();
-            return ListChanges(FListing.NewToken);
+            return ListChanges(FListing.NewToken, round + 1);
         }
         ListingDone();
     });
@@ -140,6 +144,10 @@ bool TSyncRun::TakeListed(TDavResponse &r)
     }
     if (state != FBase.end() && state->second.ETag == r.ETag && !r.ETag.isEmpty())
         return true;
+    if (r.CardTooLarge) {
+        FListing.Cards.Push(path, r.ETag, QByteArray()); // a problem card: not read, not fetched
+        return true;
+    }
     if (r.AddressData.isEmpty()) {
         FListing.Changed[path] = r.ETag; // fetched with the others
         return true;

@@ -6,6 +6,7 @@
 #include "contacts/ContactWriter.h"
 #include "sync/DavXml.h"
 #include "sync/Discovery.h"
+#include "sync/EntityTag.h"
 #include "sync/SyncSession.h"
 
 #include <QTimer>
@@ -26,6 +27,7 @@ TSyncRun::TSyncRun(TSyncSession *owner, TADOConnection &connection, const TSyncA
     : FOwner(owner), FConnection(connection), FAccount(account), FOptions(options), FClient(account.ServerUrl(), account.User, password)
 {
     FClient.SetIdleTimeout(options.IdleTimeoutMs);
+    FClient.SetTotalTimeout(options.TotalTimeoutMs);
     FClient.SetMaxReplyBytes(options.MaxReplyBytes);
     if (!account.TrustedFingerprint.isEmpty())
         FClient.SetTrustedFingerprint(account.TrustedFingerprint);
@@ -113,8 +115,13 @@ void TSyncRun::Open()
 
     QString linked;
     FTables->Book(&linked, &FToken);
-    for (TSyncCardRow &card : FTables->Cards())
+    for (TSyncCardRow &card : FTables->Cards()) {
+        // An ETag that is not one (kept by an earlier version) is never sent
+        // back: the card's outcome counts as not known, as after a lost answer.
+        if (!card.ETag.isNull() && !IsEntityTag(card.ETag))
+            card.ETag = QByteArray();
         FBase[card.Href] = std::move(card);
+    }
 
     const auto useBook = [this, linked](const TAddressBookInfo &book) {
         FBook = QUrl(WithSlash(book.Url));

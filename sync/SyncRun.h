@@ -55,8 +55,9 @@ private:
     void Done();
     // SyncList.cpp: the listing, the cards.
     void List();
-    // sync-collection from the token (empty: every card), with the cards' data.
-    void ListChanges(const QByteArray &token);
+    // sync-collection from the token (empty: every card), with the cards'
+    // data; round counts the parts of one listing.
+    void ListChanges(const QByteArray &token, int round = 1);
     // PROPFIND Depth 1: every card's ETag (after the book's token).
     void ListAll();
     void ListETags();

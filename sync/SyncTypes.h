@@ -17,7 +17,7 @@ enum class TSyncFailure {
     Certificate,      // TLS refused; Fingerprint set
     InsecureHttp,     // plain http to a host that is not loopback
     ForeignRedirect,  // redirect to another host; RedirectHost set
-    Timeout,          // 30 s without a byte
+    Timeout,          // no byte for the idle time, or a request beyond its total time
     Network,          // ServerText
     BadReply,         // not XML, or not a multistatus
     ReplyTooLarge,    // a reply beyond the reading cap
@@ -95,4 +95,5 @@ struct TSyncOptions {
     bool AllowMassDelete = false;
     int IdleTimeoutMs = 30000;         // a request ends after this long without a byte
     qint64 MaxReplyBytes = 64ll << 20; // the most one reply may hold
+    int TotalTimeoutMs = 90000;        // a request ends after this long, however its bytes trickle in
 };

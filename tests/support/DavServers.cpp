@@ -263,7 +263,20 @@ void TFakeHttp::Serve(QTcpSocket *socket)
                 socket->abort();
                 return;
             }
-            socket->write(reply);
+            if (DripMs <= 0) {
+                socket->write(reply);
+                continue;
+            }
+            const qsizetype head = reply.indexOf("\r\n\r\n") + 4;
+            socket->write(reply.left(head));
+            auto *drip = new QTimer(socket);
+            connect(drip, &QTimer::timeout, socket, [socket, drip, body = reply.mid(head), at = qsizetype(0)]() mutable {
+                if (at < body.size())
+                    socket->write(body.mid(at++, 1));
+                else
+                    drip->stop();
+            });
+            drip->start(DripMs);
         }
     });
 }

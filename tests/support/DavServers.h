@@ -76,6 +76,8 @@ public:
     std::function<QByteArray(const QByteArray &request, const QByteArray &upstream)> Answer;
     static inline const QByteArray kDrop = QByteArrayLiteral("\0drop");
     std::function<void(const QByteArray &request)> BeforeForward;
+    // Above 0: a reply's head goes at once, its body one byte every DripMs.
+    int DripMs = 0;
     QList<QByteArray> Requests;
 
 private:

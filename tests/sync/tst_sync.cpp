@@ -393,6 +393,22 @@ private Q_SLOTS:
         QVERIFY(Http("GET", direct).Body.contains(phone.toUtf8()));
     }
 
+    // An ETag kept by an earlier version that is no entity-tag (a header
+    // after it) is never sent back: the card is matched again, then sent.
+    void storedBadETag_data() { Servers(); }
+    void storedBadETag()
+    {
+        Fresh({{"Ali", "Kaya", "0505 000 00 01", {}, {}, {}, {}}});
+        QCOMPARE(Sync().Sent, 1);
+        RunSql(FDb, QStringLiteral("UPDATE sync_card SET etag = ?"), {QStringLiteral("\"1\"\r\nX-Injected: yes")});
+        RunSql(FDb, QStringLiteral("UPDATE DBASE SET Email = ?"), {QStringLiteral("ali@ornek.com")});
+        QCOMPARE(int(Sync().Error.Kind), int(TSyncFailure::None));
+        const TSyncResult r = Sync();
+        QCOMPARE(int(r.Error.Kind), int(TSyncFailure::None));
+        QVERIFY(Http("GET", CardWith(FBook, "Kaya")).Body.contains("ali@ornek.com"));
+        QCOMPARE(Cards(FBook).size(), 1);
+    }
+
     void invalidSyncToken_data() { Servers(); }
     void invalidSyncToken()
     {
