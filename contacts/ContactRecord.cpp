@@ -103,3 +103,11 @@ void TContactRecord::Finish()
         Note(NotTaken, Detail(TImportProblemKind::ExtraNumber, FUntyped[next]));
     FUntypedCount = 0;
 }
+
+qsizetype Utf8Characters(QByteArrayView utf8)
+{
+    qsizetype n = 0;
+    for (const char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}

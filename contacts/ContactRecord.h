@@ -9,6 +9,9 @@
 // The seven text columns of DBASE, in table order (see ContactColumns).
 enum TContactField { cfAd, cfSoyad, cfCTelefon, cfETelefon, cfITelefon, cfEmail, cfAdres, cfCount };
 
+// The characters of UTF-8 text: what the engines count a column's width in.
+qsizetype Utf8Characters(QByteArrayView utf8);
+
 // What kind of number a file says a telephone number is.
 enum class TPhoneKind { Untyped, Mobile, Home, Work, Other /* fax, pager: not for calling */ };
 

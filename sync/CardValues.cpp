@@ -6,18 +6,6 @@
 #include <QCryptographicHash>
 #include <algorithm>
 
-namespace {
-
-qsizetype Characters(const QByteArray &utf8)
-{
-    qsizetype n = 0;
-    for (const char c : utf8)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
-} // namespace
-
 TCardValues TCardColumns::Read(const QByteArray &card) const
 {
     TCardValues v;
@@ -36,7 +24,7 @@ TCardValues TCardColumns::Read(const QByteArray &card) const
             value.replace("\r\n", "\n").replace('\r', '\n');
         v.Raw[c] = value;
         const int width = c < int(FWidths.size()) ? FWidths[std::size_t(c)] : 0;
-        if (width > 0 && Characters(value) > width) {
+        if (width > 0 && Utf8Characters(value) > width) {
             v.TooLong << FNames.value(c);
             v.Fit[c] = QByteArray();
         } else {
