@@ -126,6 +126,8 @@ void TSyncController::ChooseAccount()
         return;
     const TSyncAccount account = dialog.Account();
     SaveSyncAccount(account);
+    if (dialog.Removed())
+        FKept.reset();
     if (account.IsSet() && !dialog.Password().isEmpty())
         KeepPassword(account, dialog.Password());
     AccountChanged();

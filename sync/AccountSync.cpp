@@ -1,5 +1,6 @@
 #include "sync/AccountSync.h"
 
+#include <QDateTime>
 #include <QTimer>
 
 TAccountSync::TAccountSync(TADOConnection &connection, const TSyncAccount &account, TAccountSyncHooks hooks, const TSyncOptions &options,
@@ -73,6 +74,10 @@ void TAccountSync::SessionFinished()
     if (FCancelled && error.Kind == TSyncFailure::MassDelete)
         error = SyncError(TSyncFailure::Cancelled, QString());
     KeepLinkedBook();
+    if (error.Kind == TSyncFailure::None && !FOptions.DryRun) {
+        FOutcome.Account.LastSync = QDateTime::currentDateTimeUtc();
+        FLearnt = true;
+    }
     if (FCancelled)
         return End();
     if (error.Kind == TSyncFailure::Unauthorized && FRefusals < 3 && FHooks.Password) {
@@ -82,7 +87,7 @@ void TAccountSync::SessionFinished()
     if (error.Kind == TSyncFailure::Certificate && !error.Fingerprint.isEmpty() && error.Fingerprint != FOutcome.Account.TrustedFingerprint
         && FHooks.TrustCertificate && FHooks.TrustCertificate(error.Fingerprint)) {
         FOutcome.Account.TrustedFingerprint = error.Fingerprint;
-        Save();
+        FLearnt = true;
         return Attempt(false);
     }
     End();
@@ -97,13 +102,22 @@ void TAccountSync::KeepLinkedBook()
         || result.Error.Kind == TSyncFailure::OtherAddressBook)
         return;
     FOutcome.Account.AddressBook = result.AddressBook;
-    Save();
+    FLearnt = true;
 }
 
+// What was learnt goes into the account as it is saved now: the user may
+// have changed other parts of it meanwhile, or chosen another.
 void TAccountSync::Save()
 {
     try {
-        SaveSyncAccount(FOutcome.Account);
+        TSyncAccount saved = LoadSyncAccount();
+        const TSyncAccount &learnt = FOutcome.Account;
+        if (saved.Url != learnt.Url.trimmed() || saved.User != learnt.User)
+            return;
+        saved.AddressBook = learnt.AddressBook;
+        saved.TrustedFingerprint = learnt.TrustedFingerprint;
+        saved.LastSync = learnt.LastSync;
+        SaveSyncAccount(saved);
     } catch (...) {
         FOutcome.AccountError = std::current_exception();
     }
@@ -112,5 +126,7 @@ void TAccountSync::Save()
 void TAccountSync::End()
 {
     FRunning = false;
+    if (std::exchange(FLearnt, false))
+        Save();
     QTimer::singleShot(0, this, [this] { Q_EMIT Finished(); });
 }

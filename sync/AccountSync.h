@@ -37,7 +37,8 @@ struct TAccountSyncOutcome {
 // address book until one ends for good, asking again for a refused
 // password (three times) and for trust in an unknown certificate, and
 // keeps what was learnt on the way in the saved account: the address book
-// the directory is linked to and the certificate the user trusted.
+// the directory is linked to, the certificate the user trusted and the time
+// of the last sync that succeeded.
 // Asynchronous on the caller's event loop, like TSyncSession.
 class TAccountSync final : public QObject {
     Q_OBJECT
@@ -75,5 +76,5 @@ private:
     TAccountSyncOutcome FOutcome;
     QPointer<TSyncSession> FSession;
     int FRefusals = 0;
-    bool FRunning = false, FCancelled = false, FAsking = false;
+    bool FRunning = false, FCancelled = false, FAsking = false, FLearnt = false;
 };
