@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -463,6 +464,8 @@ private Q_SLOTS:
         WithDialog<TSyncAccountDialog>(f.Form->EsitlemeHesabi1, [&](TSyncAccountDialog *d) {
             QVERIFY(d->Linked->text().startsWith(QStringLiteral("Eşitlenen adres defteri: %1\nSon eşitleme: %2 ")
                                                      .arg(book, QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")))));
+            d->resize(d->minimumSizeHint()); // as narrow as it lets itself be
+            d->layout()->setGeometry(d->rect());
             for (QLineEdit *edit : {d->Url, d->PasswordEdit})
                 QVERIFY(edit->width() > edit->fontMetrics().horizontalAdvance(edit->placeholderText()));
             d->ShowPassword->click();
