@@ -32,6 +32,7 @@ void TContactRecord::Clear()
     Position = 0;
     Problems.clear();
     NotTaken.clear();
+    Unreadable = false;
     FUntypedCount = 0;
 }
 

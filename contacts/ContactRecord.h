@@ -24,6 +24,9 @@ public:
     std::int64_t Position = 0;            // the record's first line (CSV) or its card number (vCard)
     std::vector<TImportProblem> Problems; // why it cannot be added
     std::vector<TImportProblem> NotTaken; // what it holds that is not stored, and why
+    // A line, or the value of a property the columns are made from, could
+    // not be read: the values may lack what the file meant them to hold.
+    bool Unreadable = false;
 
     void Clear();
     void AddPhone(const QByteArray &number, TPhoneKind kind);

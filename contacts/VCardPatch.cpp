@@ -98,14 +98,15 @@ QByteArray PlainValue(const TVCardReader::THead &head)
 bool ReadCard(const QByteArray &card, TContactRecord &record)
 {
     record.Clear();
-    if (!card.trimmed().toUpper().startsWith("BEGIN:VCARD"))
+    // A card is UTF-8 (RFC 6352); one that is not, or whose lines or mapped
+    // values cannot all be read, is not read at all: taken as it reads, it
+    // would blank the values it could not read.
+    if (!card.trimmed().toUpper().startsWith("BEGIN:VCARD") || !QByteArrayView(card).isValidUtf8())
         return false;
     TTextInput input(card);
     input.SetRaw(true);
     TVCardReader reader(input);
-    if (!reader.Next(record) || !record.Problems.empty())
-        return false;
-    return true;
+    return reader.Next(record) && record.Problems.empty() && !record.Unreadable;
 }
 
 QByteArray CardUid(const QByteArray &card)

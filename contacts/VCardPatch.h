@@ -11,7 +11,8 @@
 
 // Reads the one card of the text into record (record.Finish done, NotTaken
 // filled); false when it is not a card that can be read (no BEGIN:VCARD,
-// text outside the card, a problem that refuses it).
+// text outside the card, a problem that refuses it, text that is not
+// UTF-8, a line or a value of the columns' properties that cannot be read).
 bool ReadCard(const QByteArray &card, TContactRecord &record);
 
 // The card's UID, unescaped; empty when it has none.

@@ -336,6 +336,7 @@ void TVCardReader::MakeRecord(TContactRecord &record)
 {
     record.Clear();
     record.Position = FCard.Number;
+    record.Unreadable = !FCard.LineProblems.empty();
     for (const TImportProblem &line : FCard.LineProblems)
         record.NotTake(line);
 
@@ -355,6 +356,7 @@ void TVCardReader::MakeRecord(TContactRecord &record)
             problem.Name = QLatin1String(kRead[p.Kind].data(), kRead[p.Kind].size());
             problem.Line = p.Line;
             record.NotTake(problem);
+            record.Unreadable = true;
             continue;
         }
         if (p.Kind == rN) {

@@ -3,8 +3,7 @@
 #include "platform/automation/ClassRegistry.h"
 #include "platform/automation/OleCall.h"
 #include "platform/core/Progress.h"
-#include "platform/widgets/Application.h"
-#include "platform/widgets/GridColumns.h"
+#include "platform/core/GridColumns.h"
 #include "store/ADOQuery.h"
 #include "store/DataSource.h"
 #include "store/Field.h"
@@ -13,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-const QString kCompletionMessage = QStringLiteral("\"C:\" anadizinine Excell Formatında Kayıt Tamamlandı");
 
 // Runs the steps that must happen however the export ends. On the success
 // path the first failure among them is raised after all have run; when an
@@ -43,7 +40,7 @@ private:
 
 } // namespace
 
-void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
+void GridToSpreadsheet(TGridColumns *grid, const QString &fileName, const std::function<void()> &completed)
 {
     // The record set, its record number, the controls held still.
     TADOQuery *query = grid->DataSource()->DataSet();
@@ -103,13 +100,14 @@ void GridToSpreadsheet(TGridColumns *grid, const QString &fileName)
             }
         }
 
-        // The message says the data is saved in Excel format on C:; save a
-        // copy there first (this also writes every cell still pending), so
-        // that it is true.
+        // The window's message says the data is saved in Excel format on
+        // C:; save a copy there first (this also writes every cell still
+        // pending), so that it is true.
         OleProcedure(workbook.Get(), QStringLiteral("SaveCopyAs"), {fileName});
 
         // Done.
-        Application->ShowMessage(kCompletionMessage);
+        if (completed)
+            completed();
     } catch (...) {
         failure = std::current_exception();
     }

@@ -5,7 +5,6 @@
 #include "platform/core/Exception.h"
 #include "platform/core/Progress.h"
 #include "platform/core/WindowsPath.h"
-#include "platform/widgets/Application.h"
 #include "store/ADOQuery.h"
 #include "store/Field.h"
 
@@ -21,8 +20,6 @@ constexpr std::string_view XmlHeader =
 constexpr std::string_view XmlRowStart = "<Ki\xFEi";
 constexpr std::string_view XmlRowEnd = "/>";
 constexpr std::string_view XmlFooter = "</TelRehberi>";
-
-const QString CompletionMessage = QStringLiteral("\"C:\" anadizinine XML Formatında Kayıt Tamamlandı");
 
 constexpr long long MSecsPerDay = 86400000;
 // 1 January 0001 and 31 December 9999 as days since 30 December 1899.
@@ -213,12 +210,13 @@ static TXmlFile CreateXmlFile(const QString &path)
     }
 }
 
-void DataSetToXml(TADOQuery *recordSet, const QString &fileName)
+void DataSetToXml(TADOQuery *recordSet, const QString &fileName, const std::function<void()> &completed)
 {
     TXmlFile file = CreateXmlFile(LocalPathFor(fileName)); // creates the file and its buffer
     WriteXmlHeader(file);
     WriteRecords(*recordSet, file);
     WriteXmlFooter(file);
     file.Commit(); // closes, releases the buffer, replaces the previous export
-    Application->ShowMessage(CompletionMessage);
+    if (completed)
+        completed();
 }

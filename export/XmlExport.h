@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <string_view>
 
 class TADOQuery;
@@ -17,10 +18,11 @@ class TXmlFile;
 //
 // fileName is the program's name for the file ("C:\VelmoraTelReh.xml"); it is
 // written where LocalPathFor puts it. The file is replaced only when the
-// whole export succeeded; then the completion message is shown. Failures
-// raise (EFileError, or the record set's own error) and leave the previous
-// export in place, the controls enabled and the cursor where it was.
-void DataSetToXml(TADOQuery *recordSet, const QString &fileName);
+// whole export succeeded; then completed is called, the export's last step
+// (the window shows its message). Failures raise (EFileError, or the record
+// set's own error) and leave the previous export in place, the controls
+// enabled and the cursor where it was; completed is not called.
+void DataSetToXml(TADOQuery *recordSet, const QString &fileName, const std::function<void()> &completed);
 
 // The value text of one field of the current record, by its data type:
 // Booleans TRUE/FALSE, dates yyyymmdd, times hhnnss, date-times yyyymmdd with

@@ -17,13 +17,13 @@ declare -A uses=(
     [platform/widgets]="platform/core"
     [platform/telephony]="platform/core"
     [platform/automation]="platform/core"
-    [store]="platform/core platform/widgets platform/telephony platform/automation"
+    [store]="platform/core"
     [contacts]="store"
     [contacts/jet]="contacts"
     [sync]="contacts"
-    [export]="store"
-    [dialer]="store"
-    [app]="sync contacts contacts/jet export dialer"
+    [export]="store platform/automation"
+    [dialer]="store platform/widgets platform/telephony"
+    [app]="sync contacts contacts/jet export dialer platform/widgets platform/telephony platform/automation"
     [tools]="sync contacts contacts/jet export dialer"
     # Tests, benchmarks and fuzz targets may read every product folder, not
     # each other's: what they share is a library of its own (tests/support).

@@ -16,6 +16,7 @@ const TContactColumn *ContactColumns(int *count)
         {"Ad", "VARCHAR(50)", 50},       {"Soyad", "VARCHAR(50)", 50},   {"CTelefon", "VARCHAR(20)", 20}, {"ETelefon", "VARCHAR(20)", 20},
         {"ITelefon", "VARCHAR(20)", 20}, {"Email", "VARCHAR(100)", 100}, {"Adres", "MEMO", 1000},
     };
+    static_assert(std::size(columns) == kContactColumnCount);
     *count = int(std::size(columns));
     return columns;
 }

@@ -17,6 +17,7 @@ struct TContactColumn {
 };
 
 // The seven text columns in table order.
+constexpr int kContactColumnCount = 7;
 const TContactColumn *ContactColumns(int *count);
 
 // The CREATE TABLE statement of DBASE in a file.

@@ -67,6 +67,7 @@ public:
     void SetAnswerBound(std::chrono::milliseconds bound) { FAnswerBound = bound; }
     TCallLogAccess PrepareCallLog() override;
     int RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows) override;
+    TSyncSql SyncSql(const TWriteTarget &contacts, const QStringList &columns, const QString &key) const override;
     bool OnServer() const override { return true; }
 
     // Runs statements that return no rows (the contacts tool's schema and copy).

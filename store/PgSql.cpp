@@ -212,6 +212,21 @@ QByteArray Delete(const TWriteTarget &target, const QStringList &where, const st
     return "DELETE FROM " + Target(target) + WhereSame(where, nulls, 1);
 }
 
+// The server's keys come from an identity and are not reused: a link held
+// by key needs nothing to unlink it. The lock's key is arbitrary but fixed.
+TSyncSql SyncTables(const TWriteTarget &contacts, const QStringList &columns, const QString &key)
+{
+    TSyncSql sql;
+    sql.Integer = "bigint";
+    sql.Identity = "bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
+    sql.TryLock = "SELECT pg_catalog.pg_try_advisory_lock(7305412298)";
+    sql.Unlock = "SELECT pg_catalog.pg_advisory_unlock(7305412298)";
+    sql.InsertContact = Insert(contacts, columns, {key});
+    sql.UpdateContact = Update(contacts, columns, {key}, {false}, {});
+    sql.DeleteContact = Delete(contacts, {key}, {false});
+    return sql;
+}
+
 QList<QByteArray> CreateContactsSchema(const QList<QPair<QString, int>> &columns)
 {
     QList<QByteArray> sql = {

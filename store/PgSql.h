@@ -73,6 +73,8 @@ QByteArray Insert(const TWriteTarget &target, const QStringList &columns, const 
 QByteArray Update(const TWriteTarget &target, const QStringList &set, const QStringList &where, const std::vector<bool> &nulls,
                   const QStringList &returning);
 QByteArray Delete(const TWriteTarget &target, const QStringList &where, const std::vector<bool> &nulls);
+// What the sync's tables beside DBASE run on a server (see TSyncSql).
+TSyncSql SyncTables(const TWriteTarget &contacts, const QStringList &columns, const QString &key);
 
 // The contacts schema on a server, in order, for one transaction: the
 // schema "velmora" with the Turkish collation tr_ci and the LIKE operator

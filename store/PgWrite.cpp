@@ -169,3 +169,8 @@ int TPgProvider::RunStatement(const QByteArray &sql, const std::vector<TCellValu
     }
     return std::atoi(PQcmdTuples(res));
 }
+
+TSyncSql TPgProvider::SyncSql(const TWriteTarget &contacts, const QStringList &columns, const QString &key) const
+{
+    return PgSql::SyncTables(contacts, columns, key);
+}

@@ -139,6 +139,9 @@ public:
     // parameters "$1", "$2" ... bound to values by number; rows, when given,
     // get what it returns. Returns the number of rows it touched.
     virtual int RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows) = 0;
+    // What those tables run that this engine writes its own way; contacts
+    // is DBASE, columns its text columns, key its key.
+    virtual TSyncSql SyncSql(const TWriteTarget &contacts, const QStringList &columns, const QString &key) const = 0;
     // True on the office's server, false on a file.
     virtual bool OnServer() const = 0;
 };

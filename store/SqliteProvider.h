@@ -37,6 +37,7 @@ public:
     std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) override;
     TCallLogAccess PrepareCallLog() override;
     int RunStatement(const QByteArray &sql, const std::vector<TCellValue> &values, TRowArena *rows) override;
+    TSyncSql SyncSql(const TWriteTarget &contacts, const QStringList &columns, const QString &key) const override;
     bool OnServer() const override { return false; }
 
     // How long a statement waits for another program's write to finish.

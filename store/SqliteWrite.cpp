@@ -106,3 +106,8 @@ int TSqliteProvider::RunStatement(const QByteArray &sql, const std::vector<TCell
     }
     return n == 0 ? sqlite3_changes(FDb) : 0;
 }
+
+TSyncSql TSqliteProvider::SyncSql(const TWriteTarget &contacts, const QStringList &columns, const QString &key) const
+{
+    return SyncTablesSql(contacts, columns, key);
+}

@@ -71,6 +71,30 @@ QByteArray DeleteSql(const TWriteTarget &target, const QStringList &whereColumns
     return "DELETE FROM " + TargetName(target) + WhereSameValues(whereColumns);
 }
 
+TSyncSql SyncTablesSql(const TWriteTarget &contacts, const QStringList &columns, const QString &key)
+{
+    TSyncSql sql;
+    sql.Integer = "INTEGER";
+    sql.Identity = "INTEGER PRIMARY KEY AUTOINCREMENT";
+    // A file's DBASE gives a deleted contact's key to the next new one when
+    // it was the highest, so a link held by key alone would pass the card
+    // on to the newcomer. Whoever deletes a linked contact (this program,
+    // the sqlite3 shell, another program), its link moves to a negative key
+    // no contact has, and the next sync sees a deletion.
+    sql.Unlink = "CREATE TRIGGER IF NOT EXISTS " + QuoteIdentifier(contacts.Schema) + ".sync_card_unlink AFTER DELETE ON "
+        + QuoteIdentifier(contacts.Table)
+        + " BEGIN UPDATE sync_card SET card_no = (SELECT min(coalesce(min(card_no), 0), 0) - 1 FROM sync_card) WHERE card_no = old."
+        + QuoteIdentifier(key) + "; END";
+    // A sync appends and reads each row once: 256 KiB of cache will do.
+    sql.CacheSize = CacheSizeSql();
+    sql.NarrowCache = SetCacheSizeSql(-256);
+    sql.SetCacheSize = SetCacheSizeSql;
+    sql.InsertContact = InsertSql(contacts, columns, {key});
+    sql.UpdateContact = UpdateSql(contacts, columns, {key}, {});
+    sql.DeleteContact = DeleteSql(contacts, {key});
+    return sql;
+}
+
 bool SplitOrderBy(const QString &sql, QString *head, QString *column)
 {
     static const QRegularExpression tail(QStringLiteral("^\\s*(SELECT\\s.*\\S)\\s+ORDER\\s+BY\\s+(\"?)([A-Za-z_][A-Za-z0-9_]*)\\2"

@@ -31,6 +31,32 @@ QByteArray UpdateSql(const TWriteTarget &target, const QStringList &setColumns, 
 // DELETE where every column of `whereColumns` holds the value read.
 QByteArray DeleteSql(const TWriteTarget &target, const QStringList &whereColumns);
 
+// What the sync's tables beside DBASE (SyncTables.cpp) run that the engines
+// write differently; each provider fills it from its one place for SQL.
+// Parameters are bound in order. An empty text is one the engine does
+// without.
+struct TSyncSql {
+    QByteArray Integer;  // the type of a contact's key
+    QByteArray Identity; // a key the engine numbers itself
+    QByteArray Unlink;   // made after the tables: unlinks a deleted contact
+    // The one-sync-at-a-time lock of the session: one row, true when taken;
+    // and giving it back.
+    QByteArray TryLock;
+    QByteArray Unlock;
+    // The page cache: one row, its size; the small one of a sync's pass; and
+    // setting a size again.
+    QByteArray CacheSize;
+    QByteArray NarrowCache;
+    QByteArray (*SetCacheSize)(qint64 pages) = nullptr;
+    // One contact by its key: the columns (returns the key); the columns
+    // then the key; the key.
+    QByteArray InsertContact;
+    QByteArray UpdateContact;
+    QByteArray DeleteContact;
+};
+// The file's: contacts is DBASE, columns its text columns, key its key.
+TSyncSql SyncTablesSql(const TWriteTarget &contacts, const QStringList &columns, const QString &key);
+
 // A statement "HEAD ORDER BY COLUMN" (one column by its name, ascending,
 // nothing after it, no compound SELECT, no WHERE): HEAD reads the same rows
 // in no particular order. False for any other statement; a search among

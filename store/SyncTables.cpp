@@ -1,6 +1,5 @@
 #include "store/SyncTables.h"
 
-#include "store/PgSql.h"
 #include "store/Provider.h"
 #include "store/RowArena.h"
 
@@ -52,14 +51,11 @@ QByteArray Numbered(const QByteArray &sql)
     return out;
 }
 
-// An arbitrary but fixed key of the server's advisory lock for syncs.
-constexpr const char *kLockKey = "7305412298";
-
 } // namespace
 
 TSyncTables::TSyncTables(TProvider &engine, const TWriteTarget &contacts, const QStringList &columns, const QString &key)
     : FEngine(engine), FContacts(contacts), FColumns(columns), FKey(key), FSchema(QuoteIdentifier(contacts.Schema)),
-      FServer(engine.OnServer())
+      FSql(engine.SyncSql(contacts, columns, key))
 {
 }
 
@@ -70,47 +66,35 @@ QByteArray TSyncTables::Table(const char *name) const
 
 void TSyncTables::Create()
 {
-    const QByteArray id = FServer ? "bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT";
-    const QByteArray integer = FServer ? "bigint" : "INTEGER";
     FEngine.RunStatement("CREATE TABLE IF NOT EXISTS " + Table("sync_book")
                              + " (id integer PRIMARY KEY CHECK (id = 1), url text NOT NULL, token text)",
                          {}, nullptr);
-    FEngine.RunStatement("CREATE TABLE IF NOT EXISTS " + Table("sync_card") + " (card_no " + integer
+    FEngine.RunStatement("CREATE TABLE IF NOT EXISTS " + Table("sync_card") + " (card_no " + FSql.Integer
                              + " PRIMARY KEY, href text NOT NULL UNIQUE, etag text, uid text NOT NULL,"
                                " base text NOT NULL, digest text NOT NULL)",
                          {}, nullptr);
-    FEngine.RunStatement("CREATE TABLE IF NOT EXISTS " + Table("sync_conflict") + " (id " + id + ", card_no " + integer
+    FEngine.RunStatement("CREATE TABLE IF NOT EXISTS " + Table("sync_conflict") + " (id " + FSql.Identity + ", card_no " + FSql.Integer
                              + ", name text, col text, local_value text, server_value text, kind integer NOT NULL)",
                          {}, nullptr);
-    // A file's DBASE gives a deleted contact's key to the next new one when
-    // it was the highest, so a link held by key alone would pass the card
-    // on to the newcomer. Whoever deletes a linked contact (this program,
-    // the sqlite3 shell, another program), its link moves to a negative key
-    // no contact has, and the next sync sees a deletion. The server's keys
-    // come from an identity and are not reused.
-    if (!FServer)
-        FEngine.RunStatement("CREATE TRIGGER IF NOT EXISTS " + Table("sync_card_unlink") + " AFTER DELETE ON "
-                                 + QuoteIdentifier(FContacts.Table) + " BEGIN UPDATE sync_card SET card_no ="
-                                 " (SELECT min(coalesce(min(card_no), 0), 0) - 1 FROM sync_card) WHERE card_no = old."
-                                 + QuoteIdentifier(FKey) + "; END",
-                             {}, nullptr);
+    if (!FSql.Unlink.isEmpty())
+        FEngine.RunStatement(FSql.Unlink, {}, nullptr);
 }
 
 bool TSyncTables::TryLock()
 {
-    if (!FServer)
+    if (FSql.TryLock.isEmpty())
         return true;
     TRowArena rows;
-    FEngine.RunStatement(QByteArray("SELECT pg_catalog.pg_try_advisory_lock(") + kLockKey + ")", {}, &rows);
+    FEngine.RunStatement(FSql.TryLock, {}, &rows);
     return rows.RowCount() == 1 && Number(rows.Cell(0, 0)) == 1;
 }
 
 void TSyncTables::Unlock() noexcept
 {
-    if (!FServer)
+    if (FSql.Unlock.isEmpty())
         return;
     try {
-        FEngine.RunStatement(QByteArray("SELECT pg_catalog.pg_advisory_unlock(") + kLockKey + ")", {}, nullptr);
+        FEngine.RunStatement(FSql.Unlock, {}, nullptr);
     } catch (...) {
         // The lock goes with the session anyway.
     }
@@ -118,26 +102,26 @@ void TSyncTables::Unlock() noexcept
 
 void TSyncTables::NarrowCache()
 {
-    if (FServer || !FCacheSize.isEmpty())
+    if (FSql.CacheSize.isEmpty() || FCacheSize)
         return;
     TRowArena rows;
-    FEngine.RunStatement("PRAGMA cache_size", {}, &rows);
+    FEngine.RunStatement(FSql.CacheSize, {}, &rows);
     if (rows.RowCount() != 1)
         return;
-    FCacheSize = Bytes(rows.Cell(0, 0));
-    FEngine.RunStatement("PRAGMA cache_size = -256", {}, nullptr);
+    FCacheSize = Number(rows.Cell(0, 0));
+    FEngine.RunStatement(FSql.NarrowCache, {}, nullptr);
 }
 
 void TSyncTables::RestoreCache() noexcept
 {
-    if (FCacheSize.isEmpty())
+    if (!FCacheSize)
         return;
     try {
-        FEngine.RunStatement("PRAGMA cache_size = " + QByteArray::number(FCacheSize.toLongLong()), {}, nullptr);
+        FEngine.RunStatement(FSql.SetCacheSize(*FCacheSize), {}, nullptr);
     } catch (...) {
         // Only the cache's size: the connection works on either way.
     }
-    FCacheSize.clear();
+    FCacheSize.reset();
 }
 
 void TSyncTables::Begin()
@@ -219,36 +203,36 @@ QByteArray TSyncTables::SelectContacts() const
     return sql + " FROM " + QuoteIdentifier(FContacts.Schema) + '.' + QuoteIdentifier(FContacts.Table);
 }
 
-std::vector<TContactRow> TSyncTables::ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values)
+std::vector<TSyncContact> TSyncTables::ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values)
 {
     TRowArena rows;
     FEngine.RunStatement(sql, values, &rows);
-    std::vector<TContactRow> contacts(rows.RowCount());
+    std::vector<TSyncContact> contacts(rows.RowCount());
     for (std::size_t r = 0; r < rows.RowCount(); ++r) {
         contacts[r].No = Number(rows.Cell(r, 0));
-        for (int c = 0; c < 7 && c < int(FColumns.size()); ++c)
+        for (int c = 0; c < kContactColumnCount && c < int(FColumns.size()); ++c)
             contacts[r].Values[c] = Bytes(rows.Cell(r, c + 1));
     }
     return contacts;
 }
 
-void TSyncTables::Contacts(const std::function<void(TContactRow &)> &each)
+void TSyncTables::Contacts(const std::function<void(TSyncContact &)> &each)
 {
     constexpr int kPage = 100;
     const QByteArray key = QuoteIdentifier(FKey);
     const QByteArray first = SelectContacts() + " ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
     const QByteArray next = SelectContacts() + " WHERE " + key + " > $1 ORDER BY " + key + " LIMIT " + QByteArray::number(kPage);
-    std::vector<TContactRow> page = ReadContacts(first, {});
+    std::vector<TSyncContact> page = ReadContacts(first, {});
     while (!page.empty()) {
         const std::int64_t last = page.back().No;
         const bool whole = page.size() == std::size_t(kPage);
-        for (TContactRow &row : page)
+        for (TSyncContact &row : page)
             each(row);
-        page = whole ? ReadContacts(next, {Int(last)}) : std::vector<TContactRow>();
+        page = whole ? ReadContacts(next, {Int(last)}) : std::vector<TSyncContact>();
     }
 }
 
-std::vector<TContactRow> TSyncTables::Contacts(const std::vector<std::int64_t> &keys)
+std::vector<TSyncContact> TSyncTables::Contacts(const std::vector<std::int64_t> &keys)
 {
     if (keys.empty())
         return {};
@@ -262,9 +246,9 @@ std::vector<TContactRow> TSyncTables::Contacts(const std::vector<std::int64_t> &
     return ReadContacts(Numbered(sql + ')'), values);
 }
 
-bool TSyncTables::Contact(std::int64_t no, TContactRow *row)
+bool TSyncTables::Contact(std::int64_t no, TSyncContact *row)
 {
-    std::vector<TContactRow> rows = Contacts(std::vector<std::int64_t>{no});
+    std::vector<TSyncContact> rows = Contacts(std::vector<std::int64_t>{no});
     if (rows.size() != 1)
         return false;
     *row = std::move(rows.front());
@@ -276,9 +260,8 @@ std::int64_t TSyncTables::InsertContact(const QByteArray *values)
     std::vector<TCellValue> cells;
     for (int c = 0; c < int(FColumns.size()); ++c)
         cells.push_back(Text(values[c]));
-    const QByteArray sql = FServer ? PgSql::Insert(FContacts, FColumns, {FKey}) : Numbered(InsertSql(FContacts, FColumns, {FKey}));
     TRowArena rows;
-    FEngine.RunStatement(sql, cells, &rows);
+    FEngine.RunStatement(FSql.InsertContact, cells, &rows);
     return rows.RowCount() == 1 ? Number(rows.Cell(0, 0)) : 0;
 }
 
@@ -288,15 +271,12 @@ void TSyncTables::UpdateContact(std::int64_t no, const QByteArray *values)
     for (int c = 0; c < int(FColumns.size()); ++c)
         cells.push_back(Text(values[c]));
     cells.push_back(Int(no));
-    const QByteArray sql =
-        FServer ? PgSql::Update(FContacts, FColumns, {FKey}, {false}, {}) : Numbered(UpdateSql(FContacts, FColumns, {FKey}, {}));
-    FEngine.RunStatement(sql, cells, nullptr);
+    FEngine.RunStatement(FSql.UpdateContact, cells, nullptr);
 }
 
 void TSyncTables::DeleteContact(std::int64_t no)
 {
-    const QByteArray sql = FServer ? PgSql::Delete(FContacts, {FKey}, {false}) : Numbered(DeleteSql(FContacts, {FKey}));
-    FEngine.RunStatement(sql, {Int(no)}, nullptr);
+    FEngine.RunStatement(FSql.DeleteContact, {Int(no)}, nullptr);
 }
 
 std::vector<TSyncConflictRow> TSyncTables::Conflicts()

@@ -1,19 +1,23 @@
 #pragma once
 
 #include "store/CellValue.h"
+#include "store/ContactsTable.h"
 #include "store/StatementText.h"
+#include "store/WriteTransaction.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class TProvider;
 
 // The sync state beside DBASE, in the same database (file or server), and
-// every SQL text it needs, for both engines:
+// the SQL both engines share (what differs comes from the provider's
+// TSyncSql):
 //   sync_book      the address book the directory is linked to, its sync token;
 //   sync_card      per linked contact: its key, the card's href, ETag (null
 //                  while a new card's PUT has no known outcome), UID, the
@@ -21,7 +25,7 @@ class TProvider;
 //                  row as last synced;
 //   sync_conflict  what a sync could not settle by itself.
 // The tables are made on the first sync (CREATE TABLE IF NOT EXISTS); on a
-// file, with a trigger that unlinks a deleted contact (see Create).
+// file, with a trigger that unlinks a deleted contact (SyncTablesSql).
 
 struct TSyncCardRow {
     std::int64_t No = 0;
@@ -43,9 +47,9 @@ struct TSyncConflictRow {
 };
 
 // A contact row: its key and the seven text columns, UTF-8 (null for NULL).
-struct TContactRow {
+struct TSyncContact {
     std::int64_t No = 0;
-    QByteArray Values[7];
+    QByteArray Values[kContactColumnCount];
 };
 
 class TSyncTables {
@@ -69,6 +73,8 @@ public:
     void Begin();
     void Commit();
     void Rollback() noexcept;
+    // The same for as long as a scope lasts: rolled back unless committed.
+    TWriteTransaction Transaction() { return TWriteTransaction(FEngine); }
 
     // The linked address book: empty url when none.
     void Book(QString *url, QByteArray *token);
@@ -82,10 +88,10 @@ public:
 
     // Every contact in the order of their keys, read a page at a time: a
     // row is held no longer than `each` keeps it.
-    void Contacts(const std::function<void(TContactRow &)> &each);
+    void Contacts(const std::function<void(TSyncContact &)> &each);
     // The contacts with these keys that are still there, in no set order.
-    std::vector<TContactRow> Contacts(const std::vector<std::int64_t> &keys);
-    bool Contact(std::int64_t no, TContactRow *row);
+    std::vector<TSyncContact> Contacts(const std::vector<std::int64_t> &keys);
+    bool Contact(std::int64_t no, TSyncContact *row);
     std::int64_t InsertContact(const QByteArray *values);
     void UpdateContact(std::int64_t no, const QByteArray *values);
     void DeleteContact(std::int64_t no);
@@ -97,12 +103,12 @@ public:
 private:
     QByteArray Table(const char *name) const;
     QByteArray SelectContacts() const;
-    std::vector<TContactRow> ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values);
+    std::vector<TSyncContact> ReadContacts(const QByteArray &sql, const std::vector<TCellValue> &values);
     TProvider &FEngine;
     TWriteTarget FContacts;
     QStringList FColumns;
     QString FKey;
     QByteArray FSchema;
-    bool FServer;
-    QByteArray FCacheSize; // the connection's own, while narrowed
+    TSyncSql FSql;
+    std::optional<qint64> FCacheSize; // the connection's own, while narrowed
 };

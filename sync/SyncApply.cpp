@@ -15,6 +15,7 @@
 
 #include <QCryptographicHash>
 #include <QTimer>
+#include <QUuid>
 #include <algorithm>
 
 namespace {
@@ -56,7 +57,7 @@ void TSyncRun::ApplyBatch()
         // The planned steps done, the cards of the next new contacts are
         // made, and those done before them go.
         while (FNext >= FSteps.size()) {
-            if (FNewAt >= FNew.size())
+            if (FNewAt >= FPlan.NewContacts.size())
                 return Finish();
             PlanNew(kBatch);
         }
@@ -70,14 +71,13 @@ void TSyncRun::ApplyBatch()
         for (std::size_t i = from; i < FBatchEnd && !pending; ++i)
             pending = FSteps[i].Pending;
         if (pending) {
-            FTables->Begin();
+            TWriteTransaction transaction = FTables->Transaction();
             for (std::size_t i = from; i < FBatchEnd; ++i)
                 if (FSteps[i].Pending)
                     FTables->PutCard(FSteps[i].State);
-            FTables->Commit();
+            transaction.Commit();
         }
     } catch (const Exception &e) {
-        FTables->Rollback();
         return Fail(TSyncFailure::Database, e.Message());
     }
     FIssued = from;
@@ -180,7 +180,7 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
     TSyncStep &step = FSteps[at];
     if (fetched.Error.Kind != TSyncFailure::None)
         return StopAt(fetched.Error);
-    const TCardValues server = fetched.Status == 200 ? Read(fetched.Body) : TCardValues();
+    const TCardValues server = fetched.Status == 200 ? FColumns.Read(fetched.Body) : TCardValues();
     if (!server.Ok) {
         FStepFailed = true;
         if (fetched.Status != 404)
@@ -195,7 +195,7 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
         step.Request = TSyncStep::TRequest::None;
         step.State.ETag = etag;
         step.State.Base = fetched.Body;
-        step.State.Digest = Digest(server.Fit);
+        step.State.Digest = ValuesDigest(server.Fit);
         step.Ok = true;
         return StepDone();
     }
@@ -206,10 +206,10 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
         step.KeepState = true;
         step.WriteRow = true;
         std::copy(std::begin(server.Fit), std::end(server.Fit), step.Row);
-        step.State = {0, step.Href, etag, step.State.Uid, fetched.Body, Digest(server.Fit)};
+        step.State = {0, step.Href, etag, step.State.Uid, fetched.Body, ValuesDigest(server.Fit)};
         step.Deleted = 0;
         step.Received = 1;
-        step.Conflicts.push_back(Conflict(0, server.Fit, -1, QByteArray(), QByteArray(), TSyncConflict::Kind::DeletedHereChangedThere));
+        step.Conflicts.push_back(ConflictRow(0, server.Fit, -1, QByteArray(), QByteArray(), TSyncConflict::Kind::DeletedHereChangedThere));
         step.Ok = true;
         return StepDone();
     }
@@ -221,22 +221,22 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
     const TMergeOutcome merged = MergeContact(step.Start->Base, local, server.Fit);
     step.Conflicts.clear();
     for (const int c : merged.Conflicts)
-        step.Conflicts.push_back(Conflict(step.No, merged.Values, c, local[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
+        step.Conflicts.push_back(ConflictRow(step.No, merged.Values, c, local[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
     bool rowChanges = false;
-    QByteArray patched[7];
-    for (int c = 0; c < 7; ++c) {
+    QByteArray patched[cfCount];
+    for (int c = 0; c < cfCount; ++c) {
         rowChanges = rowChanges || merged.Values[c] != local[c];
         patched[c] = merged.Values[c] == server.Fit[c] ? server.Raw[c] : merged.Values[c];
         step.Row[c] = merged.Values[c];
     }
     step.WriteRow = rowChanges;
     step.Received = rowChanges;
-    step.State.Digest = Digest(merged.Values);
+    step.State.Digest = ValuesDigest(merged.Values);
     step.Card = PatchCard(fetched.Body, server.Raw, patched);
     step.State.Base = step.Card;
     step.IfMatch = etag;
     bool cardChanges = false;
-    for (int c = 0; c < 7; ++c)
+    for (int c = 0; c < cfCount; ++c)
         cardChanges = cardChanges || merged.Values[c] != server.Fit[c];
     if (!cardChanges) {
         step.Request = TSyncStep::TRequest::None;
@@ -256,7 +256,7 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
 void TSyncRun::Store(std::size_t from, std::size_t to)
 {
     try {
-        FTables->Begin();
+        TWriteTransaction transaction = FTables->Transaction();
         for (std::size_t i = from; i < to; ++i) {
             TSyncStep &step = FSteps[i];
             Result.Problems.insert(Result.Problems.end(), step.Problems.begin(), step.Problems.end());
@@ -286,9 +286,8 @@ void TSyncRun::Store(std::size_t from, std::size_t to)
             Result.Sent += step.Sent;
             Result.Deleted += step.Deleted;
         }
-        FTables->Commit();
+        transaction.Commit();
     } catch (const Exception &e) {
-        FTables->Rollback();
         Fail(TSyncFailure::Database, e.Message());
     }
 }
@@ -299,9 +298,9 @@ void TSyncRun::Finish()
         return;
     if (FCancelled || FStepFailed)
         return SaveBook(FToken);
-    if (FSyncCollection && !FOwnWrites.empty() && !FNewToken.isEmpty())
+    if (FSyncCollection && !FOwnWrites.empty() && !FListing.NewToken.isEmpty())
         return ConfirmToken();
-    SaveBook(FNewToken);
+    SaveBook(FListing.NewToken);
 }
 
 // The token taken before our own writes would report them again next time
@@ -319,15 +318,15 @@ void TSyncRun::ConfirmToken()
             *ours = std::binary_search(FOwnWrites.begin(), FOwnWrites.end(), OwnWrite(path, r.Status == 404 ? nullptr : &r.ETag));
         return *ours;
     });
-    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FNewToken), {{"Depth", "0"}}};
+    TDavRequest request{"REPORT", FBook, DavBody::SyncCollection(FListing.NewToken), {{"Depth", "0"}}};
     FClient.Send(
         request,
         [this, reader, ours](TDavReply &reply) {
             if (!*ours)
-                return SaveBook(FNewToken);
+                return SaveBook(FListing.NewToken);
             if (reply.Error.Kind != TSyncFailure::None || reply.Status != 207 || !reader->End())
                 return SaveBook(FToken);
-            SaveBook(reader->SyncToken().isEmpty() ? FNewToken : reader->SyncToken());
+            SaveBook(reader->SyncToken().isEmpty() ? FListing.NewToken : reader->SyncToken());
         },
         [reader](const QByteArray &piece) { return reader->Feed(piece); });
 }
@@ -335,14 +334,41 @@ void TSyncRun::ConfirmToken()
 void TSyncRun::SaveBook(const QByteArray &token)
 {
     try {
-        FTables->Begin();
+        TWriteTransaction transaction = FTables->Transaction();
         FTables->SetBook(FBook.toString(), token);
-        FTables->Commit();
+        transaction.Commit();
     } catch (const Exception &e) {
-        FTables->Rollback();
         return Fail(TSyncFailure::Database, e.Message());
     }
     if (FCancelled)
         Result.Error.Kind = TSyncFailure::Cancelled;
     Done();
+}
+
+void TSyncRun::PlanNew(std::size_t count)
+{
+    const std::vector<std::int64_t> &all = FPlan.NewContacts;
+    const std::size_t end = std::min(all.size(), FNewAt + count);
+    const std::vector<std::int64_t> keys(all.begin() + std::ptrdiff_t(FNewAt), all.begin() + std::ptrdiff_t(end));
+    FNewAt = end;
+    FSteps = std::vector<TSyncStep>();
+    FNext = 0;
+    std::vector<TSyncContact> rows = FTables->Contacts(keys);
+    std::sort(rows.begin(), rows.end(), [](const TSyncContact &a, const TSyncContact &b) { return a.No < b.No; });
+    // A contact deleted since the plan needs nothing: it counts as done.
+    FDone += keys.size() - rows.size();
+    FSteps.reserve(rows.size());
+    for (const TSyncContact &row : rows) {
+        const QByteArray uid = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+        TSyncStep step;
+        step.No = row.No;
+        step.Request = TSyncStep::TRequest::Put;
+        step.Create = true;
+        step.Pending = true;
+        step.Href = FBookPath + QString::fromLatin1(uid) + QStringLiteral(".vcf");
+        step.Card = NewCard(row.Values, uid, FOnly40);
+        step.State = {row.No, step.Href, QByteArray(), uid, step.Card, ValuesDigest(row.Values)};
+        step.Sent = 1;
+        FSteps.push_back(std::move(step));
+    }
 }

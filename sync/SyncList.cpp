@@ -18,7 +18,7 @@ void TSyncRun::List()
         return ListAll();
     // Without a token, the first sync: every card with its data in one
     // listing, nothing more to fetch.
-    FFullListing = FToken.isEmpty();
+    FListing.Full = FToken.isEmpty();
     ListChanges(FToken);
 }
 
@@ -35,21 +35,21 @@ void TSyncRun::ListChanges(const QByteArray &token)
             ForgetListing();
             if (refused && !token.isEmpty() && !FRelisted) {
                 FRelisted = true;
-                FFullListing = true;
+                FListing.Full = true;
                 return ListChanges(QByteArray());
             }
             return ListAll();
         }
         if (!Listed(reply, reader))
             return;
-        FNewToken = reader.SyncToken();
+        FListing.NewToken = reader.SyncToken();
         if (FTruncated) {
             // The server sent a part: the rest follows from its token (one
             // that does not move on gives way to the listing of ETags).
             FTruncated = false;
-            if (FNewToken.isEmpty() || FNewToken == token)
+            if (FListing.NewToken.isEmpty() || FListing.NewToken == token)
                 return ListAll();
-            return ListChanges(FNewToken);
+            return ListChanges(FListing.NewToken);
         }
         ListingDone();
     });
@@ -58,7 +58,7 @@ void TSyncRun::ListChanges(const QByteArray &token)
 void TSyncRun::ListAll()
 {
     ForgetListing();
-    FFullListing = true;
+    FListing.Full = true;
     if (!FSyncCollection)
         return ListETags();
     // The token first: what changes while the ETags are listed comes again next time.
@@ -66,7 +66,7 @@ void TSyncRun::ListAll()
         TMultistatus ms;
         if (!Multistatus(reply, ms))
             return;
-        FNewToken = ms.Responses.empty() ? QByteArray() : ms.Responses.front().SyncToken;
+        FListing.NewToken = ms.Responses.empty() ? QByteArray() : ms.Responses.front().SyncToken;
         ListETags();
     });
 }
@@ -111,11 +111,10 @@ bool TSyncRun::Listed(const TDavReply &reply, TMultistatusReader &reader)
 
 void TSyncRun::ForgetListing()
 {
-    FCards.Clear();
-    FChanged.clear();
-    FGone.clear();
-    FListed.clear();
-    FListedCount = 0;
+    TSyncListing fresh;
+    fresh.Full = FListing.Full;
+    fresh.NewToken = std::move(FListing.NewToken);
+    FListing = std::move(fresh);
     FTruncated = false;
 }
 
@@ -128,40 +127,40 @@ bool TSyncRun::TakeListed(TDavResponse &r)
         return !FFinished;
     }
     if (r.Status == 404) {
-        FGone.insert(path);
+        FListing.Gone.insert(path);
         return true;
     }
-    if (FFullListing && (r.AddressBook || !r.PropsOk))
+    if (FListing.Full && (r.AddressBook || !r.PropsOk))
         return true;
-    const auto state = FStates.find(path);
-    if (FFullListing) {
-        ++FListedCount;
-        if (state != FStates.end())
-            FListed.insert(path);
+    const auto state = FBase.find(path);
+    if (FListing.Full) {
+        ++FListing.ListedCount;
+        if (state != FBase.end())
+            FListing.Listed.insert(path);
     }
-    if (state != FStates.end() && state->second.ETag == r.ETag && !r.ETag.isEmpty())
+    if (state != FBase.end() && state->second.ETag == r.ETag && !r.ETag.isEmpty())
         return true;
     if (r.AddressData.isEmpty()) {
-        FChanged[path] = r.ETag; // fetched with the others
+        FListing.Changed[path] = r.ETag; // fetched with the others
         return true;
     }
-    FGone.erase(path);
-    FCards.Push(path, r.ETag, r.AddressData);
+    FListing.Gone.erase(path);
+    FListing.Cards.Push(path, r.ETag, r.AddressData);
     return true;
 }
 
 void TSyncRun::ListingDone()
 {
-    if (FFullListing)
-        for (const auto &[href, state] : FStates)
-            if (!state.ETag.isNull() && !FListed.count(href))
-                FGone.insert(href);
+    if (FListing.Full)
+        for (const auto &[href, state] : FBase)
+            if (!state.ETag.isNull() && !FListing.Listed.count(href))
+                FListing.Gone.insert(href);
     Fetch();
 }
 
 void TSyncRun::Fetch()
 {
-    for (const auto &[href, etag] : FChanged)
+    for (const auto &[href, etag] : FListing.Changed)
         FToFetch.push_back(href);
     FetchFrom(0);
 }
@@ -191,11 +190,11 @@ void TSyncRun::FetchFrom(std::size_t at)
                 continue;
             }
             if (r.Status == 404 || (!r.PropsOk && r.AddressData.isEmpty())) {
-                if (FStates.count(path))
-                    FGone.insert(path);
+                if (FBase.count(path))
+                    FListing.Gone.insert(path);
                 continue;
             }
-            FCards.Push(path, r.ETag, r.AddressData);
+            FListing.Cards.Push(path, r.ETag, r.AddressData);
         }
         FetchFrom(next);
     });

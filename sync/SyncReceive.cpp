@@ -16,17 +16,17 @@ void TSyncRun::Receive()
 {
     if (FFinished)
         return;
-    if (FCancelled || FCards.Empty()) {
-        FCards.Clear();
+    if (FCancelled || FPlan.NewCards.Empty()) {
+        FPlan.NewCards.Clear();
         return Apply();
     }
     std::vector<TSyncStep> batch;
-    batch.reserve(std::min(FCards.Size(), kReceiveBatch));
-    while (!FCards.Empty() && batch.size() < kReceiveBatch) {
-        const TArrivedCard &c = FCards.Front();
-        batch.push_back(NewFromServer(c.Path, c.Card, c.ETag, Read(c.Card)));
+    batch.reserve(std::min(FPlan.NewCards.Size(), kReceiveBatch));
+    while (!FPlan.NewCards.Empty() && batch.size() < kReceiveBatch) {
+        const TArrivedCard &c = FPlan.NewCards.Front();
+        batch.push_back(ReceivedStep(c.Path, c.Card, c.ETag, FColumns.Read(c.Card)));
         batch.back().Ok = true;
-        FCards.Pop();
+        FPlan.NewCards.Pop();
     }
     FReceived += batch.size();
     // Stored as steps of their own: the plan's steps wait meanwhile.
@@ -35,6 +35,6 @@ void TSyncRun::Receive()
     std::swap(batch, FSteps);
     if (FFinished)
         return;
-    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FReceived + FCards.Size() + FStepCount));
+    Q_EMIT FOwner->Progress(qint64(FToFetch.size() + FReceived), qint64(FToFetch.size() + FReceived + FPlan.NewCards.Size() + FStepCount));
     QTimer::singleShot(0, this, [this] { Receive(); });
 }

@@ -4,12 +4,10 @@
 #include "store/ADOConnection.h"
 #include "store/Provider.h"
 #include "contacts/ContactWriter.h"
-#include "contacts/VCardPatch.h"
 #include "sync/DavXml.h"
 #include "sync/Discovery.h"
 #include "sync/SyncSession.h"
 
-#include <QCryptographicHash>
 #include <QTimer>
 
 namespace {
@@ -19,14 +17,6 @@ QString WithSlash(QString url)
     if (!url.endsWith(u'/'))
         url += u'/';
     return url;
-}
-
-qsizetype Characters(const QByteArray &utf8)
-{
-    qsizetype n = 0;
-    for (const char c : utf8)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
 }
 
 } // namespace
@@ -85,47 +75,12 @@ void TSyncRun::Done()
 void TSyncRun::Cancel()
 {
     FCancelled = true;
+    // Waiting for the answer to the mass-delete question: nothing was done, nothing is.
+    if (FAsking)
+        return Fail(TSyncFailure::Cancelled);
     // A read in flight is ended at once; a write's outcome is waited for.
     if (FSteps.empty())
         FClient.Abort();
-}
-
-QByteArray TSyncRun::Digest(const QByteArray *values) const
-{
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (int c = 0; c < 7; ++c) {
-        hash.addData(values[c]);
-        hash.addData(QByteArrayView("\x1f", 1));
-    }
-    return hash.result().toHex();
-}
-
-TCardValues TSyncRun::Read(const QByteArray &card) const
-{
-    TCardValues v;
-    TContactRecord record;
-    try {
-        v.Ok = ReadCard(card, record) && record.HasSomethingToStore();
-    } catch (const Exception &) {
-        v.Ok = false;
-    }
-    if (!v.Ok)
-        return v;
-    v.Uid = CardUid(card);
-    for (int c = 0; c < 7; ++c) {
-        QByteArray value = record.Values[c];
-        if (value.contains('\r'))
-            value.replace("\r\n", "\n").replace('\r', '\n');
-        v.Raw[c] = value;
-        const int width = c < int(FWidths.size()) ? FWidths[std::size_t(c)] : 0;
-        if (width > 0 && Characters(value) > width) {
-            v.TooLong << FColumnNames.value(c);
-            v.Fit[c] = QByteArray();
-        } else {
-            v.Fit[c] = value;
-        }
-    }
-    return v;
 }
 
 void TSyncRun::Start()
@@ -143,8 +98,7 @@ void TSyncRun::Open()
     FConnection.Open();
     TProvider &engine = *FConnection.Engine();
     const TContactsShape shape = ReadContactsShape(engine);
-    FWidths = shape.Widths;
-    FColumnNames = shape.Columns;
+    FColumns = TCardColumns(shape.Widths, shape.Columns);
     FTables = std::make_unique<TSyncTables>(engine, shape.Target, shape.Columns, shape.Key.isEmpty() ? QStringLiteral("No") : shape.Key);
     FTables->Create();
     if (engine.OnServer()) {
@@ -159,10 +113,8 @@ void TSyncRun::Open()
 
     QString linked;
     FTables->Book(&linked, &FToken);
-    for (TSyncCardRow &card : FTables->Cards()) {
-        FHrefOf[card.No] = card.Href;
-        FStates[card.Href] = std::move(card);
-    }
+    for (TSyncCardRow &card : FTables->Cards())
+        FBase[card.Href] = std::move(card);
 
     const auto useBook = [this, linked](const TAddressBookInfo &book) {
         FBook = QUrl(WithSlash(book.Url));
@@ -259,4 +211,68 @@ void TSyncRun::CheckBook()
         FSyncCollection = ms.Responses.front().SyncCollection;
         List();
     });
+}
+
+void TSyncRun::Plan()
+{
+    // The directory: a contact linked to a card is kept for the plan; of
+    // the others only the key (their cards are made a batch at a time as
+    // they are sent), unless a card new here may be the same person.
+    const bool matching = !FListing.Cards.Empty();
+    TSyncDirectory directory;
+    std::set<std::int64_t> linked;
+    for (const auto &[href, state] : FBase)
+        linked.insert(state.No);
+    try {
+        FTables->Contacts([&](TSyncContact &row) {
+            ++directory.Count;
+            if (matching || linked.count(row.No))
+                directory.Rows[row.No] = std::move(row);
+            else
+                directory.Unlinked.push_back(row.No);
+        });
+    } catch (const Exception &e) {
+        return Fail(TSyncFailure::Database, e.Message());
+    }
+    const int serverCards = FListing.Full ? FListing.ListedCount : int(FBase.size());
+    const int localRows = directory.Count;
+    FPlan = PlanSync(std::move(FBase), std::move(directory), FListing, FColumns, {FOptions.DryRun, FOnly40});
+    FStepFailed = FStepFailed || FPlan.Unread;
+    FSteps = std::move(FPlan.Steps);
+    FStepCount = FSteps.size() + FPlan.NewContacts.size();
+
+    if (FOptions.DryRun) {
+        Result.Sent += int(FPlan.NewContacts.size());
+        for (const TSyncStep &step : FSteps) {
+            Result.Received += step.Received;
+            Result.Sent += step.Sent;
+            Result.Deleted += step.Deleted;
+            Result.Problems.insert(Result.Problems.end(), step.Problems.begin(), step.Problems.end());
+            for (const TSyncConflictRow &c : step.Conflicts)
+                Result.NewConflicts.push_back({0, c.No, c.Name, c.Column, c.LocalValue, c.ServerValue, TSyncConflict::Kind(c.Kind)});
+        }
+        return Done();
+    }
+    if (FPlan.MassDelete(localRows, serverCards) && !FOptions.AllowMassDelete)
+        return AskMassDelete();
+    Receive();
+}
+
+void TSyncRun::AskMassDelete()
+{
+    FAsking = true;
+    Q_EMIT FOwner->MassDeleteAsked(std::max(FPlan.LocalDeletes, FPlan.ServerDeletes));
+}
+
+void TSyncRun::ConfirmMassDelete(bool proceed)
+{
+    if (FFinished || !FAsking)
+        return;
+    FAsking = false;
+    if (proceed)
+        return Receive();
+    TSyncError e;
+    e.Kind = TSyncFailure::MassDelete;
+    e.MassDeleteCount = std::max(FPlan.LocalDeletes, FPlan.ServerDeletes);
+    Fail(e);
 }

@@ -132,27 +132,22 @@ void TakeServerValue(TADOConnection &connection, qint64 conflictId)
     for (const TSyncConflictRow &c : tables.Conflicts()) {
         if (c.Id != conflictId)
             continue;
-        tables.Begin();
-        try {
-            TContactRow row;
-            if (tables.Contact(c.No, &row)) {
-                if (TSyncConflict::Kind(c.Kind) == TSyncConflict::Kind::ChangedHereDeletedThere) {
-                    tables.DeleteContact(c.No);
-                } else if (TSyncConflict::Kind(c.Kind) == TSyncConflict::Kind::SameColumn) {
-                    int count = 0;
-                    const TContactColumn *columns = ContactColumns(&count);
-                    for (int i = 0; i < count; ++i)
-                        if (c.Column.compare(QLatin1String(columns[i].Name), Qt::CaseInsensitive) == 0)
-                            row.Values[i] = c.ServerValue.toUtf8();
-                    tables.UpdateContact(c.No, row.Values);
-                }
+        TWriteTransaction transaction = tables.Transaction();
+        TSyncContact row;
+        if (tables.Contact(c.No, &row)) {
+            if (TSyncConflict::Kind(c.Kind) == TSyncConflict::Kind::ChangedHereDeletedThere) {
+                tables.DeleteContact(c.No);
+            } else if (TSyncConflict::Kind(c.Kind) == TSyncConflict::Kind::SameColumn) {
+                int count = 0;
+                const TContactColumn *columns = ContactColumns(&count);
+                for (int i = 0; i < count; ++i)
+                    if (c.Column.compare(QLatin1String(columns[i].Name), Qt::CaseInsensitive) == 0)
+                        row.Values[i] = c.ServerValue.toUtf8();
+                tables.UpdateContact(c.No, row.Values);
             }
-            tables.RemoveConflict(c.Id);
-            tables.Commit();
-        } catch (...) {
-            tables.Rollback();
-            throw;
         }
+        tables.RemoveConflict(c.Id);
+        transaction.Commit();
         return;
     }
 }
@@ -160,12 +155,7 @@ void TakeServerValue(TADOConnection &connection, qint64 conflictId)
 void DismissConflict(TADOConnection &connection, qint64 conflictId)
 {
     TSyncTables tables = Tables(connection);
-    tables.Begin();
-    try {
-        tables.RemoveConflict(conflictId);
-        tables.Commit();
-    } catch (...) {
-        tables.Rollback();
-        throw;
-    }
+    TWriteTransaction transaction = tables.Transaction();
+    tables.RemoveConflict(conflictId);
+    transaction.Commit();
 }

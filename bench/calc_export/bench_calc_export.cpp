@@ -28,7 +28,7 @@
 #include "platform/automation/OleCall.h"
 #include "platform/automation/UnoText.h"
 #include "platform/widgets/Application.h"
-#include "platform/widgets/GridColumns.h"
+#include "platform/core/GridColumns.h"
 #include "platform/widgets/ProgressDialog.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
@@ -203,7 +203,7 @@ void BM_CsvImportAndSave(benchmark::State &state)
 void BM_GridToSpreadsheet(benchmark::State &state)
 {
     for (auto _ : state) {
-        GridToSpreadsheet(&World->Grid, QStringLiteral("C:\\VelmoraTelReh.xls"));
+        GridToSpreadsheet(&World->Grid, QStringLiteral("C:\\VelmoraTelReh.xls"), {});
         state.PauseTiming();
         CloseDocuments();
         state.ResumeTiming();
@@ -240,7 +240,7 @@ void BM_GridToSpreadsheetWithProgress(benchmark::State &state)
     TTimedSink sink;
     SetProgressSink(&sink);
     for (auto _ : state) {
-        GridToSpreadsheet(&World->Grid, QStringLiteral("C:\\VelmoraTelReh.xls"));
+        GridToSpreadsheet(&World->Grid, QStringLiteral("C:\\VelmoraTelReh.xls"), {});
         state.PauseTiming();
         CloseDocuments();
         state.ResumeTiming();

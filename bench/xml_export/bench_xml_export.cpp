@@ -75,7 +75,7 @@ void BM_DataSetToXml(benchmark::State &state)
     for (auto _ : state) {
         HeapCounter::ResetPeak();
         const std::size_t before = HeapCounter::Live();
-        DataSetToXml(s.Query.get(), QStringLiteral("C:\\VelmoraTelReh.xml"));
+        DataSetToXml(s.Query.get(), QStringLiteral("C:\\VelmoraTelReh.xml"), {});
         heapPeak = std::max(heapPeak, HeapCounter::Peak() - before);
     }
     state.counters["heap_peak_KiB"] = double(heapPeak) / 1024.0;
@@ -91,7 +91,7 @@ void BM_OpenAndDataSetToXml(benchmark::State &state)
     for (auto _ : state) {
         s.Query->Close();
         s.Query->Open();
-        DataSetToXml(s.Query.get(), QStringLiteral("C:\\VelmoraTelReh.xml"));
+        DataSetToXml(s.Query.get(), QStringLiteral("C:\\VelmoraTelReh.xml"), {});
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/widgets/GridColumns.h"
+#include "platform/core/GridColumns.h"
 #include "platform/widgets/GridModel.h"
 
 #include <QTableView>

@@ -9,7 +9,7 @@
 #include "platform/core/Exception.h"
 #include "platform/core/Progress.h"
 #include "platform/widgets/Application.h"
-#include "platform/widgets/GridColumns.h"
+#include "platform/core/GridColumns.h"
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/DataSource.h"
@@ -31,6 +31,11 @@ using TRow = std::vector<std::optional<QString>>;
 namespace {
 
 const QString kMessage = QStringLiteral("\"C:\" anadizinine Excell Formatında Kayıt Tamamlandı");
+// What the window does when the export is complete.
+void ShowMessage()
+{
+    Application->ShowMessage(kMessage);
+}
 const QString kAll = QStringLiteral("SELECT * FROM DBASE ORDER BY AD");
 
 // The window's grid as the export sees it: its data source and columns.
@@ -102,7 +107,7 @@ class TestSpreadsheetExport : public QObject {
     TCalcTestOffice::TDocument Export()
     {
         const auto before = FOffice->Documents();
-        GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"));
+        GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"), ShowMessage);
         const auto added = TCalcTestOffice::Added(before, FOffice->Documents());
         return added.size() == 1 ? added.front() : TCalcTestOffice::TDocument();
     }
@@ -276,7 +281,7 @@ private Q_SLOTS:
         FQuery->Close();
         const auto before = FOffice->Documents();
         try {
-            GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"));
+            GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"), ShowMessage);
             QFAIL("no error");
         } catch (const EDatabaseError &e) {
             QCOMPARE(e.Message(), QStringLiteral("Cannot perform this operation on a closed dataset"));
@@ -311,7 +316,7 @@ private Q_SLOTS:
         FQuery->SetRecNo(2);
         QString error;
         try {
-            GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"));
+            GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"), ShowMessage);
         } catch (const EOleError &e) {
             error = e.Message();
         }
@@ -338,7 +343,7 @@ private Q_SLOTS:
         QFile::remove(saved);
         const auto before = FOffice->Documents();
         SetProgressSink(&sink);
-        QVERIFY_THROWS_EXCEPTION(EAbort, GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls")));
+        QVERIFY_THROWS_EXCEPTION(EAbort, GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"), ShowMessage));
         SetProgressSink(nullptr);
         const auto added = TCalcTestOffice::Added(before, FOffice->Documents());
         QCOMPARE(int(added.size()), 1);
@@ -357,7 +362,7 @@ private Q_SLOTS:
         FQuery->SetRecNo(4);
         FOnMessage = [this] { FOffice->Kill(); };
         try {
-            GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"));
+            GridToSpreadsheet(&FGrid, QStringLiteral("C:\\VelmoraTelReh.xls"), ShowMessage);
             QFAIL("no error");
         } catch (const EOleError &e) {
             QVERIFY2(e.Message().startsWith(QStringLiteral("LibreOffice Calc")), qPrintable(e.Message()));
