@@ -394,11 +394,11 @@ private Q_SLOTS:
         TFakeHttp proxy;
         proxy.Upstream = FServer->Port();
         UseAccount(QString(book).replace(FServer->Root(), proxy.Root()));
-        // The third card's reply waits until İptal was pressed in the dialog.
+        // From the third card on, replies wait until İptal was pressed in the dialog.
         bool pressed = false;
         int puts = 0;
         proxy.Answer = [&](const QByteArray &request, const QByteArray &upstream) {
-            if (request.startsWith("PUT") && ++puts == 3)
+            if (request.startsWith("PUT") && ++puts >= 3)
                 for (int i = 0; i < 1000 && !pressed; ++i)
                     QTest::qWait(20);
             return upstream;
