@@ -6,6 +6,7 @@
 #include "sync/Credentials.h"
 #include "sync/SyncSession.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -25,6 +26,12 @@ QLabel *MakeLabel(QWidget *parent, const QString &caption, QWidget *buddy)
     return label;
 }
 
+// Wide enough for its placeholder.
+void FitPlaceholder(QLineEdit *edit)
+{
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) + 4 * edit->fontMetrics().averageCharWidth());
+}
+
 } // namespace
 
 TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *parent)
@@ -37,11 +44,24 @@ TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *par
     Url = MakeDialogEdit(this, "Url", QStringLiteral("Sunucu adresi"));
     Url->setPlaceholderText(QStringLiteral("https://sunucu.example.org/"));
     Url->setText(current.Url);
+    FitPlaceholder(Url);
+    Hint = new QLabel(QStringLiteral("Sık kullanılan sunucular: Nextcloud https://SUNUCU/remote.php/dav, iCloud "
+                                     "https://contacts.icloud.com, Fastmail https://carddav.fastmail.com, mailbox.org "
+                                     "https://dav.mailbox.org"),
+                      this);
+    Hint->setObjectName(QStringLiteral("Hint"));
+    Hint->setWordWrap(true);
+    Hint->setTextInteractionFlags(Qt::TextSelectableByMouse);
     User = MakeDialogEdit(this, "User", QStringLiteral("Kullanıcı adı"));
     User->setText(current.User);
     PasswordEdit = MakeDialogEdit(this, "Password", QStringLiteral("Parola"));
     PasswordEdit->setEchoMode(QLineEdit::Password);
     PasswordEdit->setPlaceholderText(current.IsSet() ? QStringLiteral("Değiştirmek için yazın") : QString());
+    FitPlaceholder(PasswordEdit);
+    ShowPassword = new QCheckBox(QStringLiteral("Parolayı &göster"), this);
+    ShowPassword->setObjectName(QStringLiteral("ShowPassword"));
+    connect(ShowPassword, &QCheckBox::toggled, this,
+            [this](bool shown) { PasswordEdit->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password); });
 
     TestButton = MakeTestButton(this);
     Result = MakeTestResult(this);
@@ -49,6 +69,13 @@ TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *par
     AddressBooks->setObjectName(QStringLiteral("AddressBooks"));
     AddressBooks->setAccessibleName(QStringLiteral("Adres defterleri"));
     AddressBooks->setHidden(true);
+    Linked = new QLabel(this);
+    Linked->setObjectName(QStringLiteral("Linked"));
+    Linked->setWordWrap(true);
+    Linked->setTextFormat(Qt::PlainText);
+    RemoveButton = new QPushButton(QStringLiteral("&Hesabı Kaldır"), this);
+    RemoveButton->setObjectName(QStringLiteral("RemoveButton"));
+    RemoveButton->setHidden(!current.IsSet());
 
     Interval = new QSpinBox(this);
     Interval->setObjectName(QStringLiteral("Interval"));
@@ -59,26 +86,33 @@ TSyncAccountDialog::TSyncAccountDialog(const TSyncAccount &current, QWidget *par
 
     auto *fields = new QFormLayout;
     fields->addRow(MakeLabel(this, QStringLiteral("&Sunucu adresi:"), Url), Url);
+    fields->addRow(QString(), Hint);
     fields->addRow(MakeLabel(this, QStringLiteral("&Kullanıcı adı:"), User), User);
     fields->addRow(MakeLabel(this, QStringLiteral("&Parola:"), PasswordEdit), PasswordEdit);
+    fields->addRow(QString(), ShowPassword);
     fields->addRow(MakeLabel(this, QStringLiteral("&Otomatik eşitleme (dakika):"), Interval), Interval);
 
     QDialogButtonBox *buttons = MakeOkCancel(this);
+    buttons->addButton(RemoveButton, QDialogButtonBox::DestructiveRole);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addWidget(TestButton, 0, Qt::AlignLeft);
     layout->addWidget(Result);
     layout->addWidget(AddressBooks);
+    layout->addWidget(Linked);
     layout->addWidget(buttons);
 
     GuardedConnect(TestButton, &QPushButton::clicked, this, [this] { TestConnection(); });
+    GuardedConnect(RemoveButton, &QPushButton::clicked, this, [this] { Remove(); });
     connect(Url, &QLineEdit::textEdited, this, &TSyncAccountDialog::ServerChanged);
     connect(User, &QLineEdit::textEdited, this, &TSyncAccountDialog::ServerChanged);
     connect(AddressBooks, &QListWidget::currentItemChanged, this, [this](const QListWidgetItem *item) {
         if (item)
             FAddressBook = item->data(Qt::UserRole).toString();
+        ShowLinked();
     });
+    ShowLinked();
 }
 
 TSyncAccountDialog::~TSyncAccountDialog() = default;
@@ -93,16 +127,49 @@ void TSyncAccountDialog::ServerChanged()
     AddressBooks->clear();
     AddressBooks->setHidden(true);
     Result->clear();
+    ShowLinked();
+}
+
+// The address book the account is linked to, and when the last sync with
+// it succeeded.
+void TSyncAccountDialog::ShowLinked()
+{
+    QStringList lines;
+    if (!FAddressBook.isEmpty())
+        lines << QStringLiteral("Eşitlenen adres defteri: %1").arg(FAddressBook);
+    const TSyncAccount account = Account();
+    if (FCurrent.IsSet() && account.Url == FCurrent.Url && account.User == FCurrent.User)
+        lines << (FCurrent.LastSync.isValid()
+                      ? QStringLiteral("Son eşitleme: %1").arg(FCurrent.LastSync.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")))
+                      : QStringLiteral("Son eşitleme: henüz yapılmadı"));
+    Linked->setText(lines.join(u'\n'));
+    Linked->setHidden(lines.isEmpty());
+}
+
+// The account goes (asked first); the directory's contacts stay.
+void TSyncAccountDialog::Remove()
+{
+    if (Application->MessageBox(QStringLiteral("Eşitleme hesabı kaldırılsın mı? Rehberdeki kişiler silinmez, yalnızca sunucuyla "
+                                               "eşitleme durur."),
+                                windowTitle(), TMessageKind::Question)
+        != IDYES)
+        return;
+    FRemoved = true;
+    QDialog::accept();
 }
 
 TSyncAccount TSyncAccountDialog::Account() const
 {
     TSyncAccount account;
+    if (FRemoved)
+        return account;
     account.Url = Url->text().trimmed();
     account.User = User->text().trimmed();
     account.IntervalMinutes = Interval->value();
     account.AddressBook = FAddressBook;
     account.TrustedFingerprint = FTrusted;
+    if (account.Url == FCurrent.Url && account.User == FCurrent.User)
+        account.LastSync = FCurrent.LastSync;
     return account;
 }
 
@@ -168,6 +235,7 @@ void TSyncAccountDialog::ProbeFinished()
     }
     if (books.size() == 1)
         FAddressBook = chosen;
+    ShowLinked();
 }
 
 void TSyncAccountDialog::accept()

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QPointer>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -14,7 +15,9 @@ class QSpinBox;
 
 // Ayarlar > "Eşitleme Hesabı...": the CardDAV server's address, the user
 // and password, a connection test that finds the address books (the user
-// picks one when there are several), and the automatic sync's interval.
+// picks one when there are several), and the automatic sync's interval;
+// for an account already kept, the address book it is linked to and the
+// last sync, and "Hesabı Kaldır".
 class TSyncAccountDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -26,12 +29,15 @@ public:
     TSyncAccount Account() const;
     // What the user typed (empty: the stored password stays).
     QString Password() const;
+    // True when the user removed the account (Account() is then empty).
+    bool Removed() const { return FRemoved; }
 
     void accept() override;
 
     QLineEdit *Url, *User, *PasswordEdit;
-    QPushButton *TestButton;
-    QLabel *Result;
+    QCheckBox *ShowPassword;
+    QPushButton *TestButton, *RemoveButton;
+    QLabel *Hint, *Linked, *Result;
     QListWidget *AddressBooks;
     QSpinBox *Interval;
 
@@ -39,8 +45,11 @@ private:
     void TestConnection();
     void ProbeFinished();
     void ServerChanged();
+    void ShowLinked();
+    void Remove();
 
     TSyncAccount FCurrent;
     QString FAddressBook, FTrusted;
+    bool FRemoved = false;
     QPointer<TSyncProbe> FProbe;
 };

@@ -41,7 +41,7 @@ TSyncConflictsDialog::TSyncConflictsDialog(TADOConnection &connection, QWidget *
     Table->setHorizontalHeaderLabels(
         {QStringLiteral("Kişi"), QStringLiteral("Alan"), QStringLiteral("Rehberdeki değer"), QStringLiteral("Sunucudaki değer")});
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Table->setSelectionMode(QAbstractItemView::SingleSelection);
+    Table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->horizontalHeader()->setStretchLastSection(true);
     Table->verticalHeader()->hide();
@@ -76,23 +76,34 @@ void TSyncConflictsDialog::Reload()
         for (int column = 0; column < 4; ++column)
             Table->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
+    // Each column as wide as its header and its values; the last takes the rest.
+    Table->resizeColumnsToContents();
     if (!FConflicts.empty())
         Table->selectRow(0);
     TakeButton->setEnabled(!FConflicts.empty());
     DismissButton->setEnabled(!FConflicts.empty());
 }
 
+// The rows selected, all at once.
 void TSyncConflictsDialog::Settle(bool takeServerValue)
 {
-    const int row = Table->currentRow();
-    if (row < 0 || row >= int(FConflicts.size()))
+    int row = int(FConflicts.size());
+    std::vector<qint64> ids;
+    for (const QModelIndex &index : Table->selectionModel()->selectedRows()) {
+        if (index.row() >= int(FConflicts.size()))
+            continue;
+        ids.push_back(FConflicts[size_t(index.row())].Id);
+        row = std::min(row, index.row());
+    }
+    if (ids.empty())
         return;
-    const qint64 id = FConflicts[size_t(row)].Id;
-    if (takeServerValue) {
-        TakeServerValue(FConnection, id);
-        FChanged = true;
-    } else {
-        DismissConflict(FConnection, id);
+    for (const qint64 id : ids) {
+        if (takeServerValue) {
+            TakeServerValue(FConnection, id);
+            FChanged = true;
+        } else {
+            DismissConflict(FConnection, id);
+        }
     }
     Reload();
     if (!FConflicts.empty())

@@ -11,7 +11,8 @@ class TADOConnection;
 // İşlemler > "Eşitleme Çakışmaları...": what a sync could not settle by
 // itself, one row each: the contact, the field as the form labels it, the
 // directory's value and the server's. The user takes the server's value
-// into the contact or dismisses the row (the directory's value stays).
+// into the contact or dismisses the row (the directory's value stays), for
+// as many rows as are selected.
 class TSyncConflictsDialog final : public QDialog {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sync/SyncSession.h"
 #include "sync/SyncTypes.h"
 
 #include <QString>
@@ -9,8 +10,9 @@
 // data). Every failure is worded here and nowhere else.
 QString SyncErrorText(const TSyncError &error);
 
-// "Eşitleme tamamlandı: N alındı, M gönderildi, K silindi." and, after it,
-// the new conflicts and the cards that could not be taken.
+// "Eşitleme tamamlandı: N alındı, M gönderildi, K silindi." (a sync the
+// user stopped: "Eşitleme durduruldu." and what it did before) and, after
+// it, the new conflicts and the cards that could not be taken.
 QString SyncSummaryText(const TSyncResult &result);
 
 // The answer of "Bağlantıyı Sına" when the probe found address books.
@@ -18,6 +20,9 @@ QString AddressBooksText(const std::vector<TAddressBookInfo> &books);
 QString AddressBookText(const TAddressBookInfo &book);
 
 // The question before a certificate is trusted, and before a sync deletes
-// many contacts.
+// many contacts from one side.
 QString TrustFingerprintQuestion(const QString &fingerprint);
-QString MassDeleteQuestion(int count);
+QString MassDeleteQuestion(int count, TSyncSide side);
+
+// "Şimdi Eşitle" when neither side had anything to send.
+QString NothingToSyncText();

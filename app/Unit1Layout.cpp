@@ -178,7 +178,7 @@ void TForm1::CreateControls()
 
 void TForm1::CreateMenus()
 {
-    lemler1 = menuBar()->addMenu(QStringLiteral("İşlemler"));
+    lemler1 = menuBar()->addMenu(QStringLiteral("&İşlemler"));
     lemler1->setObjectName(QStringLiteral("lemler1"));
     Yeni1 = MakeItem(lemler1, "Yeni1", QStringLiteral("Yeni"));
     Deitir1 = MakeItem(lemler1, "Deitir1", QStringLiteral("Değiştir"));
@@ -186,12 +186,12 @@ void TForm1::CreateMenus()
     ExcelleAktar1 = MakeItem(lemler1, "ExcelleAktar1", QStringLiteral("Excell'e Aktar"));
     XmlDosyaOlutur1 = MakeItem(lemler1, "XmlDosyaOlutur1", QStringLiteral("Xml Dosya Oluştur"));
 
-    Ayarlar1 = menuBar()->addMenu(QStringLiteral("Ayarlar"));
+    Ayarlar1 = menuBar()->addMenu(QStringLiteral("&Ayarlar"));
     Ayarlar1->setObjectName(QStringLiteral("Ayarlar1"));
     konum1 = MakeItem(Ayarlar1, "konum1", QStringLiteral("Modem Ayarları"));
     modem1 = MakeItem(Ayarlar1, "modem1", QStringLiteral("Konum Seçenekleri"));
 
-    Hakknda1 = menuBar()->addMenu(QStringLiteral("Yardım"));
+    Hakknda1 = menuBar()->addMenu(QStringLiteral("&Yardım"));
     Hakknda1->setObjectName(QStringLiteral("Hakknda1"));
     Hakknda2 = MakeItem(Hakknda1, "Hakknda2", QStringLiteral("Hakkında"));
 

@@ -48,29 +48,12 @@ void RequireNoPendingRow(TForm1 *form)
         form->FormActivate(form);
 }
 
-// Keeps the password where the desktop keeps passwords; without a keyring
-// ~/.netrc only when the user agrees.
-void KeepPassword(const TSyncAccount &account, const QString &password)
-{
-    TPasswordPlace place = TPasswordPlace::None;
-    try {
-        place = StorePassword(account, password, false);
-    } catch (const EKeyringError &e) {
-        throw Exception(QStringLiteral("Parola anahtarlığa kaydedilemedi: %1").arg(e.Message()));
-    }
-    if (place == TPasswordPlace::None
-        && Application->MessageBox(QStringLiteral("Parolayı saklayacak bir anahtarlık bulunamadı. Parola ~/.netrc dosyasına, "
-                                                  "yalnızca sizin okuyabileceğiniz biçimde yazılsın mı?"),
-                                   Application->Title(), TMessageKind::Question)
-            == IDYES)
-        StorePassword(account, password, true);
-}
-
 std::optional<QString> AskPassword(QWidget *parent, const TSyncAccount &account, bool wrong)
 {
     QString label = QStringLiteral("%1 kullanıcısının %2 sunucusundaki parolası:").arg(account.User, account.Host());
     if (wrong)
         label.prepend(QStringLiteral("Kullanıcı adı ya da parola yanlış.\n"));
+    const TProgressPause pause;
     bool ok = false;
     const QString password = QInputDialog::getText(parent, QStringLiteral("Eşitleme Hesabı"), label, QLineEdit::Password, QString(), &ok);
     if (!ok)
@@ -143,6 +126,8 @@ void TSyncController::ChooseAccount()
         return;
     const TSyncAccount account = dialog.Account();
     SaveSyncAccount(account);
+    if (dialog.Removed())
+        FKept.reset();
     if (account.IsSet() && !dialog.Password().isEmpty())
         KeepPassword(account, dialog.Password());
     AccountChanged();
@@ -163,38 +148,43 @@ void TSyncController::Quietly(const std::function<void()> &work)
 void TSyncController::AutoSync()
 {
     FSyncPending = false;
-    if (!FAccount.IsSet() || FAccount.IntervalMinutes == 0 || FSession)
+    if (!FAccount.IsSet() || FAccount.IntervalMinutes == 0 || FSync)
         return;
     if (WindowBusy() || !FForm->ADOConnection1->Connected()) {
         FSyncPending = true;
         FRetry.start(kPostponeMs);
         return;
     }
-    const std::optional<QString> password = LookupPassword(FAccount);
-    if (!password) {
-        Notify(QStringLiteral("Eşitleme hesabının parolası bulunamadı: İşlemler > Şimdi Eşitle ile parolayı yazın."));
-        return;
-    }
-    FSession = new TSyncSession(*FForm->ADOConnection1, FAccount, *password, TSyncOptions{}, this);
-    if (!FAccount.TrustedFingerprint.isEmpty())
-        FSession->TrustFingerprint(FAccount.TrustedFingerprint);
+    // Only a password the program already has: nothing is asked.
+    TAccountSyncHooks hooks;
+    hooks.Password = [this](bool wrong) { return wrong ? std::nullopt : KnownPassword(FAccount); };
+    FSync = new TAccountSync(*FForm->ADOConnection1, FAccount, hooks, TSyncOptions{}, this);
     // Nothing is deleted in bulk without the user: that waits for "Şimdi Eşitle".
-    connect(FSession, &TSyncSession::MassDeleteAsked, FSession, [session = FSession.data()] { session->ConfirmMassDelete(false); });
-    connect(FSession, &TSyncSession::Finished, this, [this] { Quietly([this] { AutoSyncFinished(); }); });
-    FSession->Start();
+    connect(FSync, &TAccountSync::MassDeleteAsked, FSync, [sync = FSync.data()] { sync->ConfirmMassDelete(false); });
+    connect(FSync, &TAccountSync::Finished, this, [this] { Quietly([this] { AutoSyncFinished(); }); });
+    FSync->Start();
 }
 
 void TSyncController::AutoSyncFinished()
 {
-    const TSyncResult result = FSession->Result();
-    FSession->deleteLater();
-    FSession = nullptr;
+    const TAccountSyncOutcome outcome = FSync->Outcome();
+    FSync->deleteLater();
+    FSync = nullptr;
+    FAccount = outcome.Account;
+    // "Şimdi Eşitle" asked for while this one ran comes now.
+    if (std::exchange(FByHandPending, false))
+        QTimer::singleShot(0, this, [this] { Application->Guard([this] { SyncNow(); }); });
+    const TSyncResult &result = outcome.Result;
     if (result.Changed())
         RefreshGrid();
-    if (result.Error.Kind == TSyncFailure::None)
+    if (outcome.NoPassword)
+        Notify(QStringLiteral("Eşitleme hesabının parolası bulunamadı: İşlemler > Şimdi Eşitle ile parolayı yazın."));
+    else if (result.Error.Kind == TSyncFailure::None)
         FNotified.clear();
     else if (result.Error.Kind != TSyncFailure::Cancelled)
         Notify(SyncErrorText(result.Error));
+    if (outcome.AccountError)
+        std::rethrow_exception(outcome.AccountError);
 }
 
 // An automatic sync's failure: a notification once (the same failure again
@@ -231,44 +221,94 @@ void TSyncController::RefreshGrid()
             query.MoveToDisplayRow(at);
 }
 
-TSyncResult TSyncController::Run(const TSyncAccount &account, const QString &password)
+// The password the program has for the account: the one typed while it
+// runs, then the keyring's or ~/.netrc's.
+std::optional<QString> TSyncController::KnownPassword(const TSyncAccount &account) const
 {
-    TSyncSession session(*FForm->ADOConnection1, account, password, TSyncOptions{});
-    if (!account.TrustedFingerprint.isEmpty())
-        session.TrustFingerprint(account.TrustedFingerprint);
-    FSession = &session;
+    if (FKept && FKept->Host == account.Host() && FKept->User == account.User)
+        return FKept->Password;
+    return LookupPassword(account);
+}
+
+// Keeps the password where the desktop keeps passwords; without a keyring,
+// or with one that refuses it, in ~/.netrc when the user agrees; and in
+// memory for as long as the program runs in any case.
+void TSyncController::KeepPassword(const TSyncAccount &account, const QString &password)
+{
+    FKept = TKeptPassword{account.Host(), account.User, password};
+    bool refused = false;
+    try {
+        if (StorePassword(account, password, false) == TPasswordPlace::Keyring)
+            return;
+    } catch (const EKeyringError &) {
+        refused = true;
+    }
+    const QString why = refused ? QStringLiteral("Masaüstünün anahtarlığı parolayı kaydetmedi.")
+                                : QStringLiteral("Parolayı saklayacak bir anahtarlık bulunamadı.");
+    if (Application->MessageBox(why + QStringLiteral(" Parola ~/.netrc dosyasına, yalnızca sizin okuyabileceğiniz biçimde yazılsın mı?"),
+                                Application->Title(), TMessageKind::Question)
+        == IDYES)
+        StoreNetRcPassword(account, password);
+}
+
+// One sync of the account with its progress dialog. The dialog steps
+// aside while the sync asks something (a password, a certificate, a mass
+// deletion), so that the question is the window that takes input, and
+// İptal ends the sync whenever it is pressed.
+TAccountSyncOutcome TSyncController::RunByHand(bool *typed, bool *declined)
+{
+    TAccountSyncHooks hooks;
+    hooks.Password = [this, typed, declined](bool wrong) -> std::optional<QString> {
+        if (!wrong)
+            if (std::optional<QString> known = KnownPassword(FAccount))
+                return known;
+        std::optional<QString> password = AskPassword(FForm, FAccount, wrong);
+        *typed = *typed || password.has_value();
+        *declined = !password.has_value();
+        return password;
+    };
+    hooks.TrustCertificate = [](const QString &fingerprint) {
+        const TProgressPause pause;
+        return Application->MessageBox(TrustFingerprintQuestion(fingerprint), Application->Title(), TMessageKind::Question) == IDYES;
+    };
+    TAccountSync sync(*FForm->ADOConnection1, FAccount, hooks, TSyncOptions{});
+    FSync = &sync;
     bool finished = false, cancelled = false;
     qint64 done = 0;
     {
         TProgress progress(QStringLiteral("Rehber sunucuyla eşitleniyor"), 0, true);
         const auto step = [&] {
             if (!progress.Step(done) && !std::exchange(cancelled, true))
-                session.Cancel();
+                sync.Cancel();
         };
-        connect(&session, &TSyncSession::Progress, &session, [&](qint64 d, qint64 total) {
+        connect(&sync, &TAccountSync::Progress, &sync, [&](qint64 d, qint64 total) {
             done = d;
             progress.SetTotal(total);
             step();
         });
-        connect(&session, &TSyncSession::MassDeleteAsked, &session, [&session](int count) {
-            const int answer = Application->MessageBox(MassDeleteQuestion(count), Application->Title(), TMessageKind::Question);
-            session.ConfirmMassDelete(answer == IDYES);
+        connect(&sync, &TAccountSync::MassDeleteAsked, &sync, [&sync](int count, TSyncSide side) {
+            int answer = IDNO;
+            {
+                const TProgressPause pause;
+                answer = Application->MessageBox(MassDeleteQuestion(count, side), Application->Title(), TMessageKind::Question);
+            }
+            sync.ConfirmMassDelete(answer == IDYES);
         });
         // The dialog shows after half a second even while no reply has come.
         QTimer tick;
-        connect(&tick, &QTimer::timeout, &session, step);
+        connect(&tick, &QTimer::timeout, &sync, step);
         tick.start(100);
         QEventLoop loop;
-        connect(&session, &TSyncSession::Finished, &loop, [&] {
+        connect(&sync, &TAccountSync::Finished, &loop, [&] {
             finished = true;
             loop.quit();
         });
-        session.Start();
+        sync.Start();
         if (!finished)
             loop.exec();
     }
-    FSession = nullptr;
-    return session.Result();
+    FSync = nullptr;
+    return sync.Outcome();
 }
 
 void TSyncController::SyncNow()
@@ -276,75 +316,63 @@ void TSyncController::SyncNow()
     // The entry again before the progress dialog shows: the first one goes on.
     if (FByHand)
         return;
+    RequireNoPendingRow(FForm);
+    if (FSync) { // an automatic sync under way: this one follows it
+        FByHandPending = true;
+        return;
+    }
     FByHand = true;
     const auto done = qScopeGuard([this] { FByHand = false; });
-    RequireNoPendingRow(FForm);
-    while (FSession) // an automatic sync under way ends first
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     FAccount = LoadSyncAccount();
     if (!FAccount.IsSet()) {
         ChooseAccount();
         if (!FAccount.IsSet())
             return;
     }
-    std::optional<QString> password = LookupPassword(FAccount);
-    bool typed = false;
-    TSyncResult result;
-    for (int attempt = 0;; ++attempt) {
-        if (!password) {
-            password = AskPassword(FForm, FAccount, attempt > 0);
-            if (!password)
-                throw EAbort();
-            typed = true;
+    bool typed = false, declined = false;
+    const TAccountSyncOutcome outcome = RunByHand(&typed, &declined);
+    FAccount = outcome.Account;
+    const TSyncResult &result = outcome.Result;
+    if (outcome.NoPassword || (declined && result.Error.Kind == TSyncFailure::Unauthorized))
+        throw EAbort();
+    // The summary shows even when the password could not be kept.
+    std::exception_ptr notKept = outcome.AccountError;
+    if (typed && outcome.Password && (result.Error.Kind == TSyncFailure::None || result.Changed())) {
+        try {
+            KeepPassword(FAccount, *outcome.Password);
+        } catch (...) {
+            notKept = std::current_exception();
         }
-        result = Run(FAccount, *password);
-        const TSyncError &error = result.Error;
-        if (error.Kind == TSyncFailure::Unauthorized && attempt < 3) {
-            password.reset();
-            continue;
-        }
-        if (error.Kind == TSyncFailure::Certificate && !error.Fingerprint.isEmpty() && error.Fingerprint != FAccount.TrustedFingerprint
-            && Application->MessageBox(TrustFingerprintQuestion(error.Fingerprint), Application->Title(), TMessageKind::Question)
-                == IDYES) {
-            FAccount.TrustedFingerprint = error.Fingerprint;
-            SaveSyncAccount(FAccount);
-            continue;
-        }
-        break;
     }
-    if (typed && (result.Error.Kind == TSyncFailure::None || result.Changed()))
-        KeepPassword(FAccount, *password);
     ShowOutcome(result);
+    if (notKept)
+        std::rethrow_exception(notKept);
 }
 
-// What "Şimdi Eşitle" shows at its end: the summary when something changed,
-// the failure, and an automatic sync's failure not yet shown here.
+// What "Şimdi Eşitle" shows at its end: the summary when something changed
+// (or that nothing did), the failure, a stop with what was done before it,
+// and an automatic sync's failure not yet shown when this one did not
+// succeed either.
 void TSyncController::ShowOutcome(const TSyncResult &result)
 {
     if (result.Changed())
         RefreshGrid();
     const std::optional<QString> earlier = std::exchange(FAutoFailure, std::nullopt);
     FNotified.clear();
-    const QString summary = SyncSummaryText(result);
     QStringList parts;
     switch (result.Error.Kind) {
-    case TSyncFailure::None: break;
+    case TSyncFailure::None: parts << (result.Changed() ? SyncSummaryText(result) : NothingToSyncText()); break;
     case TSyncFailure::MassDelete: // the user said no: nothing went wrong
         parts << SyncErrorText(result.Error);
         break;
-    case TSyncFailure::Cancelled:
-        if (result.Changed())
-            Application->ShowMessage(summary);
-        throw EAbort();
+    case TSyncFailure::Cancelled: parts << SyncSummaryText(result); break;
     default:
-        throw Exception(result.Changed() ? SyncErrorText(result.Error) + QStringLiteral("\n\n") + summary : SyncErrorText(result.Error));
+        throw Exception(result.Changed() ? SyncErrorText(result.Error) + QStringLiteral("\n\n") + SyncSummaryText(result)
+                                         : SyncErrorText(result.Error));
     }
-    if (earlier)
+    if (earlier && result.Error.Kind != TSyncFailure::None)
         parts << QStringLiteral("Son otomatik eşitleme yapılamamıştı: %1").arg(*earlier);
-    if (result.Changed())
-        parts << summary;
-    if (!parts.isEmpty())
-        Application->ShowMessage(parts.join(QStringLiteral("\n\n")));
+    Application->ShowMessage(parts.join(QStringLiteral("\n\n")));
 }
 
 void TSyncController::ShowConflicts()

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "sync/AccountSync.h"
 #include "sync/SyncAccount.h"
-#include "sync/SyncSession.h"
 #include "sync/SyncTypes.h"
 
 #include <QObject>
@@ -18,7 +18,9 @@ class TDesktopNotification;
 // and "Eşitleme Çakışmaları...", and the automatic sync at start and every
 // few minutes. An automatic sync never shows a box: it waits while a
 // contact is being edited or a dialog is open, and its failures go to a
-// desktop notification once and again at the next "Şimdi Eşitle".
+// desktop notification once and again at the next "Şimdi Eşitle" that does
+// not succeed. A password no keyring or ~/.netrc keeps is kept in memory
+// while the program runs.
 class TSyncController final : public QObject {
     Q_OBJECT
 public:
@@ -33,26 +35,33 @@ public:
     // Reads the account again and sets the timer by its interval.
     void AccountChanged();
     // True while a sync (automatic or not) is under way.
-    bool Syncing() const { return FSession != nullptr; }
+    bool Syncing() const { return FSync != nullptr; }
 
 private:
+    struct TKeptPassword {
+        QString Host, User, Password;
+    };
+
     void Quietly(const std::function<void()> &work);
     void AutoSync();
-    TSyncResult Run(const TSyncAccount &account, const QString &password);
+    TAccountSyncOutcome RunByHand(bool *typed, bool *declined);
     void AutoSyncFinished();
     void Notify(const QString &failure);
     void ShowOutcome(const TSyncResult &result);
     void RefreshGrid();
     bool WindowBusy() const;
+    std::optional<QString> KnownPassword(const TSyncAccount &account) const;
+    void KeepPassword(const TSyncAccount &account, const QString &password);
 
     TForm1 *FForm;
     TSyncAccount FAccount;
     QTimer FInterval, FRetry;
-    QPointer<TSyncSession> FSession;
+    QPointer<TAccountSync> FSync;
     TDesktopNotification *FNotification;
     std::optional<QString> FAutoFailure; // not yet shown at a "Şimdi Eşitle"
     QString FNotified;                   // the failure last notified, not notified twice
-    bool FRefreshPending = false, FSyncPending = false, FByHand = false;
+    std::optional<TKeptPassword> FKept;  // the password last typed, for this run of the program
+    bool FRefreshPending = false, FSyncPending = false, FByHand = false, FByHandPending = false;
 };
 
 // Adds the entries and the controller to the window.

@@ -121,6 +121,11 @@ TPasswordPlace StorePassword(const TSyncAccount &account, const QString &passwor
     }
     if (!allowNetRc)
         return TPasswordPlace::None;
-    WriteNetRcPassword(NetRcPath(), account.Host(), account.User, password);
+    StoreNetRcPassword(account, password);
     return TPasswordPlace::NetRc;
+}
+
+void StoreNetRcPassword(const TSyncAccount &account, const QString &password)
+{
+    WriteNetRcPassword(NetRcPath(), account.Host(), account.User, password);
 }

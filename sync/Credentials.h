@@ -22,6 +22,10 @@ bool KeyringAvailable();
 // it, EFileError when ~/.netrc cannot be written.
 TPasswordPlace StorePassword(const TSyncAccount &account, const QString &password, bool allowNetRc);
 
+// Stores it in ~/.netrc (mode 0600) whatever the keyring would say: the
+// user's choice after the keyring refused it. Raises EFileError.
+void StoreNetRcPassword(const TSyncAccount &account, const QString &password);
+
 // The keyring answered but refused: Message() is the Secret Service's own
 // text (never the password).
 class EKeyringError : public Exception {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QUrl>
 
@@ -11,6 +12,7 @@ struct TSyncAccount {
     int IntervalMinutes = 15;   // automatic sync; 0 = only by hand
     QString AddressBook;        // the address book's URL once discovered or chosen; empty until then
     QString TrustedFingerprint; // SHA-256 (hex, lower case) of a certificate the user confirmed
+    QDateTime LastSync;         // the end of the last sync that succeeded (UTC); invalid: none yet
     bool IsSet() const { return !Url.isEmpty(); }
 
     // Url as a URL: an address typed without a scheme ("dav.example.org/x")

@@ -10,6 +10,12 @@ struct TSyncAccount;
 class TSyncRun;
 class TProbeRun;
 
+// The side a sync would delete contacts from.
+enum class TSyncSide {
+    Local, // the directory on this computer
+    Server // the address book on the server
+};
+
 // One sync of the connection's contacts with the account's address book,
 // asynchronous on the caller's event loop: the network never blocks it and
 // database work goes in slices.
@@ -33,8 +39,9 @@ public:
 
 Q_SIGNALS:
     void Progress(qint64 done, qint64 total);
-    // The session waits for ConfirmMassDelete.
-    void MassDeleteAsked(int count);
+    // The session waits for ConfirmMassDelete: count contacts would be
+    // deleted from side.
+    void MassDeleteAsked(int count, TSyncSide side = TSyncSide::Local);
     // Result() is final.
     void Finished();
 

@@ -4,9 +4,9 @@
 #include "platform/core/Exception.h"
 #include "store/ADOConnection.h"
 #include "contacts/ContactsDatabase.h"
+#include "sync/AccountSync.h"
 #include "sync/Credentials.h"
 #include "sync/SyncAccount.h"
-#include "sync/SyncSession.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -139,13 +139,6 @@ int Run(const QCommandLineParser &parser)
     if (parser.isSet(kUrl) || parser.isSet(kUser) || parser.isSet(kFingerprint))
         SaveSyncAccount(account);
 
-    std::optional<QString> password = LookupPassword(account);
-    if (!password && isatty(STDIN_FILENO))
-        password = Prompt(account);
-    if (!password)
-        return Fail(QStringLiteral("no password for %1 at %2: none in the keyring or ~/.netrc, and no terminal to ask on")
-                        .arg(account.User, account.Host()));
-
     int argc = 1;
     char name[] = "velmora-rehber-db";
     char *argv[] = {name, nullptr};
@@ -158,19 +151,32 @@ int Run(const QCommandLineParser &parser)
     TSyncOptions options;
     options.DryRun = parser.isSet(kDryRun);
     options.AllowMassDelete = parser.isSet(kMassDelete);
-    TSyncSession session(connection, account, *password, options);
+    // The keyring, ~/.netrc, then the terminal once; a refused password is not asked again.
+    TAccountSyncHooks hooks;
+    hooks.Password = [&account](bool wrong) -> std::optional<QString> {
+        if (wrong)
+            return std::nullopt;
+        if (std::optional<QString> password = LookupPassword(account))
+            return password;
+        if (isatty(STDIN_FILENO))
+            return Prompt(account);
+        return std::nullopt;
+    };
+    TAccountSync sync(connection, account, hooks, options);
     QEventLoop loop;
-    QObject::connect(&session, &TSyncSession::Finished, &loop, &QEventLoop::quit);
+    QObject::connect(&sync, &TAccountSync::Finished, &loop, &QEventLoop::quit);
     QObject::connect(
-        &session, &TSyncSession::MassDeleteAsked, &session, [&session](int) { session.ConfirmMassDelete(false); }, Qt::QueuedConnection);
-    session.Start();
+        &sync, &TAccountSync::MassDeleteAsked, &sync, [&sync] { sync.ConfirmMassDelete(false); }, Qt::QueuedConnection);
+    sync.Start();
     loop.exec();
 
-    const TSyncResult &result = session.Result();
-    if (!result.AddressBook.isEmpty() && result.AddressBook != account.AddressBook && result.Error.Kind != TSyncFailure::OtherAddressBook) {
-        account.AddressBook = result.AddressBook;
-        SaveSyncAccount(account);
-    }
+    const TAccountSyncOutcome &outcome = sync.Outcome();
+    if (outcome.NoPassword)
+        return Fail(QStringLiteral("no password for %1 at %2: none in the keyring or ~/.netrc, and no terminal to ask on")
+                        .arg(account.User, account.Host()));
+    if (outcome.AccountError)
+        std::rethrow_exception(outcome.AccountError);
+    const TSyncResult &result = outcome.Result;
     for (const TCardProblem &p : result.Problems) {
         if (p.What == TCardProblem::Kind::Unparsable)
             Say(QStringLiteral("card %1: cannot be read; left as it is on the server").arg(p.Href));
@@ -187,7 +193,7 @@ int Run(const QCommandLineParser &parser)
             std::printf("conflict: %s: %s\n", qPrintable(c.ContactName), ConflictWords(c.What));
     }
     std::printf("%s%d received, %d sent, %d deleted, %d conflicts (%d requests)\n", options.DryRun ? "dry run, nothing changed: " : "",
-                result.Received, result.Sent, result.Deleted, int(result.NewConflicts.size()), session.RequestCount());
+                result.Received, result.Sent, result.Deleted, int(result.NewConflicts.size()), outcome.Requests);
     if (result.Error.Kind != TSyncFailure::None)
         return Fail(SyncErrorText(result.Error));
     return ExitDone;

@@ -1,5 +1,7 @@
 #include "platform/telephony/ModemConfigDialog.h"
 
+#include "platform/core/SystemErrorText.h"
+
 #include "platform/telephony/DialogLayout.h"
 
 #include <QCheckBox>
@@ -52,9 +54,9 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     FInit = new QLineEdit(config.InitString, this);
     FInit->setObjectName(QStringLiteral("initEdit"));
 
-    FTone = new QRadioButton(QStringLiteral("Ton"), this);
+    FTone = new QRadioButton(QStringLiteral("&Ton"), this);
     FTone->setObjectName(QStringLiteral("toneButton"));
-    FPulse = new QRadioButton(QStringLiteral("Darbe"), this);
+    FPulse = new QRadioButton(QStringLiteral("&Darbe"), this);
     FPulse->setObjectName(QStringLiteral("pulseButton"));
     (config.Pulse ? FPulse : FTone)->setChecked(true);
     auto *dialing = new QHBoxLayout;
@@ -68,7 +70,7 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     FTimeout->setSuffix(QStringLiteral(" sn"));
     FTimeout->setValue(config.DialTimeout);
 
-    FCallerId = new QCheckBox(QStringLiteral("Arayanın numarasını göster"), this);
+    FCallerId = new QCheckBox(QStringLiteral("Arayanın &numarasını göster"), this);
     FCallerId->setObjectName(QStringLiteral("callerIdBox"));
     FCallerId->setChecked(config.CallerId);
     FCallerIdCommand = new QLineEdit(config.CallerIdCommand, this);
@@ -78,7 +80,7 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     callerId->addWidget(FCallerId);
     callerId->addWidget(FCallerIdCommand, 1);
 
-    FTest = new QPushButton(QStringLiteral("Modemi Sına"), this);
+    FTest = new QPushButton(QStringLiteral("Modemi &Sına"), this);
     FTest->setObjectName(QStringLiteral("testButton"));
     FAnswer = new QLabel(this);
     FAnswer->setObjectName(QStringLiteral("answerLabel"));
@@ -88,12 +90,12 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     test->addWidget(FAnswer, 1);
 
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("Cihaz:"), FDevice);
-    form->addRow(QStringLiteral("Port:"), FPort);
-    form->addRow(QStringLiteral("Hız:"), FSpeed);
-    form->addRow(QStringLiteral("Başlatma komutu:"), FInit);
+    form->addRow(QStringLiteral("&Cihaz:"), FDevice);
+    form->addRow(QStringLiteral("&Port:"), FPort);
+    form->addRow(QStringLiteral("&Hız:"), FSpeed);
+    form->addRow(QStringLiteral("&Başlatma komutu:"), FInit);
     form->addRow(QStringLiteral("Arama:"), dialing);
-    form->addRow(QStringLiteral("Yanıt süresi:"), FTimeout);
+    form->addRow(QStringLiteral("&Yanıt süresi:"), FTimeout);
     form->addRow(QStringLiteral("Arayan:"), callerId);
     form->addRow(test);
 
@@ -151,7 +153,8 @@ void TModemConfigDialog::TestModem()
 {
     const TModemConfig config = Config();
     if (!FLink.Open(config)) {
-        FAnswer->setText(QStringLiteral("Port açılamadı: ") + FLink.ErrorText());
+        const QString why = SystemErrorText(FLink.ErrorText());
+        FAnswer->setText(why.isEmpty() ? QStringLiteral("Port açılamadı.") : QStringLiteral("Port açılamadı: ") + why);
         return;
     }
     FTest->setEnabled(false);

@@ -1,14 +1,17 @@
 #include "platform/widgets/ErrorText.h"
 
 #include "platform/core/Exception.h"
+#include "platform/core/SystemErrorText.h"
 
 namespace {
 
-// The sentence, then the system's or server's words in brackets, then the
-// sentence's full stop.
+// The sentence, then the system's words in brackets in Turkish, then the
+// sentence's full stop. A server's or a library's own words stay out: they
+// are English, and the sentence already says what happened.
 QString Sentence(const QString &text, const QString &detail = {})
 {
-    return detail.isEmpty() ? text + u'.' : text + QStringLiteral(" (") + detail + QStringLiteral(").");
+    const QString words = SystemErrorText(detail);
+    return words.isEmpty() ? text + u'.' : text + QStringLiteral(" (") + words + QStringLiteral(").");
 }
 
 const QString kDataSourceEntry = QStringLiteral("Ayarlar > Veri Kaynağı...");

@@ -15,6 +15,8 @@
 namespace {
 
 int WorkingDepth = 0;
+int PauseDepth = 0;
+std::vector<TProgressDialogSink *> Sinks; // every sink alive, for a pause to find their dialogs
 constexpr int BarSteps = 1000;
 
 // The dialog itself: Esc and the window's close button ask to stop, like
@@ -46,10 +48,14 @@ QString Count(qint64 n)
 
 } // namespace
 
-TProgressDialogSink::TProgressDialogSink(std::chrono::milliseconds delay) : FDelay(delay) {}
+TProgressDialogSink::TProgressDialogSink(std::chrono::milliseconds delay) : FDelay(delay)
+{
+    Sinks.push_back(this);
+}
 
 TProgressDialogSink::~TProgressDialogSink()
 {
+    std::erase(Sinks, this);
     WorkingDepth -= int(FPieces.size());
     delete FDialog;
 }
@@ -86,6 +92,10 @@ bool TProgressDialogSink::Update(qint64 done, qint64 total, const QString &text)
     if (FPieces.empty())
         return true;
     const TPiece &piece = FPieces.back();
+    if (PauseDepth > 0)
+        return !(FCancelRequested && piece.Cancellable);
+    if (FDialog && FDialog->isHidden())
+        FDialog->show();
     if (!FDialog) {
         if (std::chrono::steady_clock::now() - FStart < FDelay)
             return !(FCancelRequested && piece.Cancellable);
@@ -153,4 +163,17 @@ void TProgressDialogSink::ShowDialog()
 
     FDialog = dialog;
     dialog->show();
+}
+
+TProgressPause::TProgressPause()
+{
+    ++PauseDepth;
+    for (TProgressDialogSink *sink : Sinks)
+        if (sink->FDialog)
+            sink->FDialog->hide();
+}
+
+TProgressPause::~TProgressPause()
+{
+    --PauseDepth;
 }

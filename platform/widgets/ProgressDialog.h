@@ -37,6 +37,7 @@ public:
     static bool Working();
 
 private:
+    friend class TProgressPause;
     struct TPiece {
         QString What;
         bool Cancellable;
@@ -53,4 +54,15 @@ private:
     QProgressBar *FBar = nullptr;
     QLabel *FCount = nullptr;
     QPushButton *FCancel = nullptr;
+};
+
+// While one lives, the progress dialog is out of sight and does not show:
+// a question the work asks meanwhile is the one window that takes input.
+// The dialog comes back at the work's next step.
+class TProgressPause {
+public:
+    TProgressPause();
+    ~TProgressPause();
+    TProgressPause(const TProgressPause &) = delete;
+    TProgressPause &operator=(const TProgressPause &) = delete;
 };

@@ -88,7 +88,7 @@ private Q_SLOTS:
         f.Start({{QStringLiteral("Dosyada")}});
         const QString unreachable = QStringLiteral(
             "Veritabanı sunucusuna bağlanılamadı: sunucunun çalıştığını ve adının doğru "
-            "yazıldığını denetleyiniz ya da yöneticinize başvurunuz (connection refused).");
+            "yazıldığını denetleyiniz ya da yöneticinize başvurunuz (bağlantı reddedildi).");
         ChooseDataSource(f, [&](TDataSourceDialog *d) {
             d->ServerChoice->click();
             d->HostChoice->click();

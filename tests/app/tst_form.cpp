@@ -112,7 +112,7 @@ private Q_SLOTS:
         QStringList menus;
         for (QAction *a : w.menuBar()->actions())
             menus << a->text();
-        QCOMPARE(menus, (QStringList{QStringLiteral("İşlemler"), QStringLiteral("Ayarlar"), QStringLiteral("Yardım")}));
+        QCOMPARE(menus, (QStringList{QStringLiteral("&İşlemler"), QStringLiteral("&Ayarlar"), QStringLiteral("&Yardım")}));
         auto captions = [](QMenu *m) {
             QStringList c;
             for (QAction *a : m->actions())

@@ -93,7 +93,8 @@ private Q_SLOTS:
     }
 
     // What a user meets reads as one Turkish sentence, with the system's
-    // words in brackets; the English text stays the tool's.
+    // words in brackets in Turkish and no server's English; the English text
+    // stays the tool's.
     void theWindowWordsTheProblemsAUserMeets()
     {
         TTestHome home;
@@ -102,8 +103,8 @@ private Q_SLOTS:
         const QString missing = home.FilePath(QStringLiteral("yok.vcf"));
         const std::vector<std::pair<std::function<void()>, QString>> cases = {
             {[] { TSaveFile file(QStringLiteral("/proc/kisiler.vcf")); },
-             QStringLiteral("\"/proc/kisiler.vcf\" dosyası oluşturulamadı: yazabileceğiniz bir klasör seçiniz (No such file or "
-                            "directory).")},
+             QStringLiteral("\"/proc/kisiler.vcf\" dosyası oluşturulamadı: yazabileceğiniz bir klasör seçiniz (böyle bir dosya ya "
+                            "da klasör yok).")},
             {[&] { TReadableFile file(pipe); },
              QStringLiteral("\"%1\" okunabilecek bir dosya değil (bir klasör, bir boru ya da bir aygıt): bir dosya seçiniz.").arg(pipe)},
             {[&] { TReadableFile file(missing); },
@@ -112,8 +113,7 @@ private Q_SLOTS:
                  throw EDatabaseError(QStringLiteral("permission denied for table dbase"),
                                       {TErrorKind::PermissionDenied, {}, QStringLiteral("permission denied for table dbase"), 0});
              },
-             QStringLiteral("Bu işlem için izniniz yok: yöneticinizden rehber için gereken izni isteyiniz (permission denied for "
-                            "table dbase).")},
+             QStringLiteral("Bu işlem için izniniz yok: yöneticinizden rehber için gereken izni isteyiniz.")},
             {[] { throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset")); },
              QStringLiteral("Cannot perform this operation on a closed dataset")},
         };

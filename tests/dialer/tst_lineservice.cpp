@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -468,6 +469,13 @@ private Q_SLOTS:
         WhenDialogOpens([&](QDialog *dialog) {
             QVERIFY(dialog);
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Modem Ayarları"));
+            // Every label has its Alt+letter; a port that is no port is told in Turkish.
+            for (const QLabel *label : dialog->findChildren<QLabel *>())
+                QVERIFY(!label->buddy() || label->text().contains(u'&'));
+            auto *label = dialog->findChild<QLabel *>(QStringLiteral("answerLabel"));
+            dialog->findChild<QComboBox *>(QStringLiteral("portBox"))->setEditText(QDir::tempPath());
+            dialog->findChild<QPushButton *>(QStringLiteral("testButton"))->click();
+            QCOMPARE(label->text(), QStringLiteral("Port açılamadı: bu bir klasör"));
             dialog->findChild<QComboBox *>(QStringLiteral("portBox"))->setEditText(FModem->PortName());
             dialog->findChild<QComboBox *>(QStringLiteral("speedBox"))->setCurrentText(QStringLiteral("57600"));
             dialog->findChild<QLineEdit *>(QStringLiteral("initEdit"))->setText(QStringLiteral("AT&F"));
@@ -476,7 +484,6 @@ private Q_SLOTS:
             QVERIFY(dialog->findChild<QCheckBox *>(QStringLiteral("callerIdBox"))->isChecked());
             dialog->findChild<QLineEdit *>(QStringLiteral("callerIdEdit"))->setText(QStringLiteral("AT#CID=1"));
             dialog->findChild<QPushButton *>(QStringLiteral("testButton"))->click();
-            auto *label = dialog->findChild<QLabel *>(QStringLiteral("answerLabel"));
             QTRY_COMPARE(label->text(), QStringLiteral("OK"));
             answer = label->text();
             dialog->accept();

@@ -55,8 +55,10 @@ bool TPrivateBus::StartKeyring(const QString &dataHome, const QByteArray &passwo
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), FAddress);
     FKeyring.setProcessEnvironment(env);
     FKeyring.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FKeyring.start(QStringLiteral("gnome-keyring-daemon"),
-                   {QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets")});
+    QStringList arguments{QStringLiteral("--foreground"), QStringLiteral("--components=secrets")};
+    if (!password.isEmpty())
+        arguments << QStringLiteral("--unlock");
+    FKeyring.start(QStringLiteral("gnome-keyring-daemon"), arguments);
     if (!FKeyring.waitForStarted())
         return false;
     FKeyring.write(password);

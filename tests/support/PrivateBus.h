@@ -31,7 +31,8 @@ public:
 
     // Starts gnome-keyring-daemon's Secret Service on the bus with a login
     // keyring unlocked by password, its files under dataHome; true once it
-    // answers on the bus.
+    // answers on the bus. An empty password: no login keyring at all, so
+    // that the service refuses to store anything.
     bool StartKeyring(const QString &dataHome, const QByteArray &password);
     // Puts server on the bus as the desktop's notification server, on a
     // connection named "notifications"; true when it took the name.
