@@ -280,11 +280,6 @@ void TSyncStep::Remember(const QByteArray *base, const QByteArray *local)
     std::copy(local, local + cfCount, Start->Local);
 }
 
-bool TSyncPlan::MassDelete(int localRows, int serverCards) const
-{
-    return (LocalDeletes > 10 && LocalDeletes * 2 > localRows) || (ServerDeletes > 10 && ServerDeletes * 2 > serverCards);
-}
-
 TSyncPlan PlanSync(std::map<QString, TSyncCardRow> base, TSyncDirectory directory, TSyncListing &listing, const TCardColumns &columns,
                    const TPlanOptions &options)
 {

@@ -71,8 +71,10 @@ struct TSyncPlan {
     std::vector<std::int64_t> NewContacts; // contacts new to the book, in key order: each gets a card
     int LocalDeletes = 0, ServerDeletes = 0;
     bool Unread = false; // a card could not be read: the token stays, so it comes again
-    // More than half of either side would go (and more than a few).
-    bool MassDelete(int localRows, int serverCards) const;
+    // More than half of this directory's contacts would go (and more than a few).
+    bool MassLocal(int localRows) const { return LocalDeletes > 10 && LocalDeletes * 2 > localRows; }
+    // More than half of the book's cards would go (and more than a few).
+    bool MassServer(int serverCards) const { return ServerDeletes > 10 && ServerDeletes * 2 > serverCards; }
 };
 
 struct TPlanOptions {

@@ -260,15 +260,22 @@ void TSyncRun::Plan()
         }
         return Done();
     }
-    if (FPlan.MassDelete(localRows, serverCards) && !FOptions.AllowMassDelete)
-        return AskMassDelete();
+    const bool massLocal = FPlan.MassLocal(localRows);
+    if ((massLocal || FPlan.MassServer(serverCards)) && !FOptions.AllowMassDelete)
+        return AskMassDelete(massLocal ? TSyncSide::Local : TSyncSide::Server);
     Receive();
 }
 
-void TSyncRun::AskMassDelete()
+void TSyncRun::AskMassDelete(TSyncSide side)
 {
     FAsking = true;
-    Q_EMIT FOwner->MassDeleteAsked(std::max(FPlan.LocalDeletes, FPlan.ServerDeletes));
+    FMassSide = side;
+    Q_EMIT FOwner->MassDeleteAsked(MassDeleteCount(), side);
+}
+
+int TSyncRun::MassDeleteCount() const
+{
+    return FMassSide == TSyncSide::Local ? FPlan.LocalDeletes : FPlan.ServerDeletes;
 }
 
 void TSyncRun::ConfirmMassDelete(bool proceed)
@@ -280,6 +287,6 @@ void TSyncRun::ConfirmMassDelete(bool proceed)
         return Receive();
     TSyncError e;
     e.Kind = TSyncFailure::MassDelete;
-    e.MassDeleteCount = std::max(FPlan.LocalDeletes, FPlan.ServerDeletes);
+    e.MassDeleteCount = MassDeleteCount();
     Fail(e);
 }

@@ -75,7 +75,8 @@ private:
     void FetchFrom(std::size_t at);
     // SyncRun.cpp: the plan made from the listing and the directory.
     void Plan();
-    void AskMassDelete();
+    void AskMassDelete(TSyncSide side);
+    int MassDeleteCount() const; // on the side asked about
     // SyncReceive.cpp: storing the new cards.
     void Receive();
     // SyncApply.cpp: doing the rest.
@@ -108,6 +109,7 @@ private:
     bool FFinished = false;
     bool FStepFailed = false; // something was not done: the token stays
     bool FAsking = false;     // the mass-delete question waits for its answer
+    TSyncSide FMassSide = TSyncSide::Local;
 
     QUrl FBook;        // ends in "/"
     QString FBookPath; // decoded

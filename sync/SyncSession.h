@@ -10,12 +10,6 @@ struct TSyncAccount;
 class TSyncRun;
 class TProbeRun;
 
-// The side a sync would delete contacts from.
-enum class TSyncSide {
-    Local, // the directory on this computer
-    Server // the address book on the server
-};
-
 // One sync of the connection's contacts with the account's address book,
 // asynchronous on the caller's event loop: the network never blocks it and
 // database work goes in slices.

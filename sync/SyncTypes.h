@@ -30,6 +30,12 @@ enum class TSyncFailure {
     ServerError       // HttpStatus, ServerText
 };
 
+// The side a sync would delete contacts from.
+enum class TSyncSide {
+    Local, // the directory on this computer
+    Server // the address book on the server
+};
+
 struct TSyncError {
     TSyncFailure Kind = TSyncFailure::None;
     int HttpStatus = 0;

@@ -430,7 +430,11 @@ private Q_SLOTS:
         QCOMPARE(Sync().Sent, 12);
         for (const auto &[href, card] : Cards(FBook))
             Http("DELETE", QUrl(FBook).resolved(QUrl(href)).toString());
-        TSyncResult r = Sync();
+        TSyncSide side = TSyncSide::Server;
+        TSyncResult r = Sync(FBook, {}, [&side](TSyncSession &session) {
+            connect(&session, &TSyncSession::MassDeleteAsked, &session, [&side](int, TSyncSide asked) { side = asked; });
+        });
+        QCOMPARE(int(side), int(TSyncSide::Local)); // the contacts here would go
         QCOMPARE(int(r.Error.Kind), int(TSyncFailure::MassDelete));
         QCOMPARE(r.Error.MassDeleteCount, 12);
         QCOMPARE(ContactRows(FDb).size(), 12);

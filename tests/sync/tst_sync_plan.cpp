@@ -141,9 +141,9 @@ private Q_SLOTS:
         QCOMPARE(plan.NewCards.Size(), std::size_t(1));
         QCOMPARE(plan.NewCards.Front().Path, QStringLiteral("/book/new8.vcf"));
         QCOMPARE(plan.NewContacts, std::vector<std::int64_t>{7});
-        QVERIFY(!plan.MassDelete(6, 5));
+        QVERIFY(!plan.MassLocal(6) && !plan.MassServer(5));
         plan.LocalDeletes = 11;
-        QVERIFY(plan.MassDelete(21, 100) && !plan.MassDelete(22, 100));
+        QVERIFY(plan.MassLocal(21) && !plan.MassLocal(22) && !plan.MassServer(2));
         // Nothing listed: only the local side moves (1 and 4 sent, 2 deleted there).
         TSyncListing none;
         QCOMPARE(PlanSync(base, directory, none, TCardColumns(), {}).Steps.size(), std::size_t(3));
