@@ -4,7 +4,9 @@
 
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -16,6 +18,20 @@ constexpr std::size_t kMostDepth = 64;
 // The longest text an element may hold, in characters: a card beyond it is
 // left out, any other text beyond it ends the reading.
 constexpr qsizetype kMostText = 4 << 20;
+// The most bytes of one run of text handed to the XML reader, which holds a
+// text node whole until it ends: the rest of a longer run is passed over.
+constexpr qsizetype kMostRun = 2 * kMostText;
+
+// Where a run of text may be cut: not inside a character of UTF-8 nor
+// inside an entity reference.
+qsizetype SafeCut(const QByteArray &bytes, qsizetype at)
+{
+    while (at > 0 && (static_cast<unsigned char>(bytes.at(at)) & 0xC0) == 0x80)
+        --at;
+    const qsizetype amp = bytes.lastIndexOf('&', at - 1);
+    const qsizetype semicolon = amp < 0 ? -1 : bytes.indexOf(';', amp);
+    return amp >= 0 && at - amp <= 12 && (semicolon < 0 || semicolon >= at) ? amp : at;
+}
 
 bool IsDav(const QXmlStreamReader &xml, const char *name)
 {
@@ -104,6 +120,9 @@ struct TMultistatusReader::TState {
     QString Text; // the text of the element being collected, its children's too
     std::size_t CollectDepth = 0;
     bool TextTooLong = false; // the element collected went beyond kMostText
+    qsizetype RunBytes = 0;   // bytes of text since the last "<"
+    bool Skipping = false;    // a run too long: passed over up to its next "<"
+    bool Cut = false;         // the text the reader has now was cut short
     QByteArray SyncToken;
     QString Problem;
     bool Root = false, Closed = false, Failed = false;
@@ -137,6 +156,7 @@ TTag TMultistatusReader::TState::Classify(TTag parent) const
 
 void TMultistatusReader::TState::Start()
 {
+    Cut = false;
     if (Open.size() >= kMostDepth) {
         Problem = QStringLiteral("the reply nests its elements deeper than %1").arg(kMostDepth);
         Failed = true;
@@ -181,9 +201,10 @@ void TMultistatusReader::TState::Start()
 
 void TMultistatusReader::TState::Collect()
 {
+    const bool cut = std::exchange(Cut, false);
     if (!CollectDepth || TextTooLong)
         return;
-    if (Text.size() + Xml.text().size() <= kMostText) {
+    if (!cut && Text.size() + Xml.text().size() <= kMostText) {
         Text += Xml.text();
         return;
     }
@@ -292,11 +313,35 @@ TMultistatusReader::~TMultistatusReader() = default;
 
 bool TMultistatusReader::Feed(const QByteArray &bytes)
 {
-    // In slices: the reader decodes what it is given at once.
+    // In slices: the reader decodes what it is given at once. A run of
+    // text beyond kMostRun bytes is cut, and the reader told so.
     constexpr qsizetype kSlice = 16 * 1024;
-    for (qsizetype at = 0; at < bytes.size() && !F->Failed; at += kSlice) {
-        F->Xml.addData(bytes.size() <= kSlice ? bytes : bytes.mid(at, kSlice));
-        F->Run();
+    for (qsizetype at = 0; at < bytes.size() && !F->Failed;) {
+        qsizetype end = std::min(bytes.size(), at + kSlice);
+        if (F->Skipping) {
+            const qsizetype lt = bytes.indexOf('<', at);
+            if (lt < 0 || lt >= end) {
+                at = end;
+                continue;
+            }
+            F->Skipping = false;
+            F->RunBytes = 0;
+            at = lt;
+            end = std::min(bytes.size(), at + kSlice);
+        }
+        const qsizetype lt = bytes.lastIndexOf('<', end - 1);
+        const qsizetype run = lt >= at ? end - lt - 1 : F->RunBytes + (end - at);
+        if (run > kMostRun) {
+            end = SafeCut(bytes, end - (run - kMostRun));
+            F->Skipping = F->Cut = true;
+        } else {
+            F->RunBytes = run;
+        }
+        if (end > at) {
+            F->Xml.addData(at == 0 && end == bytes.size() ? bytes : bytes.mid(at, end - at));
+            F->Run();
+        }
+        at = std::max(end, at + 1);
     }
     return !F->Failed;
 }

@@ -394,14 +394,13 @@ private Q_SLOTS:
         TFakeHttp proxy;
         proxy.Upstream = FServer->Port();
         UseAccount(QString(book).replace(FServer->Root(), proxy.Root()));
-        // From the third card on, replies wait until İptal was pressed in the dialog.
+        // From the third card on, the cards reach the server only once İptal was pressed in the dialog.
         bool pressed = false;
         int puts = 0;
-        proxy.Answer = [&](const QByteArray &request, const QByteArray &upstream) {
+        proxy.BeforeForward = [&](const QByteArray &request) {
             if (request.startsWith("PUT") && ++puts >= 3)
                 for (int i = 0; i < 1000 && !pressed; ++i)
                     QTest::qWait(20);
-            return upstream;
         };
         QTimer user;
         QObject::connect(&user, &QTimer::timeout, [&] {

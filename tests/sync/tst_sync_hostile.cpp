@@ -181,6 +181,22 @@ private Q_SLOTS:
         QCOMPARE(read[0].ETag, QByteArray("\"1\""));
         QVERIFY(!read[1].CardTooLarge);
         QCOMPARE(read[1].AddressData, QByteArray("BEGIN:VCARD"));
+        // A card far beyond the reader's hold, in pieces, its text cut amid
+        // characters and entities: passed over, the listing read on.
+        read.clear();
+        const QByteArray giant = "<C:address-data>BEGIN:VCARD\r\nNOTE:" + QByteArray("ç&amp;x").repeated(3 << 20) + "</C:address-data>";
+        const QByteArray listing = open + Response("/b/giant.vcf", giant)
+            + Response("/b/small.vcf", "<C:address-data>BEGIN:VCARD</C:address-data>") + "</multistatus>";
+        TMultistatusReader pieces([&](TDavResponse &response) {
+            read.push_back(std::move(response));
+            return true;
+        });
+        for (qsizetype at = 0; at < listing.size(); at += 65521)
+            QVERIFY(pieces.Feed(listing.mid(at, 65521)));
+        QVERIFY(pieces.End());
+        QCOMPARE(read.size(), std::size_t(2));
+        QVERIFY(read[0].CardTooLarge && read[0].AddressData.isEmpty());
+        QCOMPARE(read[1].AddressData, QByteArray("BEGIN:VCARD"));
         TMultistatusReader longHref([](TDavResponse &) { return true; });
         QVERIFY(!longHref.Feed(open + "<response><href>" + QByteArray(5 << 20, 'h') + "</href></response></multistatus>"));
         QVERIFY(!longHref.Problem().isEmpty());
