@@ -158,14 +158,13 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
             continue;
         }
         if (!options.AllowDuplicates) {
-            if (const std::optional<TImportProblem> same = duplicates.Find(record.Values)) {
+            if (const std::optional<TImportProblem> same = duplicates.FindOrAdd(record.Values, record.Position)) {
                 ++counts.Duplicates;
                 message.Verdict = TImportVerdict::Duplicate;
                 message.Problems.push_back(*same);
                 Say(report, std::move(message));
                 continue;
             }
-            duplicates.Add(record.Values, record.Position);
         }
         if (!record.NotTaken.empty()) {
             counts.DetailsLeftOut += std::int64_t(record.NotTaken.size());

@@ -12,6 +12,7 @@
 #include "store/SqliteProvider.h"
 #include "contacts/ContactsDatabase.h"
 #include "contacts/ContactImport.h"
+#include "contacts/DuplicateCheck.h"
 #include "tools/ImportText.h"
 
 #include <QProcess>
@@ -321,6 +322,38 @@ private Q_SLOTS:
         QCOMPARE(run.Summary.Duplicates, 7);
         run = Import(csv, db, [](TRunOptions &o) { o.AllowDuplicates = true; });
         QCOMPARE(run.Summary.Added, 7);
+    }
+
+    // Among many contacts each repeat is still found, as the first it
+    // repeats; names are folded alike whatever blanks or bytes they hold.
+    void duplicatesAmongManyContacts()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {});
+        QByteArray csv = "Ad,Soyad,CTelefon,ETelefon,Email\n";
+        constexpr int kMany = 20000;
+        for (int i = 0; i < kMany; ++i)
+            csv += QStringLiteral("Ki\u015Fi%1,Soyad%2,0532 %3,,k%1@ornek.com\n").arg(i).arg(i % 7).arg(i, 7, 10, QChar(u'0')).toUtf8();
+        csv += QStringLiteral("  K\u0130\u015E\u01301\u00A0,\u3000SOYAD1 ,+90 532 000 00 01,,\n").toUtf8(); // line 20002
+        csv += "Ki\xC5\x9Fi12345,Soyad4,0532 0012345,,k12345@ornek.com\n";                                  // line 20003
+        csv += "Ki\xC5\x9Fi777,Soyad0,,,K777@Ornek.com\n";                                                  // line 20004
+        const QString file = home.FilePath(QStringLiteral("many.csv"));
+        WriteFile(file, csv);
+        const TRun run = Import(file, db);
+        QVERIFY(run.Ok);
+        QCOMPARE(run.Summary.Duplicates, 3);
+        QCOMPARE(run.Summary.Added, kMany);
+        for (const char *m : {"line 20002: skipped as duplicate: the same name and number \"+90 532 000 00 01\" as line 3",
+                              "line 20003: skipped as duplicate: the same as line 12347",
+                              "line 20004: skipped as duplicate: the same name and e-mail \"K777@Ornek.com\" as line 779"})
+            QVERIFY2(run.Messages.contains(QString::fromUtf8(m)), qPrintable(run.Messages.join(u'\n')));
+        // Bytes that are not UTF-8 read as one replacement character each.
+        QCOMPARE(TDuplicateCheck::NameKey("Ay\xFF\xC5\x9F"
+                                          "e",
+                                          "\xC4\xB0NCE"),
+                 QByteArray("ay\xEF\xBF\xBD"
+                            "se ince"));
     }
 
     // Each problem is reported where it is, and the database is left as it was.
