@@ -5,6 +5,7 @@
 #include "store/ADOConnection.h"
 #include "store/ContactsTable.h"
 #include "store/Provider.h"
+#include "contacts/BackgroundWriter.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/ContactWriter.h"
 #include "contacts/CsvReader.h"
@@ -91,6 +92,11 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
     TDuplicateCheck duplicates;
     if (!options.AllowDuplicates)
         duplicates.AddExisting(engine);
+    // From here the connection is the writing thread's: the rows are
+    // written while the next are read.
+    std::optional<TBackgroundWriter> rows;
+    if (writer)
+        rows.emplace(*writer, int(shape.Columns.size()));
 
     TTextInput input(options.File, options.Encoding);
     const bool vcard = IsVCard(input);
@@ -179,8 +185,8 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
                 row[std::size_t(i)] = QString::fromUtf8(record.Values[i]);
             report.Preview.push_back(row);
         }
-        if (writer && (counts.Blocking == 0 || options.SkipBad))
-            writer->Add(record.Values);
+        if (rows && (counts.Blocking == 0 || options.SkipBad))
+            rows->Add(record.Values);
     }
     if (lines)
         if (std::vector<TImportProblem> unread = lines->UnreadColumnsWithData(); !unread.empty())
@@ -194,6 +200,7 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
     }
     if (!ok)
         return false;
+    rows->Finish();
     writer->Commit();
     counts.Added = accepted;
     return true;

@@ -522,6 +522,40 @@ private Q_SLOTS:
         QCOMPARE(ContactRows(db).size(), 0);
     }
 
+    // A row the database refuses, well into a large file, fails the import
+    // as a whole: nothing is written.
+    void refusedRowWritesNothing()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {});
+        QByteArray csv = "Ad,CTelefon\n";
+        for (int i = 0; i < 5000; ++i)
+            csv += (i == 3000 ? QByteArray("Bozuk") : "Ki\xC5\x9Fi" + QByteArray::number(i)) + ",0532 " + QByteArray::number(i) + "\n";
+        WriteFile(home.FilePath(QStringLiteral("in.csv")), csv);
+        std::unique_ptr<TProvider> engine;
+        if (ServerTests()) {
+            engine = std::make_unique<TPgProvider>(TestServer(ServerDatabaseFor(db)));
+            engine->RunStatement(
+                "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.ad = 'Bozuk' THEN "
+                "RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$",
+                {}, nullptr);
+            engine->RunStatement("CREATE TRIGGER refuse BEFORE INSERT ON public.dbase FOR EACH ROW EXECUTE FUNCTION refuse()", {}, nullptr);
+        } else {
+            engine = std::make_unique<TSqliteProvider>(db);
+            engine->RunStatement(
+                "CREATE TRIGGER refuse BEFORE INSERT ON DBASE WHEN NEW.Ad = 'Bozuk' BEGIN SELECT RAISE(ABORT, 'refused'); END", {},
+                nullptr);
+        }
+        engine.reset();
+        for (const bool allow : {false, true}) {
+            const TRun run = Import(home.FilePath(QStringLiteral("in.csv")), db, [&](TRunOptions &o) { o.AllowDuplicates = allow; });
+            QVERIFY(!run.Ok);
+            QVERIFY2(run.Error.contains(QStringLiteral("refused")), qPrintable(run.Error));
+            QCOMPARE(ContactRows(db).size(), 0);
+        }
+    }
+
     // Stopped by the user, the import takes back what it wrote and says so;
     // a check reads the file through and writes nothing.
     void cancelAndCheckWriteNothing()
