@@ -10,7 +10,7 @@
 #include "contacts/ContactRecord.h"
 
 #include <QChar>
-#include <cstring>
+#include <QVarLengthArray>
 #include <limits>
 
 namespace {
@@ -44,28 +44,35 @@ bool NextCharacter(const unsigned char *&p, const unsigned char *end, char32_t &
     return true;
 }
 
-void AppendUtf8(QByteArray &out, char32_t c)
+// Keys are put together in a QByteArray to be returned, or on the stack
+// to be fingerprinted.
+using TKeyText = QVarLengthArray<char, 512>;
+
+template <typename TOut> void AppendUtf8(TOut &out, char32_t c)
 {
     if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        out.append(char(c));
+        return;
     }
+    char bytes[4];
+    int n = 0;
+    if (c < 0x800) {
+        bytes[n++] = char(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+        bytes[n++] = char(0xE0 | (c >> 12));
+        bytes[n++] = char(0x80 | ((c >> 6) & 0x3F));
+    } else {
+        bytes[n++] = char(0xF0 | (c >> 18));
+        bytes[n++] = char(0x80 | ((c >> 12) & 0x3F));
+        bytes[n++] = char(0x80 | ((c >> 6) & 0x3F));
+    }
+    bytes[n++] = char(0x80 | (c & 0x3F));
+    out.append(bytes, n);
 }
 
 // The folded characters of a name onto out, blanks between words; false
 // when the text is not plain UTF-8 (out is then left part-written).
-bool FoldName(QByteArray &out, qsizetype start, QByteArrayView text, bool &space)
+template <typename TOut> bool FoldName(TOut &out, qsizetype start, QByteArrayView text, bool &space)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(text.data());
     const auto *end = p + text.size();
@@ -78,7 +85,7 @@ bool FoldName(QByteArray &out, qsizetype start, QByteArrayView text, bool &space
             continue;
         }
         if (space)
-            out += ' ';
+            out.append(' ');
         space = false;
         AppendUtf8(out, TurkishFold(c));
     }
@@ -87,14 +94,14 @@ bool FoldName(QByteArray &out, qsizetype start, QByteArrayView text, bool &space
 
 // The one name key: the given name and family name as one text, letter
 // case, the Turkish marks and runs of blanks aside.
-void AppendNameKey(QByteArray &out, const QByteArray &given, const QByteArray &family)
+template <typename TOut> void AppendNameKey(TOut &out, const QByteArray &given, const QByteArray &family)
 {
     const qsizetype start = out.size();
     bool space = false;
     if (FoldName(out, start, given, space) && FoldName(out, start, " ", space) && FoldName(out, start, family, space))
         return;
     // Bytes that are not UTF-8 are read as Qt reads them.
-    out.truncate(start);
+    out.resize(start);
     space = false;
     for (const char32_t c : QString::fromUtf8(given + ' ' + family).toUcs4()) {
         if (QChar::isSpace(c)) {
@@ -102,14 +109,14 @@ void AppendNameKey(QByteArray &out, const QByteArray &given, const QByteArray &f
             continue;
         }
         if (space)
-            out += ' ';
+            out.append(' ');
         space = false;
         AppendUtf8(out, TurkishFold(c));
     }
 }
 
 // The one e-mail key: blanks around it and letter case (ASCII) aside.
-void AppendEmailKey(QByteArray &out, const QByteArray &email)
+template <typename TOut> void AppendEmailKey(TOut &out, const QByteArray &email)
 {
     const QByteArrayView trimmed = QByteArrayView(email).trimmed();
     const qsizetype start = out.size();
@@ -145,38 +152,34 @@ QByteArray TDuplicateCheck::NameKey(const QByteArray &given, const QByteArray &f
 // ended by a separator.
 void TDuplicateCheck::KeysOf(const QByteArray *values, TKeys &keys) const
 {
-    qsizetype size = cfCount;
-    for (int c = 0; c < cfCount; ++c)
-        size += values[c].size();
-    FKey.resize(size);
-    char *to = FKey.data();
+    TKeyText key;
     for (int c = 0; c < cfCount; ++c) {
-        std::memcpy(to, values[c].constData(), std::size_t(values[c].size()));
-        to += values[c].size();
-        *to++ = '\x1f';
+        key.append(values[c].constData(), values[c].size());
+        key.append('\x1f');
     }
-    keys.Record = FingerprintOf(FKey);
+    keys.Record = FingerprintOf(QByteArrayView(key.data(), key.size()));
 
-    FKey.resize(0);
-    AppendNameKey(FKey, values[cfAd], values[cfSoyad]);
-    FKey += '\x1f';
-    const qsizetype name = FKey.size();
+    key.resize(0);
+    AppendNameKey(key, values[cfAd], values[cfSoyad]);
+    key.append('\x1f');
+    const qsizetype name = key.size();
     keys.PersonCount = 0;
     const auto person = [&](int column) {
-        if (FKey.size() == name + 1)
+        if (key.size() == name + 1)
             return; // no digit, no e-mail
-        keys.Persons[keys.PersonCount] = FingerprintOf(FKey);
+        keys.Persons[keys.PersonCount] = FingerprintOf(QByteArrayView(key.data(), key.size()));
         keys.Columns[keys.PersonCount++] = column;
     };
     for (int c = cfCTelefon; c <= cfITelefon; ++c) {
-        FKey.resize(name);
-        FKey += '#';
-        FKey += PhoneKey(values[c]);
+        key.resize(name);
+        key.append('#');
+        const QByteArray number = PhoneKey(values[c]);
+        key.append(number.constData(), number.size());
         person(c);
     }
-    FKey.resize(name);
-    FKey += '@';
-    AppendEmailKey(FKey, values[cfEmail]);
+    key.resize(name);
+    key.append('@');
+    AppendEmailKey(key, values[cfEmail]);
     person(cfEmail);
 }
 
@@ -240,6 +243,10 @@ std::optional<TImportProblem> TDuplicateCheck::FindOrAdd(const QByteArray *value
 {
     TKeys keys;
     KeysOf(values, keys);
+    // The places are far apart in memory: asked for together, they arrive together.
+    FRecords.Prefetch(keys.Record);
+    for (int i = 0; i < keys.PersonCount; ++i)
+        FPersons.Prefetch(keys.Persons[i]);
     int column = 0;
     const std::int64_t at = Lookup(keys, &column);
     if (at == 0)

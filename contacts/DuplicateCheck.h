@@ -57,5 +57,4 @@ private:
     TFingerprintTable FPersons;       // -> a number into FWhere
     TFingerprintTable FRecords;       // the same
     std::vector<std::int64_t> FWhere; // per record taken in: No (> 0), or -position in the file
-    mutable QByteArray FKey;          // a key being put together
 };

@@ -42,6 +42,13 @@ std::uint32_t TFingerprintTable::Find(TFingerprint key) const
     return part.Slots[Place(part.Slots, key)].Number;
 }
 
+void TFingerprintTable::Prefetch(TFingerprint key) const
+{
+    const TPart &part = FParts[PartOf(key)];
+    if (!part.Slots.empty())
+        __builtin_prefetch(&part.Slots[std::size_t(key.High) & (part.Slots.size() - 1)]);
+}
+
 void TFingerprintTable::Grow(TPart &part)
 {
     std::vector<TSlot> slots(part.Slots.empty() ? 16 : part.Slots.size() * 2);

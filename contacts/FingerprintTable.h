@@ -23,6 +23,8 @@ class TFingerprintTable {
 public:
     // The number put with the key; 0 when it was not put.
     std::uint32_t Find(TFingerprint key) const;
+    // Asks the processor for the key's place, ahead of a Find or Put.
+    void Prefetch(TFingerprint key) const;
     // Puts the key with the number, replacing the number it had.
     void Put(TFingerprint key, std::uint32_t number);
     std::size_t Count() const;
