@@ -1,13 +1,9 @@
 #pragma once
 
+#include "contacts/BatchQueue.h"
+
 #include <QByteArray>
-#include <condition_variable>
-#include <cstddef>
-#include <deque>
-#include <exception>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 class TContactWriter;
 
@@ -15,8 +11,6 @@ class TContactWriter;
 // own, so that a file is read and checked while the rows before are
 // written: the connection is the thread's from the first Add until Finish
 // returns or the object is gone, and nothing else may use it meanwhile.
-// Rows go over in batches, a few at a time, so that the reading never runs
-// far ahead.
 class TBackgroundWriter {
 public:
     TBackgroundWriter(TContactWriter &writer, int columns);
@@ -35,21 +29,12 @@ public:
     void Finish();
 
 private:
-    using TBatch = std::vector<QByteArray>;
     void Hand();
     void Run();
-    void RaiseFailure();
 
     TContactWriter &FWriter;
     int FColumns;
-    TBatch FFilling;
-    std::mutex FMutex;
-    std::condition_variable FChanged;
-    std::deque<TBatch> FQueue;   // batches waiting to be written
-    std::vector<TBatch> FSpare;  // batches written, for reuse
-    bool FFinishing = false;     // no more rows come
-    bool FStopping = false;      // drop what is left
-    bool FDone = false;          // the thread has ended
-    std::exception_ptr FFailure; // what the writing raised
+    TBatchQueue<QByteArray>::TBatch FFilling;
+    TBatchQueue<QByteArray> FRows;
     std::thread FThread;
 };

@@ -5,6 +5,7 @@
 #include "store/ADOConnection.h"
 #include "store/ContactsTable.h"
 #include "store/Provider.h"
+#include "contacts/BackgroundReader.h"
 #include "contacts/BackgroundWriter.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/ContactWriter.h"
@@ -112,9 +113,13 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
     TProgress progress(write ? QStringLiteral("Kişiler içe aktarılıyor") : QStringLiteral("Dosya okunuyor"), input.Size());
     std::int64_t accepted = 0;
     TContactRecord record;
-    while (vcard ? cards->Next(record) : lines->Next(record)) {
+    // The file is read on a thread of its own while its records are
+    // checked here.
+    TBackgroundReader reader([&](TContactRecord &next) { return vcard ? cards->Next(next) : lines->Next(next); },
+                             [&] { return input.BytesRead(); });
+    while (reader.Next(record)) {
         if ((++counts.Read % kRecordsPerStep) == 0)
-            progress.StepOrAbort(input.Size() > 0 ? input.BytesRead() : counts.Read);
+            progress.StepOrAbort(input.Size() > 0 ? reader.BytesRead() : counts.Read);
         // A value longer than its column is not cut short: it is left out and listed.
         for (int i = 0; i < cfCount; ++i) {
             const int width = shape.Widths[std::size_t(i)];
