@@ -36,11 +36,12 @@ private:
         std::uint32_t Number = 0; // 0: a free slot
     };
     struct TPart {
-        std::vector<TSlot> Slots; // a power of two of them, or none
+        std::vector<TSlot> Slots; // none until the first key
         std::size_t Count = 0;
     };
     static constexpr int kPartBits = 8;
     static std::size_t PartOf(TFingerprint key);
+    static std::size_t Home(const std::vector<TSlot> &slots, TFingerprint key);
     static std::size_t Place(const std::vector<TSlot> &slots, TFingerprint key);
     static void Grow(TPart &part);
     TPart FParts[1 << kPartBits];
