@@ -19,7 +19,7 @@ class TProvider;
 // same. Two people sharing a home number are two contacts.
 //
 // Each contact is kept as the fingerprints of its keys (see
-// TFingerprintTable), some 60 bytes a contact whatever its values.
+// TFingerprintTable), under a hundred bytes a contact whatever its values.
 class TDuplicateCheck {
 public:
     // Takes in the contacts in the database.
