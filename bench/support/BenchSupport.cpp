@@ -10,7 +10,7 @@
 
 extern char **environ;
 
-bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile, double *cpuSeconds)
+bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile, double *cpuSeconds, long *peakKb)
 {
     std::vector<char *> args;
     for (const std::string &a : argv)
@@ -28,6 +28,8 @@ bool RunProgram(const std::vector<std::string> &argv, const std::string &outputF
         return false;
     if (cpuSeconds)
         *cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    if (peakKb)
+        *peakKb = usage.ru_maxrss;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

@@ -8,8 +8,10 @@
 // Runs a program once with its standard output sent to outputFile
 // ("/dev/null" to discard it); false when it cannot be started or fails.
 // cpuSeconds, when given, receives the processor time the program used
-// (user and system), which a busy machine changes less than real time.
-bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null", double *cpuSeconds = nullptr);
+// (user and system), which a busy machine changes less than real time;
+// peakKb, when given, the most memory it held (kilobytes).
+bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null", double *cpuSeconds = nullptr,
+                long *peakKb = nullptr);
 
 // Times argv as one benchmark iteration each; marks the benchmark failed
 // when the program is missing or fails.
