@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <benchmark/benchmark.h>
 #include <map>
 #include <string>
@@ -8,10 +9,8 @@
 // Runs a program once with its standard output sent to outputFile
 // ("/dev/null" to discard it); false when it cannot be started or fails.
 // cpuSeconds, when given, receives the processor time the program used
-// (user and system), which a busy machine changes less than real time;
-// peakKb, when given, the most memory it held (kilobytes).
-bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null", double *cpuSeconds = nullptr,
-                long *peakKb = nullptr);
+// (user and system), which a busy machine changes less than real time.
+bool RunProgram(const std::vector<std::string> &argv, const std::string &outputFile = "/dev/null", double *cpuSeconds = nullptr);
 
 // Times argv as one benchmark iteration each; marks the benchmark failed
 // when the program is missing or fails.
@@ -19,6 +18,12 @@ void TimeProgram(benchmark::State &state, const std::vector<std::string> &argv, 
 
 // The path of the stock sqlite3 shell, or empty.
 std::string Sqlite3Shell();
+
+// The bytes of text (UTF-8) in the contacts table DBASE of the file.
+double ContactsTextBytes(const QString &file);
+
+// A line of /proc/self/status in kilobytes ("VmRSS:", "VmHWM:").
+long ProcessStatusKb(const char *key);
 
 // Keeps each benchmark's real time per iteration, so that main() can print
 // the ratio of the program's own code to its anchor.

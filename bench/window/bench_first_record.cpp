@@ -16,7 +16,6 @@
 #include "bench/window/BenchWindow.h"
 #include "platform/widgets/DBEdit.h"
 #include "store/ADOQuery.h"
-#include "store/Statement.h"
 #include "contacts/ContactsDatabase.h"
 
 #include <QDir>
@@ -28,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sqlite3.h>
 #include <string>
 #include <time.h>
 
@@ -42,20 +40,6 @@ double Now()
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// A line of /proc/self/status in kilobytes ("VmHWM:").
-long StatusKb(const char *key)
-{
-    long kb = 0;
-    if (FILE *f = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f))
-            if (std::strncmp(line, key, std::strlen(key)) == 0)
-                kb = std::strtol(line + std::strlen(key), nullptr, 10);
-        std::fclose(f);
-    }
-    return kb;
 }
 
 // Watches DBEdit1: the first paint showing a contact's name.
@@ -87,7 +71,7 @@ int Child(int argc, char **argv)
     form.DBEdit1->installEventFilter(&watch);
     while (watch.Answered == 0 || form.ADOQuery1->Fetching())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    std::printf("%.6f %.6f %d %ld\n", watch.Shown, watch.Answered, form.ADOQuery1->RecordCount(), StatusKb("VmHWM:"));
+    std::printf("%.6f %.6f %d %ld\n", watch.Shown, watch.Answered, form.ADOQuery1->RecordCount(), ProcessStatusKb("VmHWM:"));
     return 0;
 }
 
@@ -141,24 +125,6 @@ double ShellSeconds(const QString &file, int runs)
     return best;
 }
 
-double TextBytes(const QString &file)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    double bytes = 0;
-    {
-        TStatement st(db,
-                      QByteArray("SELECT sum(coalesce(length(CAST(Ad AS BLOB)),0) + coalesce(length(CAST(Soyad AS BLOB)),0)"
-                                 " + coalesce(length(CAST(CTelefon AS BLOB)),0) + coalesce(length(CAST(ETelefon AS BLOB)),0)"
-                                 " + coalesce(length(CAST(ITelefon AS BLOB)),0) + coalesce(length(CAST(Email AS BLOB)),0)"
-                                 " + coalesce(length(CAST(Adres AS BLOB)),0)) FROM DBASE"));
-        if (st.Step())
-            bytes = st.ColumnDouble(0);
-    }
-    sqlite3_close(db);
-    return bytes;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -174,7 +140,7 @@ int main(int argc, char **argv)
     const TRun base = Best(small.path(), runs);
     const TRun big = Best(million.path(), runs);
     const double shell = ShellSeconds(million.filePath(QStringLiteral("fihrist.mdb")), runs);
-    const double text = TextBytes(million.filePath(QStringLiteral("fihrist.mdb")));
+    const double text = ContactsTextBytes(million.filePath(QStringLiteral("fihrist.mdb")));
     if (base.Rows != kSmall || big.Rows != kMillion || shell <= 0) {
         std::printf("first record: not measured\n");
         return 1;
