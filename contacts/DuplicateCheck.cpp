@@ -70,8 +70,22 @@ template <typename TOut> void AppendUtf8(TOut &out, char32_t c)
     out.append(bytes, n);
 }
 
-// The folded characters of a name onto out, blanks between words; false
-// when the text is not plain UTF-8 (out is then left part-written).
+// One character of a name onto out (which holds the name from start):
+// folded, a run of blanks as one blank between words.
+template <typename TOut> void PutFolded(TOut &out, qsizetype start, char32_t c, bool &space)
+{
+    if (QChar::isSpace(c)) {
+        space = out.size() > start;
+        return;
+    }
+    if (space)
+        out.append(' ');
+    space = false;
+    AppendUtf8(out, TurkishFold(c));
+}
+
+// The characters of a name onto out; false when the text is not plain
+// UTF-8 (out is then left part-written).
 template <typename TOut> bool FoldName(TOut &out, qsizetype start, QByteArrayView text, bool &space)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(text.data());
@@ -80,14 +94,7 @@ template <typename TOut> bool FoldName(TOut &out, qsizetype start, QByteArrayVie
         char32_t c = 0;
         if (!NextCharacter(p, end, c))
             return false;
-        if (QChar::isSpace(c)) {
-            space = out.size() > start;
-            continue;
-        }
-        if (space)
-            out.append(' ');
-        space = false;
-        AppendUtf8(out, TurkishFold(c));
+        PutFolded(out, start, c, space);
     }
     return true;
 }
@@ -103,16 +110,8 @@ template <typename TOut> void AppendNameKey(TOut &out, const QByteArray &given, 
     // Bytes that are not UTF-8 are read as Qt reads them.
     out.resize(start);
     space = false;
-    for (const char32_t c : QString::fromUtf8(given + ' ' + family).toUcs4()) {
-        if (QChar::isSpace(c)) {
-            space = out.size() > start;
-            continue;
-        }
-        if (space)
-            out.append(' ');
-        space = false;
-        AppendUtf8(out, TurkishFold(c));
-    }
+    for (const char32_t c : QString::fromUtf8(given + ' ' + family).toUcs4())
+        PutFolded(out, start, c, space);
 }
 
 // The one e-mail key: blanks around it and letter case (ASCII) aside.
