@@ -5,6 +5,8 @@
 #include "store/ADOConnection.h"
 #include "store/ContactsTable.h"
 #include "store/Provider.h"
+#include "contacts/BackgroundReader.h"
+#include "contacts/BackgroundWriter.h"
 #include "contacts/ContactRecord.h"
 #include "contacts/ContactWriter.h"
 #include "contacts/CsvReader.h"
@@ -91,6 +93,11 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
     TDuplicateCheck duplicates;
     if (!options.AllowDuplicates)
         duplicates.AddExisting(engine);
+    // From here the connection is the writing thread's: the rows are
+    // written while the next are read.
+    std::optional<TBackgroundWriter> rows;
+    if (writer)
+        rows.emplace(*writer, int(shape.Columns.size()));
 
     TTextInput input(options.File, options.Encoding);
     const bool vcard = IsVCard(input);
@@ -106,9 +113,13 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
     TProgress progress(write ? QStringLiteral("Kişiler içe aktarılıyor") : QStringLiteral("Dosya okunuyor"), input.Size());
     std::int64_t accepted = 0;
     TContactRecord record;
-    while (vcard ? cards->Next(record) : lines->Next(record)) {
+    // The file is read on a thread of its own while its records are
+    // checked here.
+    TBackgroundReader reader([&](TContactRecord &next) { return vcard ? cards->Next(next) : lines->Next(next); },
+                             [&] { return input.BytesRead(); });
+    while (reader.Next(record)) {
         if ((++counts.Read % kRecordsPerStep) == 0)
-            progress.StepOrAbort(input.Size() > 0 ? input.BytesRead() : counts.Read);
+            progress.StepOrAbort(input.Size() > 0 ? reader.BytesRead() : counts.Read);
         // A value longer than its column is not cut short: it is left out and listed.
         for (int i = 0; i < cfCount; ++i) {
             const int width = shape.Widths[std::size_t(i)];
@@ -158,14 +169,13 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
             continue;
         }
         if (!options.AllowDuplicates) {
-            if (const std::optional<TImportProblem> same = duplicates.Find(record.Values)) {
+            if (const std::optional<TImportProblem> same = duplicates.FindOrAdd(record.Values, record.Position)) {
                 ++counts.Duplicates;
                 message.Verdict = TImportVerdict::Duplicate;
                 message.Problems.push_back(*same);
                 Say(report, std::move(message));
                 continue;
             }
-            duplicates.Add(record.Values, record.Position);
         }
         if (!record.NotTaken.empty()) {
             counts.DetailsLeftOut += std::int64_t(record.NotTaken.size());
@@ -180,8 +190,8 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
                 row[std::size_t(i)] = QString::fromUtf8(record.Values[i]);
             report.Preview.push_back(row);
         }
-        if (writer && (counts.Blocking == 0 || options.SkipBad))
-            writer->Add(record.Values);
+        if (rows && (counts.Blocking == 0 || options.SkipBad))
+            rows->Add(record.Values);
     }
     if (lines)
         if (std::vector<TImportProblem> unread = lines->UnreadColumnsWithData(); !unread.empty())
@@ -195,6 +205,7 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
     }
     if (!ok)
         return false;
+    rows->Finish();
     writer->Commit();
     counts.Added = accepted;
     return true;

@@ -1,5 +1,5 @@
 // The file's long writes: one transaction holding the write lock, and rows
-// added through one prepared INSERT.
+// added through one prepared INSERT of many rows at a time.
 #include "store/SqliteProvider.h"
 
 #include "platform/core/Exception.h"
@@ -8,33 +8,58 @@
 #include "store/StatementText.h"
 
 #include <sqlite3.h>
+#include <vector>
 
 namespace {
 
 class TSqliteBulkInsert final : public TBulkInsert {
 public:
     TSqliteBulkInsert(sqlite3 *db, const TWriteTarget &target, const QStringList &columns)
-        : FInsert(db, InsertSql(target, columns, {})), FCount(int(columns.size()))
+        : FDb(db), FTarget(target), FColumns(columns), FCount(int(columns.size())),
+          FInsert(db, InsertRowsSql(target, columns, kRowsAStatement))
     {
+        FHeld.reserve(std::size_t(kRowsAStatement * FCount));
     }
 
     void Add(const QByteArray *values) override
     {
-        for (int i = 0; i < FCount; ++i) {
-            if (values[i].isNull())
-                FInsert.BindNull(i + 1);
-            else
-                FInsert.BindTextInPlace(i + 1, values[i]);
-        }
-        FInsert.Execute();
-        FInsert.Reset();
+        FHeld.insert(FHeld.end(), values, values + FCount);
+        if (FHeld.size() == std::size_t(kRowsAStatement * FCount))
+            Write(FInsert);
     }
 
-    void Finish() override {}
+    void Finish() override
+    {
+        if (FHeld.empty())
+            return;
+        TStatement rest(FDb, InsertRowsSql(FTarget, FColumns, int(FHeld.size()) / FCount));
+        Write(rest);
+    }
 
 private:
-    TStatement FInsert;
+    // Rows a statement writes: the engine's work per statement is shared
+    // out over them.
+    static constexpr int kRowsAStatement = 64;
+
+    void Write(TStatement &insert)
+    {
+        for (std::size_t i = 0; i < FHeld.size(); ++i) {
+            if (FHeld[i].isNull())
+                insert.BindNull(int(i) + 1);
+            else
+                insert.BindTextInPlace(int(i) + 1, FHeld[i]);
+        }
+        insert.Execute();
+        insert.Reset();
+        FHeld.clear();
+    }
+
+    sqlite3 *FDb;
+    TWriteTarget FTarget;
+    QStringList FColumns;
     int FCount;
+    TStatement FInsert;
+    std::vector<QByteArray> FHeld; // rows held back, their values in turn
 };
 
 } // namespace

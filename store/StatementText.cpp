@@ -40,18 +40,36 @@ static QByteArray WhereSameValues(const QStringList &columns)
     return where;
 }
 
+namespace {
+
+// "(?, ?, ...)": the places of one row's values.
+QByteArray RowMarks(qsizetype columns)
+{
+    QByteArray marks = "(";
+    for (qsizetype i = 0; i < columns; ++i)
+        marks += i ? ", ?" : "?";
+    return marks + ')';
+}
+
+} // namespace
+
 QByteArray InsertSql(const TWriteTarget &target, const QStringList &columns, const QStringList &returning)
 {
     QByteArray sql = "INSERT INTO " + TargetName(target);
-    if (columns.isEmpty()) {
+    if (columns.isEmpty())
         sql += " DEFAULT VALUES";
-    } else {
-        QByteArray marks;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            marks += i ? ", ?" : "?";
-        sql += " (" + ColumnList(columns) + ") VALUES (" + marks + ')';
-    }
+    else
+        sql += " (" + ColumnList(columns) + ") VALUES " + RowMarks(columns.size());
     return sql + Returning(returning);
+}
+
+QByteArray InsertRowsSql(const TWriteTarget &target, const QStringList &columns, int rows)
+{
+    const QByteArray marks = RowMarks(columns.size());
+    QByteArray sql = "INSERT INTO " + TargetName(target) + " (" + ColumnList(columns) + ") VALUES ";
+    for (int r = 0; r < rows; ++r)
+        sql += (r ? ", " : "") + marks;
+    return sql;
 }
 
 QByteArray UpdateSql(const TWriteTarget &target, const QStringList &setColumns, const QStringList &whereColumns,

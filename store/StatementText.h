@@ -21,6 +21,9 @@ struct TWriteTarget {
 // parameters: one per column. Returns the row as stored: the columns of
 // `returning`.
 QByteArray InsertSql(const TWriteTarget &target, const QStringList &columns, const QStringList &returning);
+// INSERT of rows rows of the given columns at once; parameters: one per
+// column of each row in turn.
+QByteArray InsertRowsSql(const TWriteTarget &target, const QStringList &columns, int rows);
 
 // UPDATE of `setColumns` where every column of `whereColumns` still holds
 // the value read (NULL-safe, byte for byte). Parameters: the new values,

@@ -8,7 +8,6 @@
 #include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "platform/core/Progress.h"
-#include "store/Statement.h"
 #include "contacts/ContactsDatabase.h"
 #include "bench/support/BenchSupport.h"
 
@@ -18,7 +17,6 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
-#include <sqlite3.h>
 #include <string>
 #include <cstdlib>
 
@@ -33,24 +31,6 @@ QTemporaryDir *gDir = nullptr;
 QString DatabaseFile(int contacts = kContacts)
 {
     return gDir->filePath(contacts == kContacts ? QStringLiteral("fihrist.mdb") : QStringLiteral("milyon.mdb"));
-}
-
-double TextBytes(const QString &file)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    double bytes = 0;
-    {
-        TStatement st(db,
-                      QByteArray("SELECT sum(coalesce(length(CAST(Ad AS BLOB)),0) + coalesce(length(CAST(Soyad AS BLOB)),0)"
-                                 " + coalesce(length(CAST(CTelefon AS BLOB)),0) + coalesce(length(CAST(ETelefon AS BLOB)),0)"
-                                 " + coalesce(length(CAST(ITelefon AS BLOB)),0) + coalesce(length(CAST(Email AS BLOB)),0)"
-                                 " + coalesce(length(CAST(Adres AS BLOB)),0)) FROM DBASE"));
-        if (st.Step())
-            bytes = st.ColumnDouble(0);
-    }
-    sqlite3_close(db);
-    return bytes;
 }
 
 // What is timed: until Open returns (the first rows are there for the
@@ -82,7 +62,7 @@ void OpenRecordSet(benchmark::State &state, bool withConnection, TUntil until = 
             connection.Close();
         state.ResumeTiming();
     }
-    const double text = TextBytes(DatabaseFile(contacts));
+    const double text = ContactsTextBytes(DatabaseFile(contacts));
     state.counters["rows"] = contacts;
     state.counters["snapshot_bytes"] = double(snapshot);
     state.counters["text_bytes"] = text;
@@ -120,25 +100,11 @@ void BM_MillionSqlite3Shell(benchmark::State &state)
     TimeProgram(state, {Sqlite3Shell(), QFile::encodeName(DatabaseFile(kMillion)).toStdString(), kStatement});
 }
 
-// A line of /proc/self/status in kilobytes ("VmRSS:", "VmHWM:").
-long StatusKb(const char *key)
-{
-    long kb = 0;
-    if (FILE *f = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f))
-            if (std::strncmp(line, key, std::strlen(key)) == 0)
-                kb = std::strtol(line + std::strlen(key), nullptr, 10);
-        std::fclose(f);
-    }
-    return kb;
-}
-
 // The child's work: open the million, read them all, say the memory before
 // the Open and the peak (kilobytes).
 int PeakMemoryChild(const char *file)
 {
-    const long before = StatusKb("VmRSS:");
+    const long before = ProcessStatusKb("VmRSS:");
     TADOConnection connection;
     connection.SetConnectionString(QStringLiteral("Data Source=") + QString::fromLocal8Bit(file));
     TADOQuery query;
@@ -146,7 +112,8 @@ int PeakMemoryChild(const char *file)
     query.SQL.Add(QString::fromLatin1(kStatement));
     query.Open();
     query.FetchAll();
-    std::printf("%ld %ld %d %ld %zu\n", before, StatusKb("VmHWM:"), query.RecordCount(), StatusKb("VmRSS:"), query.SnapshotBytes());
+    std::printf("%ld %ld %d %ld %zu\n", before, ProcessStatusKb("VmHWM:"), query.RecordCount(), ProcessStatusKb("VmRSS:"),
+                query.SnapshotBytes());
     return 0;
 }
 
@@ -167,7 +134,7 @@ void PrintPeakMemory()
             rows = 0;
         std::fclose(f);
     }
-    const double text = TextBytes(DatabaseFile(kMillion));
+    const double text = ContactsTextBytes(DatabaseFile(kMillion));
     std::printf(
         "peak memory, %d contacts read: %.1f MiB (%.1f MiB before Open, %.1f MiB once read, of which the snapshot %.1f MiB);"
         " text %.1f MiB; peak / text %.2f, (peak - before) / text %.2f (target <= 1.3)\n",

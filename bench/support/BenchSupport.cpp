@@ -1,10 +1,16 @@
 #include "bench/support/BenchSupport.h"
 
+#include "store/Statement.h"
+
+#include <QFile>
 #include <QStandardPaths>
 #include <QString>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -48,6 +54,37 @@ void TimeProgram(benchmark::State &state, const std::vector<std::string> &argv, 
 std::string Sqlite3Shell()
 {
     return QStandardPaths::findExecutable(QStringLiteral("sqlite3")).toStdString();
+}
+
+double ContactsTextBytes(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    double bytes = 0;
+    {
+        TStatement st(db,
+                      QByteArray("SELECT sum(coalesce(length(CAST(Ad AS BLOB)),0) + coalesce(length(CAST(Soyad AS BLOB)),0)"
+                                 " + coalesce(length(CAST(CTelefon AS BLOB)),0) + coalesce(length(CAST(ETelefon AS BLOB)),0)"
+                                 " + coalesce(length(CAST(ITelefon AS BLOB)),0) + coalesce(length(CAST(Email AS BLOB)),0)"
+                                 " + coalesce(length(CAST(Adres AS BLOB)),0)) FROM DBASE"));
+        if (st.Step())
+            bytes = st.ColumnDouble(0);
+    }
+    sqlite3_close(db);
+    return bytes;
+}
+
+long ProcessStatusKb(const char *key)
+{
+    long kb = 0;
+    if (FILE *f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, key, std::strlen(key)) == 0)
+                kb = std::strtol(line + std::strlen(key), nullptr, 10);
+        std::fclose(f);
+    }
+    return kb;
 }
 
 void TRatioReporter::ReportRuns(const std::vector<Run> &runs)

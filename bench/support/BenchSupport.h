@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <benchmark/benchmark.h>
 #include <map>
 #include <string>
@@ -17,6 +18,12 @@ void TimeProgram(benchmark::State &state, const std::vector<std::string> &argv, 
 
 // The path of the stock sqlite3 shell, or empty.
 std::string Sqlite3Shell();
+
+// The bytes of text (UTF-8) in the contacts table DBASE of the file.
+double ContactsTextBytes(const QString &file);
+
+// A line of /proc/self/status in kilobytes ("VmRSS:", "VmHWM:").
+long ProcessStatusKb(const char *key);
 
 // Keeps each benchmark's real time per iteration, so that main() can print
 // the ratio of the program's own code to its anchor.

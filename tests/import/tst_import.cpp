@@ -12,6 +12,7 @@
 #include "store/SqliteProvider.h"
 #include "contacts/ContactsDatabase.h"
 #include "contacts/ContactImport.h"
+#include "contacts/DuplicateCheck.h"
 #include "tools/ImportText.h"
 
 #include <QProcess>
@@ -323,6 +324,38 @@ private Q_SLOTS:
         QCOMPARE(run.Summary.Added, 7);
     }
 
+    // Among many contacts each repeat is still found, as the first it
+    // repeats; names are folded alike whatever blanks or bytes they hold.
+    void duplicatesAmongManyContacts()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {});
+        QByteArray csv = "Ad,Soyad,CTelefon,ETelefon,Email\n";
+        constexpr int kMany = 20000;
+        for (int i = 0; i < kMany; ++i)
+            csv += QStringLiteral("Ki\u015Fi%1,Soyad%2,0532 %3,,k%1@ornek.com\n").arg(i).arg(i % 7).arg(i, 7, 10, QChar(u'0')).toUtf8();
+        csv += QStringLiteral("  K\u0130\u015E\u01301\u00A0,\u3000SOYAD1 ,+90 532 000 00 01,,\n").toUtf8(); // line 20002
+        csv += "Ki\xC5\x9Fi12345,Soyad4,0532 0012345,,k12345@ornek.com\n";                                  // line 20003
+        csv += "Ki\xC5\x9Fi777,Soyad0,,,K777@Ornek.com\n";                                                  // line 20004
+        const QString file = home.FilePath(QStringLiteral("many.csv"));
+        WriteFile(file, csv);
+        const TRun run = Import(file, db);
+        QVERIFY(run.Ok);
+        QCOMPARE(run.Summary.Duplicates, 3);
+        QCOMPARE(run.Summary.Added, kMany);
+        for (const char *m : {"line 20002: skipped as duplicate: the same name and number \"+90 532 000 00 01\" as line 3",
+                              "line 20003: skipped as duplicate: the same as line 12347",
+                              "line 20004: skipped as duplicate: the same name and e-mail \"K777@Ornek.com\" as line 779"})
+            QVERIFY2(run.Messages.contains(QString::fromUtf8(m)), qPrintable(run.Messages.join(u'\n')));
+        // Bytes that are not UTF-8 read as one replacement character each.
+        QCOMPARE(TDuplicateCheck::NameKey("Ay\xFF\xC5\x9F"
+                                          "e",
+                                          "\xC4\xB0NCE"),
+                 QByteArray("ay\xEF\xBF\xBD"
+                            "se ince"));
+    }
+
     // Each problem is reported where it is, and the database is left as it was.
     void badInputWritesNothing_data()
     {
@@ -487,6 +520,40 @@ private Q_SLOTS:
         other->RollbackWrite();
         QVERIFY2(run.Error.contains(QStringLiteral("in use by another program")), qPrintable(run.Error));
         QCOMPARE(ContactRows(db).size(), 0);
+    }
+
+    // A row the database refuses, well into a large file, fails the import
+    // as a whole: nothing is written.
+    void refusedRowWritesNothing()
+    {
+        TTestHome home;
+        const QString db = home.FilePath(QStringLiteral("fihrist.mdb"));
+        MakeContactsDatabase(db, {});
+        QByteArray csv = "Ad,CTelefon\n";
+        for (int i = 0; i < 5000; ++i)
+            csv += (i == 3000 ? QByteArray("Bozuk") : "Ki\xC5\x9Fi" + QByteArray::number(i)) + ",0532 " + QByteArray::number(i) + "\n";
+        WriteFile(home.FilePath(QStringLiteral("in.csv")), csv);
+        std::unique_ptr<TProvider> engine;
+        if (ServerTests()) {
+            engine = std::make_unique<TPgProvider>(TestServer(ServerDatabaseFor(db)));
+            engine->RunStatement(
+                "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.ad = 'Bozuk' THEN "
+                "RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$",
+                {}, nullptr);
+            engine->RunStatement("CREATE TRIGGER refuse BEFORE INSERT ON public.dbase FOR EACH ROW EXECUTE FUNCTION refuse()", {}, nullptr);
+        } else {
+            engine = std::make_unique<TSqliteProvider>(db);
+            engine->RunStatement(
+                "CREATE TRIGGER refuse BEFORE INSERT ON DBASE WHEN NEW.Ad = 'Bozuk' BEGIN SELECT RAISE(ABORT, 'refused'); END", {},
+                nullptr);
+        }
+        engine.reset();
+        for (const bool allow : {false, true}) {
+            const TRun run = Import(home.FilePath(QStringLiteral("in.csv")), db, [&](TRunOptions &o) { o.AllowDuplicates = allow; });
+            QVERIFY(!run.Ok);
+            QVERIFY2(run.Error.contains(QStringLiteral("refused")), qPrintable(run.Error));
+            QCOMPARE(ContactRows(db).size(), 0);
+        }
     }
 
     // Stopped by the user, the import takes back what it wrote and says so;
