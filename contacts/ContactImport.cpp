@@ -19,15 +19,6 @@
 
 namespace {
 
-// Characters of UTF-8 text (what the engines count a width in).
-qsizetype Characters(const QByteArray &utf8)
-{
-    qsizetype n = 0;
-    for (const char c : utf8)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 // Looked at as the file's bytes, so that a vCard whose values name their
 // own charsets is recognised whatever the rest of it is written in.
 bool IsVCard(TTextInput &input)
@@ -129,10 +120,10 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
                 value = QByteArray(); // written as NULL
                 continue;
             }
-            qsizetype n = Characters(value);
-            if (width > 0 && n > width && i >= cfCTelefon && i <= cfITelefon && Characters(WithoutSeparators(value)) <= width) {
+            qsizetype n = Utf8Characters(value);
+            if (width > 0 && n > width && i >= cfCTelefon && i <= cfITelefon && Utf8Characters(WithoutSeparators(value)) <= width) {
                 value = WithoutSeparators(value);
-                n = Characters(value);
+                n = Utf8Characters(value);
             }
             if (width > 0 && n > width) {
                 record.NotTake({.Kind = TImportProblemKind::ValueTooLong,
