@@ -191,8 +191,12 @@ void TDavClient::Finish(TJob *job)
 {
     job->Idle->stop();
     QNetworkReply *reply = job->Reply;
-    if (reply)
+    if (reply) {
         Drain(job);
+        // Nothing the reply still signals (an upload's last progress) may
+        // reach the job, which goes now or is started again.
+        reply->disconnect(this);
+    }
     if (job->Inflater && !job->Inflated && job->Error.Kind == TSyncFailure::None)
         job->Error = SyncError(TSyncFailure::BadReply, job->Request.Url.toString(), 0, QStringLiteral("the compressed reply ends early"));
     TDavReply out;
