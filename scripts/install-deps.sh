@@ -18,6 +18,7 @@ packages=(
     libglib2.0-dev xdg-utils
     libqt6dbus6 libqt6network6 dbus dbus-daemon
     libsecret-1-dev gnome-keyring zlib1g-dev
+    libphonenumber-dev
     radicale xandikos vdirsyncer openssl
 )
 

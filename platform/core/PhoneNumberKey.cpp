@@ -1,11 +1,26 @@
 #include "platform/core/PhoneNumberKey.h"
 
 #include <QVarLengthArray>
+#include <phonenumbers/logger.h>
+#include <phonenumbers/phonenumberutil.h>
+#include <phonenumbers/shortnumberinfo.h>
+#include <string>
+
+using i18n::phonenumbers::PhoneNumber;
+using i18n::phonenumbers::PhoneNumberUtil;
 
 namespace {
 
-// The longest national number (without its trunk "0") of the country.
-constexpr qsizetype MaxNationalDigits = 10;
+// The library, quiet: a number it cannot read is an answer, not a log line.
+const PhoneNumberUtil &Numbers()
+{
+    static const PhoneNumberUtil *const util = [] {
+        PhoneNumberUtil *u = PhoneNumberUtil::GetInstance();
+        u->SetLogger(new i18n::phonenumbers::NullLogger());
+        return u;
+    }();
+    return *util;
+}
 
 // The key in one piece: a prefix or two, then digits.
 QByteArray Joined(QByteArrayView first, QByteArrayView second = {}, QByteArrayView third = {})
@@ -14,6 +29,19 @@ QByteArray Joined(QByteArrayView first, QByteArrayView second = {}, QByteArrayVi
     key.reserve(first.size() + second.size() + third.size());
     key.append(first).append(second).append(third);
     return key;
+}
+
+// A number read in the region as valid, as its international digits.
+bool ValidKey(const std::string &text, const std::string &region, QByteArray *key)
+{
+    PhoneNumber parsed;
+    const PhoneNumberUtil &util = Numbers();
+    if (util.Parse(text, region, &parsed) != PhoneNumberUtil::NO_PARSING_ERROR || !util.IsValidNumber(parsed))
+        return false;
+    std::string e164;
+    util.Format(parsed, PhoneNumberUtil::E164, &e164);
+    *key = QByteArray(e164.data() + 1, qsizetype(e164.size()) - 1);
+    return true;
 }
 
 } // namespace
@@ -32,17 +60,41 @@ QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
     const QByteArrayView digits(gathered.data(), gathered.size());
     if (digits.isEmpty())
         return {};
+    // Written in full, as most numbers are: the international form, and in
+    // Turkey "00" and a national number after its trunk "0", need no
+    // numbering plan to be read.
     if (plus)
         return Joined(digits);
-    if (digits.startsWith("00"))
+    const bool turkey = place.CountryCode == "90";
+    if (turkey && digits.startsWith("00"))
         return Joined(digits.sliced(2));
-    if (digits.startsWith('0'))
+    if (turkey && digits.size() == 11 && digits.startsWith('0') && digits.at(1) != '0')
         return Joined(place.CountryCode, digits.sliced(1));
-    // Longer than any national number and beginning with the country code:
-    // international already, as some modems report the caller.
-    if (digits.size() > MaxNationalDigits && digits.startsWith(place.CountryCode))
+
+    // The rest is read by the numbering plan of the place's country.
+    const PhoneNumberUtil &util = Numbers();
+    std::string region;
+    util.GetRegionCodeForCountryCode(place.CountryCode.toInt(), &region);
+    const std::string text(digits.data(), std::size_t(digits.size()));
+    if (region.empty() || region == "ZZ")
+        return Joined(place.CountryCode, digits.startsWith('0') ? digits.sliced(1) : digits);
+    // An emergency number or a short code stays as it is dialled.
+    static const i18n::phonenumbers::ShortNumberInfo shortNumbers;
+    if (digits.size() <= 6
+        && shortNumbers.IsValidShortNumberForRegion(
+            [&] {
+                PhoneNumber n;
+                util.ParseAndKeepRawInput(text, region, &n);
+                return n;
+            }(),
+            region))
         return Joined(digits);
-    if (!place.AreaCode.isEmpty() && digits.size() <= 8)
-        return Joined(place.CountryCode, place.AreaCode, digits);
-    return Joined(place.CountryCode, digits);
+    QByteArray key;
+    if (ValidKey(text, region, &key))
+        return key;
+    // A subscriber number without its area code takes the place's.
+    if (!place.AreaCode.isEmpty() && ValidKey(place.AreaCode.toStdString() + text, region, &key))
+        return key;
+    // Not a number of the plan: as a national number, without a trunk "0".
+    return Joined(place.CountryCode, digits.startsWith('0') ? digits.sliced(1) : digits);
 }
