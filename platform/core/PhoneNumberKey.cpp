@@ -46,8 +46,13 @@ bool ValidKey(const std::string &text, const std::string &region, QByteArray *ke
 
 } // namespace
 
-QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
+namespace {
+
+// The key, and whether it is a whole number of the world's plan (what a
+// tel: link may give as global).
+QByteArray ReadNumber(QByteArrayView number, const TPhonePlace &place, bool *global)
 {
+    *global = true;
     // Gathered on the stack: keys are worked out for every number of a file.
     QVarLengthArray<char, 32> gathered;
     bool plus = false;
@@ -58,8 +63,10 @@ QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
             plus = true;
     }
     const QByteArrayView digits(gathered.data(), gathered.size());
-    if (digits.isEmpty())
+    if (digits.isEmpty()) {
+        *global = false;
         return {};
+    }
     // Written in full, as most numbers are: the international form, and in
     // Turkey "00" and a national number after its trunk "0", need no
     // numbering plan to be read.
@@ -76,6 +83,7 @@ QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
     std::string region;
     util.GetRegionCodeForCountryCode(place.CountryCode.toInt(), &region);
     const std::string text(digits.data(), std::size_t(digits.size()));
+    *global = false;
     if (region.empty() || region == "ZZ")
         return Joined(place.CountryCode, digits.startsWith('0') ? digits.sliced(1) : digits);
     // An emergency number or a short code stays as it is dialled.
@@ -90,11 +98,25 @@ QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
             region))
         return Joined(digits);
     QByteArray key;
-    if (ValidKey(text, region, &key))
-        return key;
     // A subscriber number without its area code takes the place's.
-    if (!place.AreaCode.isEmpty() && ValidKey(place.AreaCode.toStdString() + text, region, &key))
+    *global = ValidKey(text, region, &key) || (!place.AreaCode.isEmpty() && ValidKey(place.AreaCode.toStdString() + text, region, &key));
+    if (*global)
         return key;
     // Not a number of the plan: as a national number, without a trunk "0".
     return Joined(place.CountryCode, digits.startsWith('0') ? digits.sliced(1) : digits);
+}
+
+} // namespace
+
+QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place)
+{
+    bool global = false;
+    return ReadNumber(number, place, &global);
+}
+
+QByteArray GlobalPhoneNumber(QByteArrayView number, const TPhonePlace &place)
+{
+    bool global = false;
+    QByteArray key = ReadNumber(number, place, &global);
+    return global ? key : QByteArray();
 }

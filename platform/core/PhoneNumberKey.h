@@ -24,6 +24,11 @@ struct TPhonePlace {
 // 234" gives "904441234"), and an emergency number or short code stays as
 // it is ("112"). Empty when the number holds no digit.
 QByteArray PhoneNumberKey(QByteArrayView number, const TPhonePlace &place = {});
+// The number's international digits when it is a whole number of its
+// country's plan (or written in full); empty for a short code, a number the
+// plan does not know, or one without digits.
+QByteArray GlobalPhoneNumber(QByteArrayView number, const TPhonePlace &place);
+
 inline QByteArray PhoneNumberKey(const QString &number, const TPhonePlace &place = {})
 {
     return PhoneNumberKey(QByteArrayView(number.toUtf8()), place);

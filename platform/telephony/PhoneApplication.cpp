@@ -1,5 +1,7 @@
 #include "platform/telephony/PhoneApplication.h"
 
+#include "platform/core/PhoneNumberKey.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -40,12 +42,10 @@ QString TelUri(const QString &number, const TDialingLocation &location)
     if (!AllDigits(country))
         return QString(); // a local number needs its country as context
     if (AllDigits(digits)) {
-        if (digits.startsWith(QStringLiteral("00")) && digits.size() > 2)
-            return QStringLiteral("tel:+") + digits.mid(2);
-        if (digits.startsWith(u'0') && digits.size() > 1)
-            return QStringLiteral("tel:+") + country + digits.mid(1);
-        if (AllDigits(location.AreaCode))
-            return QStringLiteral("tel:+") + country + location.AreaCode + digits;
+        // Global when the numbering plan of the location's country knows it.
+        const QByteArray global = GlobalPhoneNumber(digits.toLatin1(), {country.toLatin1(), location.AreaCode.toLatin1()});
+        if (!global.isEmpty())
+            return QStringLiteral("tel:+") + QString::fromLatin1(global);
     }
     // "#" starts a fragment in a URI: it is written escaped.
     digits.replace(u'#', QStringLiteral("%23"));

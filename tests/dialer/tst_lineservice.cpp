@@ -543,6 +543,8 @@ private Q_SLOTS:
         QTest::newRow("subscriber, area known") << QByteArray("555 12 12") << istanbul << QByteArray("tel:+902125551212");
         QTest::newRow("subscriber, no area") << QByteArray("555 12 12") << none << QByteArray("tel:5551212;phone-context=+90");
         QTest::newRow("service code") << QByteArray("*123#") << istanbul << QByteArray("tel:*123%23;phone-context=+90");
+        QTest::newRow("nationwide, no area code") << QByteArray("444 1 234") << istanbul << QByteArray("tel:+904441234");
+        QTest::newRow("emergency") << QByteArray("112") << istanbul << QByteArray("tel:112;phone-context=+90");
         QTest::newRow("pause") << QByteArray("9,5551212") << none << QByteArray();
         QTest::newRow("letters") << QByteArray("0212 ABC") << none << QByteArray();
         QTest::newRow("plus inside") << QByteArray("12+34") << none << QByteArray();
