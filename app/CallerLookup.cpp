@@ -14,15 +14,6 @@ const char *const CallerStatement =
     "SELECT * FROM DBASE WHERE CTELEFON LIKE :a OR ETELEFON LIKE :b"
     " OR ITELEFON LIKE :c ORDER BY AD";
 
-QByteArray DigitsOf(const QString &text)
-{
-    QByteArray digits;
-    for (const QChar c : text)
-        if (c >= u'0' && c <= u'9')
-            digits += char(c.unicode());
-    return digits;
-}
-
 // "%1%2%3%4%5%6%7%": any text holding these digits in this order, with
 // anything between them (blanks, hyphens, parentheses).
 QString NarrowingPattern(const QByteArray &key)
@@ -36,16 +27,6 @@ QString NarrowingPattern(const QByteArray &key)
 }
 
 } // namespace
-
-TPhonePlace PhonePlaceOf(const TDialingLocation &location)
-{
-    TPhonePlace place;
-    place.CountryCode = DigitsOf(location.CountryCode);
-    place.AreaCode = DigitsOf(location.AreaCode);
-    if (place.CountryCode.isEmpty())
-        place.CountryCode = "90";
-    return place;
-}
 
 bool IsMobileKey(const QByteArray &key)
 {

@@ -16,10 +16,6 @@ struct TCallerMatch {
     QString FieldLabel;      // "GSM No", "Ev Tlf." or "İş Tlf."
 };
 
-// The place numbers are compared from: the dialling location's country
-// and area codes (their digits).
-TPhonePlace PhonePlaceOf(const TDialingLocation &location);
-
 // Whether a number's key (PhoneNumberKey) is a Turkish mobile number: a
 // national number beginning with 5.
 bool IsMobileKey(const QByteArray &key);

@@ -1,4 +1,5 @@
 #include "app/ImportDialog.h"
+#include "platform/telephony/ModemSettings.h"
 
 #include "app/ContactFiles.h"
 #include "app/ImportText.h"
@@ -36,6 +37,7 @@ template <typename T> T *Named(T *widget, const char *name, const QString &acces
 TImportDialog::TImportDialog(TADOConnection &connection, const QString &file, QWidget *parent)
     : QDialog(parent), FConnection(connection), FOptions(std::make_unique<TImportOptions>()), FReport(std::make_unique<TImportReport>())
 {
+    FOptions->Place = PhonePlaceOf(LoadDialingLocation());
     setObjectName(QStringLiteral("ImportDialog"));
     setWindowTitle(QStringLiteral("Kişileri İçe Aktar"));
     FOptions->File = file;

@@ -81,7 +81,7 @@ bool Run(TADOConnection &connection, const TImportOptions &options, TImportRepor
     std::optional<TContactWriter> writer;
     if (write)
         writer.emplace(engine, shape);
-    TDuplicateCheck duplicates;
+    TDuplicateCheck duplicates(options.Place);
     if (!options.AllowDuplicates)
         duplicates.AddExisting(engine);
     // From here the connection is the writing thread's: the rows are

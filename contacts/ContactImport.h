@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/core/PhoneNumberKey.h"
 #include "contacts/ImportProblem.h"
 
 #include <QString>
@@ -14,6 +15,7 @@ struct TImportOptions {
     QString Encoding;     // empty: found from the file
     bool SkipBad = false; // add the good records, skip and list the bad
     bool AllowDuplicates = false;
+    TPhonePlace Place; // where the duplicate check reads numbers written without their country or area
 };
 
 // What a vCard or CSV file is, as the import found it.

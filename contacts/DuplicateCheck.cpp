@@ -172,7 +172,7 @@ void TDuplicateCheck::KeysOf(const QByteArray *values, TKeys &keys) const
     for (int c = cfCTelefon; c <= cfITelefon; ++c) {
         key.resize(name);
         key.append('#');
-        const QByteArray number = PhoneKey(values[c]);
+        const QByteArray number = PhoneNumberKey(QByteArrayView(values[c]), FPlace);
         key.append(number.constData(), number.size());
         person(c);
     }

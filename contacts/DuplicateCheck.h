@@ -2,6 +2,7 @@
 
 #include "contacts/FingerprintTable.h"
 #include "contacts/ImportProblem.h"
+#include "platform/core/PhoneNumberKey.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,6 +23,8 @@ class TProvider;
 // TFingerprintTable), under a hundred bytes a contact whatever its values.
 class TDuplicateCheck {
 public:
+    // place: where numbers written without their country or area are read from.
+    explicit TDuplicateCheck(const TPhonePlace &place = {}) : FPlace(place) {}
     // Takes in the contacts in the database.
     void AddExisting(TProvider &engine);
     // What the record (seven values in table order) repeats: a SameRecord,
@@ -57,4 +60,5 @@ private:
     TFingerprintTable FPersons;       // -> a number into FWhere
     TFingerprintTable FRecords;       // the same
     std::vector<std::int64_t> FWhere; // per record taken in: No (> 0), or -position in the file
+    TPhonePlace FPlace;
 };

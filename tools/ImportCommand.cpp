@@ -1,4 +1,5 @@
 #include "tools/Command.h"
+#include "platform/telephony/ModemSettings.h"
 
 #include "platform/core/Exception.h"
 #include "store/ADOConnection.h"
@@ -44,6 +45,7 @@ int Run(const QCommandLineParser &parser)
     options.Encoding = parser.value(kEncoding);
     options.SkipBad = parser.isSet(kSkipBad);
     options.AllowDuplicates = parser.isSet(kAllowDuplicates);
+    options.Place = PhonePlaceOf(LoadDialingLocation()); // the window's Konum Seçenekleri
 
     const bool dryRun = parser.isSet(kDryRun);
     TImportReport report;

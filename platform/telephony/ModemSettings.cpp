@@ -154,3 +154,18 @@ QString DialableForm(const QString &number, const TDialingLocation &location)
         prefix += outside + u',';
     return prefix + digits;
 }
+
+TPhonePlace PhonePlaceOf(const TDialingLocation &location)
+{
+    const auto digitsOf = [](const QString &text) {
+        QByteArray digits;
+        for (const QChar c : text)
+            if (c >= u'0' && c <= u'9')
+                digits += char(c.unicode());
+        return digits;
+    };
+    TPhonePlace place{digitsOf(location.CountryCode), digitsOf(location.AreaCode)};
+    if (place.CountryCode.isEmpty())
+        place.CountryCode = "90";
+    return place;
+}

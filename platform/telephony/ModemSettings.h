@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/core/PhoneNumberKey.h"
+
 #include <QList>
 #include <QString>
 
@@ -39,6 +41,10 @@ void SaveLineDevice(TLineDevice device);
 
 TDialingLocation LoadDialingLocation();
 void SaveDialingLocation(const TDialingLocation &location);
+
+// The place numbers are read and compared from: the dialling location's
+// country and area codes (their digits; Turkey when it names no country).
+TPhonePlace PhonePlaceOf(const TDialingLocation &location);
 
 // The number with its formatting characters (blank, parentheses, hyphen,
 // full stop, slash) dropped. Returns false when what remains holds any

@@ -43,7 +43,7 @@ QString TelUri(const QString &number, const TDialingLocation &location)
         return QString(); // a local number needs its country as context
     if (AllDigits(digits)) {
         // Global when the numbering plan of the location's country knows it.
-        const QByteArray global = GlobalPhoneNumber(digits.toLatin1(), {country.toLatin1(), location.AreaCode.toLatin1()});
+        const QByteArray global = GlobalPhoneNumber(digits.toLatin1(), PhonePlaceOf(location));
         if (!global.isEmpty())
             return QStringLiteral("tel:+") + QString::fromLatin1(global);
     }

@@ -322,6 +322,10 @@ private Q_SLOTS:
         QCOMPARE(run.Summary.Duplicates, 7);
         run = Import(csv, db, [](TRunOptions &o) { o.AllowDuplicates = true; });
         QCOMPARE(run.Summary.Added, 7);
+        // Numbers are read from the dialling place: without its area code, the same number.
+        WriteFile(csv, "Ad,Soyad,CTelefon\nOya,Ok,0212 333 44 55\nOya,Ok,333 44 55\n");
+        QCOMPARE(Import(csv, db, [](TRunOptions &o) { o.DryRun = true; }).Summary.Duplicates, 0);
+        QCOMPARE(Import(csv, db, [](TRunOptions &o) { o.DryRun = true, o.Place = {"90", "212"}; }).Summary.Duplicates, 1);
     }
 
     // Among many contacts each repeat is still found, as the first it
