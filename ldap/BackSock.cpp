@@ -1,0 +1,189 @@
+#include "ldap/BackSock.h"
+
+#include "ldap/DirectorySearch.h"
+#include "platform/core/Exception.h"
+
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// How long a connection may keep the answerer waiting, in milliseconds.
+constexpr int kPatience = 5000;
+
+QByteArray ResultText(int code, const QByteArray &matched, const QByteArray &info)
+{
+    QByteArray text = "RESULT\ncode: " + QByteArray::number(code) + '\n';
+    if (!matched.isEmpty())
+        text += "matched: " + matched + '\n';
+    if (!info.isEmpty())
+        text += "info: " + info + '\n';
+    return text;
+}
+
+QByteArray FilterErrorInfo(TFilterError error)
+{
+    switch (error) {
+    case TFilterError::TooDeep: return "filter nested too deeply";
+    case TFilterError::TooLarge: return "filter holds too many items";
+    default: return "filter cannot be read";
+    }
+}
+
+void AnswerSearch(TADOConnection &connection, const QByteArray &base, const QHash<QByteArray, QByteArray> &fields,
+                  const std::function<bool(const QByteArray &)> &write)
+{
+    TDirectorySearch search;
+    search.Base = fields.value("base");
+    search.Scope = fields.value("scope", "2").toInt();
+    bool ok = false;
+    search.SizeLimit = fields.value("sizelimit").toLongLong(&ok);
+    if (!ok)
+        search.SizeLimit = -1;
+    search.TimeLimit = fields.value("timelimit").toLongLong();
+    search.Attributes = AttributeSelection(fields.value("attrs", "all"));
+    const TFilterError error = ReadLdapFilter(fields.value("filter"), &search.Filter);
+    if (error != TFilterError::None) {
+        write(ResultText(error == TFilterError::Syntax ? lrProtocolError : lrAdminLimitExceeded, QByteArray(), FilterErrorInfo(error)));
+        return;
+    }
+    TSearchOutcome outcome;
+    try {
+        outcome = SearchDirectory(connection, base, search, write);
+    } catch (const std::exception &e) {
+        outcome.Code = lrOther;
+        outcome.Info = "the contacts cannot be read: " + ExceptionText(e).toUtf8().replace('\n', ' ');
+    }
+    write(ResultText(outcome.Code, outcome.Matched, outcome.Info));
+}
+
+bool WriteAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        pollfd p{fd, POLLOUT, 0};
+        if (poll(&p, 1, kPatience) <= 0)
+            return false;
+        const ssize_t n = ::send(fd, bytes.constData() + done, std::size_t(bytes.size() - done), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Reads a request up to its blank line; false when the peer goes quiet,
+// goes away or sends too much.
+bool ReadRequest(int fd, QByteArray *request)
+{
+    char buffer[16384];
+    while (!request->contains("\n\n")) {
+        if (request->size() > kBackSockMaxRequest)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, kPatience) <= 0)
+            return false;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return !request->isEmpty() && request->endsWith('\n');
+        request->append(buffer, n);
+    }
+    return true;
+}
+
+void Answer(int fd, TADOConnection &connection, const QByteArray &base)
+{
+    QByteArray request;
+    const bool complete = ReadRequest(fd, &request);
+    if (!complete) {
+        if (request.size() > kBackSockMaxRequest)
+            WriteAll(fd, ResultText(lrAdminLimitExceeded, QByteArray(), "request too large"));
+        return;
+    }
+    AnswerBackSock(connection, base, request, [fd](const QByteArray &part) { return WriteAll(fd, part); });
+}
+
+} // namespace
+
+void AnswerBackSock(TADOConnection &connection, const QByteArray &base, const QByteArray &request,
+                    const std::function<bool(const QByteArray &)> &write)
+{
+    const QList<QByteArray> lines = request.left(request.indexOf("\n\n")).split('\n');
+    const QByteArray command = lines.value(0).trimmed();
+    QHash<QByteArray, QByteArray> fields;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            fields.insert(lines[i].left(colon).toLower(), lines[i].mid(colon + 1).trimmed());
+    }
+    if (command == "SEARCH")
+        AnswerSearch(connection, base, fields, write);
+    else if (command == "BIND")
+        write(ResultText(lrInvalidCredentials, QByteArray(), QByteArray()));
+    else if (command != "UNBIND")
+        write(ResultText(lrUnwillingToPerform, QByteArray(), "the directory is read-only"));
+}
+
+void ServeBackSock(const QString &path, TADOConnection &connection, const QByteArray &base, int stopFd,
+                   const std::function<void()> &listening, const std::function<bool()> &idle)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (name.size() >= qsizetype(sizeof address.sun_path))
+        throw EFileError(QStringLiteral("%1: the socket's path is too long").arg(path));
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listener < 0)
+        throw EFileError(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    ::unlink(name.constData());
+    const mode_t mask = ::umask(0177);
+    const bool bound = ::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    ::umask(mask);
+    if (!bound || ::listen(listener, 256) != 0) {
+        const int err = errno;
+        ::close(listener);
+        throw EFileError(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
+    }
+    try {
+        if (listening)
+            listening();
+    } catch (...) {
+        ::close(listener);
+        ::unlink(name.constData());
+        throw;
+    }
+    for (;;) {
+        pollfd p[2] = {{listener, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(p, 2, 1000);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (p[1].revents)
+            break;
+        if (ready <= 0 || !(p[0].revents & POLLIN)) {
+            if (idle && !idle())
+                break;
+            continue;
+        }
+        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        Answer(fd, connection, base);
+        ::close(fd);
+    }
+    ::close(listener);
+    ::unlink(name.constData());
+}

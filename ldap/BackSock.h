@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+class TADOConnection;
+
+// One request of slapd's back-sock database ("SEARCH", "BIND", "ADD" ...
+// with its "name: value" lines) answered from the contacts of the open
+// connection: a search's entries as LDIF, then its RESULT. Every change
+// is refused (unwillingToPerform); a bind too, as the directory holds no
+// one to bind as. write gets the reply in parts and returns false when it
+// cannot take more. base is the directory's DN, normalised (NormalDn).
+void AnswerBackSock(TADOConnection &connection, const QByteArray &base, const QByteArray &request,
+                    const std::function<bool(const QByteArray &)> &write);
+
+// The longest request read; a longer one is answered with an error unread.
+constexpr qsizetype kBackSockMaxRequest = 1 << 20;
+
+// Listens on a Unix socket at path (made anew; only this user may connect)
+// and answers each connection's request in turn, until stopFd becomes
+// readable or idle (called about once a second while nothing comes)
+// returns false. listening is called once the socket takes connections. A
+// connection that sends nothing, or does not take its answer, for longer
+// than a few seconds is dropped. Raises EFileError when the socket cannot
+// be made.
+void ServeBackSock(const QString &path, TADOConnection &connection, const QByteArray &base, int stopFd,
+                   const std::function<void()> &listening, const std::function<bool()> &idle);

@@ -1,0 +1,262 @@
+#include "ldap/DirectorySearch.h"
+
+#include "store/ADOQuery.h"
+#include "store/Field.h"
+
+#include <QElapsedTimer>
+#include <optional>
+
+namespace {
+
+const char *const kSelect = "SELECT No, Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres FROM DBASE";
+const char *const kNothing = "1 = 0";
+
+// The columns each attribute reads.
+QStringList ColumnsOf(TDirectoryAttribute attribute)
+{
+    switch (attribute) {
+    case daCn:
+    case daDisplayName: return {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("Ad || ' ' || Soyad")};
+    case daGivenName: return {QStringLiteral("Ad")};
+    case daSn: return {QStringLiteral("Soyad")};
+    case daMobile: return {QStringLiteral("CTelefon")};
+    case daHomePhone: return {QStringLiteral("ETelefon")};
+    case daTelephoneNumber: return {QStringLiteral("ITelefon"), QStringLiteral("CTelefon"), QStringLiteral("ETelefon")};
+    case daMail: return {QStringLiteral("Email")};
+    default: return {};
+    }
+}
+
+bool IsNumber(TDirectoryAttribute attribute)
+{
+    return attribute == daMobile || attribute == daHomePhone || attribute == daTelephoneNumber;
+}
+
+// A piece of a LIKE pattern that matches the text and more: the
+// database's LIKE has no escape, so "%" and "_" become "_", and a blank
+// any run, as blanks run together.
+QString LikePiece(const QByteArray &value)
+{
+    QString piece = QString::fromUtf8(value);
+    for (QChar &c : piece)
+        if (c == u'%' || c == u'_')
+            c = u'_';
+    return piece.simplified().replace(u' ', u'%');
+}
+
+// "%d%d...%d%": the last digits of a number (two fewer than it has, at most
+// seven), which it ends in whether written nationally or internationally,
+// with anything between them. Empty when too few.
+QString NumberPattern(QByteArrayView number)
+{
+    QByteArray digits;
+    for (const char c : number)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    const qsizetype n = qMin<qsizetype>(7, digits.size() - 2);
+    if (n <= 0)
+        return QString();
+    QString pattern = QStringLiteral("%");
+    for (const char d : digits.right(n)) {
+        pattern += QLatin1Char(d);
+        pattern += u'%';
+    }
+    return pattern;
+}
+
+// Any of the columns LIKE the pattern.
+QString AnyLike(const QStringList &columns, const QString &pattern, QStringList *values)
+{
+    QStringList terms;
+    for (const QString &column : columns) {
+        terms << QStringLiteral("%1 LIKE :p%2").arg(column).arg(values->size());
+        values->append(pattern);
+    }
+    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+}
+
+bool IsContactClass(const QByteArray &value)
+{
+    const QByteArray v = value.toLower();
+    return v == "top" || v == "person" || v == "organizationalperson" || v == "inetorgperson";
+}
+
+QString ItemNarrowing(const TLdapFilter &f, QStringList *values)
+{
+    const TDirectoryAttribute attribute = DirectoryAttributeOf(f.Attribute);
+    if (f.Kind == TLdapFilter::TKind::Unsupported || attribute == daCount || attribute == daOu)
+        return QString::fromLatin1(kNothing);
+    if (attribute == daObjectClass)
+        return f.Kind == TLdapFilter::TKind::Equal && !IsContactClass(f.Value) ? QString::fromLatin1(kNothing) : QString();
+    if (attribute == daUid) {
+        if (f.Kind != TLdapFilter::TKind::Equal)
+            return QString();
+        bool ok = false;
+        f.Value.toLongLong(&ok);
+        if (!ok)
+            return QString::fromLatin1(kNothing);
+        values->append(QString::fromLatin1(f.Value));
+        return QStringLiteral("No = :p%1").arg(values->size() - 1);
+    }
+    const QStringList columns = ColumnsOf(attribute);
+    if (columns.isEmpty())
+        return QString(); // postalAddress: its lines are joined differently
+    if (f.Kind == TLdapFilter::TKind::Present) {
+        QStringList terms;
+        for (const QString &column : columns)
+            terms << column + QStringLiteral(" <> ''");
+        return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+    }
+    if (IsNumber(attribute)) {
+        const QString pattern = NumberPattern(f.Kind == TLdapFilter::TKind::Equal ? f.Value : f.Final);
+        return pattern.isEmpty() ? QString() : AnyLike(columns, pattern, values);
+    }
+    QString pattern;
+    if (f.Kind == TLdapFilter::TKind::Equal) {
+        pattern = LikePiece(f.Value);
+    } else {
+        pattern = LikePiece(f.Initial) + u'%';
+        for (const QByteArray &piece : f.Any)
+            pattern += LikePiece(piece) + u'%';
+        pattern += LikePiece(f.Final);
+    }
+    return AnyLike(columns, pattern, values);
+}
+
+TContactValues ContactOf(TADOQuery &q)
+{
+    auto text = [&q](int i) { return q.Fields(i)->AsString().toUtf8(); };
+    return TContactValues{text(0), text(1), text(2), text(3), text(4), text(5), text(6), text(7)};
+}
+
+// The contact's key when dn names one directly below base ("uid=KEY,BASE").
+std::optional<QByteArray> ContactKeyOf(const QByteArray &dn, const QByteArray &base)
+{
+    if (!dn.startsWith("uid=") || !dn.endsWith(',' + base))
+        return std::nullopt;
+    const QByteArray key = dn.mid(4, dn.size() - 4 - base.size() - 1);
+    bool ok = false;
+    key.toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return key;
+}
+
+} // namespace
+
+QString NarrowingOf(const TLdapFilter &filter, QStringList *values)
+{
+    switch (filter.Kind) {
+    case TLdapFilter::TKind::And: {
+        QStringList terms;
+        for (const TLdapFilter &child : filter.Children)
+            if (const QString term = NarrowingOf(child, values); !term.isEmpty())
+                terms << term;
+        return terms.isEmpty() ? QString() : u'(' + terms.join(QStringLiteral(" AND ")) + u')';
+    }
+    case TLdapFilter::TKind::Or: {
+        QStringList terms;
+        const qsizetype before = values->size();
+        for (const TLdapFilter &child : filter.Children) {
+            const QString term = NarrowingOf(child, values);
+            if (term.isEmpty()) {
+                values->resize(before); // one term takes every row: so does the whole
+                return QString();
+            }
+            terms << term;
+        }
+        return terms.isEmpty() ? QString::fromLatin1(kNothing) : u'(' + terms.join(QStringLiteral(" OR ")) + u')';
+    }
+    case TLdapFilter::TKind::Not: return QString();
+    default: return ItemNarrowing(filter, values);
+    }
+}
+
+QByteArray NormalDn(QByteArrayView dn)
+{
+    QByteArrayList rdns;
+    QByteArray current;
+    for (qsizetype i = 0; i < dn.size(); ++i) {
+        const char c = dn[i];
+        if (c == '\\' && i + 1 < dn.size()) {
+            current += c;
+            current += dn[++i];
+        } else if (c == ',') {
+            rdns.append(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    rdns.append(current);
+    for (QByteArray &rdn : rdns) {
+        const qsizetype eq = rdn.indexOf('=');
+        rdn = (eq < 0 ? rdn.trimmed() : rdn.left(eq).trimmed() + '=' + rdn.mid(eq + 1).trimmed()).toLower();
+    }
+    return rdns.join(',');
+}
+
+TSearchOutcome SearchDirectory(TADOConnection &connection, const QByteArray &base, const TDirectorySearch &search,
+                               const std::function<bool(const QByteArray &)> &send)
+{
+    TSearchOutcome outcome;
+    const QByteArray dn = NormalDn(search.Base);
+    const std::optional<QByteArray> key = ContactKeyOf(dn, base);
+    if (dn != base && !key) {
+        outcome.Code = lrNoSuchObject;
+        outcome.Matched = base;
+        return outcome;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    qint64 sent = 0;
+    auto offer = [&](const TDirectoryEntry &entry) {
+        if (!EntryMatches(entry, search.Filter))
+            return true;
+        if (search.SizeLimit >= 0 && sent >= search.SizeLimit) {
+            outcome.Code = lrSizeLimitExceeded;
+            return false;
+        }
+        ++sent;
+        if (!send(EntryLdif(entry, search.Attributes))) {
+            outcome.Code = lrOther;
+            return false;
+        }
+        if (search.TimeLimit > 0 && clock.elapsed() > search.TimeLimit * 1000) {
+            outcome.Code = lrTimeLimitExceeded;
+            return false;
+        }
+        return true;
+    };
+    const bool wantBase = !key && (search.Scope == ssBase || search.Scope == ssSub);
+    if (wantBase && !offer(BaseEntry(base)))
+        return outcome;
+    const bool wantContacts = key ? (search.Scope == ssBase || search.Scope == ssSub) : search.Scope != ssBase;
+    if (!wantContacts)
+        return outcome;
+
+    // Below a contact of its own, the one row decides; else the database
+    // narrows the contacts first.
+    QStringList values;
+    QString where;
+    if (key) {
+        values << QString::fromLatin1(*key);
+        where = QStringLiteral(" WHERE No = :p0");
+    } else if (const QString narrowing = NarrowingOf(search.Filter, &values); !narrowing.isEmpty())
+        where = QStringLiteral(" WHERE ") + narrowing;
+    TADOQuery query;
+    query.SetConnection(&connection);
+    query.SQL.Add(QString::fromLatin1(kSelect) + where + QStringLiteral(" ORDER BY No"));
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.Parameters.SetValue(int(i), values.at(i));
+    query.Open();
+    if (key && query.Eof()) {
+        outcome.Code = lrNoSuchObject;
+        outcome.Matched = base;
+    }
+    for (; !query.Eof(); query.Next())
+        if (!offer(ContactEntry(ContactOf(query), base)))
+            break;
+    query.Close();
+    return outcome;
+}
