@@ -2,11 +2,18 @@
 
 #include "ldap/DirectorySearch.h"
 #include "platform/core/Exception.h"
+#include "store/ADOConnection.h"
 
 #include <QFile>
 #include <QHash>
 #include <QList>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 #include <cstring>
 #include <exception>
 #include <poll.h>
@@ -28,6 +35,11 @@ QByteArray ResultText(int code, const QByteArray &matched, const QByteArray &inf
     if (!info.isEmpty())
         text += "info: " + info + '\n';
     return text;
+}
+
+QByteArray OneLine(const std::exception &e)
+{
+    return ExceptionText(e).toUtf8().replace('\n', ' ');
 }
 
 QByteArray FilterErrorInfo(TFilterError error)
@@ -61,7 +73,7 @@ void AnswerSearch(TADOConnection &connection, const QByteArray &base, const QHas
         outcome = SearchDirectory(connection, base, search, write);
     } catch (const std::exception &e) {
         outcome.Code = lrOther;
-        outcome.Info = "the contacts cannot be read: " + ExceptionText(e).toUtf8().replace('\n', ' ');
+        outcome.Info = "the contacts cannot be read: " + OneLine(e);
     }
     write(ResultText(outcome.Code, outcome.Matched, outcome.Info));
 }
@@ -116,6 +128,87 @@ void Answer(int fd, TADOConnection &connection, const QByteArray &base)
     AnswerBackSock(connection, base, request, [fd](const QByteArray &part) { return WriteAll(fd, part); });
 }
 
+// The threads that answer, each on a connection of its own, and the
+// connections waiting for one of them.
+class TAnswerPool {
+public:
+    TAnswerPool(const TConnectionOpener &open, const QByteArray &base) : FOpen(open), FBase(base)
+    {
+        for (int i = 0; i < kBackSockThreads; ++i)
+            FThreads.emplace_back([this] { Work(); });
+    }
+    ~TAnswerPool() { Finish(); }
+    TAnswerPool(const TAnswerPool &) = delete;
+    TAnswerPool &operator=(const TAnswerPool &) = delete;
+
+    // More waiting than slapd has threads to send them means something is
+    // wrong: the newest are closed unanswered (slapd reports an error).
+    void Add(int fd)
+    {
+        std::lock_guard lock(FMutex);
+        if (FWaiting.size() >= kMostWaiting) {
+            ::close(fd);
+            return;
+        }
+        FWaiting.push_back(fd);
+        FWake.notify_one();
+    }
+
+    void Finish()
+    {
+        {
+            std::lock_guard lock(FMutex);
+            FEnding = true;
+            FWake.notify_all();
+        }
+        for (std::thread &t : FThreads)
+            if (t.joinable())
+                t.join();
+        for (const int fd : FWaiting)
+            ::close(fd);
+        FWaiting.clear();
+    }
+
+private:
+    static constexpr std::size_t kMostWaiting = 4096;
+    TConnectionOpener FOpen;
+    QByteArray FBase;
+    std::mutex FMutex;
+    std::condition_variable FWake;
+    std::deque<int> FWaiting;
+    bool FEnding = false;
+    std::vector<std::thread> FThreads;
+
+    void Work()
+    {
+        std::unique_ptr<TADOConnection> connection;
+        for (;;) {
+            int fd = -1;
+            {
+                std::unique_lock lock(FMutex);
+                FWake.wait(lock, [this] { return FEnding || !FWaiting.empty(); });
+                if (FEnding)
+                    return;
+                fd = FWaiting.front();
+                FWaiting.pop_front();
+            }
+            if (!connection) {
+                try {
+                    connection = std::make_unique<TADOConnection>();
+                    FOpen(*connection);
+                } catch (const std::exception &e) {
+                    connection.reset();
+                    WriteAll(fd, ResultText(lrUnavailable, QByteArray(), "the contacts cannot be opened: " + OneLine(e)));
+                    ::close(fd);
+                    continue;
+                }
+            }
+            Answer(fd, *connection, FBase);
+            ::close(fd);
+        }
+    }
+};
+
 } // namespace
 
 void AnswerBackSock(TADOConnection &connection, const QByteArray &base, const QByteArray &request,
@@ -137,7 +230,7 @@ void AnswerBackSock(TADOConnection &connection, const QByteArray &base, const QB
         write(ResultText(lrUnwillingToPerform, QByteArray(), "the directory is read-only"));
 }
 
-void ServeBackSock(const QString &path, TADOConnection &connection, const QByteArray &base, int stopFd,
+void ServeBackSock(const QString &path, const TConnectionOpener &open, const QByteArray &base, int stopFd,
                    const std::function<void()> &listening, const std::function<bool()> &idle)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -158,10 +251,12 @@ void ServeBackSock(const QString &path, TADOConnection &connection, const QByteA
         ::close(listener);
         throw EFileError(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
     }
+    TAnswerPool pool(open, base);
     try {
         if (listening)
             listening();
     } catch (...) {
+        pool.Finish();
         ::close(listener);
         ::unlink(name.constData());
         throw;
@@ -179,11 +274,10 @@ void ServeBackSock(const QString &path, TADOConnection &connection, const QByteA
             continue;
         }
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
-        Answer(fd, connection, base);
-        ::close(fd);
+        if (fd >= 0)
+            pool.Add(fd);
     }
+    pool.Finish();
     ::close(listener);
     ::unlink(name.constData());
 }

@@ -18,12 +18,19 @@ void AnswerBackSock(TADOConnection &connection, const QByteArray &base, const QB
 // The longest request read; a longer one is answered with an error unread.
 constexpr qsizetype kBackSockMaxRequest = 1 << 20;
 
+// Opens a connection on the directory's contacts (each answering thread
+// has one of its own).
+using TConnectionOpener = std::function<void(TADOConnection &)>;
+
+// How many requests are answered at once.
+constexpr int kBackSockThreads = 4;
+
 // Listens on a Unix socket at path (made anew; only this user may connect)
-// and answers each connection's request in turn, until stopFd becomes
-// readable or idle (called about once a second while nothing comes)
-// returns false. listening is called once the socket takes connections. A
-// connection that sends nothing, or does not take its answer, for longer
-// than a few seconds is dropped. Raises EFileError when the socket cannot
-// be made.
-void ServeBackSock(const QString &path, TADOConnection &connection, const QByteArray &base, int stopFd,
+// and answers the requests in kBackSockThreads threads, each on a
+// connection open opened, until stopFd becomes readable or idle (called
+// about once a second while nothing comes) returns false. listening is
+// called once the socket takes connections. A connection that sends
+// nothing, or does not take its answer, for longer than a few seconds is
+// dropped. Raises EFileError when the socket cannot be made.
+void ServeBackSock(const QString &path, const TConnectionOpener &open, const QByteArray &base, int stopFd,
                    const std::function<void()> &listening, const std::function<bool()> &idle);

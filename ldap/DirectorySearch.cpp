@@ -16,7 +16,7 @@ QStringList ColumnsOf(TDirectoryAttribute attribute)
 {
     switch (attribute) {
     case daCn:
-    case daDisplayName: return {QStringLiteral("Ad"), QStringLiteral("Soyad"), QStringLiteral("Ad || ' ' || Soyad")};
+    case daDisplayName: return {QStringLiteral("Ad"), QStringLiteral("Soyad")};
     case daGivenName: return {QStringLiteral("Ad")};
     case daSn: return {QStringLiteral("Soyad")};
     case daMobile: return {QStringLiteral("CTelefon")};
@@ -75,6 +75,29 @@ QString AnyLike(const QStringList &columns, const QString &pattern, QStringList 
     return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
 }
 
+// "Ad Soyad": each word typed lies within the first name or the last name
+// (a word holds no blank, so it cannot reach across the one between them),
+// and the first word of its start begins one of them. Each word is its own
+// term, which the server's indexes serve.
+QString NameWordsNarrowing(const TLdapFilter &f, const QStringList &columns, QStringList *values)
+{
+    constexpr int kMostWords = 4;
+    const bool equal = f.Kind == TLdapFilter::TKind::Equal;
+    QStringList terms;
+    auto add = [&](const QByteArray &piece, bool start) {
+        const QStringList words = LikePiece(piece).split(u'%', Qt::SkipEmptyParts);
+        for (qsizetype i = 0; i < words.size() && terms.size() < kMostWords; ++i)
+            terms << AnyLike(columns, (start && i == 0 ? QString() : QStringLiteral("%")) + words.at(i) + u'%', values);
+    };
+    add(equal ? f.Value : f.Initial, true);
+    if (!equal) {
+        for (const QByteArray &piece : f.Any)
+            add(piece, false);
+        add(f.Final, false);
+    }
+    return terms.isEmpty() ? QString() : u'(' + terms.join(QStringLiteral(" AND ")) + u')';
+}
+
 bool IsContactClass(const QByteArray &value)
 {
     const QByteArray v = value.toLower();
@@ -111,6 +134,8 @@ QString ItemNarrowing(const TLdapFilter &f, QStringList *values)
         const QString pattern = NumberPattern(f.Kind == TLdapFilter::TKind::Equal ? f.Value : f.Final);
         return pattern.isEmpty() ? QString() : AnyLike(columns, pattern, values);
     }
+    if (attribute == daCn || attribute == daDisplayName)
+        return NameWordsNarrowing(f, columns, values);
     QString pattern;
     if (f.Kind == TLdapFilter::TKind::Equal) {
         pattern = LikePiece(f.Value);

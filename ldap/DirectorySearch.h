@@ -19,6 +19,7 @@ enum TLdapResult : int {
     lrSizeLimitExceeded = 4,
     lrAdminLimitExceeded = 11,
     lrNoSuchObject = 32,
+    lrUnavailable = 52,
     lrInvalidDnSyntax = 34,
     lrInvalidCredentials = 49,
     lrUnwillingToPerform = 53,

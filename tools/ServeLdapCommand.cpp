@@ -104,12 +104,18 @@ int Run(const QCommandLineParser &parser)
         settings.Password = password->toUtf8();
     }
 
-    TADOConnection connection;
-    OpenContactsDatabase(connection, parser.positionalArguments().value(0, QStringLiteral("fihrist.mdb")));
+    // Opened once here so that a database that cannot be opened ends the
+    // command at once; each answering thread opens its own.
+    const QString database = parser.positionalArguments().value(0, QStringLiteral("fihrist.mdb"));
+    const TConnectionOpener open = [database](TADOConnection &connection) { OpenContactsDatabase(connection, database); };
+    {
+        TADOConnection first;
+        open(first);
+    }
     const int stopFd = StopSignals();
     if (ownSocket) {
         Say(QStringLiteral("answering %1 at %2").arg(QString::fromUtf8(base), parser.value(kSocket)));
-        ServeBackSock(parser.value(kSocket), connection, base, stopFd, {}, {});
+        ServeBackSock(parser.value(kSocket), open, base, stopFd, {}, {});
         return ExitDone;
     }
 
@@ -121,7 +127,7 @@ int Run(const QCommandLineParser &parser)
     bool slapdEnded = false;
     // slapd starts once the socket its database asks through is there.
     ServeBackSock(
-        settings.SocketPath, connection, base, stopFd,
+        settings.SocketPath, open, base, stopFd,
         [&] {
             slapd.Start(settings, folder.path());
             if (!slapd.WaitUntilListening(settings.Listen, 30000))
