@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (ReadLdapFilter(text, &filter) != TFilterError::None)
         return 0;
     QStringList values;
-    const QString where = NarrowingOf(filter, &values);
+    const QString where = NarrowingOf(filter, false, &values);
     QSet<QByteArray> narrowed;
     if (!where.isEmpty()) {
         sqlite3_stmt *select = nullptr;

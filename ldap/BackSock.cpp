@@ -179,9 +179,25 @@ private:
     bool FEnding = false;
     std::vector<std::thread> FThreads;
 
+    // A connection of the thread's own; nullptr and the error's text when
+    // it cannot be opened.
+    std::unique_ptr<TADOConnection> Open(QByteArray *error)
+    {
+        try {
+            auto connection = std::make_unique<TADOConnection>();
+            FOpen(*connection);
+            return connection;
+        } catch (const std::exception &e) {
+            *error = "the contacts cannot be opened: " + OneLine(e);
+            return nullptr;
+        }
+    }
+
     void Work()
     {
-        std::unique_ptr<TADOConnection> connection;
+        // Opened before the first request, which then waits for nothing.
+        QByteArray error;
+        std::unique_ptr<TADOConnection> connection = Open(&error);
         for (;;) {
             int fd = -1;
             {
@@ -192,16 +208,12 @@ private:
                 fd = FWaiting.front();
                 FWaiting.pop_front();
             }
+            if (!connection)
+                connection = Open(&error);
             if (!connection) {
-                try {
-                    connection = std::make_unique<TADOConnection>();
-                    FOpen(*connection);
-                } catch (const std::exception &e) {
-                    connection.reset();
-                    WriteAll(fd, ResultText(lrUnavailable, QByteArray(), "the contacts cannot be opened: " + OneLine(e)));
-                    ::close(fd);
-                    continue;
-                }
+                WriteAll(fd, ResultText(lrUnavailable, QByteArray(), error));
+                ::close(fd);
+                continue;
             }
             Answer(fd, *connection, FBase);
             ::close(fd);

@@ -1,7 +1,11 @@
 #include "ldap/DirectorySearch.h"
 
+#include "store/ADOConnection.h"
 #include "store/ADOQuery.h"
 #include "store/Field.h"
+#include "store/PgSql.h"
+#include "store/Provider.h"
+#include "store/StatementText.h"
 
 #include <QElapsedTimer>
 #include <optional>
@@ -44,24 +48,30 @@ QString LikePiece(const QByteArray &value)
     return piece.simplified().replace(u' ', u'%');
 }
 
-// "%d%d...%d%": the last digits of a number (two fewer than it has, at most
-// seven), which it ends in whether written nationally or internationally,
-// with anything between them. Empty when too few.
-QString NumberPattern(QByteArrayView number)
+// The last digits of a number (two fewer than it has, at most seven),
+// which it ends in whether written nationally or internationally; empty
+// when too few.
+QByteArray LastDigits(QByteArrayView number)
 {
     QByteArray digits;
     for (const char c : number)
         if (c >= '0' && c <= '9')
             digits += c;
-    const qsizetype n = qMin<qsizetype>(7, digits.size() - 2);
-    if (n <= 0)
-        return QString();
-    QString pattern = QStringLiteral("%");
-    for (const char d : digits.right(n)) {
-        pattern += QLatin1Char(d);
-        pattern += u'%';
+    return digits.right(qMax<qsizetype>(0, qMin<qsizetype>(7, digits.size() - 2)));
+}
+
+// Any of the columns holding the digits in order, anything between them, in
+// the engine's own way.
+QString AnyHoldsDigits(const QStringList &columns, const QByteArray &digits, bool onServer, QStringList *values)
+{
+    QStringList terms;
+    for (const QString &column : columns) {
+        const QByteArray parameter = ":p" + QByteArray::number(values->size());
+        terms << QString::fromUtf8(onServer ? PgSql::DigitsInOrder(column.toUtf8(), parameter)
+                                            : DigitsInOrderSql(column.toUtf8(), parameter));
+        values->append(QString::fromLatin1(DigitsInOrderPattern(digits, onServer ? '%' : '*')));
     }
-    return pattern;
+    return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
 }
 
 // Any of the columns LIKE the pattern.
@@ -104,7 +114,7 @@ bool IsContactClass(const QByteArray &value)
     return v == "top" || v == "person" || v == "organizationalperson" || v == "inetorgperson";
 }
 
-QString ItemNarrowing(const TLdapFilter &f, QStringList *values)
+QString ItemNarrowing(const TLdapFilter &f, bool onServer, QStringList *values)
 {
     const TDirectoryAttribute attribute = DirectoryAttributeOf(f.Attribute);
     if (f.Kind == TLdapFilter::TKind::Unsupported || attribute == daCount || attribute == daOu)
@@ -131,8 +141,8 @@ QString ItemNarrowing(const TLdapFilter &f, QStringList *values)
         return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
     }
     if (IsNumber(attribute)) {
-        const QString pattern = NumberPattern(f.Kind == TLdapFilter::TKind::Equal ? f.Value : f.Final);
-        return pattern.isEmpty() ? QString() : AnyLike(columns, pattern, values);
+        const QByteArray digits = LastDigits(f.Kind == TLdapFilter::TKind::Equal ? f.Value : f.Final);
+        return digits.isEmpty() ? QString() : AnyHoldsDigits(columns, digits, onServer, values);
     }
     if (attribute == daCn || attribute == daDisplayName)
         return NameWordsNarrowing(f, columns, values);
@@ -169,13 +179,13 @@ std::optional<QByteArray> ContactKeyOf(const QByteArray &dn, const QByteArray &b
 
 } // namespace
 
-QString NarrowingOf(const TLdapFilter &filter, QStringList *values)
+QString NarrowingOf(const TLdapFilter &filter, bool onServer, QStringList *values)
 {
     switch (filter.Kind) {
     case TLdapFilter::TKind::And: {
         QStringList terms;
         for (const TLdapFilter &child : filter.Children)
-            if (const QString term = NarrowingOf(child, values); !term.isEmpty())
+            if (const QString term = NarrowingOf(child, onServer, values); !term.isEmpty())
                 terms << term;
         return terms.isEmpty() ? QString() : u'(' + terms.join(QStringLiteral(" AND ")) + u')';
     }
@@ -183,7 +193,7 @@ QString NarrowingOf(const TLdapFilter &filter, QStringList *values)
         QStringList terms;
         const qsizetype before = values->size();
         for (const TLdapFilter &child : filter.Children) {
-            const QString term = NarrowingOf(child, values);
+            const QString term = NarrowingOf(child, onServer, values);
             if (term.isEmpty()) {
                 values->resize(before); // one term takes every row: so does the whole
                 return QString();
@@ -193,7 +203,7 @@ QString NarrowingOf(const TLdapFilter &filter, QStringList *values)
         return terms.isEmpty() ? QString::fromLatin1(kNothing) : u'(' + terms.join(QStringLiteral(" OR ")) + u')';
     }
     case TLdapFilter::TKind::Not: return QString();
-    default: return ItemNarrowing(filter, values);
+    default: return ItemNarrowing(filter, onServer, values);
     }
 }
 
@@ -267,7 +277,8 @@ TSearchOutcome SearchDirectory(TADOConnection &connection, const QByteArray &bas
     if (key) {
         values << QString::fromLatin1(*key);
         where = QStringLiteral(" WHERE No = :p0");
-    } else if (const QString narrowing = NarrowingOf(search.Filter, &values); !narrowing.isEmpty())
+    } else if (const QString narrowing = NarrowingOf(search.Filter, connection.Engine() && connection.Engine()->OnServer(), &values);
+               !narrowing.isEmpty())
         where = QStringLiteral(" WHERE ") + narrowing;
     TADOQuery query;
     query.SetConnection(&connection);

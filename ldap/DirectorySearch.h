@@ -46,9 +46,10 @@ struct TSearchOutcome {
 // The WHERE clause that narrows the contacts to those the filter may match,
 // with its parameters (":p0", ":p1" ... bound in order to values); empty
 // when it cannot narrow them. The database compares names with its
-// Turkish LIKE and numbers by the digits they end in; EntryMatches decides
-// among the rows it returns.
-QString NarrowingOf(const TLdapFilter &filter, QStringList *values);
+// Turkish LIKE and numbers by the digits they end in, each engine in its
+// own way (onServer: PostgreSQL's); EntryMatches decides among the rows it
+// returns.
+QString NarrowingOf(const TLdapFilter &filter, bool onServer, QStringList *values);
 
 // A DN written the one way: RDNs without blanks around "," and "=",
 // attribute names and ASCII letters in lower case.

@@ -378,4 +378,9 @@ QByteArray CopyIn(const TWriteTarget &target, const QStringList &columns)
     return "COPY " + Target(target) + " (" + Names(columns) + ") FROM STDIN";
 }
 
+QByteArray DigitsInOrder(const QByteArray &column, const QByteArray &parameter)
+{
+    return column + " OPERATOR(pg_catalog.~~) " + parameter;
+}
+
 } // namespace PgSql

@@ -112,4 +112,9 @@ QByteArray CallLogAccess();
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 
+// The directory's number search on a server (see DigitsInOrderSql): the
+// catalog's own LIKE, as digits need no folding; the pattern is
+// DigitsInOrderPattern(digits, '%').
+QByteArray DigitsInOrder(const QByteArray &column, const QByteArray &parameter);
+
 } // namespace PgSql

@@ -188,3 +188,17 @@ QByteArray ReleaseSavepointSql()
 {
     return "RELEASE velmora_row";
 }
+
+QByteArray DigitsInOrderSql(const QByteArray &column, const QByteArray &parameter)
+{
+    return column + " GLOB " + parameter;
+}
+QByteArray DigitsInOrderPattern(QByteArrayView digits, char wildcard)
+{
+    QByteArray pattern(1, wildcard);
+    for (const char d : digits) {
+        pattern += d;
+        pattern += wildcard;
+    }
+    return pattern;
+}

@@ -95,3 +95,12 @@ QByteArray RollbackSql();
 QByteArray SavepointSql();
 QByteArray RollbackToSavepointSql();
 QByteArray ReleaseSavepointSql();
+
+// The directory's number search: a condition on column that holds when its
+// text has the digits of the pattern bound to parameter in that order, with
+// anything between them. On the file it is GLOB, which the program's
+// connection leaves as SQLite has it (its LIKE folds letters, which digits
+// do not need); the pattern is DigitsInOrderPattern(digits, '*').
+QByteArray DigitsInOrderSql(const QByteArray &column, const QByteArray &parameter);
+// The digits with the wildcard before, between and after them.
+QByteArray DigitsInOrderPattern(QByteArrayView digits, char wildcard);
