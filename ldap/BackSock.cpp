@@ -78,6 +78,20 @@ void AnswerSearch(TADOConnection &connection, const QByteArray &base, const QHas
     write(ResultText(outcome.Code, outcome.Matched, outcome.Info));
 }
 
+// A simple bind (method 128) as the service's bind DN with its password.
+bool BindAccepted(const TDirectoryService &service, const QHash<QByteArray, QByteArray> &fields)
+{
+    if (service.BindDn.isEmpty() || fields.value("method") != "128" || NormalDn(fields.value("dn")) != service.BindDn)
+        return false;
+    const QByteArray given = fields.value("cred");
+    if (given.size() != service.Password.size())
+        return false;
+    int differ = 0; // the same time whichever byte differs
+    for (qsizetype i = 0; i < given.size(); ++i)
+        differ |= given[i] ^ service.Password[i];
+    return differ == 0;
+}
+
 bool WriteAll(int fd, const QByteArray &bytes)
 {
     qsizetype done = 0;
@@ -116,7 +130,7 @@ bool ReadRequest(int fd, QByteArray *request)
     return true;
 }
 
-void Answer(int fd, TADOConnection &connection, const QByteArray &base)
+void Answer(int fd, TADOConnection &connection, const TDirectoryService &service)
 {
     QByteArray request;
     const bool complete = ReadRequest(fd, &request);
@@ -125,14 +139,14 @@ void Answer(int fd, TADOConnection &connection, const QByteArray &base)
             WriteAll(fd, ResultText(lrAdminLimitExceeded, QByteArray(), "request too large"));
         return;
     }
-    AnswerBackSock(connection, base, request, [fd](const QByteArray &part) { return WriteAll(fd, part); });
+    AnswerBackSock(connection, service, request, [fd](const QByteArray &part) { return WriteAll(fd, part); });
 }
 
 // The threads that answer, each on a connection of its own, and the
 // connections waiting for one of them.
 class TAnswerPool {
 public:
-    TAnswerPool(const TConnectionOpener &open, const QByteArray &base) : FOpen(open), FBase(base)
+    TAnswerPool(const TConnectionOpener &open, const TDirectoryService &service) : FOpen(open), FService(service)
     {
         for (int i = 0; i < kBackSockThreads; ++i)
             FThreads.emplace_back([this] { Work(); });
@@ -172,7 +186,7 @@ public:
 private:
     static constexpr std::size_t kMostWaiting = 4096;
     TConnectionOpener FOpen;
-    QByteArray FBase;
+    TDirectoryService FService;
     std::mutex FMutex;
     std::condition_variable FWake;
     std::deque<int> FWaiting;
@@ -215,7 +229,7 @@ private:
                 ::close(fd);
                 continue;
             }
-            Answer(fd, *connection, FBase);
+            Answer(fd, *connection, FService);
             ::close(fd);
         }
     }
@@ -223,7 +237,7 @@ private:
 
 } // namespace
 
-void AnswerBackSock(TADOConnection &connection, const QByteArray &base, const QByteArray &request,
+void AnswerBackSock(TADOConnection &connection, const TDirectoryService &service, const QByteArray &request,
                     const std::function<bool(const QByteArray &)> &write)
 {
     const QList<QByteArray> lines = request.left(request.indexOf("\n\n")).split('\n');
@@ -235,14 +249,14 @@ void AnswerBackSock(TADOConnection &connection, const QByteArray &base, const QB
             fields.insert(lines[i].left(colon).toLower(), lines[i].mid(colon + 1).trimmed());
     }
     if (command == "SEARCH")
-        AnswerSearch(connection, base, fields, write);
+        AnswerSearch(connection, service.Base, fields, write);
     else if (command == "BIND")
-        write(ResultText(lrInvalidCredentials, QByteArray(), QByteArray()));
+        write(ResultText(BindAccepted(service, fields) ? lrSuccess : lrInvalidCredentials, QByteArray(), QByteArray()));
     else if (command != "UNBIND")
         write(ResultText(lrUnwillingToPerform, QByteArray(), "the directory is read-only"));
 }
 
-void ServeBackSock(const QString &path, const TConnectionOpener &open, const QByteArray &base, int stopFd,
+void ServeBackSock(const QString &path, const TConnectionOpener &open, const TDirectoryService &service, int stopFd,
                    const std::function<void()> &listening, const std::function<bool()> &idle)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -263,7 +277,7 @@ void ServeBackSock(const QString &path, const TConnectionOpener &open, const QBy
         ::close(listener);
         throw EFileError(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
     }
-    TAnswerPool pool(open, base);
+    TAnswerPool pool(open, service);
     try {
         if (listening)
             listening();

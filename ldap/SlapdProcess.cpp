@@ -66,11 +66,9 @@ QByteArray SlapdConfig(const TSlapdSettings &s, const QString &folder)
     if (!s.CertFile.isEmpty())
         conf += "TLSCertificateFile " + Quoted(QFile::encodeName(s.CertFile)) + "\nTLSCertificateKeyFile "
             + Quoted(QFile::encodeName(s.KeyFile)) + '\n';
-    if (!s.BindDn.isEmpty())
+    if (s.BindOnly)
         conf += "disallow bind_anon\nrequire authc\n";
     conf += "database sock\nsuffix " + Quoted(s.Base) + "\nsocketpath " + Quoted(QFile::encodeName(s.SocketPath)) + '\n';
-    if (!s.BindDn.isEmpty())
-        conf += "rootdn " + Quoted(s.BindDn) + "\nrootpw " + Quoted(s.Password) + '\n';
     return conf;
 }
 

@@ -12,8 +12,7 @@ struct TSlapdSettings {
     QByteArray Base;
     QString SocketPath;
     QString CertFile, KeyFile; // for ldaps://
-    QByteArray BindDn;         // empty: anyone may read
-    QByteArray Password;       // the bind DN's
+    bool BindOnly = false;     // only a client that bound may search
 };
 
 // The slapd.conf text; folder holds slapd's pid and args files.

@@ -39,8 +39,9 @@ const char kHelp[] =
     "  --socket PATH    answers an existing slapd's back-sock database at PATH\n"
     "  --cert FILE      the server's certificate, for ldaps://\n"
     "  --key FILE       its private key\n"
-    "  --bind-dn DN     only a simple bind as DN may search; its password comes\n"
-    "                   from the desktop keyring or ~/.netrc (machine HOST login DN)\n"
+    "  --bind-dn DN     only a simple bind as DN (below the base) may search; its\n"
+    "                   password comes from the desktop keyring or ~/.netrc\n"
+    "                   (machine HOST login DN password ...)\n"
     "  -h, --help       this text\n";
 
 const QCommandLineOption kListen(QStringLiteral("listen"), QString(), QStringLiteral("URL"));
@@ -88,11 +89,16 @@ int Run(const QCommandLineParser &parser)
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(argc, argv);
 
+    TDirectoryService service;
+    service.Base = base;
     TSlapdSettings settings;
     settings.Listen = parser.value(kListen);
     settings.Base = base;
     settings.CertFile = parser.value(kCert);
     settings.KeyFile = parser.value(kKey);
+    if (parser.isSet(kBindDn) && !NormalDn(parser.value(kBindDn).toUtf8()).endsWith(',' + base))
+        return UsageError(ServeLdapCommand,
+                          QStringLiteral("--bind-dn takes a DN below the base, such as cn=telefon,%1").arg(QString::fromUtf8(base)));
     if (parser.isSet(kBindDn)) {
         TSyncAccount account;
         account.Url = settings.Listen;
@@ -100,8 +106,9 @@ int Run(const QCommandLineParser &parser)
         const std::optional<QString> password = LookupPassword(account);
         if (!password || password->isEmpty())
             return Fail(QStringLiteral("no password for %1 at %2: none in the keyring or ~/.netrc").arg(account.User, account.Host()));
-        settings.BindDn = account.User.toUtf8();
-        settings.Password = password->toUtf8();
+        settings.BindOnly = true;
+        service.BindDn = NormalDn(account.User.toUtf8());
+        service.Password = password->toUtf8();
     }
 
     // Opened once here so that a database that cannot be opened ends the
@@ -115,7 +122,7 @@ int Run(const QCommandLineParser &parser)
     const int stopFd = StopSignals();
     if (ownSocket) {
         Say(QStringLiteral("answering %1 at %2").arg(QString::fromUtf8(base), parser.value(kSocket)));
-        ServeBackSock(parser.value(kSocket), open, base, stopFd, {}, {});
+        ServeBackSock(parser.value(kSocket), open, service, stopFd, {}, {});
         return ExitDone;
     }
 
@@ -127,7 +134,7 @@ int Run(const QCommandLineParser &parser)
     bool slapdEnded = false;
     // slapd starts once the socket its database asks through is there.
     ServeBackSock(
-        settings.SocketPath, open, base, stopFd,
+        settings.SocketPath, open, service, stopFd,
         [&] {
             slapd.Start(settings, folder.path());
             if (!slapd.WaitUntilListening(settings.Listen, 30000))

@@ -68,23 +68,35 @@ class TestServeLdap : public QObject {
     }
     QStringList Uids(const QString &filter) { return Search({filter, QStringLiteral("uid")}).Uids; }
 
+    // serve-ldap on fihrist.mdb at a free port of loopback, once it serves.
+    std::unique_ptr<QProcess> StartServer(const QStringList &options, QString *url)
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost))
+            return nullptr;
+        *url = QStringLiteral("ldap://127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+        auto server = std::make_unique<QProcess>();
+        server->setReadChannel(QProcess::StandardError);
+        server->start(qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/tools/velmora-rehber-db"),
+                      QStringList{QStringLiteral("serve-ldap"), QStringLiteral("fihrist.mdb"), QStringLiteral("--listen"), *url} + options);
+        QByteArray said;
+        while (!said.contains("serving") && server->state() != QProcess::NotRunning && server->waitForReadyRead(60000))
+            said += server->readAllStandardError();
+        if (!said.contains("serving " + kBase.toUtf8())) {
+            qWarning("%s", said.constData());
+            return nullptr;
+        }
+        return server;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         FHome = std::make_unique<TTestHome>();
         MakeContactsDatabase(QStringLiteral("fihrist.mdb"), Contacts());
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        FUrl = QStringLiteral("ldap://127.0.0.1:%1").arg(probe.serverPort());
-        probe.close();
-        FServer = std::make_unique<QProcess>();
-        FServer->setReadChannel(QProcess::StandardError);
-        FServer->start(qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/tools/velmora-rehber-db"),
-                       {QStringLiteral("serve-ldap"), QStringLiteral("fihrist.mdb"), QStringLiteral("--listen"), FUrl});
-        QByteArray said;
-        while (!said.contains("serving") && FServer->state() != QProcess::NotRunning && FServer->waitForReadyRead(60000))
-            said += FServer->readAllStandardError();
-        QVERIFY2(said.contains("serving " + kBase.toUtf8()), said.constData());
+        FServer = StartServer({}, &FUrl);
+        QVERIFY(FServer);
     }
 
     void cleanupTestCase()
@@ -125,10 +137,11 @@ private Q_SLOTS:
         // A change that reaches the program is refused.
         TADOConnection connection;
         QByteArray reply;
-        AnswerBackSock(connection, kBase.toUtf8(), "DELETE\nmsgid: 2\ndn: uid=1," + kBase.toUtf8() + "\n\n", [&](const QByteArray &part) {
-            reply += part;
-            return true;
-        });
+        AnswerBackSock(connection, TDirectoryService{kBase.toUtf8(), {}, {}}, "DELETE\nmsgid: 2\ndn: uid=1," + kBase.toUtf8() + "\n\n",
+                       [&](const QByteArray &part) {
+                           reply += part;
+                           return true;
+                       });
         QVERIFY2(reply.startsWith("RESULT\ncode: 53\n"), reply.constData());
     }
 
@@ -205,6 +218,23 @@ private Q_SLOTS:
         QCOMPARE(FServer->exitStatus(), QProcess::NormalExit);
         QCOMPARE(FServer->exitCode(), 0);
         QVERIFY(Search({QStringLiteral("(uid=1)")}).Code != 0);
+    }
+
+    void bindRequired()
+    {
+        const QByteArray dn = "cn=telefon," + kBase.toUtf8();
+        QFile netrc(FHome->FilePath(QStringLiteral(".netrc")));
+        QVERIFY(netrc.open(QIODevice::WriteOnly));
+        netrc.write("machine 127.0.0.1 login " + dn + " password gizli\n");
+        netrc.close();
+        netrc.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        FServer = StartServer({QStringLiteral("--bind-dn"), QString::fromUtf8(dn)}, &FUrl);
+        QVERIFY(FServer);
+        QCOMPARE(Search({QStringLiteral("(uid=1)")}).Code, 48); // anonymous
+        const QString bound = QString::fromUtf8(dn);
+        QCOMPARE(Search({QStringLiteral("-D"), bound, QStringLiteral("-w"), QStringLiteral("yanlis"), QStringLiteral("(uid=1)")}).Code, 49);
+        QCOMPARE(Search({QStringLiteral("-D"), bound, QStringLiteral("-w"), QStringLiteral("gizli"), QStringLiteral("(uid=1)")}).Uids,
+                 QStringList{QStringLiteral("1")});
     }
 };
 
