@@ -8,6 +8,8 @@
 #include "store/StatementText.h"
 
 #include <QElapsedTimer>
+#include <QPair>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -58,6 +60,15 @@ QByteArray LastDigits(QByteArrayView number)
         if (c >= '0' && c <= '9')
             digits += c;
     return digits.right(qMax<qsizetype>(0, qMin<qsizetype>(7, digits.size() - 2)));
+}
+
+// The digits a number item narrows by: of its value, or of the end of its
+// substrings; empty for any other item.
+QByteArray NumberDigitsOf(const TLdapFilter &f)
+{
+    if (f.Kind == TLdapFilter::TKind::Equal)
+        return LastDigits(f.Value);
+    return f.Kind == TLdapFilter::TKind::Substrings ? LastDigits(f.Final) : QByteArray();
 }
 
 // Any of the columns holding the digits in order, anything between them, in
@@ -141,7 +152,7 @@ QString ItemNarrowing(const TLdapFilter &f, bool onServer, QStringList *values)
         return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
     }
     if (IsNumber(attribute)) {
-        const QByteArray digits = LastDigits(f.Kind == TLdapFilter::TKind::Equal ? f.Value : f.Final);
+        const QByteArray digits = NumberDigitsOf(f);
         return digits.isEmpty() ? QString() : AnyHoldsDigits(columns, digits, onServer, values);
     }
     if (attribute == daCn || attribute == daDisplayName)
@@ -190,9 +201,28 @@ QString NarrowingOf(const TLdapFilter &filter, bool onServer, QStringList *value
         return terms.isEmpty() ? QString() : u'(' + terms.join(QStringLiteral(" AND ")) + u')';
     }
     case TLdapFilter::TKind::Or: {
+        // A desk phone asks for the same number in several attributes: each
+        // column is searched for it once.
         QStringList terms;
         const qsizetype before = values->size();
+        QList<QPair<QByteArray, QStringList>> numbers;
         for (const TLdapFilter &child : filter.Children) {
+            const TDirectoryAttribute attribute = DirectoryAttributeOf(child.Attribute);
+            const QByteArray digits = NumberDigitsOf(child);
+            if (!IsNumber(attribute) || digits.isEmpty())
+                continue;
+            auto same = std::find_if(numbers.begin(), numbers.end(), [&](const auto &n) { return n.first == digits; });
+            if (same == numbers.end())
+                same = numbers.insert(numbers.end(), {digits, {}});
+            for (const QString &column : ColumnsOf(attribute))
+                if (!same->second.contains(column))
+                    same->second << column;
+        }
+        for (const auto &[digits, columns] : numbers)
+            terms << AnyHoldsDigits(columns, digits, onServer, values);
+        for (const TLdapFilter &child : filter.Children) {
+            if (IsNumber(DirectoryAttributeOf(child.Attribute)) && !NumberDigitsOf(child).isEmpty())
+                continue;
             const QString term = NarrowingOf(child, onServer, values);
             if (term.isEmpty()) {
                 values->resize(before); // one term takes every row: so does the whole
@@ -282,7 +312,9 @@ TSearchOutcome SearchDirectory(TADOConnection &connection, const QByteArray &bas
         where = QStringLiteral(" WHERE ") + narrowing;
     TADOQuery query;
     query.SetConnection(&connection);
-    query.SQL.Add(QString::fromLatin1(kSelect) + where + QStringLiteral(" ORDER BY No"));
+    // In no particular order: the server then serves the search from its
+    // indexes rather than walk the table in key order.
+    query.SQL.Add(QString::fromLatin1(kSelect) + where);
     for (qsizetype i = 0; i < values.size(); ++i)
         query.Parameters.SetValue(int(i), values.at(i));
     query.Open();

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -64,6 +65,7 @@ class TestServeLdap : public QObject {
         for (const QString &line : result.Text.split(u'\n'))
             if (line.startsWith(QStringLiteral("dn: uid=")))
                 result.Uids << line.mid(8, line.indexOf(u',') - 8);
+        std::sort(result.Uids.begin(), result.Uids.end(), [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
         return result;
     }
     QStringList Uids(const QString &filter) { return Search({filter, QStringLiteral("uid")}).Uids; }
