@@ -71,16 +71,14 @@ QByteArray NumberDigitsOf(const TLdapFilter &f)
     return f.Kind == TLdapFilter::TKind::Substrings ? LastDigits(f.Final) : QByteArray();
 }
 
-// Any of the columns holding the digits in order, anything between them, in
-// the engine's own way.
+// Any of the columns whose digits end in these, in the engine's own way.
 QString AnyHoldsDigits(const QStringList &columns, const QByteArray &digits, bool onServer, QStringList *values)
 {
     QStringList terms;
     for (const QString &column : columns) {
         const QByteArray parameter = ":p" + QByteArray::number(values->size());
-        terms << QString::fromUtf8(onServer ? PgSql::DigitsInOrder(column.toUtf8(), parameter)
-                                            : DigitsInOrderSql(column.toUtf8(), parameter));
-        values->append(QString::fromLatin1(DigitsInOrderPattern(digits, onServer ? '%' : '*')));
+        terms << QString::fromUtf8(onServer ? PgSql::NumberEnd(column.toUtf8(), parameter) : NumberEndSql(column.toUtf8(), parameter));
+        values->append(QString::fromLatin1(onServer ? PgSql::NumberEndPattern(digits) : NumberEndPattern(digits)));
     }
     return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
 }

@@ -189,16 +189,16 @@ QByteArray ReleaseSavepointSql()
     return "RELEASE velmora_row";
 }
 
-QByteArray DigitsInOrderSql(const QByteArray &column, const QByteArray &parameter)
+QByteArray NumberEndSql(const QByteArray &column, const QByteArray &parameter)
 {
     return column + " GLOB " + parameter;
 }
-QByteArray DigitsInOrderPattern(QByteArrayView digits, char wildcard)
+QByteArray NumberEndPattern(QByteArrayView digits)
 {
-    QByteArray pattern(1, wildcard);
+    QByteArray pattern = "*";
     for (const char d : digits) {
         pattern += d;
-        pattern += wildcard;
+        pattern += '*';
     }
     return pattern;
 }

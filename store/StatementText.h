@@ -97,10 +97,9 @@ QByteArray RollbackToSavepointSql();
 QByteArray ReleaseSavepointSql();
 
 // The directory's number search: a condition on column that holds when its
-// text has the digits of the pattern bound to parameter in that order, with
-// anything between them. On the file it is GLOB, which the program's
-// connection leaves as SQLite has it (its LIKE folds letters, which digits
-// do not need); the pattern is DigitsInOrderPattern(digits, '*').
-QByteArray DigitsInOrderSql(const QByteArray &column, const QByteArray &parameter);
-// The digits with the wildcard before, between and after them.
-QByteArray DigitsInOrderPattern(QByteArrayView digits, char wildcard);
+// digits end in the digits of the pattern bound to parameter, and may hold
+// for others too; and that pattern. On the file it is GLOB, which the
+// program's connection leaves as SQLite has it (its LIKE folds letters,
+// which digits do not need): the digits in order, anything between them.
+QByteArray NumberEndSql(const QByteArray &column, const QByteArray &parameter);
+QByteArray NumberEndPattern(QByteArrayView digits);
