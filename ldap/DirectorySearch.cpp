@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QPair>
+#include <QSet>
 #include <algorithm>
 #include <optional>
 
@@ -16,6 +17,8 @@ namespace {
 
 const char *const kSelect = "SELECT No, Ad, Soyad, CTelefon, ETelefon, ITelefon, Email, Adres FROM DBASE";
 const char *const kNothing = "1 = 0";
+// A search asking for fewer entries than this is read in two steps.
+constexpr qint64 kFewEntries = 1000;
 
 // The columns each attribute reads.
 QStringList ColumnsOf(TDirectoryAttribute attribute)
@@ -308,21 +311,38 @@ TSearchOutcome SearchDirectory(TADOConnection &connection, const QByteArray &bas
     } else if (const QString narrowing = NarrowingOf(search.Filter, connection.Engine() && connection.Engine()->OnServer(), &values);
                !narrowing.isEmpty())
         where = QStringLiteral(" WHERE ") + narrowing;
-    TADOQuery query;
-    query.SetConnection(&connection);
-    // In no particular order: the server then serves the search from its
-    // indexes rather than walk the table in key order.
-    query.SQL.Add(QString::fromLatin1(kSelect) + where);
-    for (qsizetype i = 0; i < values.size(); ++i)
-        query.Parameters.SetValue(int(i), values.at(i));
-    query.Open();
-    if (key && query.Eof()) {
-        outcome.Code = lrNoSuchObject;
-        outcome.Matched = base;
-    }
-    for (; !query.Eof(); query.Next())
-        if (!offer(ContactEntry(ContactOf(query), base)))
-            break;
-    query.Close();
+    // A phone asks for a few entries: the database is asked for a few more
+    // rows than that first (it then plans to stop early), and for the rest
+    // only when the program passed over some of them and more may match.
+    const bool few = !key && search.SizeLimit >= 0 && search.SizeLimit < kFewEntries;
+    const qint64 firstRows = 2 * (search.SizeLimit + 1);
+    QSet<QByteArray> seen;
+    bool stopped = false;
+    auto read = [&](qint64 limit) {
+        TADOQuery query;
+        query.SetConnection(&connection);
+        // In no particular order: the server then serves the search from
+        // its indexes rather than walk the table in key order.
+        query.SQL.Add(QString::fromLatin1(kSelect) + where + (limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString()));
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.Parameters.SetValue(int(i), values.at(i));
+        query.Open();
+        if (key && query.Eof()) {
+            outcome.Code = lrNoSuchObject;
+            outcome.Matched = base;
+        }
+        qint64 rows = 0;
+        for (; !query.Eof() && !stopped; query.Next(), ++rows) {
+            const TContactValues contact = ContactOf(query);
+            if (limit > 0)
+                seen.insert(contact.No);
+            else if (seen.contains(contact.No))
+                continue;
+            stopped = !offer(ContactEntry(contact, base));
+        }
+        return rows;
+    };
+    if (!few || (read(firstRows) == firstRows && !stopped))
+        read(0);
     return outcome;
 }

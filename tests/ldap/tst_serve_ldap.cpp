@@ -169,6 +169,11 @@ private Q_SLOTS:
         TSearchResult limited = Search({QStringLiteral("-z"), QStringLiteral("50"), QStringLiteral("(cn=deneme*)"), QStringLiteral("cn")});
         QCOMPARE(limited.Code, 4);
         QCOMPARE(limited.Uids.size(), 50);
+        // The database's first rows are mostly passed over: the limit still counts every match.
+        TSearchResult passedOver = Search({QStringLiteral("-z"), QStringLiteral("1"),
+                                           QStringLiteral("(&(mobile=*)(!(givenName=zeynep))(!(givenName=ahmet))(!(givenName=ayşe)))")});
+        QCOMPARE(passedOver.Code, 4);
+        QCOMPARE(passedOver.Uids.size(), 1);
         TSearchResult one = Search({QStringLiteral("-s"), QStringLiteral("one"), QStringLiteral("(objectClass=*)"), QStringLiteral("1.1")});
         QCOMPARE(one.Uids.size(), 59);
         QVERIFY(!one.Text.contains(QStringLiteral("dn: ") + kBase));
