@@ -10,7 +10,6 @@
 #include "sync/Credentials.h"
 #include "sync/SyncAccount.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -81,13 +80,6 @@ int Run(const QCommandLineParser &parser)
     const QByteArray base = NormalDn(parser.value(kBase).toUtf8());
     if (base.isEmpty() || !base.contains('='))
         return UsageError(ServeLdapCommand, QStringLiteral("--base takes a DN such as ou=rehber,dc=velmora"));
-
-    int argc = 1;
-    char name[] = "velmora-rehber-db";
-    char *argv[] = {name, nullptr};
-    std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance())
-        app = std::make_unique<QCoreApplication>(argc, argv);
 
     TDirectoryService service;
     service.Base = base;
