@@ -156,6 +156,37 @@ void Add(TDirectoryEntry &entry, TDirectoryAttribute attribute, const QByteArray
         entry.Values[attribute].append(value);
 }
 
+// A filter's value for an entry: an item the directory cannot evaluate (an
+// ordering or extensible match) is undefined, and so is "not" of it; "and"
+// and "or" take it as their rules say, so that no such item lets an entry
+// through.
+enum class TTruth { False, True, Undefined };
+
+TTruth Evaluate(const TDirectoryEntry &entry, const TLdapFilter &filter)
+{
+    switch (filter.Kind) {
+    case TLdapFilter::TKind::And:
+    case TLdapFilter::TKind::Or: {
+        const TTruth decisive = filter.Kind == TLdapFilter::TKind::And ? TTruth::False : TTruth::True;
+        TTruth result = filter.Kind == TLdapFilter::TKind::And ? TTruth::True : TTruth::False;
+        for (const TLdapFilter &child : filter.Children) {
+            const TTruth t = Evaluate(entry, child);
+            if (t == decisive)
+                return t;
+            if (t == TTruth::Undefined)
+                result = TTruth::Undefined;
+        }
+        return result;
+    }
+    case TLdapFilter::TKind::Not: {
+        const TTruth t = Evaluate(entry, filter.Children.front());
+        return t == TTruth::Undefined ? t : (t == TTruth::True ? TTruth::False : TTruth::True);
+    }
+    case TLdapFilter::TKind::Unsupported: return TTruth::Undefined;
+    default: return ItemMatches(entry, filter) ? TTruth::True : TTruth::False;
+    }
+}
+
 } // namespace
 
 TDirectoryAttribute DirectoryAttributeOf(QByteArrayView name)
@@ -216,21 +247,7 @@ TDirectoryEntry BaseEntry(const QByteArray &base)
 
 bool EntryMatches(const TDirectoryEntry &entry, const TLdapFilter &filter)
 {
-    switch (filter.Kind) {
-    case TLdapFilter::TKind::And:
-        for (const TLdapFilter &child : filter.Children)
-            if (!EntryMatches(entry, child))
-                return false;
-        return true;
-    case TLdapFilter::TKind::Or:
-        for (const TLdapFilter &child : filter.Children)
-            if (EntryMatches(entry, child))
-                return true;
-        return false;
-    case TLdapFilter::TKind::Not: return !EntryMatches(entry, filter.Children.front());
-    case TLdapFilter::TKind::Unsupported: return false;
-    default: return ItemMatches(entry, filter);
-    }
+    return Evaluate(entry, filter) == TTruth::True;
 }
 
 QByteArray EntryLdif(const TDirectoryEntry &entry, const TAttributeSelection &selection)

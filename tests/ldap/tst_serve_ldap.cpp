@@ -164,6 +164,8 @@ private Q_SLOTS:
         QCOMPARE(Uids(QStringLiteral("(&(objectClass=inetOrgPerson)(|(cn=ayşe*)(sn=ayşe*)))")), QStringList{QStringLiteral("4")});
         QCOMPARE(Uids(QStringLiteral("(&(sn=*)(!(cn=deneme*)))")), (QStringList{"1", "2", "3", "4"}));
         QCOMPARE(Uids(QStringLiteral("(mobile>=0)")), QStringList());
+        QCOMPARE(Uids(QStringLiteral("(&(uid=1)(!(mobile>=0)))")), QStringList());
+        QCOMPARE(Uids(QStringLiteral("(|(uid=1)(!(mobile<=0)))")), QStringList{QStringLiteral("1")});
 
         // Size limits, scopes, the attributes asked for, a base outside.
         TSearchResult limited = Search({QStringLiteral("-z"), QStringLiteral("50"), QStringLiteral("(cn=deneme*)"), QStringLiteral("cn")});
