@@ -276,7 +276,12 @@ TSearchOutcome SearchDirectory(TADOConnection &connection, const QByteArray &bas
     QElapsedTimer clock;
     clock.start();
     qint64 sent = 0;
+    // Every entry looked at counts against the time limit, sent or not.
     auto offer = [&](const TDirectoryEntry &entry) {
+        if (search.TimeLimit > 0 && clock.elapsed() > search.TimeLimit * 1000) {
+            outcome.Code = lrTimeLimitExceeded;
+            return false;
+        }
         if (!EntryMatches(entry, search.Filter))
             return true;
         if (search.SizeLimit >= 0 && sent >= search.SizeLimit) {
@@ -286,10 +291,6 @@ TSearchOutcome SearchDirectory(TADOConnection &connection, const QByteArray &bas
         ++sent;
         if (!send(EntryLdif(entry, search.Attributes))) {
             outcome.Code = lrOther;
-            return false;
-        }
-        if (search.TimeLimit > 0 && clock.elapsed() > search.TimeLimit * 1000) {
-            outcome.Code = lrTimeLimitExceeded;
             return false;
         }
         return true;
