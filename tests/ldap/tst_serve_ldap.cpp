@@ -7,6 +7,7 @@
 #include "support/ContactsDb.h"
 #include "support/TestHome.h"
 
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
@@ -227,6 +228,43 @@ private Q_SLOTS:
         QCOMPARE(FServer->exitStatus(), QProcess::NormalExit);
         QCOMPARE(FServer->exitCode(), 0);
         QVERIFY(Search({QStringLiteral("(uid=1)")}).Code != 0);
+    }
+
+    void answersAnOfficesSlapd()
+    {
+        // --socket: the back-sock requests come straight to the socket.
+        const QString path = FHome->FilePath(QStringLiteral("rehber.sock"));
+        QProcess server;
+        server.setReadChannel(QProcess::StandardError);
+        server.start(qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/tools/velmora-rehber-db"),
+                     {QStringLiteral("serve-ldap"), QStringLiteral("fihrist.mdb"), QStringLiteral("--socket"), path});
+        QByteArray said;
+        while (!said.contains("answering") && server.waitForReadyRead(60000))
+            said += server.readAllStandardError();
+        QVERIFY2(said.contains("answering"), said.constData());
+        auto ask = [&](const QByteArray &request) {
+            QLocalSocket socket;
+            socket.connectToServer(path);
+            if (!socket.waitForConnected(30000))
+                return QByteArray("no connection");
+            socket.write(request);
+            QByteArray reply;
+            while (socket.state() == QLocalSocket::ConnectedState && socket.waitForReadyRead(30000))
+                reply += socket.readAll();
+            return reply + socket.readAll();
+        };
+        const QByteArray search = "SEARCH\nmsgid: 2\nsuffix: " + kBase.toUtf8() + "\nbase: " + kBase.toUtf8()
+            + "\nscope: 2\nderef: 0\nsizelimit: -1\ntimelimit: -1\nfilter: (sn=\\c4\\b1\\c5\\9f\\c4\\b1k)\nattrsonly: 0\nattrs: uid cn\n\n";
+        const QByteArray reply = ask(search);
+        QVERIFY2(reply.startsWith("dn: uid=2," + kBase.toUtf8() + "\nuid: 2\ncn:: ") && reply.endsWith("\n\nRESULT\ncode: 0\n"),
+                 reply.constData());
+        QVERIFY(ask("MODIFY\nmsgid: 3\ndn: uid=2," + kBase.toUtf8() + "\nreplace: sn\nsn: X\n-\n\n").startsWith("RESULT\ncode: 53\n"));
+        QVERIFY(ask("SEARCH\nfilter: (cn=" + QByteArray(2 << 20, 'a') + ")\n\n").startsWith("RESULT\ncode: 11\n"));
+        QCOMPARE(ask(search), reply);
+        server.terminate();
+        QVERIFY(server.waitForFinished(60000));
+        QCOMPARE(server.exitCode(), 0);
+        QVERIFY(!QFile::exists(path));
     }
 
     void bindRequired()
