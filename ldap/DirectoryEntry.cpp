@@ -40,20 +40,6 @@ constexpr TAttributeName kNames[] = {
 constexpr const char *kSpelling[daCount] = {
     "objectClass", "ou", "uid", "cn", "givenName", "sn", "displayName", "mobile", "homePhone", "telephoneNumber", "mail", "postalAddress"};
 
-bool IsNumber(int attribute)
-{
-    return attribute == daMobile || attribute == daHomePhone || attribute == daTelephoneNumber;
-}
-
-QByteArray Digits(QByteArrayView text)
-{
-    QByteArray digits;
-    for (const char c : text)
-        if (c >= '0' && c <= '9')
-            digits += c;
-    return digits;
-}
-
 // Text as a keypad spells it, blanks run together.
 QByteArray Folded(QByteArrayView text)
 {
@@ -76,17 +62,17 @@ bool SubstringsMatch(const QByteArray &value, const QByteArray &initial, const Q
 
 bool NumberMatches(const QByteArray &stored, const TLdapFilter &f)
 {
-    const QByteArray digits = Digits(stored);
+    const QByteArray digits = NumberDigits(stored);
     const QByteArray key = PhoneNumberKey(QByteArrayView(stored));
     if (f.Kind == TLdapFilter::TKind::Equal) {
-        const QByteArray wanted = Digits(f.Value);
+        const QByteArray wanted = NumberDigits(f.Value);
         return !wanted.isEmpty() && (wanted == digits || PhoneNumberKey(QByteArrayView(f.Value)) == key);
     }
     QList<QByteArray> any;
     for (const QByteArray &piece : f.Any)
-        if (const QByteArray d = Digits(piece); !d.isEmpty())
+        if (const QByteArray d = NumberDigits(piece); !d.isEmpty())
             any.append(d);
-    const QByteArray initial = Digits(f.Initial), final = Digits(f.Final);
+    const QByteArray initial = NumberDigits(f.Initial), final = NumberDigits(f.Final);
     return SubstringsMatch(digits, initial, any, final) || SubstringsMatch(key, initial, any, final);
 }
 
@@ -110,7 +96,7 @@ bool ItemMatches(const TDirectoryEntry &entry, const TLdapFilter &f)
     if (f.Kind == TLdapFilter::TKind::Present)
         return !values.isEmpty();
     for (const QByteArray &v : values)
-        if (IsNumber(attribute) ? NumberMatches(v, f) : TextMatches(v, f))
+        if (IsNumberAttribute(attribute) ? NumberMatches(v, f) : TextMatches(v, f))
             return true;
     return false;
 }
@@ -188,6 +174,20 @@ TTruth Evaluate(const TDirectoryEntry &entry, const TLdapFilter &filter)
 }
 
 } // namespace
+
+bool IsNumberAttribute(TDirectoryAttribute attribute)
+{
+    return attribute == daMobile || attribute == daHomePhone || attribute == daTelephoneNumber;
+}
+
+QByteArray NumberDigits(QByteArrayView number)
+{
+    QByteArray digits;
+    for (const char c : number)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    return digits;
+}
 
 TDirectoryAttribute DirectoryAttributeOf(QByteArrayView name)
 {

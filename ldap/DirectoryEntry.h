@@ -29,6 +29,12 @@ enum TDirectoryAttribute : int {
 // "surname" or "commonName") stands for; daCount when the directory has none.
 TDirectoryAttribute DirectoryAttributeOf(QByteArrayView name);
 
+// Whether the attribute holds telephone numbers (mobile, homePhone,
+// telephoneNumber), which match by their digits.
+bool IsNumberAttribute(TDirectoryAttribute attribute);
+// A number's digits, without blanks, punctuation or "+".
+QByteArray NumberDigits(QByteArrayView number);
+
 // The attributes a search asked for.
 using TAttributeSelection = std::bitset<daCount>;
 // From slapd's "attrs:" value: "all", or names separated by blanks ("*"

@@ -36,11 +36,6 @@ QStringList ColumnsOf(TDirectoryAttribute attribute)
     }
 }
 
-bool IsNumber(TDirectoryAttribute attribute)
-{
-    return attribute == daMobile || attribute == daHomePhone || attribute == daTelephoneNumber;
-}
-
 // A piece of a LIKE pattern that matches the text and more: the
 // database's LIKE has no escape, so "%" and "_" become "_", and a blank
 // any run, as blanks run together.
@@ -58,10 +53,7 @@ QString LikePiece(const QByteArray &value)
 // when too few.
 QByteArray LastDigits(QByteArrayView number)
 {
-    QByteArray digits;
-    for (const char c : number)
-        if (c >= '0' && c <= '9')
-            digits += c;
+    const QByteArray digits = NumberDigits(number);
     return digits.right(qMax<qsizetype>(0, qMin<qsizetype>(7, digits.size() - 2)));
 }
 
@@ -152,7 +144,7 @@ QString ItemNarrowing(const TLdapFilter &f, bool onServer, QStringList *values)
             terms << column + QStringLiteral(" <> ''");
         return u'(' + terms.join(QStringLiteral(" OR ")) + u')';
     }
-    if (IsNumber(attribute)) {
+    if (IsNumberAttribute(attribute)) {
         const QByteArray digits = NumberDigitsOf(f);
         return digits.isEmpty() ? QString() : AnyHoldsDigits(columns, digits, onServer, values);
     }
@@ -210,7 +202,7 @@ QString NarrowingOf(const TLdapFilter &filter, bool onServer, QStringList *value
         for (const TLdapFilter &child : filter.Children) {
             const TDirectoryAttribute attribute = DirectoryAttributeOf(child.Attribute);
             const QByteArray digits = NumberDigitsOf(child);
-            if (!IsNumber(attribute) || digits.isEmpty())
+            if (!IsNumberAttribute(attribute) || digits.isEmpty())
                 continue;
             auto same = std::find_if(numbers.begin(), numbers.end(), [&](const auto &n) { return n.first == digits; });
             if (same == numbers.end())
@@ -222,7 +214,7 @@ QString NarrowingOf(const TLdapFilter &filter, bool onServer, QStringList *value
         for (const auto &[digits, columns] : numbers)
             terms << AnyHoldsDigits(columns, digits, onServer, values);
         for (const TLdapFilter &child : filter.Children) {
-            if (IsNumber(DirectoryAttributeOf(child.Attribute)) && !NumberDigitsOf(child).isEmpty())
+            if (IsNumberAttribute(DirectoryAttributeOf(child.Attribute)) && !NumberDigitsOf(child).isEmpty())
                 continue;
             const QString term = NarrowingOf(child, onServer, values);
             if (term.isEmpty()) {
