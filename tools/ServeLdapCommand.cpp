@@ -113,8 +113,9 @@ int Run(const QCommandLineParser &parser)
     }
     const int stopFd = StopSignals();
     if (ownSocket) {
-        Say(QStringLiteral("answering %1 at %2").arg(QString::fromUtf8(base), parser.value(kSocket)));
-        ServeBackSock(parser.value(kSocket), open, service, stopFd, {}, {});
+        const QString path = parser.value(kSocket);
+        ServeBackSock(path, open, service, stopFd, [&] { Say(QStringLiteral("answering %1 at %2").arg(QString::fromUtf8(base), path)); },
+                      {});
         return ExitDone;
     }
 

@@ -10,6 +10,8 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
 #include <QtTest>
 #include <algorithm>
 #include <memory>
@@ -209,7 +211,22 @@ private Q_SLOTS:
         const TSearchResult attrs = Search(manyAttributes);
         QVERIFY2(attrs.Code != 0 || attrs.Text.contains(QStringLiteral("sn:: ")), qPrintable(attrs.Text));
         QCOMPARE(Uids(QStringLiteral("(sn=\\ff\\fe*)")), QStringList());
+        // Clients that ask for every entry and never read the answer, many at once.
+        const QByteArray everything = QByteArray::fromHex(
+            "3039020101633404146f753d7265686265722c64633d76656c6d6f72610a01020a0100020100"
+            "020100010100870b6f626a656374436c6173733000");
+        std::vector<std::unique_ptr<QTcpSocket>> silent;
+        for (int i = 0; i < 200; ++i) {
+            silent.push_back(std::make_unique<QTcpSocket>());
+            silent.back()->connectToHost(QHostAddress::LocalHost, quint16(QUrl(FUrl).port()));
+        }
+        for (auto &client : silent)
+            if (client->waitForConnected(30000))
+                client->write(everything);
+        for (auto &client : silent)
+            client->waitForBytesWritten(30000);
         QCOMPARE(Uids(QStringLiteral("(sn=yılmaz)")), QStringList{QStringLiteral("3")});
+        silent.clear();
 
         // Nothing can be written; a change made in the window's database is found at once.
         QProcess modify;
