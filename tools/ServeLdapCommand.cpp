@@ -11,6 +11,7 @@
 #include "sync/SyncAccount.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <csignal>
@@ -86,8 +87,11 @@ int Run(const QCommandLineParser &parser)
     TSlapdSettings settings;
     settings.Listen = parser.value(kListen);
     settings.Base = base;
-    settings.CertFile = parser.value(kCert);
-    settings.KeyFile = parser.value(kKey);
+    // slapd reads them from its own working folder: named in full.
+    if (secure) {
+        settings.CertFile = QFileInfo(parser.value(kCert)).absoluteFilePath();
+        settings.KeyFile = QFileInfo(parser.value(kKey)).absoluteFilePath();
+    }
     if (parser.isSet(kBindDn) && !NormalDn(parser.value(kBindDn).toUtf8()).endsWith(',' + base))
         return UsageError(ServeLdapCommand,
                           QStringLiteral("--bind-dn takes a DN below the base, such as cn=telefon,%1").arg(QString::fromUtf8(base)));

@@ -74,12 +74,12 @@ class TestServeLdap : public QObject {
     QStringList Uids(const QString &filter) { return Search({filter, QStringLiteral("uid")}).Uids; }
 
     // serve-ldap on fihrist.mdb at a free port of loopback, once it serves.
-    std::unique_ptr<QProcess> StartServer(const QStringList &options, QString *url)
+    std::unique_ptr<QProcess> StartServer(const QStringList &options, QString *url, const QString &scheme = QStringLiteral("ldap"))
     {
         QTcpServer probe;
         if (!probe.listen(QHostAddress::LocalHost))
             return nullptr;
-        *url = QStringLiteral("ldap://127.0.0.1:%1").arg(probe.serverPort());
+        *url = QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(probe.serverPort());
         probe.close();
         auto server = std::make_unique<QProcess>();
         server->setReadChannel(QProcess::StandardError);
@@ -282,6 +282,23 @@ private Q_SLOTS:
         QVERIFY(server.waitForFinished(60000));
         QCOMPARE(server.exitCode(), 0);
         QVERIFY(!QFile::exists(path));
+    }
+
+    void servesOverTls()
+    {
+        QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
+                                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                                    QStringLiteral("-nodes"), QStringLiteral("-keyout"), QStringLiteral("key.pem"), QStringLiteral("-out"),
+                                    QStringLiteral("cert.pem"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                                    QStringLiteral("/CN=127.0.0.1")}),
+                 0);
+        FServer = StartServer({QStringLiteral("--cert"), QStringLiteral("cert.pem"), QStringLiteral("--key"), QStringLiteral("key.pem")},
+                              &FUrl, QStringLiteral("ldaps"));
+        QVERIFY(FServer);
+        qputenv("LDAPTLS_REQCERT", "never");
+        QCOMPARE(Uids(QStringLiteral("(cn=zeynep*)")), QStringList{QStringLiteral("1")});
+        FServer->terminate();
+        QVERIFY(FServer->waitForFinished(60000));
     }
 
     void bindRequired()
