@@ -51,6 +51,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg-shlibdeps adds the libraries to it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring, slapd")
 
 include(CPack)

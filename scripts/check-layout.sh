@@ -24,7 +24,8 @@ declare -A uses=(
     [export]="store platform/automation"
     [dialer]="store platform/widgets platform/telephony"
     [app]="sync contacts contacts/jet export dialer platform/widgets platform/telephony platform/automation"
-    [tools]="sync contacts contacts/jet export dialer"
+    [ldap]="contacts"
+    [tools]="ldap sync contacts contacts/jet export dialer"
     # Tests, benchmarks and fuzz targets may read every product folder, not
     # each other's: what they share is a library of its own (tests/support).
     [tests]="app tools"

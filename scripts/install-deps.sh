@@ -20,6 +20,7 @@ packages=(
     libsecret-1-dev gnome-keyring zlib1g-dev
     libphonenumber-dev
     radicale xandikos vdirsyncer openssl
+    slapd ldap-utils
 )
 
 missing=()

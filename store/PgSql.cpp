@@ -9,6 +9,14 @@ namespace PgSql {
 
 namespace {
 
+// A number column's digits read backwards, in bytes' order (the column's
+// own collation takes no regular expression): its end is where a number
+// search begins.
+QByteArray DigitsBackwards(const QByteArray &column)
+{
+    return "pg_catalog.reverse(pg_catalog.regexp_replace(" + column + " COLLATE \"C\", '[^0-9]', '', 'g'))";
+}
+
 QByteArray Target(const TWriteTarget &target)
 {
     return QuoteIdentifier(target.Schema) + '.' + QuoteIdentifier(target.Table);
@@ -316,6 +324,10 @@ QList<QByteArray> SearchIndexes()
         sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_start ON public.dbase " + folded + " pg_catalog.text_pattern_ops)";
         sql << "CREATE INDEX IF NOT EXISTS dbase_" + c + "_trigram ON public.dbase USING gin " + folded + " gin_trgm_ops)";
     }
+    // The directory's number search by the end of a number (NumberEnd).
+    for (const char *column : {"ctelefon", "etelefon", "itelefon"})
+        sql << "CREATE INDEX IF NOT EXISTS dbase_" + QByteArray(column) + "_digits_end ON public.dbase ((" + DigitsBackwards(column)
+                + ") pg_catalog.text_pattern_ops)";
     return sql;
 }
 
@@ -376,6 +388,19 @@ QByteArray ResetContactsIdentity()
 QByteArray CopyIn(const TWriteTarget &target, const QStringList &columns)
 {
     return "COPY " + Target(target) + " (" + Names(columns) + ") FROM STDIN";
+}
+
+QByteArray NumberEnd(const QByteArray &column, const QByteArray &parameter)
+{
+    return DigitsBackwards(column) + " OPERATOR(pg_catalog.~~) " + parameter;
+}
+
+QByteArray NumberEndPattern(QByteArrayView digits)
+{
+    QByteArray pattern;
+    for (qsizetype i = digits.size(); i-- > 0;)
+        pattern += digits[i];
+    return pattern + '%';
 }
 
 } // namespace PgSql

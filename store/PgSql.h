@@ -112,4 +112,10 @@ QByteArray CallLogAccess();
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 
+// The directory's number search on a server (see NumberEndSql): the
+// column's digits read backwards start with the pattern, the digits
+// backwards, which an index of SearchIndexes serves.
+QByteArray NumberEnd(const QByteArray &column, const QByteArray &parameter);
+QByteArray NumberEndPattern(QByteArrayView digits);
+
 } // namespace PgSql

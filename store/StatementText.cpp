@@ -206,3 +206,17 @@ QByteArray ReleaseSavepointSql()
 {
     return "RELEASE velmora_row";
 }
+
+QByteArray NumberEndSql(const QByteArray &column, const QByteArray &parameter)
+{
+    return column + " GLOB " + parameter;
+}
+QByteArray NumberEndPattern(QByteArrayView digits)
+{
+    QByteArray pattern = "*";
+    for (const char d : digits) {
+        pattern += d;
+        pattern += '*';
+    }
+    return pattern;
+}

@@ -98,3 +98,11 @@ QByteArray RollbackSql();
 QByteArray SavepointSql();
 QByteArray RollbackToSavepointSql();
 QByteArray ReleaseSavepointSql();
+
+// The directory's number search: a condition on column that holds when its
+// digits end in the digits of the pattern bound to parameter, and may hold
+// for others too; and that pattern. On the file it is GLOB, which the
+// program's connection leaves as SQLite has it (its LIKE folds letters,
+// which digits do not need): the digits in order, anything between them.
+QByteArray NumberEndSql(const QByteArray &column, const QByteArray &parameter);
+QByteArray NumberEndPattern(QByteArrayView digits);

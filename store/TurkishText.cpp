@@ -103,6 +103,40 @@ char32_t TurkishFold(char32_t cp)
     return FoldOf(Tables(), cp);
 }
 
+QByteArray TurkishFoldText(QByteArrayView utf8)
+{
+    const TTables &t = Tables();
+    const auto *s = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto n = std::size_t(utf8.size());
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < n;) {
+        const std::size_t at = i;
+        const char32_t cp = Decode(s, n, i);
+        if (cp >= 0xDC80 && cp <= 0xDCFF && i == at + 1 && s[at] >= 0x80) {
+            out += char(s[at]); // not UTF-8: the byte itself
+            continue;
+        }
+        const char32_t folded = FoldOf(t, cp);
+        if (folded < 0x80) {
+            out += char(folded);
+        } else if (folded < 0x800) {
+            out += char(0xC0 | (folded >> 6));
+            out += char(0x80 | (folded & 0x3F));
+        } else if (folded < 0x10000) {
+            out += char(0xE0 | (folded >> 12));
+            out += char(0x80 | ((folded >> 6) & 0x3F));
+            out += char(0x80 | (folded & 0x3F));
+        } else {
+            out += char(0xF0 | (folded >> 18));
+            out += char(0x80 | ((folded >> 12) & 0x3F));
+            out += char(0x80 | ((folded >> 6) & 0x3F));
+            out += char(0x80 | (folded & 0x3F));
+        }
+    }
+    return out;
+}
+
 namespace {
 
 // ICU's Turkish collation at secondary strength: letters in the Turkish

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <cstddef>
 #include <cstdint>
 
@@ -42,6 +44,10 @@ public:
 // the accents of Latin letters taken off ("Ş" and "ş" give "s", "I" and "ı"
 // give "i", "É" gives "e").
 char32_t TurkishFold(char32_t cp);
+// A whole UTF-8 text folded that way, as a telephone's keypad spells it:
+// "KILIÇ", "kılıç" and "kilic" all give "kilic", "İsmail Işık" gives
+// "ismail isik". A byte that starts no valid sequence is kept as it is.
+QByteArray TurkishFoldText(QByteArrayView utf8);
 
 // Installs LIKE (the forms with and without ESCAPE) on the connection.
 void RegisterTurkishLike(sqlite3 *db);

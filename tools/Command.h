@@ -38,3 +38,4 @@ extern const TCommand ConvertCommand;
 extern const TCommand CopyCommand;
 extern const TCommand UpgradeCommand;
 extern const TCommand SyncCommand;
+extern const TCommand ServeLdapCommand;

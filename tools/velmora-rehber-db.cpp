@@ -7,6 +7,7 @@
 //   velmora-rehber-db copy FILE SERVER
 //   velmora-rehber-db upgrade SERVER
 //   velmora-rehber-db sync [DATABASE|SERVER] [--url URL] [--user NAME] [--dry-run] ...
+//   velmora-rehber-db serve-ldap [DATABASE|SERVER] --listen URL|--socket PATH [--base DN]
 //
 // SERVER is a libpq connection string or a postgresql:// URI. Each command
 // lives in its own file; adding one is one entry in kCommands.
@@ -23,7 +24,7 @@
 namespace {
 
 const TCommand *const kCommands[] = {&CreateCommand, &ImportCommand,  &ExportCommand, &ConvertCommand,
-                                     &CopyCommand,   &UpgradeCommand, &SyncCommand};
+                                     &CopyCommand,   &UpgradeCommand, &SyncCommand,   &ServeLdapCommand};
 
 int Usage(FILE *to)
 {

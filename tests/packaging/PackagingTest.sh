@@ -21,6 +21,7 @@ expected_files() {
         "share/metainfo/$VELMORA_APPSTREAM_ID.metainfo.xml" \
         share/icons/hicolor/scalable/apps/velmora-rehber.svg \
         share/doc/velmora-rehber/copyright \
+        lib/systemd/system/velmora-rehber-ldap.service \
         share/doc/velmora-rehber/changelog.gz
     local size page
     for size in $icon_sizes; do

@@ -10,6 +10,7 @@ deb=$(echo "$work"/velmora-rehber_*.deb)
 
 [ "$(dpkg-deb -f "$deb" Package)" = velmora-rehber ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Recommends)" = "libreoffice-calc, xdg-utils" ] || fail "Recommends is not libreoffice-calc, xdg-utils"
+tr ',' '\n' <<< "$(dpkg-deb -f "$deb" Suggests)" | awk '{print $1}' | grep -qx slapd || fail "Suggests lacks slapd"
 depends=$(dpkg-deb -f "$deb" Depends)
 dependencies=$(tr ',' '\n' <<< "$depends" | awk '{print $1}')
 for library in libc6 libqt6widgets6 libqt6serialport6 libqt6dbus6 libsqlite3-0 qt6-translations-l10n libsecret-1-0; do
