@@ -19,6 +19,7 @@ packages=(
     libqt6dbus6 libqt6network6 dbus dbus-daemon
     libsecret-1-dev gnome-keyring zlib1g-dev
     radicale xandikos vdirsyncer openssl
+    libsofia-sip-ua-glib-dev kamailio baresip sip-tester
 )
 
 missing=()
