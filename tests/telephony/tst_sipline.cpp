@@ -1,0 +1,91 @@
+#include "platform/telephony/sip/SipAgent.h"
+#include "support/TestHome.h"
+#include "telephony/SipOffice.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+// The program as a further device of the user's extension on the office's
+// SIP server.
+class TestSipLine : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTestHome> FHome;
+
+    static TSipConfig Desk(const TSipOffice &office, const QString &transport = QStringLiteral("udp"))
+    {
+        TSipConfig c;
+        c.Server = office.Server();
+        c.User = TSipOffice::kDesk;
+        c.Transport = transport;
+        return c;
+    }
+
+private Q_SLOTS:
+    void init() { FHome = std::make_unique<TTestHome>(); }
+    void cleanup() { FHome.reset(); }
+
+    // The program registers its own contact beside the desk phone's, over
+    // UDP and TCP, and takes it away when it ends; the settings come from
+    // the [Sip] group an office may hand out.
+    void registersBesideTheDeskPhone()
+    {
+        TSipOffice office;
+        QVERIFY(office.Running());
+        TDeskPhone desk(office, TSipOffice::kDesk, TSipOffice::kDeskPassword, true);
+        QVERIFY2(desk.Registered(), desk.Output().constData());
+        QCOMPARE(office.Contacts(TSipOffice::kDesk), 1);
+
+        SaveSipConfig(Desk(office, QStringLiteral("tcp")));
+        QCOMPARE(LoadSipConfig(), Desk(office, QStringLiteral("tcp")));
+        for (const QString &transport : {QStringLiteral("udp"), QStringLiteral("tcp")}) {
+            auto agent = std::make_unique<TSipAgent>(Desk(office, transport), TSipOffice::kDeskPassword);
+            QSignalSpy registered(agent.get(), &TSipAgent::Registered);
+            agent->Start();
+            QVERIFY(registered.wait(10000));
+            QCOMPARE(agent->State(), TSipAgent::TState::Registered);
+            QCOMPARE(office.Contacts(TSipOffice::kDesk), 2);
+            agent.reset();
+            QCOMPARE(office.Contacts(TSipOffice::kDesk), 1);
+        }
+        QCOMPARE(TrySipRegistration(Desk(office), TSipOffice::kDeskPassword), TSipFailure::None);
+        QCOMPARE(office.Contacts(TSipOffice::kDesk), 1);
+    }
+
+    // A wrong password, a server that is down and settings that are not
+    // complete each say why; the tries after a failure wait longer each
+    // time and report nothing more.
+    void failuresSayWhyOnceAndBackOff()
+    {
+        TSipOffice office;
+        QVERIFY(office.Running());
+        QCOMPARE(TrySipRegistration(Desk(office), QStringLiteral("yanlis")), TSipFailure::WrongPassword);
+        QCOMPARE(TrySipRegistration(Desk(office), QString()), TSipFailure::NoPassword);
+        QCOMPARE(TrySipRegistration(TSipConfig(), QStringLiteral("x")), TSipFailure::BadSettings);
+
+        const int base = TSipAgent::RetryBaseMs;
+        TSipAgent::RetryBaseMs = 20;
+        TSipAgent agent(Desk(office), QStringLiteral("yanlis"));
+        QSignalSpy failed(&agent, &TSipAgent::Failed);
+        QList<int> waits;
+        agent.Start();
+        for (int i = 0; i < 400 && agent.Failures() < 4; ++i) {
+            if (agent.NextRetryMs() && (waits.isEmpty() || waits.constLast() != agent.NextRetryMs()))
+                waits << agent.NextRetryMs();
+            QTest::qWait(10);
+        }
+        TSipAgent::RetryBaseMs = base;
+        QVERIFY2(waits.size() >= 3, qPrintable(QString::number(waits.size())));
+        QCOMPARE(waits.mid(0, 3), (QList<int>{20, 40, 80}));
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).value<TSipFailure>(), TSipFailure::WrongPassword);
+        QCOMPARE(office.Contacts(TSipOffice::kDesk), 0);
+
+        office.Stop();
+        QCOMPARE(TrySipRegistration(Desk(office), TSipOffice::kDeskPassword), TSipFailure::NoAnswer);
+    }
+};
+
+QTEST_MAIN(TestSipLine)
+#include "tst_sipline.moc"
