@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/telephony/LineService.h"
+#include "platform/telephony/sip/SipTexts.h"
 #include "platform/widgets/Application.h"
 
 #include <QWidget>
@@ -300,6 +301,8 @@ bool TTapiDial::TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, 
                 continue;
             if (dwParam1 == LineCallerIdRefused)
                 dialer->Report(QStringLiteral("Caller ID not available"), QStringLiteral("Prikaz broja pozivatelja nije dostupan"));
+            else if (dwParam1 == LineSipRegistrationFailed)
+                Application->MessageBox(SipFailureText(TSipFailure(dwParam2)), QStringLiteral("Ofis Santrali"), TMessageKind::Error);
             return true;
         case LINE_CALLINFO:
             if (!ofCall)

@@ -5,6 +5,8 @@
 #include "platform/telephony/ModemConfigDialog.h"
 #include "platform/telephony/ModemSettings.h"
 #include "platform/telephony/PhoneApplication.h"
+#include "platform/telephony/sip/SipSettingsPane.h"
+#include "platform/telephony/sip/SipTexts.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -53,6 +55,22 @@ void TLineService::CloseLine(HLINE line)
     }
     std::erase_if(HandedOver, [line](const auto &call) { return call.second == line; });
     Lines.erase(line); // its listener closes the port and says no more
+    if (Lines.empty())
+        Sip.reset(); // the contact leaves the server
+}
+
+void TLineService::StartSip()
+{
+    if (Sip)
+        return;
+    const TSipConfig config = LoadSipConfig();
+    Sip = std::make_unique<TSipAgent>(config, SipSessionPassword(config));
+    QObject::connect(Sip.get(), &TSipAgent::Failed, [](TSipFailure failure) {
+        TLineService &s = Service();
+        for (const auto &[handle, line] : s.Lines)
+            s.TargetOf(line).Post(handle, LINE_DEVSPECIFIC, LineSipRegistrationFailed, DWORD(failure), 0);
+    });
+    Sip->Start();
 }
 
 void TLineService::RefreshListeners()
@@ -117,7 +135,7 @@ namespace {
 // How many line devices the settings offer.
 DWORD DeviceCount()
 {
-    return LoadLineDevice() == TLineDevice::PhoneApplication ? 1 : DWORD(LoadModems().size());
+    return LoadLineDevice() == TLineDevice::Modem ? DWORD(LoadModems().size()) : 1;
 }
 
 // Whether device can place a call now: its modem answers, or an
@@ -126,8 +144,26 @@ bool DeviceAnswers(DWORD device)
 {
     if (LoadLineDevice() == TLineDevice::PhoneApplication)
         return !TelHandlerDesktopFile().isEmpty();
+    if (LoadLineDevice() == TLineDevice::Sip) {
+        // The extension's password is asked once a session.
+        const TSipConfig config = LoadSipConfig();
+        return config.IsComplete() && (!SipSessionPassword(config).isEmpty() || AskSipPassword(config, nullptr));
+    }
     const QList<TModemConfig> modems = LoadModems();
     return device < DWORD(modems.size()) && ModemAnswers(modems.at(int(device)));
+}
+
+// Keeps what the dialog says of the SIP server; open lines register again
+// with it.
+void ApplySipSettings(const TSipConfig &config, const QString &password)
+{
+    SaveSipConfig(config);
+    if (!password.isEmpty())
+        SetSipSessionPassword(config, password);
+    TLineService &s = Service();
+    s.Sip.reset();
+    if (!s.Lines.empty())
+        s.StartSip();
 }
 
 QByteArray ProgramName()
@@ -229,6 +265,8 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
     if (dwPrivileges == LINECALLPRIVILEGE_MONITOR && LoadLineDevice() == TLineDevice::Modem)
         record.Listener = std::make_unique<TModemListener>(line, s.TargetOf(record), []() { return Service().NewHandle(); });
     *lphLine = line;
+    if (LoadLineDevice() == TLineDevice::Sip)
+        s.StartSip();
     return 0; // the listener opens its modem when the borrowed ports return
 }
 
@@ -280,6 +318,8 @@ LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, const char *lpszDeviceCl
     if (dialog.exec() == QDialog::Accepted) {
         if (dwDeviceID == 0)
             SaveLineDevice(dialog.Device());
+        if (dialog.Device() == TLineDevice::Sip)
+            ApplySipSettings(dialog.SipPane()->Config(), dialog.SipPane()->Password());
         if (!adding)
             modems[index] = dialog.Config();
         else if (dialog.Device() == TLineDevice::Modem)

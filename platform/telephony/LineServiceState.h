@@ -6,6 +6,7 @@
 #include "platform/telephony/MessageQueue.h"
 #include "platform/telephony/ModemCall.h"
 #include "platform/telephony/ModemListener.h"
+#include "platform/telephony/sip/SipAgent.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -46,6 +47,9 @@ struct TLineService {
     // Devices whose port the service uses itself for a moment (LINEMAPPER:
     // all of them); their listeners stay closed meanwhile.
     std::vector<DWORD> Borrowed;
+    // The program's registration with the office's server, while a line
+    // of the SIP device is open.
+    std::unique_ptr<TSipAgent> Sip;
     DWORD NextHandle = 0x10000;
     DWORD NextRequest = 1;
 
@@ -58,6 +62,8 @@ struct TLineService {
     void CloseLine(HLINE line);
     // Opens the listeners whose modem is free, closes the others.
     void RefreshListeners();
+    // Registers with the settings' SIP server unless registered already.
+    void StartSip();
 };
 
 TLineService &Service();

@@ -1,10 +1,32 @@
+#include "platform/telephony/LineService.h"
+#include "platform/telephony/LineServiceState.h"
+#include "platform/telephony/ModemConfigDialog.h"
+#include "platform/telephony/ModemSettings.h"
 #include "platform/telephony/sip/SipAgent.h"
+#include "platform/telephony/sip/SipSettingsPane.h"
+#include "platform/telephony/sip/SipTexts.h"
 #include "support/TestHome.h"
 #include "telephony/SipOffice.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
+
+namespace {
+
+// LINE_DEVSPECIFIC messages as the line's callback received them: line, kind, detail.
+QList<std::tuple<DWORD, DWORD, DWORD>> DevSpecific;
+
+void Record(DWORD device, DWORD msg, DWORD, DWORD p1, DWORD p2, DWORD)
+{
+    if (msg == LINE_DEVSPECIFIC)
+        DevSpecific.push_back({device, p1, p2});
+}
+
+} // namespace
 
 // The program as a further device of the user's extension on the office's
 // SIP server.
@@ -84,6 +106,52 @@ private Q_SLOTS:
 
         office.Stop();
         QCOMPARE(TrySipRegistration(Desk(office), TSipOffice::kDeskPassword), TSipFailure::NoAnswer);
+    }
+
+    // With the SIP device chosen, an open line keeps the program registered
+    // until the last line closes; a wrong password is one message to the
+    // line however often the service tries again. "Bağlantıyı Sına" in the
+    // settings dialog says in Turkish how a registration went.
+    void theLineServiceRegistersWhileALineIsOpen()
+    {
+        TSipOffice office;
+        QVERIFY(office.Running());
+        SaveLineDevice(TLineDevice::Sip);
+        SaveSipConfig(Desk(office));
+        SetSipSessionPassword(Desk(office), TSipOffice::kDeskPassword);
+        HLINEAPP app = 0;
+        DWORD devices = 0;
+        QCOMPARE(lineInitialize(&app, nullptr, Record, "tst", &devices), 0);
+        QCOMPARE(devices, DWORD(1));
+        HLINE line = 0;
+        QCOMPARE(lineOpen(app, 0, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_MONITOR, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(office.Contacts(TSipOffice::kDesk), 1, 10000);
+        QCOMPARE(lineShutdown(app), 0);
+        QCOMPARE(office.Contacts(TSipOffice::kDesk), 0);
+
+        const int base = TSipAgent::RetryBaseMs;
+        TSipAgent::RetryBaseMs = 20;
+        SetSipSessionPassword(Desk(office), QStringLiteral("yanlis"));
+        QCOMPARE(lineInitialize(&app, nullptr, Record, "tst", &devices), 0);
+        QCOMPARE(lineOpen(app, 0, &line, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_MONITOR, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(Service().Sip && Service().Sip->Failures() >= 3, 10000);
+        TSipAgent::RetryBaseMs = base;
+        QTest::qWait(50);
+        QCOMPARE(DevSpecific, (QList<std::tuple<DWORD, DWORD, DWORD>>{{line, LineSipRegistrationFailed, DWORD(TSipFailure::WrongPassword)}}));
+        QCOMPARE(lineShutdown(app), 0);
+
+        TModemConfigDialog dialog(TModemConfig(), TLineDevice::Sip, true);
+        auto *pane = dialog.findChild<TSipSettingsPane *>(QStringLiteral("sipPane"));
+        QVERIFY(pane && !pane->isHidden());
+        QCOMPARE(pane->Config(), Desk(office));
+        auto *password = pane->findChild<QLineEdit *>(QStringLiteral("sipPasswordEdit"));
+        auto *answer = pane->findChild<QLabel *>(QStringLiteral("sipAnswerLabel"));
+        password->setText(TSipOffice::kDeskPassword);
+        pane->findChild<QPushButton *>(QStringLiteral("sipTestButton"))->click();
+        QVERIFY2(answer->text().startsWith(QStringLiteral("Bağlantı başarılı")), qPrintable(answer->text()));
+        password->setText(QStringLiteral("yanlis"));
+        pane->findChild<QPushButton *>(QStringLiteral("sipTestButton"))->click();
+        QCOMPARE(answer->text(), SipFailureText(TSipFailure::WrongPassword));
     }
 };
 
