@@ -54,6 +54,15 @@ void TLineService::CloseLine(HLINE line)
         }
     }
     std::erase_if(HandedOver, [line](const auto &call) { return call.second == line; });
+    for (auto it = SipCalls.begin(); it != SipCalls.end();) {
+        TSipCall *call = it->second.data();
+        if (call && call->Line() == line) {
+            call->Detach();
+            it = SipCalls.erase(it);
+        } else {
+            ++it;
+        }
+    }
     Lines.erase(line); // its listener closes the port and says no more
     if (Lines.empty())
         Sip.reset(); // the contact leaves the server

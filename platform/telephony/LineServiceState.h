@@ -7,6 +7,7 @@
 #include "platform/telephony/ModemCall.h"
 #include "platform/telephony/ModemListener.h"
 #include "platform/telephony/sip/SipAgent.h"
+#include "platform/telephony/sip/SipCall.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -41,6 +42,8 @@ struct TLineService {
     std::map<HLINEAPP, TAppRecord> Apps;
     std::map<HLINE, TLineRecord> Lines;
     std::map<HCALL, QPointer<TModemCall>> Calls;
+    // Calls placed through the desk phone of the SIP device.
+    std::map<HCALL, QPointer<TSipCall>> SipCalls;
     // Calls handed over to the phone application: idle at once, kept only
     // until they are deallocated.
     std::map<HCALL, HLINE> HandedOver;

@@ -147,6 +147,7 @@ TDeskPhone::TDeskPhone(const TSipOffice &office, const QString &extension, const
               QStringLiteral("poll_method epoll\nsip_listen 127.0.0.1:%1\nsip_trans_def udp\nmodule_path /usr/lib/baresip/modules\n"
                              "module g711.so\nmodule ausine.so\nmodule aufile.so\nmodule_app account.so\nmodule_app menu.so\n"
                              "audio_player aufile,/dev/null\naudio_source ausine,440\naudio_alert aufile,/dev/null\n"
+                             "ausrc_srate 48000\nauplay_srate 48000\nausrc_channels 2\nauplay_channels 2\n"
                              "rtp_ports %2-%3\n")
                   .arg(port)
                   .arg(port + 1000)

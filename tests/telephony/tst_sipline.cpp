@@ -137,7 +137,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(Service().Sip && Service().Sip->Failures() >= 3, 10000);
         TSipAgent::RetryBaseMs = base;
         QTest::qWait(50);
-        QCOMPARE(DevSpecific, (QList<std::tuple<DWORD, DWORD, DWORD>>{{line, LineSipRegistrationFailed, DWORD(TSipFailure::WrongPassword)}}));
+        QCOMPARE(DevSpecific,
+                 (QList<std::tuple<DWORD, DWORD, DWORD>>{{line, LineSipRegistrationFailed, DWORD(TSipFailure::WrongPassword)}}));
         QCOMPARE(lineShutdown(app), 0);
 
         TModemConfigDialog dialog(TModemConfig(), TLineDevice::Sip, true);

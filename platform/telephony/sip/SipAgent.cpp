@@ -5,11 +5,14 @@
 #include <QEventLoop>
 #include <QHostInfo>
 #include <QUdpSocket>
+#include <QUuid>
 
 su_root_t *SipRoot()
 {
     static su_root_t *root = []() {
         su_init();
+        // Alert-Info, P-Asserted-Identity and the other extra headers.
+        sip_update_default_mclass(sip_extend_mclass(nullptr));
         su_root_t *r = su_glib_root_create(nullptr);
         g_source_attach(su_glib_root_gsource(r), nullptr);
         return r;
@@ -136,15 +139,18 @@ void TSipAgent::Start()
     Register();
 }
 
-bool TSipAgent::IsOwnCallId(const QByteArray &) const
+bool TSipAgent::IsOwnCallId(const QByteArray &callId) const
 {
-    return false;
+    return FOwnCallIds.contains(callId);
 }
 
 nua_handle_s *TSipAgent::NewHandle(TSipHandleOwner *owner, const QString &target)
 {
     const QByteArray to = target.toUtf8(), from = FConfig.Aor().toUtf8();
-    return nua_handle(FNua, owner, SIPTAG_TO_STR(to.constData()), SIPTAG_FROM_STR(from.constData()), TAG_END());
+    const QByteArray callId = QUuid::createUuid().toByteArray(QUuid::WithoutBraces) + "@velmora";
+    FOwnCallIds.insert(callId);
+    return nua_handle(FNua, owner, SIPTAG_TO_STR(to.constData()), SIPTAG_FROM_STR(from.constData()), SIPTAG_CALL_ID_STR(callId.constData()),
+                      TAG_END());
 }
 
 bool TSipAgent::Authenticate(nua_handle_s *handle, const sip_s *challenge, int *tries)

@@ -3,6 +3,7 @@
 #include "platform/telephony/sip/SipSettings.h"
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 #include <functional>
 
@@ -60,7 +61,8 @@ public:
     bool IsOwnCallId(const QByteArray &callId) const;
 
     nua_s *Stack() const { return FNua; }
-    // A handle for a new request to target, whose events go to owner.
+    // A handle for a new call to target, whose events go to owner; its
+    // Call-ID is one of the agent's own.
     nua_handle_s *NewHandle(TSipHandleOwner *owner, const QString &target);
     // Answers the server's challenge on handle with the account's password;
     // false when it was answered once already (the password is wrong).
@@ -90,6 +92,7 @@ private:
     TSipFailure FFailure = TSipFailure::None;
     int FFailures = 0;
     bool FShutDown = false;
+    QSet<QByteArray> FOwnCallIds;
     QTimer FRetry;
     QTimer FAnswerGuard;
 };

@@ -77,6 +77,7 @@ void TSipSettingsPane::Test()
     FTest->setEnabled(false);
     FAnswer->setText(QStringLiteral("Santral deneniyor..."));
     const TSipFailure failure = TrySipRegistration(Config(), Password());
-    FAnswer->setText(failure == TSipFailure::None ? QStringLiteral("Bağlantı başarılı: santral kaydı kabul etti.") : SipFailureText(failure));
+    FAnswer->setText(failure == TSipFailure::None ? QStringLiteral("Bağlantı başarılı: santral kaydı kabul etti.")
+                                                  : SipFailureText(failure));
     FTest->setEnabled(true);
 }

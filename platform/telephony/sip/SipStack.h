@@ -6,6 +6,7 @@
 #include <sofia-sip/nua.h>
 #include <sofia-sip/nta_tag.h>
 #include <sofia-sip/nua_tag.h>
+#include <sofia-sip/sip_extra.h>
 #include <sofia-sip/sip_header.h>
 #include <sofia-sip/sip_status.h>
 #include <sofia-sip/su_glib.h>
