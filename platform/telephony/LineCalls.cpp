@@ -155,7 +155,7 @@ LONG lineDeallocateCall(HCALL hCall)
     TLineService &s = Service();
     if (s.HandedOver.erase(hCall))
         return 0;
-    if (TModemListener *listener = s.ListenerOf(hCall))
+    if (TOfferedCalls *listener = s.ListenerOf(hCall))
         return listener->Deallocate(hCall);
     if (TSipCall *sipCall = SipCallOf(hCall)) {
         if (sipCall->CallState() != LINECALLSTATE_IDLE)
@@ -178,7 +178,7 @@ LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo)
 {
     TLineService &s = Service();
     TModemCall *call = s.Call(hCall);
-    TModemListener *listener = call ? nullptr : s.ListenerOf(hCall);
+    TOfferedCalls *listener = call ? nullptr : s.ListenerOf(hCall);
     TSipCall *sipCall = call || listener ? nullptr : SipCallOf(hCall);
     if (!call && !listener && !sipCall)
         return LINEERR_INVALCALLHANDLE;
@@ -190,7 +190,7 @@ LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo)
     HLINE hLine = call ? call->Line() : sipCall ? sipCall->Line() : 0;
     if (listener) {
         for (const auto &[handle, line] : s.Lines)
-            hLine = line.Listener.get() == listener ? handle : hLine;
+            hLine = line.Watcher() == listener ? handle : hLine;
     }
     const auto line = s.Lines.find(hLine);
     QByteArray appName;

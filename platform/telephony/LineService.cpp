@@ -27,11 +27,11 @@ TModemCall *TLineService::Call(HCALL handle)
     return it == Calls.end() ? nullptr : it->second.data();
 }
 
-TModemListener *TLineService::ListenerOf(HCALL call)
+TOfferedCalls *TLineService::ListenerOf(HCALL call)
 {
     for (auto &[handle, line] : Lines) {
-        if (line.Listener && line.Listener->Call(call))
-            return line.Listener.get();
+        if (line.Watcher() && line.Watcher()->Call(call))
+            return line.Watcher();
     }
     return nullptr;
 }
@@ -79,6 +79,15 @@ void TLineService::StartSip()
         for (const auto &[handle, line] : s.Lines)
             s.TargetOf(line).Post(handle, LINE_DEVSPECIFIC, LineSipRegistrationFailed, DWORD(failure), 0);
     });
+    Sip->OnIncoming = [](nua_handle_s *handle, const sip_s *sip) {
+        // The first line that watches takes the call.
+        for (auto &[id, line] : Service().Lines) {
+            if (line.SipListener) {
+                line.SipListener->Offer(handle, sip);
+                return;
+            }
+        }
+    };
     Sip->Start();
 }
 
@@ -270,12 +279,15 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
         return LINEERR_INVALAPPHANDLE;
     const HLINE line = s.NewHandle();
     TLineRecord &record = s.Lines[line];
-    record = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes, nullptr};
+    record = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes, nullptr, nullptr};
     if (dwPrivileges == LINECALLPRIVILEGE_MONITOR && LoadLineDevice() == TLineDevice::Modem)
         record.Listener = std::make_unique<TModemListener>(line, s.TargetOf(record), []() { return Service().NewHandle(); });
     *lphLine = line;
-    if (LoadLineDevice() == TLineDevice::Sip)
+    if (LoadLineDevice() == TLineDevice::Sip) {
+        if (dwPrivileges == LINECALLPRIVILEGE_MONITOR)
+            record.SipListener = std::make_unique<TSipListener>(line, s.TargetOf(record), []() { return Service().NewHandle(); });
         s.StartSip();
+    }
     return 0; // the listener opens its modem when the borrowed ports return
 }
 

@@ -8,6 +8,7 @@
 #include "platform/telephony/ModemListener.h"
 #include "platform/telephony/sip/SipAgent.h"
 #include "platform/telephony/sip/SipCall.h"
+#include "platform/telephony/sip/SipListener.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -36,6 +37,14 @@ struct TLineRecord {
     // A line opened to monitor calls listens to its modem while no call of
     // ours uses it.
     std::unique_ptr<TModemListener> Listener;
+    // A line of the SIP device opened to monitor calls sees the calls the
+    // server offers to the extension.
+    std::unique_ptr<TSipListener> SipListener;
+
+    TOfferedCalls *Watcher() const
+    {
+        return Listener ? static_cast<TOfferedCalls *>(Listener.get()) : static_cast<TOfferedCalls *>(SipListener.get());
+    }
 };
 
 struct TLineService {
@@ -60,7 +69,7 @@ struct TLineService {
     DWORD NewRequest();
     TModemCall *Call(HCALL handle);
     // The listener of the line on which the modem offered call.
-    TModemListener *ListenerOf(HCALL call);
+    TOfferedCalls *ListenerOf(HCALL call);
     TMessageTarget TargetOf(const TLineRecord &line) const;
     void CloseLine(HLINE line);
     // Opens the listeners whose modem is free, closes the others.

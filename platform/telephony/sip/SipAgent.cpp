@@ -198,11 +198,22 @@ void TSipAgent::OnEvent(int event, int status, const char *phrase, nua_handle_s 
         return;
     }
     if (event == nua_i_invite && nh) {
+        // The program's own call to the extension comes back to it as one
+        // more device: it declines its part at once, with a code that gives
+        // way to the desk phone's answer (busy, not registered).
+        if (sip && sip->sip_call_id && IsOwnCallId(QByteArray(sip->sip_call_id->i_id))) {
+            nua_respond(nh, SIP_488_NOT_ACCEPTABLE, TAG_END());
+            return;
+        }
         if (OnIncoming)
             OnIncoming(nh, sip);
+        // Rings (never answers) even when no line watches.
         if (!nua_handle_magic(nh))
-            nua_respond(nh, SIP_480_TEMPORARILY_UNAVAILABLE, TAG_END());
+            nua_respond(nh, SIP_180_RINGING, TAG_END());
+        return;
     }
+    if (event == nua_i_terminated && nh)
+        nua_handle_destroy(nh); // an offered call nobody watched, or the program's own
 }
 
 void TSipAgent::OnRegisterAnswer(int status, const char *phrase, const sip_s *sip)
