@@ -313,6 +313,8 @@ bool TTapiDial::TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, 
         case LINE_CALLSTATE:
             if (!ofCall)
                 continue;
+            if (dwParam1 == LINECALLSTATE_DISCONNECTED)
+                dialer->CallOutcome(hDevice, dwParam2);
             if (dwParam1 == LINECALLSTATE_IDLE)
                 dialer->CallEnded(hDevice);
             return true;
@@ -370,6 +372,20 @@ void TTapiDial::CallEnded(HCALL call)
     if (FRinging == call)
         FRinging = 0;
     lineDeallocateCall(call);
+}
+
+void TTapiDial::CallOutcome(HCALL call, DWORD disconnectMode)
+{
+    const auto it = FIncoming.find(call);
+    if (it == FIncoming.end())
+        return;
+    const TIncomingCall::TOutcome outcome = disconnectMode == LINEDISCONNECTMODE_PICKUP ? TIncomingCall::ocAnswered
+        : disconnectMode == LINEDISCONNECTMODE_NOANSWER                                 ? TIncomingCall::ocMissed
+                                                                                        : TIncomingCall::ocUnknown;
+    if (outcome == TIncomingCall::ocUnknown || outcome == it->second.Outcome)
+        return;
+    it->second.Outcome = outcome;
+    ReportIncoming(it->second);
 }
 
 void TTapiDial::ForgetIncomingCalls()

@@ -2,7 +2,7 @@
 #include "platform/telephony/ModemSettings.h"
 #include "platform/telephony/sip/SipSettings.h"
 #include "support/TestHome.h"
-#include "telephony/SipOffice.h"
+#include "support/SipOffice.h"
 
 #include <QUdpSocket>
 #include <QtTest>
@@ -19,27 +19,6 @@ void Record(DWORD device, DWORD msg, DWORD, DWORD p1, DWORD p2, DWORD)
     Offers += msg == LINE_APPNEWCALL ? 1 : 0;
     if (msg == LINE_CALLSTATE && device == Watched)
         States.push_back({p1, p2});
-}
-
-// A far end at the office's outside line: it answers the one INVITE with
-// the given responses (each "180", "200", ...), then takes the ACK; a
-// 200 waits for the BYE.
-QByteArray FarEnd(const QList<int> &responses)
-{
-    QByteArray xml =
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><scenario name=\"far end\">"
-        "<recv request=\"INVITE\" />";
-    for (int status : responses) {
-        xml += "<send><![CDATA[\nSIP/2.0 " + QByteArray::number(status)
-            + " X\n[last_Via:]\n[last_From:]\n[last_To:];tag=[pid]far\n[last_Call-ID:]\n[last_CSeq:]\n"
-              "Contact: <sip:far@[local_ip]:[local_port]>\nContent-Length: 0\n\n]]></send>";
-    }
-    xml += "<recv request=\"ACK\" />";
-    if (responses.contains(200))
-        xml +=
-            "<recv request=\"BYE\" /><send><![CDATA[\nSIP/2.0 200 OK\n[last_Via:]\n[last_From:]\n[last_To:]\n[last_Call-ID:]\n"
-            "[last_CSeq:]\nContent-Length: 0\n\n]]></send>";
-    return xml + "</scenario>";
 }
 
 } // namespace
@@ -115,9 +94,9 @@ private Q_SLOTS:
             // baresip keeps the transferred call up: each case has a desk
             // phone of its own.
             TDeskPhone desk(*FOffice, TSipOffice::kDesk, TSipOffice::kDeskPassword, true);
-            QVERIFY(desk.Registered());
+            QVERIFY2(desk.Registered(), desk.Output().constData());
             QTRY_VERIFY_WITH_TIMEOUT(FOffice->Contacts(TSipOffice::kDesk) >= 2, 10000);
-            TSipp farEnd(FarEnd(c.FarEnd), FOffice->GatewayPort(), {});
+            TSipp farEnd(SippFarEnd(c.FarEnd), FOffice->GatewayPort(), {});
             QCOMPARE(Dial(c.Number),
                      (TStates{{LINECALLSTATE_DIALING, 0}, {LINECALLSTATE_PROCEEDING, 0}, c.Outcome, {LINECALLSTATE_IDLE, 0}}));
             QVERIFY2(farEnd.Messages().contains("INVITE sip:" + QByteArray(c.Dialled) + '@'), farEnd.Messages().constData());
@@ -134,7 +113,7 @@ private Q_SLOTS:
     void cancelsBeforeTheDeskPhoneAnswers()
     {
         TDeskPhone desk(*FOffice, TSipOffice::kOther, TSipOffice::kOtherPassword, false);
-        QVERIFY(desk.Registered());
+        QVERIFY2(desk.Registered(), desk.Output().constData());
         OpenLine(TSipOffice::kOther, TSipOffice::kOtherPassword);
         QTRY_COMPARE_WITH_TIMEOUT(FOffice->Contacts(TSipOffice::kOther), 2, 10000);
         QUdpSocket outside;

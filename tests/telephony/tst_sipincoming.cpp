@@ -2,7 +2,7 @@
 #include "platform/telephony/ModemSettings.h"
 #include "platform/telephony/sip/SipSettings.h"
 #include "support/TestHome.h"
-#include "telephony/SipOffice.h"
+#include "support/SipOffice.h"
 
 #include <QtTest>
 #include <memory>
@@ -50,38 +50,6 @@ void Record(DWORD device, DWORD msg, DWORD, DWORD p1, DWORD p2, DWORD)
     }
 }
 
-// An outside caller: INVITE to the extension with the given identity
-// headers; then it hangs up after the first ring, or (answered) waits for
-// the answer, acknowledges it and hangs up.
-QByteArray Caller(const QByteArray &identity, bool waitForAnswer)
-{
-    QByteArray xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><scenario name=\"caller\">"
-                     "<send retrans=\"500\"><![CDATA[\nINVITE sip:[service]@[remote_ip]:[remote_port] SIP/2.0\n"
-                     "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
-                     + identity
-                     + ";tag=[pid]caller[call_number]\nTo: <sip:[service]@[remote_ip]:[remote_port]>\nCall-ID: [call_id]\n"
-                       "CSeq: 1 INVITE\nContact: <sip:caller@[local_ip]:[local_port]>\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
-                       "<recv response=\"100\" optional=\"true\" />";
-    if (waitForAnswer) {
-        return xml
-            + "<recv response=\"180\" optional=\"true\" /><recv response=\"180\" optional=\"true\" />"
-              "<recv response=\"200\" rrs=\"true\" />"
-              "<send><![CDATA[\nACK [next_url] SIP/2.0\nVia: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
-              "[last_From:]\n[last_To:]\nCall-ID: [call_id]\nCSeq: 1 ACK\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
-              "<pause milliseconds=\"300\" />"
-              "<send retrans=\"500\"><![CDATA[\nBYE [next_url] SIP/2.0\nVia: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
-              "[last_From:]\n[last_To:]\nCall-ID: [call_id]\nCSeq: 2 BYE\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
-              "<recv response=\"200\" /></scenario>";
-    }
-    return xml
-        + "<recv response=\"180\" /><pause milliseconds=\"500\" />"
-          "<send><![CDATA[\nCANCEL sip:[service]@[remote_ip]:[remote_port] SIP/2.0\n[last_Via:]\n[last_From:]\n"
-          "To: <sip:[service]@[remote_ip]:[remote_port]>\nCall-ID: [call_id]\nCSeq: 1 CANCEL\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
-          "<recv response=\"200\" optional=\"true\" /><recv response=\"487\" />"
-          "<send><![CDATA[\nACK sip:[service]@[remote_ip]:[remote_port] SIP/2.0\n[last_Via:]\n[last_From:]\n[last_To:]\n"
-          "Call-ID: [call_id]\nCSeq: 1 ACK\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send></scenario>";
-}
-
 } // namespace
 
 // The calls the server offers to the user's extension, as the program's
@@ -97,7 +65,7 @@ class TestSipIncoming : public QObject {
     TOffered Offer(const QByteArray &identity, bool waitForAnswer, int *callerExit)
     {
         Offered.clear();
-        TSipp caller(Caller(identity, waitForAnswer), 0, {QStringLiteral("-s"), TSipOffice::kDesk, FOffice->Server()});
+        TSipp caller(SippCaller(identity, waitForAnswer), 0, {QStringLiteral("-s"), TSipOffice::kDesk, FOffice->Server()});
         *callerExit = caller.Finish();
         [[maybe_unused]] const bool idle = QTest::qWaitFor([]() { return !Offered.isEmpty() && Offered.constFirst().Idle; }, 10000);
         if (Offered.size() != 1)
@@ -137,7 +105,7 @@ private Q_SLOTS:
     void missedCallsShowTheCaller()
     {
         TDeskPhone desk(*FOffice, TSipOffice::kDesk, TSipOffice::kDeskPassword, false);
-        QVERIFY(desk.Registered());
+        QVERIFY2(desk.Registered(), desk.Output().constData());
         QTRY_COMPARE_WITH_TIMEOUT(FOffice->Contacts(TSipOffice::kDesk), 2, 10000);
         int exit = -1;
         TOffered asserted = Offer(
@@ -163,7 +131,7 @@ private Q_SLOTS:
     void theDeskPhoneAnswersBesideTheProgram()
     {
         TDeskPhone desk(*FOffice, TSipOffice::kDesk, TSipOffice::kDeskPassword, true);
-        QVERIFY(desk.Registered());
+        QVERIFY2(desk.Registered(), desk.Output().constData());
         QTRY_COMPARE_WITH_TIMEOUT(FOffice->Contacts(TSipOffice::kDesk), 2, 10000);
         int exit = -1;
         const TOffered answered = Offer("From: \"Mehmet\" <sip:05321112233@[local_ip]:[local_port]>", true, &exit);

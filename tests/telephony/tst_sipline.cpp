@@ -6,7 +6,7 @@
 #include "platform/telephony/sip/SipSettingsPane.h"
 #include "platform/telephony/sip/SipTexts.h"
 #include "support/TestHome.h"
-#include "telephony/SipOffice.h"
+#include "support/SipOffice.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,8 +1,9 @@
-#include "telephony/SipOffice.h"
-
-#include "support/DavServers.h"
+#include "support/SipOffice.h"
 
 #include <QFile>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QUdpSocket>
 #include <QtTest>
 
 namespace {
@@ -59,6 +60,32 @@ request_route {
 }
 )";
 
+// A port for a party of the office: below the range the system hands out
+// for outgoing sockets (so that no client socket takes it, or the one above
+// it, which baresip binds for TLS, meanwhile), free for UDP and TCP, never
+// one given before in this run, with the hundred ports from 1000 above it
+// (baresip's media) clear of the others.
+quint16 RigPort()
+{
+    static QList<quint16> given;
+    const auto near = [](int a, int b) { return qAbs(a - b) <= 1 || (a >= b + 1000 && a <= b + 1101); };
+    for (;;) {
+        const auto port = quint16(QRandomGenerator::global()->bounded(20000, 31000));
+        if (std::any_of(given.begin(), given.end(), [&](quint16 g) { return near(port, g) || near(g, port); }))
+            continue;
+        bool free = true;
+        for (quint16 p : {port, quint16(port + 1)}) {
+            QUdpSocket udp;
+            QTcpServer tcp;
+            free = free && udp.bind(QHostAddress::LocalHost, p) && tcp.listen(QHostAddress::LocalHost, p);
+        }
+        if (!free)
+            continue;
+        given << port;
+        return port;
+    }
+}
+
 bool WriteFile(const QString &path, const QByteArray &text)
 {
     QFile file(path);
@@ -89,8 +116,8 @@ void Stop(QProcess &process)
 
 TSipOffice::TSipOffice()
 {
-    FPort = FreePort();
-    FGatewayPort = FreePort();
+    FPort = RigPort();
+    FGatewayPort = RigPort();
     const QString db = FDir.filePath(QStringLiteral("db"));
     QDir().mkpath(db);
     // No empty NOT NULL columns: the hashes are never read (the proxy
@@ -142,7 +169,7 @@ int TSipOffice::Contacts(const QString &extension) const
 
 TDeskPhone::TDeskPhone(const TSipOffice &office, const QString &extension, const QString &password, bool autoAnswer)
 {
-    const quint16 port = FreePort();
+    const quint16 port = RigPort();
     WriteFile(FDir.filePath(QStringLiteral("config")),
               QStringLiteral("poll_method epoll\nsip_listen 127.0.0.1:%1\nsip_trans_def udp\nmodule_path /usr/lib/baresip/modules\n"
                              "module g711.so\nmodule ausine.so\nmodule aufile.so\nmodule_app account.so\nmodule_app menu.so\n"
@@ -191,7 +218,7 @@ TSipp::TSipp(const QByteArray &scenario, quint16 port, const QStringList &argume
     FProcess.setProcessChannelMode(QProcess::MergedChannels);
     FProcess.start(QStringLiteral("sipp"),
                    QStringList{QStringLiteral("-sf"), file, QStringLiteral("-i"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                               QString::number(port ? port : FreePort()), QStringLiteral("-m"), QStringLiteral("1"),
+                               QString::number(port ? port : RigPort()), QStringLiteral("-m"), QStringLiteral("1"),
                                QStringLiteral("-nostdin"), QStringLiteral("-trace_msg"), QStringLiteral("-message_file"),
                                FDir.filePath(QStringLiteral("messages.log"))}
                        + arguments);
@@ -216,4 +243,51 @@ QByteArray TSipp::Messages()
 {
     QFile file(FDir.filePath(QStringLiteral("messages.log")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray SippCaller(const QByteArray &identity, bool waitForAnswer)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><scenario name=\"caller\">"
+                     "<send retrans=\"500\"><![CDATA[\nINVITE sip:[service]@[remote_ip]:[remote_port] SIP/2.0\n"
+                     "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
+                     + identity
+                     + ";tag=[pid]caller[call_number]\nTo: <sip:[service]@[remote_ip]:[remote_port]>\nCall-ID: [call_id]\n"
+                       "CSeq: 1 INVITE\nContact: <sip:caller@[local_ip]:[local_port]>\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
+                       "<recv response=\"100\" optional=\"true\" />";
+    if (waitForAnswer) {
+        return xml
+            + "<recv response=\"180\" optional=\"true\" /><recv response=\"180\" optional=\"true\" />"
+              "<recv response=\"200\" rrs=\"true\" />"
+              "<send><![CDATA[\nACK [next_url] SIP/2.0\nVia: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
+              "[last_From:]\n[last_To:]\nCall-ID: [call_id]\nCSeq: 1 ACK\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
+              "<pause milliseconds=\"300\" />"
+              "<send retrans=\"500\"><![CDATA[\nBYE [next_url] SIP/2.0\nVia: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
+              "[last_From:]\n[last_To:]\nCall-ID: [call_id]\nCSeq: 2 BYE\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
+              "<recv response=\"200\" /></scenario>";
+    }
+    return xml
+        + "<recv response=\"180\" /><pause milliseconds=\"500\" />"
+          "<send><![CDATA[\nCANCEL sip:[service]@[remote_ip]:[remote_port] SIP/2.0\n[last_Via:]\n[last_From:]\n"
+          "To: <sip:[service]@[remote_ip]:[remote_port]>\nCall-ID: [call_id]\nCSeq: 1 CANCEL\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>"
+          "<recv response=\"200\" optional=\"true\" /><recv response=\"487\" />"
+          "<send><![CDATA[\nACK sip:[service]@[remote_ip]:[remote_port] SIP/2.0\n[last_Via:]\n[last_From:]\n[last_To:]\n"
+          "Call-ID: [call_id]\nCSeq: 1 ACK\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send></scenario>";
+}
+
+QByteArray SippFarEnd(const QList<int> &responses)
+{
+    QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?><scenario name=\"far end\">"
+        "<recv request=\"INVITE\" />";
+    for (int status : responses) {
+        xml += "<send><![CDATA[\nSIP/2.0 " + QByteArray::number(status)
+            + " X\n[last_Via:]\n[last_From:]\n[last_To:];tag=[pid]far\n[last_Call-ID:]\n[last_CSeq:]\n"
+              "Contact: <sip:far@[local_ip]:[local_port]>\nContent-Length: 0\n\n]]></send>";
+    }
+    xml += "<recv request=\"ACK\" />";
+    if (responses.contains(200))
+        xml +=
+            "<recv request=\"BYE\" /><send><![CDATA[\nSIP/2.0 200 OK\n[last_Via:]\n[last_From:]\n[last_To:]\n[last_Call-ID:]\n"
+            "[last_CSeq:]\nContent-Length: 0\n\n]]></send>";
+    return xml + "</scenario>";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -57,6 +58,16 @@ private:
     QByteArray FOutput;
     bool FRegistered = false;
 };
+
+// SIPp scenarios. An outside caller: INVITE to the extension (SIPp's -s)
+// with the given identity headers (P-Asserted-Identity when the server
+// asserts one, then From, without its tag); it hangs up after the first
+// ring, or (waitForAnswer) waits for the answer, acknowledges it and hangs up.
+QByteArray SippCaller(const QByteArray &identity, bool waitForAnswer);
+// A far end at the office's outside line: it answers the one INVITE with
+// the given responses (180, 200, 486, ...), then takes the ACK; after a
+// 200 it waits for the BYE.
+QByteArray SippFarEnd(const QList<int> &responses);
 
 // A SIPp party on loopback playing scenario (SIPp's XML) against the
 // office: a far end at the office's GatewayPort, or a caller.
