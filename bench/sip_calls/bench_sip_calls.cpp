@@ -176,6 +176,7 @@ void BM_ClickToDeskPhoneInvite(benchmark::State &state)
             return;
         }
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        lineDrop(Placed, nullptr, 0); // as the dial box does when closed
         WaitFor([]() { return PlacedIdle; });
         lineDeallocateCall(Placed);
     }

@@ -410,6 +410,42 @@ private Q_SLOTS:
         QCOMPARE(TelLinkNumber(link, location), dialled);
     }
 
+    // With the office's server as the line, a tel: link makes the desk
+    // phone call the number; the dial box stays until the number answers.
+    void telLinkIsDialledThroughTheDeskPhone()
+    {
+        if (ServerTests())
+            QSKIP("the line does not depend on the provider");
+        TSipOffice office;
+        QVERIFY(office.Running());
+        TDeskPhone desk(office, TSipOffice::kDesk, TSipOffice::kDeskPassword, true);
+        QVERIFY2(desk.Registered(), desk.Output().constData());
+        TSipp farEnd(SippFarEnd({180, 200}), office.GatewayPort(), {});
+        TFormFixture f;
+        TSipConfig sip;
+        sip.Server = office.Server();
+        sip.User = TSipOffice::kDesk;
+        SaveLineDevice(TLineDevice::Sip);
+        SaveSipConfig(sip);
+        SetSipSessionPassword(sip, TSipOffice::kDeskPassword);
+        f.Start(Contacts);
+        f.App->SetMessageBoxHandler([&](const TMessageBoxRequest &box) -> int {
+            f.Boxes << box;
+            if (box.Kind == TMessageKind::Question)
+                return IDYES;
+            QDeadlineTimer deadline(10000); // the dial box stays while the call goes on
+            while (!LastStatus.startsWith(QStringLiteral("Connected: ")) && !deadline.hasExpired())
+                QTest::qWait(10);
+            return IDOK;
+        });
+        f.Form->HandleArguments({QStringLiteral("tel:+90-532-111-22-33")});
+        QTRY_COMPARE(LastStatus, QStringLiteral("Idle - call deallocated"));
+        QCOMPARE(f.BoxTexts(),
+                 (QStringList{QStringLiteral("05321112233 aransın mı?"), QStringLiteral("05321112233 nolu telefon Aranıyor...")}));
+        QVERIFY2(farEnd.Messages().contains("INVITE sip:05321112233@"), farEnd.Messages().constData());
+        QVERIFY(desk.Output().contains("Call established: sip:05321112233@"));
+    }
+
     void telLinkFromASecondStartIsDialledByTheRunningWindow()
     {
         if (ServerTests())

@@ -56,12 +56,15 @@ void TSipCall::Start(DWORD requestId)
 
 LONG TSipCall::Drop(DWORD requestId)
 {
-    if (FStep == TStep::Done)
+    if (FCallState == LINECALLSTATE_IDLE)
         return LINEERR_INVALCALLSTATE;
     if (FStep == TStep::Calling && FNua)
         nua_cancel(FNua, TAG_END()); // the number is never dialled
-    FTarget.Post(0, LINE_REPLY, requestId, 0, 0);
     Finish(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+    FTarget.Post(0, LINE_REPLY, requestId, 0, 0);
+    if (FCallState != LINECALLSTATE_DISCONNECTED)
+        Report(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+    Report(LINECALLSTATE_IDLE, 0);
     return LONG(requestId);
 }
 
@@ -165,8 +168,6 @@ void TSipCall::Finish(DWORD state, DWORD detail)
     FGuard.stop();
     HangUp(); // the call is the desk phone's now
     Report(state, detail);
-    if (state != LINECALLSTATE_IDLE)
-        Report(LINECALLSTATE_IDLE, 0);
 }
 
 void TSipCall::Report(DWORD state, DWORD detail)

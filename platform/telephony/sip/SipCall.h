@@ -20,10 +20,12 @@
 // phone is being called); PROCEEDING once it has answered and the number
 // is dialled; RINGBACK while the number rings; CONNECTED, BUSY (486, 600)
 // or DISCONNECTED (declined 603: REJECT; no answer in time: NOANSWER;
-// else UNAVAIL) for the transfer's outcome; then IDLE. A desk phone that
-// is busy is BUSY, one not registered or not answering within the dial
-// timeout is DISCONNECTED (UNREACHABLE, NOANSWER). Dropping before the
-// desk phone answers cancels the call, and the number is never dialled.
+// else UNAVAIL) for the transfer's outcome. A desk phone that is busy is
+// BUSY, one not registered or not answering within the dial timeout is
+// DISCONNECTED (UNREACHABLE, NOANSWER). As with a modem, the call stays in
+// its last state until it is dropped: then DISCONNECTED (NORMAL) unless it
+// is already, and IDLE. Dropping before the desk phone answers cancels the
+// call, and the number is never dialled.
 class TSipCall : public QObject, public TSipHandleOwner {
     Q_OBJECT
 public:
