@@ -14,7 +14,6 @@
 #include "dialer/TapiStatus.h"
 #include "platform/core/PlatformSettings.h"
 #include "platform/telephony/ModemSettings.h"
-#include "platform/telephony/sip/SipSettings.h"
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/Edit.h"
 #include "platform/widgets/RadioGroup.h"
@@ -74,6 +73,21 @@ QList<QStringList> ListedCalls(TForm1 *form, bool outcome = false)
             rows.last() << table->item(r, 3)->text();
     }
     return rows;
+}
+
+// Answers the question of a dial with Yes and closes the dial box once the
+// call is connected (or after a while).
+void AnswerYesAndWaitForTheCall(TFormFixture &f)
+{
+    f.App->SetMessageBoxHandler([&f](const TMessageBoxRequest &box) -> int {
+        f.Boxes << box;
+        if (box.Kind == TMessageKind::Question)
+            return IDYES;
+        QDeadlineTimer deadline(10000); // the dial box stays while the call goes on
+        while (!LastStatus.startsWith(QStringLiteral("Connected: ")) && !deadline.hasExpired())
+            QTest::qWait(10);
+        return IDOK;
+    });
 }
 
 } // namespace
@@ -344,12 +358,7 @@ private Q_SLOTS:
         TSipOffice office;
         QVERIFY(office.Running());
         TFormFixture f;
-        TSipConfig sip;
-        sip.Server = office.Server();
-        sip.User = TSipOffice::kDesk;
-        SaveLineDevice(TLineDevice::Sip);
-        SaveSipConfig(sip);
-        SetSipSessionPassword(sip, TSipOffice::kDeskPassword);
+        office.UseAsLine(TSipOffice::kDesk);
         f.Start(Contacts);
         QTRY_COMPARE_WITH_TIMEOUT(office.Contacts(TSipOffice::kDesk), 1, 10000);
 
@@ -422,22 +431,9 @@ private Q_SLOTS:
         QVERIFY2(desk.Registered(), desk.Output().constData());
         TSipp farEnd(SippFarEnd({180, 200}), office.GatewayPort(), {});
         TFormFixture f;
-        TSipConfig sip;
-        sip.Server = office.Server();
-        sip.User = TSipOffice::kDesk;
-        SaveLineDevice(TLineDevice::Sip);
-        SaveSipConfig(sip);
-        SetSipSessionPassword(sip, TSipOffice::kDeskPassword);
+        office.UseAsLine(TSipOffice::kDesk);
         f.Start(Contacts);
-        f.App->SetMessageBoxHandler([&](const TMessageBoxRequest &box) -> int {
-            f.Boxes << box;
-            if (box.Kind == TMessageKind::Question)
-                return IDYES;
-            QDeadlineTimer deadline(10000); // the dial box stays while the call goes on
-            while (!LastStatus.startsWith(QStringLiteral("Connected: ")) && !deadline.hasExpired())
-                QTest::qWait(10);
-            return IDOK;
-        });
+        AnswerYesAndWaitForTheCall(f);
         f.Form->HandleArguments({QStringLiteral("tel:+90-532-111-22-33")});
         QTRY_COMPARE(LastStatus, QStringLiteral("Idle - call deallocated"));
         QCOMPARE(f.BoxTexts(),
@@ -463,15 +459,7 @@ private Q_SLOTS:
         instance.OnArguments = [&f](const QStringList &arguments) { f.Form->HandleArguments(arguments); };
         QVERIFY(instance.Listen());
 
-        f.App->SetMessageBoxHandler([&](const TMessageBoxRequest &box) -> int {
-            f.Boxes << box;
-            if (box.Kind == TMessageKind::Question)
-                return IDYES;
-            QDeadlineTimer deadline(10000); // the dial box stays while the call goes on
-            while (!LastStatus.startsWith(QStringLiteral("Connected: ")) && !deadline.hasExpired())
-                QTest::qWait(10);
-            return IDOK;
-        });
+        AnswerYesAndWaitForTheCall(f);
         QProcess second;
         second.start(qEnvironmentVariable("VELMORA_TEST_BINARY_DIR") + QStringLiteral("/app/velmora-rehber"),
                      {QStringLiteral("tel:+90-532-111-22-33")});

@@ -1,5 +1,7 @@
 #include "support/SipOffice.h"
 
+#include "platform/telephony/ModemSettings.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -157,6 +159,18 @@ void TSipOffice::Stop()
 {
     ::Stop(FProcess);
     FRunning = false;
+}
+
+TSipConfig TSipOffice::UseAsLine(const QString &extension, int dialTimeout) const
+{
+    TSipConfig c;
+    c.Server = Server();
+    c.User = extension;
+    c.DialTimeout = dialTimeout;
+    SaveLineDevice(TLineDevice::Sip);
+    SaveSipConfig(c);
+    SetSipSessionPassword(c, extension == kDesk ? kDeskPassword : kOtherPassword);
+    return c;
 }
 
 int TSipOffice::Contacts(const QString &extension) const

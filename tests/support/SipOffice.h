@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/telephony/sip/SipSettings.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
@@ -27,6 +29,10 @@ public:
     int Contacts(const QString &extension) const;
     // Stops the server (as a server that goes down does).
     void Stop();
+    // Makes the office the line service's device in the settings of the
+    // test's home, as the extension, with the extension's password for the
+    // session; returns the account.
+    TSipConfig UseAsLine(const QString &extension, int dialTimeout = 30) const;
 
     // The extensions and their passwords.
     static inline const QString kDesk = QStringLiteral("1001"), kDeskPassword = QStringLiteral("geheim");

@@ -1,6 +1,4 @@
 #include "platform/telephony/LineService.h"
-#include "platform/telephony/ModemSettings.h"
-#include "platform/telephony/sip/SipSettings.h"
 #include "support/TestHome.h"
 #include "support/SipOffice.h"
 
@@ -33,15 +31,9 @@ class TestSipCalls : public QObject {
     HLINEAPP FApp = 0;
     HLINE FLine = 0;
 
-    void OpenLine(const QString &extension, const QString &password)
+    void OpenLine(const QString &extension)
     {
-        TSipConfig c;
-        c.Server = FOffice->Server();
-        c.User = extension;
-        c.DialTimeout = 5;
-        SaveLineDevice(TLineDevice::Sip);
-        SaveSipConfig(c);
-        SetSipSessionPassword(c, password);
+        FOffice->UseAsLine(extension, 5);
         DWORD devices = 0;
         QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);
         QCOMPARE(lineOpen(FApp, 0, &FLine, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_MONITOR, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr), 0);
@@ -83,7 +75,7 @@ private Q_SLOTS:
     // make it; the number's answer, busy or declining is the call's outcome.
     void dialsThroughTheDeskPhone()
     {
-        OpenLine(TSipOffice::kDesk, TSipOffice::kDeskPassword);
+        OpenLine(TSipOffice::kDesk);
         using TStates = QList<QPair<DWORD, DWORD>>;
         const struct {
             QList<int> FarEnd;
@@ -119,7 +111,7 @@ private Q_SLOTS:
     {
         TDeskPhone desk(*FOffice, TSipOffice::kOther, TSipOffice::kOtherPassword, false);
         QVERIFY2(desk.Registered(), desk.Output().constData());
-        OpenLine(TSipOffice::kOther, TSipOffice::kOtherPassword);
+        OpenLine(TSipOffice::kOther);
         QTRY_COMPARE_WITH_TIMEOUT(FOffice->Contacts(TSipOffice::kOther), 2, 10000);
         QUdpSocket outside;
         QVERIFY(outside.bind(QHostAddress::LocalHost, FOffice->GatewayPort()));

@@ -1,6 +1,4 @@
 #include "platform/telephony/LineService.h"
-#include "platform/telephony/ModemSettings.h"
-#include "platform/telephony/sip/SipSettings.h"
 #include "support/TestHome.h"
 #include "support/SipOffice.h"
 
@@ -81,12 +79,7 @@ private Q_SLOTS:
         FHome = std::make_unique<TTestHome>();
         FOffice = std::make_unique<TSipOffice>();
         QVERIFY(FOffice->Running());
-        TSipConfig c;
-        c.Server = FOffice->Server();
-        c.User = TSipOffice::kDesk;
-        SaveLineDevice(TLineDevice::Sip);
-        SaveSipConfig(c);
-        SetSipSessionPassword(c, TSipOffice::kDeskPassword);
+        FOffice->UseAsLine(TSipOffice::kDesk);
         DWORD devices = 0;
         HLINE line = 0;
         QCOMPARE(lineInitialize(&FApp, nullptr, Record, "tst", &devices), 0);

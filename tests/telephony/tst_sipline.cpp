@@ -116,9 +116,7 @@ private Q_SLOTS:
     {
         TSipOffice office;
         QVERIFY(office.Running());
-        SaveLineDevice(TLineDevice::Sip);
-        SaveSipConfig(Desk(office));
-        SetSipSessionPassword(Desk(office), TSipOffice::kDeskPassword);
+        office.UseAsLine(TSipOffice::kDesk);
         HLINEAPP app = 0;
         DWORD devices = 0;
         QCOMPARE(lineInitialize(&app, nullptr, Record, "tst", &devices), 0);
