@@ -13,7 +13,9 @@
 #include "dialer/PhoneHandler.h"
 #include "dialer/TapiStatus.h"
 #include "platform/core/PlatformSettings.h"
+#include "platform/telephony/LineServiceState.h"
 #include "platform/telephony/ModemSettings.h"
+#include "platform/telephony/sip/SipTexts.h"
 #include "platform/widgets/DBEdit.h"
 #include "platform/widgets/Edit.h"
 #include "platform/widgets/RadioGroup.h"
@@ -417,6 +419,26 @@ private Q_SLOTS:
         TDialingLocation location;
         location.AreaCode = area;
         QCOMPARE(TelLinkNumber(link, location), dialled);
+    }
+
+    // A registration the server refuses is one message in Turkish, however
+    // often the program tries again.
+    void aRefusedRegistrationIsOneMessage()
+    {
+        if (ServerTests())
+            QSKIP("the line does not depend on the provider");
+        TSipOffice office;
+        QVERIFY(office.Running());
+        TFormFixture f;
+        SetSipSessionPassword(office.UseAsLine(TSipOffice::kDesk), QStringLiteral("yanlis"));
+        const int base = TSipAgent::RetryBaseMs;
+        TSipAgent::RetryBaseMs = 20;
+        f.Start(Contacts);
+        QTRY_VERIFY_WITH_TIMEOUT(Service().Sip && Service().Sip->Failures() >= 3, 10000);
+        TSipAgent::RetryBaseMs = base;
+        QTRY_COMPARE(f.BoxTexts(), QStringList{SipFailureText(TSipFailure::WrongPassword)});
+        QTest::qWait(50);
+        QCOMPARE(f.BoxTexts().size(), 1);
     }
 
     // With the office's server as the line, a tel: link makes the desk

@@ -72,7 +72,8 @@ private Q_SLOTS:
     }
 
     // The desk phone answers and calls the number as the location rules
-    // make it; the number's answer, busy or declining is the call's outcome.
+    // make it; the number's answer, busy, declining or not answering is the
+    // call's outcome.
     void dialsThroughTheDeskPhone()
     {
         OpenLine(TSipOffice::kDesk);
@@ -85,6 +86,8 @@ private Q_SLOTS:
             {{180, 200}, "+90 (212) 5551212", "02125551212", {LINECALLSTATE_CONNECTED, 0}},
             {{486}, "0212 555 12 13", "02125551213", {LINECALLSTATE_BUSY, LINEBUSYMODE_STATION}},
             {{180, 603}, "0212 555 12 14", "02125551214", {LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT}},
+            // Rings and rings: the program stops following after twice the dial timeout.
+            {{180}, "0212 555 12 15", "02125551215", {LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER}},
         };
         for (const auto &c : cases) {
             // baresip keeps the transferred call up: each case has a desk
