@@ -2,8 +2,9 @@
 
 #include "platform/telephony/sip/SipStack.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QHostInfo>
 #include <QUdpSocket>
 #include <QUuid>
 
@@ -30,13 +31,11 @@ QString SipServerHost(const QString &server)
 
 QString SipLocalAddress(const QString &server)
 {
-    QHostAddress remote(SipServerHost(server));
-    if (remote.isNull()) {
-        const QHostInfo info = QHostInfo::fromName(SipServerHost(server));
-        if (info.addresses().isEmpty())
-            return QString();
-        remote = info.addresses().constFirst();
-    }
+    // A server named by its host name is left to the stack, which resolves
+    // it without holding up the window; the stack then listens everywhere.
+    const QHostAddress remote(SipServerHost(server));
+    if (remote.isNull())
+        return QStringLiteral("*");
     // Connecting a datagram socket sends nothing; it only picks the route.
     QUdpSocket probe;
     probe.connectToHost(remote, 5060);
@@ -89,24 +88,22 @@ TSipAgent::~TSipAgent()
         return;
     // The contact goes from the server, then the stack ends; both waited
     // for a bounded time.
-    QEventLoop loop;
-    QTimer bound;
-    bound.setSingleShot(true);
-    connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto waitFor = [](const bool &done, int ms) {
+        QDeadlineTimer deadline(ms);
+        QTimer tick; // wakes the wait to look at the deadline
+        tick.start(50);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    };
     if (FRegistration && FState == TState::Registered) {
         nua_unregister(FRegistration, TAG_END());
-        FShutDown = false;
-        bound.start(2000);
-        connect(this, &TSipAgent::Registered, &loop, &QEventLoop::quit);
-        loop.exec();
+        waitFor(FUnregistered, 2000);
     }
     if (FRegistration)
         nua_handle_destroy(FRegistration);
     FRegistration = nullptr;
     nua_shutdown(FNua);
-    bound.start(10000);
-    while (!FShutDown && bound.isActive())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    waitFor(FShutDown, 10000);
     nua_destroy(FNua);
 }
 
@@ -190,7 +187,7 @@ void TSipAgent::OnEvent(int event, int status, const char *phrase, nua_handle_s 
         if (event == nua_r_register)
             OnRegisterAnswer(status, phrase, sip);
         else if (event == nua_r_unregister && status >= 200)
-            Q_EMIT Registered(); // ends the wait of the destructor
+            FUnregistered = true; // ends the wait of the destructor
         return;
     }
     if (hmagic) {

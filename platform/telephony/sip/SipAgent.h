@@ -91,6 +91,7 @@ private:
     TState FState = TState::Idle;
     TSipFailure FFailure = TSipFailure::None;
     int FFailures = 0;
+    bool FUnregistered = false;
     bool FShutDown = false;
     QSet<QByteArray> FOwnCallIds;
     QTimer FRetry;

@@ -20,5 +20,6 @@ su_root_t *SipRoot();
 
 // The host part of "host[:port]".
 QString SipServerHost(const QString &server);
-// The local address the server is reached from, for the stack to bind to.
+// The local address the server is reached from, for the stack to bind to
+// ("*", every address, for a server named by its host name).
 QString SipLocalAddress(const QString &server);
