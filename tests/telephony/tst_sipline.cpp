@@ -143,6 +143,16 @@ private Q_SLOTS:
         auto *pane = dialog.findChild<TSipSettingsPane *>(QStringLiteral("sipPane"));
         QVERIFY(pane && !pane->isHidden());
         QCOMPARE(pane->Config(), Desk(office));
+        // Every field has its mnemonic, none the same as another's.
+        QString keys;
+        for (const QLabel *label : pane->findChildren<QLabel *>()) {
+            if (!label->buddy())
+                continue;
+            const qsizetype amp = label->text().indexOf(u'&');
+            QVERIFY2(amp >= 0 && !keys.contains(label->text().at(amp + 1).toLower()), qPrintable(label->text()));
+            keys += label->text().at(amp + 1).toLower();
+        }
+        QCOMPARE(keys.size(), 5);
         auto *password = pane->findChild<QLineEdit *>(QStringLiteral("sipPasswordEdit"));
         auto *answer = pane->findChild<QLabel *>(QStringLiteral("sipAnswerLabel"));
         password->setText(TSipOffice::kDeskPassword);

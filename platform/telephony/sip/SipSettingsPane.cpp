@@ -36,7 +36,7 @@ TSipSettingsPane::TSipSettingsPane(const TSipConfig &config, QWidget *parent) : 
         FTransport->addItem(QString::fromLatin1(transport).toUpper(), QString::fromLatin1(transport));
     FTransport->setCurrentIndex(qMax(0, FTransport->findData(config.Transport)));
 
-    FTest = new QPushButton(QStringLiteral("&Bağlantıyı Sına"), this);
+    FTest = new QPushButton(QStringLiteral("Bağ&lantıyı Sına"), this);
     FTest->setObjectName(QStringLiteral("sipTestButton"));
     FAnswer = new QLabel(this);
     FAnswer->setObjectName(QStringLiteral("sipAnswerLabel"));
@@ -48,11 +48,11 @@ TSipSettingsPane::TSipSettingsPane(const TSipConfig &config, QWidget *parent) : 
 
     auto *form = new QFormLayout(this);
     form->setContentsMargins(0, 0, 0, 0);
-    form->addRow(QStringLiteral("Sun&ucu:"), FServer);
-    form->addRow(QStringLiteral("Da&hili:"), FUser);
+    form->addRow(QStringLiteral("S&unucu:"), FServer);
+    form->addRow(QStringLiteral("Dah&ili:"), FUser);
     form->addRow(QStringLiteral("&Kullanıcı adı:"), FAuthUser);
     form->addRow(QStringLiteral("Pa&rola:"), FPassword);
-    form->addRow(QStringLiteral("Aktarı&m:"), FTransport);
+    form->addRow(QStringLiteral("&Aktarım:"), FTransport);
     form->addRow(test);
     connect(FTest, &QPushButton::clicked, this, &TSipSettingsPane::Test);
 }
