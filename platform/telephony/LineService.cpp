@@ -179,6 +179,11 @@ void ApplySipSettings(const TSipConfig &config, const QString &password)
     if (!password.isEmpty())
         SetSipSessionPassword(config, password);
     TLineService &s = Service();
+    // The calls ringing now go with the old registration.
+    for (auto &[handle, line] : s.Lines) {
+        if (line.SipListener)
+            line.SipListener->EndAll();
+    }
     s.Sip.reset();
     if (!s.Lines.empty())
         s.StartSip();

@@ -27,6 +27,15 @@ TSipListener::~TSipListener()
         nua_handle_bind(handle, nullptr);
 }
 
+void TSipListener::EndAll()
+{
+    while (!FRinging.empty()) {
+        nua_handle_s *handle = FRinging.begin()->first;
+        nua_handle_bind(handle, nullptr);
+        End(handle, LINEDISCONNECTMODE_NOANSWER);
+    }
+}
+
 void TSipListener::Offer(nua_handle_s *handle, const sip_s *sip)
 {
     nua_handle_bind(handle, static_cast<TSipHandleOwner *>(this));

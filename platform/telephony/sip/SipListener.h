@@ -29,6 +29,9 @@ public:
 
     // Takes the offered call on handle: it rings from now on.
     void Offer(nua_handle_s *handle, const sip_s *sip);
+    // Ends every call that rings, as missed, and lets go of their handles
+    // (the registration they came with ends).
+    void EndAll();
 
     void OnSipEvent(int event, int status, const char *phrase, nua_handle_s *handle, const sip_s *sip) override;
 
