@@ -8,7 +8,7 @@ TCallLog::TCallLog(TADOConnection *connection) : FConnection(connection) {}
 
 TCallLog::~TCallLog() = default;
 
-void TCallLog::Record(std::uint32_t call, const QString &time, const QString &number, const QString &name)
+void TCallLog::Record(std::uint32_t call, const QString &time, const QString &number, const QString &name, const QString &outcome)
 {
     if (!FConnection->Connected())
         return;
@@ -31,6 +31,9 @@ void TCallLog::Record(std::uint32_t call, const QString &time, const QString &nu
     FWriter->FieldByName(QStringLiteral("Zaman"))->SetAsString(time);
     FWriter->FieldByName(QStringLiteral("Numara"))->SetAsString(number);
     FWriter->FieldByName(QStringLiteral("Ad"))->SetAsString(name);
+    // A table that could not be given the column (another user's) has none.
+    if (TField *field = FWriter->FindField(QStringLiteral("Durum")))
+        field->SetAsString(outcome);
     FWriter->Post();
     FCall = call;
 }
@@ -44,8 +47,10 @@ std::vector<TCallLog::TEntry> TCallLog::Entries() const
     query.SetConnection(FConnection);
     query.SQL.Add(QStringLiteral("SELECT * FROM GELENARAMA ORDER BY No DESC"));
     query.Open();
-    for (; !query.Eof(); query.Next())
+    for (; !query.Eof(); query.Next()) {
+        const TField *outcome = query.FindField(QStringLiteral("Durum"));
         entries.push_back({query.FieldByName(QStringLiteral("Zaman"))->AsString(), query.FieldByName(QStringLiteral("Numara"))->AsString(),
-                           query.FieldByName(QStringLiteral("Ad"))->AsString()});
+                           query.FieldByName(QStringLiteral("Ad"))->AsString(), outcome ? outcome->AsString() : QString()});
+    }
     return entries;
 }

@@ -18,12 +18,14 @@ public:
 
     // Writes the call's row: a new row for a call not seen before, the same
     // row again when the call is reported anew (its number arrived after
-    // the first RING). time "yyyy-MM-dd HH:mm:ss", name empty when unknown.
-    // Nothing while the connection is closed.
-    void Record(std::uint32_t call, const QString &time, const QString &number, const QString &name);
+    // the first RING, or it ended). time "yyyy-MM-dd HH:mm:ss", name empty
+    // when unknown, outcome ("Yanıtlandı", "Cevapsız") empty while the call
+    // rings or when the line cannot tell. Nothing while the connection is
+    // closed.
+    void Record(std::uint32_t call, const QString &time, const QString &number, const QString &name, const QString &outcome);
 
     struct TEntry {
-        QString Time, Number, Name;
+        QString Time, Number, Name, Outcome;
     };
     // The calls received, the newest first; none when the table is missing.
     std::vector<TEntry> Entries() const;

@@ -37,6 +37,17 @@ QString CallTimeText(const QString &stored)
     return time.isValid() ? time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : stored;
 }
 
+// How the call ended, as the log and its list say it.
+QString OutcomeText(TIncomingCall::TOutcome outcome)
+{
+    switch (outcome) {
+    case TIncomingCall::ocAnswered: return QStringLiteral("Yanıtlandı");
+    case TIncomingCall::ocMissed: return QStringLiteral("Cevapsız");
+    case TIncomingCall::ocUnknown: break;
+    }
+    return QString();
+}
+
 bool IsLoggedNumber(const QString &number)
 {
     return !number.isEmpty() && (number.front().isDigit() || number.front() == u'+');
@@ -64,6 +75,7 @@ void TForm1::IncomingCall(const TIncomingCall &call)
     TCallState &s = *FCalls;
     const bool sameCall = s.Shown && call.Call == s.Call.Call;
     const bool callerChanged = !sameCall || call.Caller != s.Call.Caller || call.Number != s.Call.Number;
+    const bool outcomeChanged = sameCall && call.Outcome != s.Call.Outcome;
     if (callerChanged) {
         s.Caller = {};
         if (call.Caller == TIncomingCall::icNumber && ADOConnection1->Connected())
@@ -80,11 +92,11 @@ void TForm1::IncomingCall(const TIncomingCall &call)
                        [this] { YeniKisiOlarakEkleClick(IncomingCallForm->AddButton); });
     }
     IncomingCallForm->ShowCall(call, s.Caller);
-    if (!callerChanged)
+    if (!callerChanged && !outcomeChanged)
         return; // a further RING of the same call
 
     // The desktop says the same when neither window is in front.
-    if (!isActiveWindow() && !IncomingCallForm->isActiveWindow()) {
+    if (callerChanged && !isActiveWindow() && !IncomingCallForm->isActiveWindow()) {
         if (!s.Notification) {
             s.Notification = new TDesktopNotification(this);
             s.Notification->OnActivated = [this] {
@@ -103,7 +115,8 @@ void TForm1::IncomingCall(const TIncomingCall &call)
 
     if (!s.Log)
         s.Log = std::make_unique<TCallLog>(ADOConnection1.get());
-    s.Log->Record(call.Call, call.Time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), LoggedNumber(call), s.Caller.Name);
+    s.Log->Record(call.Call, call.Time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), LoggedNumber(call), s.Caller.Name,
+                  OutcomeText(call.Outcome));
 }
 
 int TForm1::ContactDisplayRow(long long contactNo) const
@@ -176,9 +189,10 @@ void TForm1::GelenAramalar1Click(QObject *)
         dialog = new QDialog(this);
         dialog->setObjectName(QStringLiteral("GelenAramalar"));
         dialog->setWindowTitle(QStringLiteral("Gelen Aramalar"));
-        auto *table = new QTableWidget(0, 3, dialog);
+        auto *table = new QTableWidget(0, 4, dialog);
         table->setObjectName(QStringLiteral("callTable"));
-        table->setHorizontalHeaderLabels({QStringLiteral("Zaman"), QStringLiteral("Numara"), QStringLiteral("Ad Soyad")});
+        table->setHorizontalHeaderLabels(
+            {QStringLiteral("Zaman"), QStringLiteral("Numara"), QStringLiteral("Ad Soyad"), QStringLiteral("Durum")});
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
         table->horizontalHeader()->setStretchLastSection(true);
@@ -188,7 +202,7 @@ void TForm1::GelenAramalar1Click(QObject *)
         auto *layout = new QVBoxLayout(dialog);
         layout->addWidget(table);
         layout->addWidget(close, 0, Qt::AlignRight);
-        dialog->resize(520, 360);
+        dialog->resize(620, 360);
     }
     auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("callTable"));
     table->setRowCount(int(entries.size()));
@@ -208,6 +222,7 @@ void TForm1::GelenAramalar1Click(QObject *)
         table->setItem(row, 0, new QTableWidgetItem(CallTimeText(e.Time)));
         table->setItem(row, 1, new QTableWidgetItem(e.Number));
         table->setItem(row, 2, new QTableWidgetItem(name));
+        table->setItem(row, 3, new QTableWidgetItem(e.Outcome));
     }
     table->resizeColumnsToContents();
     dialog->show();

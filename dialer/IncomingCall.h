@@ -22,4 +22,9 @@ struct TIncomingCall {
     QString Name;   // the caller's name when the network gave one
     QDateTime Time; // when the call was first offered
     int Rings = 0;
+    // How the call ended, where the line can tell (the office's SIP server
+    // can, a modem cannot): answered on another device of the extension
+    // (the desk phone), or missed.
+    enum TOutcome { ocUnknown, ocAnswered, ocMissed };
+    TOutcome Outcome = ocUnknown;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/telephony/LineService.h"
+#include "platform/telephony/sip/SipTexts.h"
 #include "platform/widgets/Application.h"
 
 #include <QWidget>
@@ -300,6 +301,8 @@ bool TTapiDial::TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, 
                 continue;
             if (dwParam1 == LineCallerIdRefused)
                 dialer->Report(QStringLiteral("Caller ID not available"), QStringLiteral("Prikaz broja pozivatelja nije dostupan"));
+            else if (dwParam1 == LineSipRegistrationFailed)
+                Application->MessageBox(SipFailureText(TSipFailure(dwParam2)), QStringLiteral("Ofis Santrali"), TMessageKind::Error);
             return true;
         case LINE_CALLINFO:
             if (!ofCall)
@@ -310,6 +313,8 @@ bool TTapiDial::TakeIncomingMessage(DWORD hDevice, DWORD dwMsg, DWORD dwParam1, 
         case LINE_CALLSTATE:
             if (!ofCall)
                 continue;
+            if (dwParam1 == LINECALLSTATE_DISCONNECTED)
+                dialer->CallOutcome(hDevice, dwParam2);
             if (dwParam1 == LINECALLSTATE_IDLE)
                 dialer->CallEnded(hDevice);
             return true;
@@ -367,6 +372,20 @@ void TTapiDial::CallEnded(HCALL call)
     if (FRinging == call)
         FRinging = 0;
     lineDeallocateCall(call);
+}
+
+void TTapiDial::CallOutcome(HCALL call, DWORD disconnectMode)
+{
+    const auto it = FIncoming.find(call);
+    if (it == FIncoming.end())
+        return;
+    const TIncomingCall::TOutcome outcome = disconnectMode == LINEDISCONNECTMODE_PICKUP ? TIncomingCall::ocAnswered
+        : disconnectMode == LINEDISCONNECTMODE_NOANSWER                                 ? TIncomingCall::ocMissed
+                                                                                        : TIncomingCall::ocUnknown;
+    if (outcome == TIncomingCall::ocUnknown || outcome == it->second.Outcome)
+        return;
+    it->second.Outcome = outcome;
+    ReportIncoming(it->second);
 }
 
 void TTapiDial::ForgetIncomingCalls()

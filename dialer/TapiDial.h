@@ -26,8 +26,9 @@ class QWidget;
 //
 // Its line also watches the calls the modem offers: OnIncomingCall is
 // called at every RING of such a call and when its caller ID arrives (the
-// same Call handle is the same call, another handle a new call); a call
-// that has stopped ringing is deallocated without a word.
+// same Call handle is the same call, another handle a new call), and once
+// more when its line tells how it ended (Outcome); a call that has stopped
+// ringing is deallocated without a word.
 class TTapiDial : public QObject {
     Q_OBJECT
 public:
@@ -76,6 +77,7 @@ private:
     void Rang(DWORD rings);
     void ReportIncoming(TIncomingCall call);
     void CallEnded(HCALL call);
+    void CallOutcome(HCALL call, DWORD disconnectMode);
     void ForgetIncomingCalls();
 
     QString FTelephonNo;

@@ -7,7 +7,8 @@
 # application fails as a modem that cannot dial does. libsecret (the
 # password of the sync account) comes with the computed dependencies; a
 # keyring that answers on the session bus is only suggested: without one the
-# password is kept in ~/.netrc.
+# password is kept in ~/.netrc. sofia-sip (the office's SIP server as a
+# line device) comes with the computed dependencies too.
 
 set(_docdir ${CMAKE_INSTALL_DATADIR}/doc/velmora-rehber)
 configure_file(copyright.in copyright @ONLY)

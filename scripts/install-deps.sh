@@ -21,6 +21,7 @@ packages=(
     libphonenumber-dev
     radicale xandikos vdirsyncer openssl
     slapd ldap-utils
+    libsofia-sip-ua-glib-dev kamailio baresip sip-tester
 )
 
 missing=()

@@ -270,7 +270,10 @@ TCallLogAccess TPgProvider::PrepareCallLog()
     const TResult access = Run(PgSql::CallLogAccess(), {});
     switch (PQgetvalue(access.R.get(), 0, 0)[0]) {
     case 'c': Execute(PgSql::CreateCallLog()); return TCallLogAccess::Writable;
-    case 'w': return TCallLogAccess::Writable;
+    case 'w':
+        if (PQgetvalue(Run(PgSql::CallLogOutcomeMissing(), {}).R.get(), 0, 0)[0] == 't')
+            Execute(PgSql::AddCallLogOutcome());
+        return TCallLogAccess::Writable;
     case 'r': return TCallLogAccess::ReadOnly;
     default: return TCallLogAccess::Missing;
     }

@@ -109,6 +109,10 @@ QByteArray CreateCallLog();
 // calls, 'r' when it may only read it, 'm' when it may not read it either, 'c' when it is missing and this user
 // may create it, 'm' when it is missing and this user may not.
 QByteArray CallLogAccess();
+// One row, one column: true when the table of received calls was made
+// before its outcome column (durum) and this user owns it, so may add it.
+QByteArray CallLogOutcomeMissing();
+QByteArray AddCallLogOutcome();
 // After rows were copied with their keys: the identity goes on after them.
 QByteArray ResetContactsIdentity();
 

@@ -130,7 +130,8 @@ public:
     virtual void RollbackWrite() noexcept = 0;
     virtual std::unique_ptr<TBulkInsert> BulkInsert(const TWriteTarget &target, const QStringList &columns) = 0;
     // Makes sure the table of received calls, GELENARAMA (No, Zaman,
-    // Numara, Ad), exists, creating it when this user may; says what this
+    // Numara, Ad, Durum), exists, creating it when this user may, and adds
+    // Durum to a table made before it where this user may; says what this
     // user may do with it. A user who may only read changes nothing.
     virtual TCallLogAccess PrepareCallLog() = 0;
 

@@ -220,5 +220,8 @@ TCallLogAccess TSqliteProvider::PrepareCallLog()
         return exists.Step() ? TCallLogAccess::ReadOnly : TCallLogAccess::Missing;
     }
     TStatement(FDb, CreateCallLogSql()).Execute();
+    TStatement hasOutcome(FDb, CallLogHasOutcomeSql());
+    if (!hasOutcome.Step())
+        TStatement(FDb, AddCallLogOutcomeSql()).Execute();
     return TCallLogAccess::Writable;
 }

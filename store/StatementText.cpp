@@ -160,7 +160,17 @@ QByteArray TableDefinitionSql(const QString &schema)
 QByteArray CreateCallLogSql()
 {
     return "CREATE TABLE IF NOT EXISTS GELENARAMA (\n    No INTEGER PRIMARY KEY,\n    Zaman TEXT,\n"
-           "    Numara TEXT,\n    Ad TEXT\n)";
+           "    Numara TEXT,\n    Ad TEXT,\n    Durum TEXT\n)";
+}
+
+QByteArray CallLogHasOutcomeSql()
+{
+    return "SELECT 1 FROM pragma_table_info('GELENARAMA') WHERE upper(name) = 'DURUM'";
+}
+
+QByteArray AddCallLogOutcomeSql()
+{
+    return "ALTER TABLE GELENARAMA ADD COLUMN Durum TEXT";
 }
 
 QByteArray CallLogExistsSql()

@@ -84,6 +84,10 @@ QByteArray TableDefinitionSql(const QString &schema);
 QByteArray CreateCallLogSql();
 // One row when the file holds that table.
 QByteArray CallLogExistsSql();
+// One row when that table has its outcome column (Durum), which tables
+// made before it was added lack; and adding it.
+QByteArray CallLogHasOutcomeSql();
+QByteArray AddCallLogOutcomeSql();
 // The connection's page cache: its size, and setting it (pages).
 QByteArray CacheSizeSql();
 QByteArray SetCacheSizeSql(qint64 pages);

@@ -173,3 +173,38 @@ void TCallerIdBlock::Clear()
     FId = TCallerId();
     FEmpty = true;
 }
+
+namespace {
+
+// Ended calls kept for an owner that has not deallocated them yet.
+constexpr std::size_t MaxEndedCalls = 16;
+
+} // namespace
+
+const TOfferedCall *TOfferedCalls::Call(HCALL call) const
+{
+    const auto it = FCalls.find(call);
+    return it == FCalls.end() ? nullptr : &it->second;
+}
+
+LONG TOfferedCalls::Deallocate(HCALL call)
+{
+    const auto it = FCalls.find(call);
+    if (it == FCalls.end())
+        return LINEERR_INVALCALLHANDLE;
+    if (it->second.State != LINECALLSTATE_IDLE)
+        return LINEERR_INVALCALLSTATE;
+    FCalls.erase(it);
+    return 0;
+}
+
+void TOfferedCalls::TrimEnded()
+{
+    // Handles only grow: the first entries are the oldest.
+    for (auto it = FCalls.begin(); FCalls.size() > MaxEndedCalls && it != FCalls.end();) {
+        if (it->second.State == LINECALLSTATE_IDLE)
+            it = FCalls.erase(it);
+        else
+            ++it;
+    }
+}

@@ -43,6 +43,34 @@ LONG HandOver(HLINE line, HCALL *lphCall, const QString &address, const TMessage
     return LONG(request);
 }
 
+// A call through the desk phone of the SIP device: the number as the
+// location rules make it, without the pauses a modem would make.
+LONG PlaceSipCall(HLINE line, HCALL *lphCall, const QString &address, const TMessageTarget &target)
+{
+    TDialingLocation location = LoadDialingLocation();
+    location.Pulse = false;
+    const QString number = DialableForm(address, location).remove(u',');
+    if (number.isEmpty() || number.contains(u'W') || number.contains(u'@') || number.contains(u'!'))
+        return LINEERR_INVALADDRESS;
+    TLineService &s = Service();
+    if (!s.Sip)
+        return LINEERR_RESOURCEUNAVAIL;
+    const HCALL handle = s.NewHandle();
+    auto *call = new TSipCall(handle, line, s.Sip.get(), number, target);
+    s.SipCalls[handle] = call;
+    *lphCall = handle;
+    const DWORD request = s.NewRequest();
+    call->Start(request);
+    return LONG(request);
+}
+
+TSipCall *SipCallOf(HCALL handle)
+{
+    const auto &calls = Service().SipCalls;
+    const auto it = calls.find(handle);
+    return it == calls.end() ? nullptr : it->second.data();
+}
+
 } // namespace
 
 LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWORD dwCountryCode, const LINECALLPARAMS *lpCallParams)
@@ -67,6 +95,8 @@ LONG lineMakeCall(HLINE hLine, HCALL *lphCall, const char *lpszDestAddress, DWOR
     const TMessageTarget target = s.TargetOf(line->second);
     if (LoadLineDevice() == TLineDevice::PhoneApplication)
         return HandOver(hLine, lphCall, address, target);
+    if (LoadLineDevice() == TLineDevice::Sip)
+        return PlaceSipCall(hLine, lphCall, address, target);
 
     const QString dialable = DialableForm(address, LoadDialingLocation());
     if (dialable.isEmpty())
@@ -112,6 +142,8 @@ LONG lineDrop(HCALL hCall, const char *, DWORD)
         return LINEERR_INVALCALLSTATE; // nothing here to hang up
     if (s.ListenerOf(hCall))
         return LINEERR_NOTOWNER; // offered calls are only watched
+    if (TSipCall *sipCall = SipCallOf(hCall))
+        return sipCall->Drop(s.NewRequest());
     TModemCall *call = s.Call(hCall);
     if (!call)
         return LINEERR_INVALCALLHANDLE;
@@ -123,8 +155,15 @@ LONG lineDeallocateCall(HCALL hCall)
     TLineService &s = Service();
     if (s.HandedOver.erase(hCall))
         return 0;
-    if (TModemListener *listener = s.ListenerOf(hCall))
+    if (TOfferedCalls *listener = s.ListenerOf(hCall))
         return listener->Deallocate(hCall);
+    if (TSipCall *sipCall = SipCallOf(hCall)) {
+        if (sipCall->CallState() != LINECALLSTATE_IDLE)
+            return LINEERR_INVALCALLSTATE;
+        s.SipCalls.erase(hCall);
+        sipCall->deleteLater();
+        return 0;
+    }
     TModemCall *call = s.Call(hCall);
     if (!call)
         return LINEERR_INVALCALLHANDLE;
@@ -139,18 +178,19 @@ LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo)
 {
     TLineService &s = Service();
     TModemCall *call = s.Call(hCall);
-    TModemListener *listener = call ? nullptr : s.ListenerOf(hCall);
-    if (!call && !listener)
+    TOfferedCalls *listener = call ? nullptr : s.ListenerOf(hCall);
+    TSipCall *sipCall = call || listener ? nullptr : SipCallOf(hCall);
+    if (!call && !listener && !sipCall)
         return LINEERR_INVALCALLHANDLE;
     if (!lpCallInfo)
         return LINEERR_INVALPOINTER;
     const DWORD total = lpCallInfo->dwTotalSize;
     if (total < sizeof(LINECALLINFO))
         return LINEERR_STRUCTURETOOSMALL;
-    HLINE hLine = call ? call->Line() : 0;
+    HLINE hLine = call ? call->Line() : sipCall ? sipCall->Line() : 0;
     if (listener) {
         for (const auto &[handle, line] : s.Lines)
-            hLine = line.Listener.get() == listener ? handle : hLine;
+            hLine = line.Watcher() == listener ? handle : hLine;
     }
     const auto line = s.Lines.find(hLine);
     QByteArray appName;
@@ -176,6 +216,13 @@ LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo)
         info.dwOrigin = LINECALLORIGIN_OUTBOUND;
         info.dwNumOwners = 1;
         called = call->CalledAddress();
+    } else if (sipCall) {
+        info.dwMediaMode = LINEMEDIAMODE_INTERACTIVEVOICE;
+        info.dwCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_DIALING | LINECALLSTATE_PROCEEDING | LINECALLSTATE_RINGBACK
+            | LINECALLSTATE_CONNECTED | LINECALLSTATE_BUSY | LINECALLSTATE_DISCONNECTED;
+        info.dwOrigin = LINECALLORIGIN_OUTBOUND;
+        info.dwNumOwners = 1;
+        called = sipCall->CalledAddress();
     } else {
         const TCallerId &id = listener->Call(hCall)->CallerId;
         info.dwLineDeviceID = line != s.Lines.end() ? line->second.Device : 0;
@@ -206,7 +253,7 @@ LONG lineGetCallInfo(HCALL hCall, LINECALLINFO *lpCallInfo)
         used += length;
     };
     place(appName, &info.dwAppNameSize, &info.dwAppNameOffset);
-    if (call)
+    if (call || sipCall)
         place(called, &info.dwDisplayableAddressSize, &info.dwDisplayableAddressOffset);
     if (!callerId.isEmpty())
         place(callerId, &info.dwCallerIDSize, &info.dwCallerIDOffset);

@@ -5,6 +5,8 @@
 #include "platform/telephony/ModemConfigDialog.h"
 #include "platform/telephony/ModemSettings.h"
 #include "platform/telephony/PhoneApplication.h"
+#include "platform/telephony/sip/SipSettingsPane.h"
+#include "platform/telephony/sip/SipTexts.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -25,11 +27,11 @@ TModemCall *TLineService::Call(HCALL handle)
     return it == Calls.end() ? nullptr : it->second.data();
 }
 
-TModemListener *TLineService::ListenerOf(HCALL call)
+TOfferedCalls *TLineService::ListenerOf(HCALL call)
 {
     for (auto &[handle, line] : Lines) {
-        if (line.Listener && line.Listener->Call(call))
-            return line.Listener.get();
+        if (line.Watcher() && line.Watcher()->Call(call))
+            return line.Watcher();
     }
     return nullptr;
 }
@@ -52,7 +54,41 @@ void TLineService::CloseLine(HLINE line)
         }
     }
     std::erase_if(HandedOver, [line](const auto &call) { return call.second == line; });
+    for (auto it = SipCalls.begin(); it != SipCalls.end();) {
+        TSipCall *call = it->second.data();
+        if (call && call->Line() == line) {
+            call->Detach();
+            it = SipCalls.erase(it);
+        } else {
+            ++it;
+        }
+    }
     Lines.erase(line); // its listener closes the port and says no more
+    if (Lines.empty())
+        Sip.reset(); // the contact leaves the server
+}
+
+void TLineService::StartSip()
+{
+    if (Sip)
+        return;
+    const TSipConfig config = LoadSipConfig();
+    Sip = std::make_unique<TSipAgent>(config, SipSessionPassword(config));
+    QObject::connect(Sip.get(), &TSipAgent::Failed, [](TSipFailure failure) {
+        TLineService &s = Service();
+        for (const auto &[handle, line] : s.Lines)
+            s.TargetOf(line).Post(handle, LINE_DEVSPECIFIC, LineSipRegistrationFailed, DWORD(failure), 0);
+    });
+    Sip->OnIncoming = [](nua_handle_s *handle, const sip_s *sip) {
+        // The first line that watches takes the call.
+        for (auto &[id, line] : Service().Lines) {
+            if (line.SipListener) {
+                line.SipListener->Offer(handle, sip);
+                return;
+            }
+        }
+    };
+    Sip->Start();
 }
 
 void TLineService::RefreshListeners()
@@ -117,7 +153,7 @@ namespace {
 // How many line devices the settings offer.
 DWORD DeviceCount()
 {
-    return LoadLineDevice() == TLineDevice::PhoneApplication ? 1 : DWORD(LoadModems().size());
+    return LoadLineDevice() == TLineDevice::Modem ? DWORD(LoadModems().size()) : 1;
 }
 
 // Whether device can place a call now: its modem answers, or an
@@ -126,8 +162,31 @@ bool DeviceAnswers(DWORD device)
 {
     if (LoadLineDevice() == TLineDevice::PhoneApplication)
         return !TelHandlerDesktopFile().isEmpty();
+    if (LoadLineDevice() == TLineDevice::Sip) {
+        // The extension's password is asked once a session.
+        const TSipConfig config = LoadSipConfig();
+        return config.IsComplete() && (!SipSessionPassword(config).isEmpty() || AskSipPassword(config, nullptr));
+    }
     const QList<TModemConfig> modems = LoadModems();
     return device < DWORD(modems.size()) && ModemAnswers(modems.at(int(device)));
+}
+
+// Keeps what the dialog says of the SIP server; open lines register again
+// with it.
+void ApplySipSettings(const TSipConfig &config, const QString &password)
+{
+    SaveSipConfig(config);
+    if (!password.isEmpty())
+        SetSipSessionPassword(config, password);
+    TLineService &s = Service();
+    // The calls ringing now go with the old registration.
+    for (auto &[handle, line] : s.Lines) {
+        if (line.SipListener)
+            line.SipListener->EndAll();
+    }
+    s.Sip.reset();
+    if (!s.Lines.empty())
+        s.StartSip();
 }
 
 QByteArray ProgramName()
@@ -225,10 +284,15 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE *lphLine, DWORD dwAPIVe
         return LINEERR_INVALAPPHANDLE;
     const HLINE line = s.NewHandle();
     TLineRecord &record = s.Lines[line];
-    record = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes, nullptr};
+    record = TLineRecord{hLineApp, device, dwCallbackInstance, dwMediaModes, nullptr, nullptr};
     if (dwPrivileges == LINECALLPRIVILEGE_MONITOR && LoadLineDevice() == TLineDevice::Modem)
         record.Listener = std::make_unique<TModemListener>(line, s.TargetOf(record), []() { return Service().NewHandle(); });
     *lphLine = line;
+    if (LoadLineDevice() == TLineDevice::Sip) {
+        if (dwPrivileges == LINECALLPRIVILEGE_MONITOR)
+            record.SipListener = std::make_unique<TSipListener>(line, s.TargetOf(record), []() { return Service().NewHandle(); });
+        s.StartSip();
+    }
     return 0; // the listener opens its modem when the borrowed ports return
 }
 
@@ -280,6 +344,8 @@ LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, const char *lpszDeviceCl
     if (dialog.exec() == QDialog::Accepted) {
         if (dwDeviceID == 0)
             SaveLineDevice(dialog.Device());
+        if (dialog.Device() == TLineDevice::Sip)
+            ApplySipSettings(dialog.SipPane()->Config(), dialog.SipPane()->Password());
         if (!adding)
             modems[index] = dialog.Config();
         else if (dialog.Device() == TLineDevice::Modem)

@@ -16,3 +16,8 @@ constexpr DWORD LineServiceHighestVersion = 0x00020000;
 // LINE_DEVSPECIFIC (hDevice: the line) dwParam1 of a modem line whose modem
 // refused the caller ID command: the line works without caller ID.
 constexpr DWORD LineCallerIdRefused = 1;
+
+// LINE_DEVSPECIFIC (hDevice: the line) dwParam1 of the SIP device's line
+// whose registration with the office's server failed (once for a run of
+// failures; the service goes on trying): dwParam2 is the TSipFailure.
+constexpr DWORD LineSipRegistrationFailed = 2;

@@ -3,6 +3,7 @@
 #include "platform/core/SystemErrorText.h"
 
 #include "platform/telephony/DialogLayout.h"
+#include "platform/telephony/sip/SipSettingsPane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,6 +26,7 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     FDevice->setObjectName(QStringLiteral("deviceBox"));
     FDevice->addItem(QStringLiteral("Modem"), int(TLineDevice::Modem));
     FDevice->addItem(QStringLiteral("Masaüstünün telefon uygulaması (tel: bağlantısı)"), int(TLineDevice::PhoneApplication));
+    FDevice->addItem(QStringLiteral("Ofis santrali (SIP)"), int(TLineDevice::Sip));
     FDevice->setCurrentIndex(FDevice->findData(int(device)));
     FDevice->setEnabled(choosable);
 
@@ -98,6 +100,9 @@ TModemConfigDialog::TModemConfigDialog(const TModemConfig &config, TLineDevice d
     form->addRow(QStringLiteral("&Yanıt süresi:"), FTimeout);
     form->addRow(QStringLiteral("Arayan:"), callerId);
     form->addRow(test);
+    FSip = new TSipSettingsPane(LoadSipConfig(), this);
+    FSip->setObjectName(QStringLiteral("sipPane"));
+    form->addRow(FSip);
 
     LayOutSettingsDialog(this, form);
 
@@ -147,6 +152,7 @@ void TModemConfigDialog::DeviceChosen()
     for (QWidget *w : std::initializer_list<QWidget *>{FPort, FSpeed, FInit, FTone, FPulse, FTimeout, FCallerId, FTest})
         w->setEnabled(modem);
     FCallerIdCommand->setEnabled(modem && FCallerId->isChecked());
+    FSip->setVisible(Device() == TLineDevice::Sip);
 }
 
 void TModemConfigDialog::TestModem()

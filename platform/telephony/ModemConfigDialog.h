@@ -12,13 +12,15 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class TSipSettingsPane;
 
 // "Modem Ayarları": the line device to dial with (a modem, or the desktop's
 // phone application, offered when choosable), and the port, speed,
 // initialisation string, tone or pulse dialling, answer timeout and caller
 // ID (whether to show it, and the command that turns it on) of one modem, with a button that sends "AT" to the modem and shows what it
 // answers. The modem's settings are kept, but cannot be changed, while the
-// phone application is chosen.
+// phone application is chosen. With the office's SIP server chosen, its
+// fields (TSipSettingsPane, object name sipPane) are the ones to fill.
 //
 // Object names: deviceBox, portBox (editable), speedBox, initEdit,
 // toneButton, pulseButton, timeoutBox, callerIdBox, callerIdEdit, testButton,
@@ -30,6 +32,7 @@ public:
 
     TModemConfig Config() const;
     TLineDevice Device() const;
+    TSipSettingsPane *SipPane() const { return FSip; }
 
 private:
     void TestModem();
@@ -46,5 +49,6 @@ private:
     QLineEdit *FCallerIdCommand;
     QPushButton *FTest;
     QLabel *FAnswer;
+    TSipSettingsPane *FSip;
     TModemLink FLink;
 };

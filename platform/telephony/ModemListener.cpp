@@ -7,8 +7,6 @@ namespace {
 // Lines of one caller ID block arrive close together.
 constexpr int BlockEndMs = 300;
 constexpr int RetryMs = 5000;
-// Ended calls kept for an owner that has not deallocated them yet.
-constexpr std::size_t MaxEndedCalls = 16;
 
 } // namespace
 
@@ -142,7 +140,7 @@ HCALL TModemListener::Offer()
 {
     const HCALL handle = FNewHandle();
     FCalls[handle] = TOfferedCall();
-    Trim();
+    TrimEnded();
     FTarget.Post(FLine, LINE_APPNEWCALL, 0, handle, LINECALLPRIVILEGE_MONITOR);
     FTarget.Post(handle, LINE_CALLSTATE, LINECALLSTATE_OFFERING, LINEOFFERINGMODE_ACTIVE, 0);
     return handle;
@@ -188,32 +186,4 @@ void TModemListener::EndOffer()
         return;
     call->second.State = LINECALLSTATE_IDLE;
     FTarget.Post(call->first, LINE_CALLSTATE, LINECALLSTATE_IDLE, 0, 0);
-}
-
-void TModemListener::Trim()
-{
-    // Handles only grow: the first entries are the oldest.
-    for (auto it = FCalls.begin(); FCalls.size() > MaxEndedCalls && it != FCalls.end();) {
-        if (it->first != FRinging && it->second.State == LINECALLSTATE_IDLE)
-            it = FCalls.erase(it);
-        else
-            ++it;
-    }
-}
-
-const TOfferedCall *TModemListener::Call(HCALL call) const
-{
-    const auto it = FCalls.find(call);
-    return it == FCalls.end() ? nullptr : &it->second;
-}
-
-LONG TModemListener::Deallocate(HCALL call)
-{
-    const auto it = FCalls.find(call);
-    if (it == FCalls.end())
-        return LINEERR_INVALCALLHANDLE;
-    if (it->second.State != LINECALLSTATE_IDLE)
-        return LINEERR_INVALCALLSTATE;
-    FCalls.erase(it);
-    return 0;
 }

@@ -10,13 +10,6 @@
 #include <functional>
 #include <map>
 
-// A call the modem offers: it rings, and its caller ID may arrive.
-struct TOfferedCall {
-    DWORD State = LINECALLSTATE_OFFERING;
-    TCallerId CallerId;
-    DWORD Rings = 0;
-};
-
 // The modem of an open line while no call of ours uses it. Start opens
 // the port and, when caller ID is wanted, sends the initialisation string
 // and then the caller ID command; a modem that refuses either (or does not
@@ -34,7 +27,7 @@ struct TOfferedCall {
 // deallocated, the oldest dropped beyond a few.
 //
 // Stop closes the port for a call of ours; a call ringing then is IDLE.
-class TModemListener : public QObject {
+class TModemListener : public QObject, public TOfferedCalls {
     Q_OBJECT
 public:
     static constexpr int RingGapMs = 8000;
@@ -50,10 +43,6 @@ public:
     // Whether caller ID was asked for and the modem took the command.
     bool CallerIdOn() const { return FCallerIdOn; }
 
-    const TOfferedCall *Call(HCALL call) const;
-    // Forgets an idle call; LINEERR_INVALCALLSTATE while it rings.
-    LONG Deallocate(HCALL call);
-
 private:
     enum class TSetup { Closed, Initialising, TurningOnCallerId, Listening };
 
@@ -65,7 +54,6 @@ private:
     void CommitCallerId();
     void EndOffer();
     void RefuseCallerId();
-    void Trim();
 
     HLINE FLine;
     TMessageTarget FTarget;
@@ -82,5 +70,4 @@ private:
     QTimer FRingReport; // reports the RINGs read together
     QTimer FRetry;      // a port that would not open is tried again
     HCALL FRinging = 0;
-    std::map<HCALL, TOfferedCall> FCalls;
 };

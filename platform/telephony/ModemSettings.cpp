@@ -74,14 +74,16 @@ void SaveModems(const QList<TModemConfig> &modems)
 TLineDevice LoadLineDevice()
 {
     const QString value = OpenSettings()->value(QStringLiteral("LineDevice")).toString();
+    if (value == u"sip")
+        return TLineDevice::Sip;
     return value == u"phone-application" ? TLineDevice::PhoneApplication : TLineDevice::Modem;
 }
 
 void SaveLineDevice(TLineDevice device)
 {
     const std::unique_ptr<QSettings> settings = OpenSettings();
-    settings->setValue(QStringLiteral("LineDevice"),
-                       device == TLineDevice::PhoneApplication ? QStringLiteral("phone-application") : QStringLiteral("modem"));
+    const char *const names[] = {"modem", "phone-application", "sip"};
+    settings->setValue(QStringLiteral("LineDevice"), QString::fromLatin1(names[int(device)]));
     settings->sync();
 }
 

@@ -21,9 +21,10 @@ struct TModemConfig {
 };
 
 // Which line device the service offers: the configured modems (each one a
-// device), or the desktop's phone application (one device) that takes the
-// number as a tel: link.
-enum class TLineDevice { Modem, PhoneApplication };
+// device), the desktop's phone application (one device) that takes the
+// number as a tel: link, or the office's SIP server (one device: the user's
+// extension, whose desk phone does the talking).
+enum class TLineDevice { Modem, PhoneApplication, Sip };
 
 // Where the user dials from: used to turn a number into what the modem dials.
 struct TDialingLocation {

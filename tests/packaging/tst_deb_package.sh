@@ -13,7 +13,7 @@ deb=$(echo "$work"/velmora-rehber_*.deb)
 tr ',' '\n' <<< "$(dpkg-deb -f "$deb" Suggests)" | awk '{print $1}' | grep -qx slapd || fail "Suggests lacks slapd"
 depends=$(dpkg-deb -f "$deb" Depends)
 dependencies=$(tr ',' '\n' <<< "$depends" | awk '{print $1}')
-for library in libc6 libqt6widgets6 libqt6serialport6 libqt6dbus6 libsqlite3-0 qt6-translations-l10n libsecret-1-0; do
+for library in libc6 libqt6widgets6 libqt6serialport6 libqt6dbus6 libsqlite3-0 qt6-translations-l10n libsecret-1-0 libsofia-sip-ua-glib3; do
     grep -qx "$library" <<< "$dependencies" || fail "Depends lacks $library: $depends"
 done
 ! grep -q libreoffice-calc <<< "$dependencies" || fail "Depends holds libreoffice-calc: $depends"

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/telephony/sip/SipSettings.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The office's SIP server in "Modem Ayarları": Sunucu, Dahili, Kullanıcı
+// adı, Parola, Aktarım, and "Bağlantıyı Sına", which registers once with
+// what the fields say and shows in Turkish whether it worked and why not.
+// The password is kept for the session only.
+//
+// Object names: sipServerEdit, sipUserEdit, sipAuthUserEdit,
+// sipPasswordEdit, sipTransportBox, sipTestButton, sipAnswerLabel.
+class TSipSettingsPane : public QWidget {
+    Q_OBJECT
+public:
+    explicit TSipSettingsPane(const TSipConfig &config, QWidget *parent = nullptr);
+
+    TSipConfig Config() const;
+    QString Password() const;
+
+private:
+    void Test();
+
+    TSipConfig FLoaded;
+    QLineEdit *FServer;
+    QLineEdit *FUser;
+    QLineEdit *FAuthUser;
+    QLineEdit *FPassword;
+    QComboBox *FTransport;
+    QPushButton *FTest;
+    QLabel *FAnswer;
+};
