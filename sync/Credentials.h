@@ -1,34 +1,22 @@
 #pragma once
 
-#include "platform/core/Exception.h"
+#include "platform/core/Credentials.h"
 #include "sync/SyncAccount.h"
 
-#include <QString>
-#include <optional>
-
-enum class TPasswordPlace { None, Keyring, NetRc };
-
-// The password for account.User at the account's host: the desktop keyring
-// through the Secret Service (libsecret), then ~/.netrc. std::nullopt when
-// neither has one. Never logs it.
-std::optional<QString> LookupPassword(const TSyncAccount &account, TPasswordPlace *foundIn = nullptr);
-
-// True when a Secret Service keyring answers on the session bus.
-bool KeyringAvailable();
-
-// Stores it in the keyring; when no keyring answers and allowNetRc, in
-// ~/.netrc (mode 0600). Returns where it went (None: nowhere, no keyring
-// and netrc not allowed). Raises EKeyringError when the keyring refuses
-// it, EFileError when ~/.netrc cannot be written.
-TPasswordPlace StorePassword(const TSyncAccount &account, const QString &password, bool allowNetRc);
-
-// Stores it in ~/.netrc (mode 0600) whatever the keyring would say: the
-// user's choice after the keyring refused it. Raises EFileError.
-void StoreNetRcPassword(const TSyncAccount &account, const QString &password);
-
-// The keyring answered but refused: Message() is the Secret Service's own
-// text (never the password).
-class EKeyringError : public Exception {
-public:
-    using Exception::Exception;
-};
+// The CardDAV account's password, kept where the program keeps passwords.
+inline TCredential CredentialOf(const TSyncAccount &account)
+{
+    return {TPasswordService::CardDav, account.Host(), account.User};
+}
+inline std::optional<QString> LookupPassword(const TSyncAccount &account, TPasswordPlace *foundIn = nullptr)
+{
+    return LookupPassword(CredentialOf(account), foundIn);
+}
+inline TPasswordPlace StorePassword(const TSyncAccount &account, const QString &password, bool allowNetRc)
+{
+    return StorePassword(CredentialOf(account), password, allowNetRc);
+}
+inline void StoreNetRcPassword(const TSyncAccount &account, const QString &password)
+{
+    StoreNetRcPassword(CredentialOf(account), password);
+}

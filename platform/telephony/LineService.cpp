@@ -173,11 +173,11 @@ bool DeviceAnswers(DWORD device)
 
 // Keeps what the dialog says of the SIP server; open lines register again
 // with it.
-void ApplySipSettings(const TSipConfig &config, const QString &password)
+void ApplySipSettings(const TSipConfig &config, const QString &password, bool allowNetRc)
 {
     SaveSipConfig(config);
-    if (!password.isEmpty())
-        SetSipSessionPassword(config, password);
+    if (!password.isEmpty() && password != SipSessionPassword(config))
+        KeepSipPassword(config, password, allowNetRc);
     TLineService &s = Service();
     // The calls ringing now go with the old registration.
     for (auto &[handle, line] : s.Lines) {
@@ -345,7 +345,7 @@ LONG lineConfigDialog(DWORD dwDeviceID, HWND hwndOwner, const char *lpszDeviceCl
         if (dwDeviceID == 0)
             SaveLineDevice(dialog.Device());
         if (dialog.Device() == TLineDevice::Sip)
-            ApplySipSettings(dialog.SipPane()->Config(), dialog.SipPane()->Password());
+            ApplySipSettings(dialog.SipPane()->Config(), dialog.SipPane()->Password(), dialog.SipPane()->NetRcAllowed());
         if (!adding)
             modems[index] = dialog.Config();
         else if (dialog.Device() == TLineDevice::Modem)

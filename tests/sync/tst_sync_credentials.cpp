@@ -3,7 +3,7 @@
 // gnome-keyring-daemon on a private bus) or, without one, in ~/.netrc.
 #include "store/DataSources.h"
 #include "sync/Credentials.h"
-#include "sync/NetRc.h"
+#include "platform/core/NetRc.h"
 #include "sync/SyncAccount.h"
 #include "support/PrivateBus.h"
 #include "support/TestHome.h"

@@ -2,7 +2,9 @@
 #include "platform/telephony/LineServiceState.h"
 #include "platform/telephony/ModemConfigDialog.h"
 #include "platform/telephony/ModemSettings.h"
+#include "platform/core/NetRc.h"
 #include "platform/telephony/sip/SipAgent.h"
+#include "platform/telephony/sip/SipSettings.h"
 #include "platform/telephony/sip/SipSettingsPane.h"
 #include "platform/telephony/sip/SipTexts.h"
 #include "support/TestHome.h"
@@ -47,6 +49,26 @@ class TestSipLine : public QObject {
 private Q_SLOTS:
     void init() { FHome = std::make_unique<TTestHome>(); }
     void cleanup() { FHome.reset(); }
+
+    // The extension's password is kept as the sync account's is: with no
+    // keyring, in ~/.netrc only when the user agrees, under the server's
+    // host and the name the server asks for, and found there next time.
+    void passwordKeptWherePasswordsAre()
+    {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"); // no keyring
+        TSipConfig c;
+        c.Server = QStringLiteral("Santral.Ornek.com.tr:5062");
+        c.User = QStringLiteral("1001");
+        c.AuthUser = QStringLiteral("ayse");
+        QCOMPARE(KeepSipPassword(c, QStringLiteral("gizli söz"), false), TPasswordPlace::None);
+        QVERIFY(!QFile::exists(NetRcPath()));
+        QCOMPARE(SipSessionPassword(c), QStringLiteral("gizli söz")); // for this session
+        QCOMPARE(KeepSipPassword(c, QStringLiteral("gizli söz"), true), TPasswordPlace::NetRc);
+        QCOMPARE(ReadNetRcPassword(NetRcPath(), QStringLiteral("santral.ornek.com.tr"), QStringLiteral("ayse")),
+                 std::optional<QString>(QStringLiteral("gizli söz")));
+        c.Server = QStringLiteral("santral.ornek.com.tr");
+        QCOMPARE(SipSessionPassword(c), QStringLiteral("gizli söz"));
+    }
 
     // The program registers its own contact beside the desk phone's, over
     // UDP and TCP, and takes it away when it ends; the settings come from

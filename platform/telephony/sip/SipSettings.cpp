@@ -65,7 +65,34 @@ void SaveSipConfig(const TSipConfig &config)
 
 QString SipSessionPassword(const TSipConfig &config)
 {
-    return SessionPasswords().value(AccountKey(config));
+    const QString key = AccountKey(config);
+    if (!SessionPasswords().contains(key) && config.IsComplete()) {
+        // Asked of the keyring or ~/.netrc once a session.
+        const std::optional<QString> kept = LookupPassword(SipCredential(config));
+        SessionPasswords().insert(key, kept.value_or(QString()));
+    }
+    return SessionPasswords().value(key);
+}
+
+TCredential SipCredential(const TSipConfig &config)
+{
+    // "host", "host:port" or "[v6]:port"
+    QString host = config.Server;
+    if (host.startsWith(u'['))
+        host = host.mid(1, host.indexOf(u']') - 1);
+    else if (host.count(u':') == 1)
+        host = host.left(host.indexOf(u':'));
+    return {TPasswordService::Sip, host.toLower(), config.AuthName()};
+}
+
+TPasswordPlace KeepSipPassword(const TSipConfig &config, const QString &password, bool allowNetRc)
+{
+    SetSipSessionPassword(config, password);
+    try {
+        return StorePassword(SipCredential(config), password, allowNetRc);
+    } catch (const Exception &) {
+        return TPasswordPlace::None; // kept for the session: the line still registers
+    }
 }
 
 void SetSipSessionPassword(const TSipConfig &config, const QString &password)

@@ -2,6 +2,7 @@
 
 #include "platform/telephony/sip/SipTexts.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -30,6 +31,8 @@ TSipSettingsPane::TSipSettingsPane(const TSipConfig &config, QWidget *parent) : 
     FAuthUser->setPlaceholderText(QStringLiteral("dahili numarayla aynıysa boş"));
     FPassword = Field(QStringLiteral("sipPasswordEdit"), SipSessionPassword(config), this);
     FPassword->setEchoMode(QLineEdit::Password);
+    FNetRc = new QCheckBox(QStringLiteral("Anahtarlık yoksa parolayı ~/.netrc dosyasına ya&z"), this);
+    FNetRc->setObjectName(QStringLiteral("sipNetRcBox"));
     FTransport = new QComboBox(this);
     FTransport->setObjectName(QStringLiteral("sipTransportBox"));
     for (const char *transport : {"udp", "tcp", "tls"})
@@ -52,6 +55,7 @@ TSipSettingsPane::TSipSettingsPane(const TSipConfig &config, QWidget *parent) : 
     form->addRow(QStringLiteral("Dah&ili:"), FUser);
     form->addRow(QStringLiteral("&Kullanıcı adı:"), FAuthUser);
     form->addRow(QStringLiteral("Pa&rola:"), FPassword);
+    form->addRow(FNetRc);
     form->addRow(QStringLiteral("&Aktarım:"), FTransport);
     form->addRow(test);
     connect(FTest, &QPushButton::clicked, this, &TSipSettingsPane::Test);
@@ -70,6 +74,11 @@ TSipConfig TSipSettingsPane::Config() const
 QString TSipSettingsPane::Password() const
 {
     return FPassword->text();
+}
+
+bool TSipSettingsPane::NetRcAllowed() const
+{
+    return FNetRc->isChecked();
 }
 
 void TSipSettingsPane::Test()

@@ -8,14 +8,16 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QCheckBox;
 
 // The office's SIP server in "Modem Ayarları": Sunucu, Dahili, Kullanıcı
 // adı, Parola, Aktarım, and "Bağlantıyı Sına", which registers once with
 // what the fields say and shows in Turkish whether it worked and why not.
-// The password is kept for the session only.
+// The password is kept in the desktop's keyring, or in ~/.netrc when there
+// is none and the user ticks the box.
 //
 // Object names: sipServerEdit, sipUserEdit, sipAuthUserEdit,
-// sipPasswordEdit, sipTransportBox, sipTestButton, sipAnswerLabel.
+// sipPasswordEdit, sipNetRcBox, sipTransportBox, sipTestButton, sipAnswerLabel.
 class TSipSettingsPane : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +25,7 @@ public:
 
     TSipConfig Config() const;
     QString Password() const;
+    bool NetRcAllowed() const; // ~/.netrc may hold the password when no keyring does
 
 private:
     void Test();
@@ -32,6 +35,7 @@ private:
     QLineEdit *FUser;
     QLineEdit *FAuthUser;
     QLineEdit *FPassword;
+    QCheckBox *FNetRc;
     QComboBox *FTransport;
     QPushButton *FTest;
     QLabel *FAnswer;

@@ -25,6 +25,6 @@ bool AskSipPassword(const TSipConfig &config, QWidget *parent)
                                                    QLineEdit::Password, QString(), &ok);
     if (!ok || password.isEmpty())
         return false;
-    SetSipSessionPassword(config, password);
+    KeepSipPassword(config, password, false);
     return true;
 }

@@ -1,4 +1,4 @@
-#include "sync/NetRc.h"
+#include "platform/core/NetRc.h"
 
 #include "platform/core/ReadableFile.h"
 

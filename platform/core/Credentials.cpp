@@ -1,24 +1,26 @@
-#include "sync/Credentials.h"
+#include "platform/core/Credentials.h"
 
-#include "sync/NetRc.h"
+#include "platform/core/NetRc.h"
 
 #include <libsecret/secret.h>
 #include <memory>
 
 namespace {
 
-// The items the program keeps in the keyring: one per user and server.
-const SecretSchema *CardDavSchema()
+// The items the program keeps in the keyring: one per service, user and server.
+const SecretSchema *Schema(TPasswordService service)
 {
-    static const SecretSchema schema = [] {
+    const auto make = [](const char *name) {
         SecretSchema s{};
-        s.name = "org.velmora.Rehber.CardDAV";
+        s.name = name;
         s.flags = SECRET_SCHEMA_NONE;
         s.attributes[0] = {"user", SECRET_SCHEMA_ATTRIBUTE_STRING};
         s.attributes[1] = {"server", SECRET_SCHEMA_ATTRIBUTE_STRING};
         return s;
-    }();
-    return &schema;
+    };
+    static const SecretSchema cardDav = make("org.velmora.Rehber.CardDAV");
+    static const SecretSchema sip = make("org.velmora.Rehber.SIP");
+    return service == TPasswordService::Sip ? &sip : &cardDav;
 }
 
 struct TGErrorFree {
@@ -53,17 +55,18 @@ struct THashTableUnref {
     void operator()(GHashTable *t) const { g_hash_table_unref(t); }
 };
 
-std::unique_ptr<GHashTable, THashTableUnref> Attributes(const QByteArray &user, const QByteArray &server)
+std::unique_ptr<GHashTable, THashTableUnref> Attributes(const TCredential &credential)
 {
+    const QByteArray user = credential.User.toUtf8(), server = credential.Host.toUtf8();
     return std::unique_ptr<GHashTable, THashTableUnref>(
-        secret_attributes_build(CardDavSchema(), "user", user.constData(), "server", server.constData(), nullptr));
+        secret_attributes_build(Schema(credential.Service), "user", user.constData(), "server", server.constData(), nullptr));
 }
 
-std::optional<QString> KeyringPassword(SecretService *service, const TSyncAccount &account)
+std::optional<QString> KeyringPassword(SecretService *service, const TCredential &credential)
 {
-    const auto attributes = Attributes(account.User.toUtf8(), account.Host().toUtf8());
+    const auto attributes = Attributes(credential);
     GError *error = nullptr;
-    SecretValue *value = secret_service_lookup_sync(service, CardDavSchema(), attributes.get(), nullptr, &error);
+    SecretValue *value = secret_service_lookup_sync(service, Schema(credential.Service), attributes.get(), nullptr, &error);
     if (!value) {
         if (error)
             g_error_free(error); // a locked keyring the user did not open: nothing found
@@ -84,34 +87,33 @@ bool KeyringAvailable()
     return OpenService() != nullptr;
 }
 
-std::optional<QString> LookupPassword(const TSyncAccount &account, TPasswordPlace *foundIn)
+std::optional<QString> LookupPassword(const TCredential &credential, TPasswordPlace *foundIn)
 {
     if (foundIn)
         *foundIn = TPasswordPlace::None;
     if (const auto service = OpenService()) {
-        if (std::optional<QString> password = KeyringPassword(service.get(), account)) {
+        if (std::optional<QString> password = KeyringPassword(service.get(), credential)) {
             if (foundIn)
                 *foundIn = TPasswordPlace::Keyring;
             return password;
         }
     }
-    std::optional<QString> password = ReadNetRcPassword(NetRcPath(), account.Host(), account.User);
+    std::optional<QString> password = ReadNetRcPassword(NetRcPath(), credential.Host, credential.User);
     if (password && foundIn)
         *foundIn = TPasswordPlace::NetRc;
     return password;
 }
 
-TPasswordPlace StorePassword(const TSyncAccount &account, const QString &password, bool allowNetRc)
+TPasswordPlace StorePassword(const TCredential &credential, const QString &password, bool allowNetRc)
 {
     if (const auto service = OpenService()) {
-        const QByteArray user = account.User.toUtf8(), server = account.Host().toUtf8();
-        const auto attributes = Attributes(user, server);
-        const QByteArray label = QStringLiteral("Velmora Telefon Rehberi: %1@%2").arg(account.User, account.Host()).toUtf8();
+        const auto attributes = Attributes(credential);
+        const QByteArray label = QStringLiteral("Velmora Telefon Rehberi: %1@%2").arg(credential.User, credential.Host).toUtf8();
         const QByteArray secret = password.toUtf8();
         SecretValue *value = secret_value_new(secret.constData(), secret.size(), "text/plain");
         GError *error = nullptr;
-        const gboolean stored = secret_service_store_sync(service.get(), CardDavSchema(), attributes.get(), SECRET_COLLECTION_DEFAULT,
-                                                          label.constData(), value, nullptr, &error);
+        const gboolean stored = secret_service_store_sync(service.get(), Schema(credential.Service), attributes.get(),
+                                                          SECRET_COLLECTION_DEFAULT, label.constData(), value, nullptr, &error);
         secret_value_unref(value);
         if (!stored) {
             const TGError owned(error);
@@ -121,11 +123,11 @@ TPasswordPlace StorePassword(const TSyncAccount &account, const QString &passwor
     }
     if (!allowNetRc)
         return TPasswordPlace::None;
-    StoreNetRcPassword(account, password);
+    StoreNetRcPassword(credential, password);
     return TPasswordPlace::NetRc;
 }
 
-void StoreNetRcPassword(const TSyncAccount &account, const QString &password)
+void StoreNetRcPassword(const TCredential &credential, const QString &password)
 {
-    WriteNetRcPassword(NetRcPath(), account.Host(), account.User, password);
+    WriteNetRcPassword(NetRcPath(), credential.Host, credential.User, password);
 }
