@@ -75,7 +75,8 @@ QByteArray ReadNumber(QByteArrayView number, const TPhonePlace &place, bool *glo
     const bool turkey = place.CountryCode == "90";
     if (turkey && digits.startsWith("00"))
         return Joined(digits.sliced(2));
-    if (turkey && digits.size() == 11 && digits.startsWith('0') && digits.at(1) != '0')
+    // (A longer one carries an extension the plan would not read either.)
+    if (turkey && digits.size() >= 11 && digits.startsWith('0') && digits.at(1) != '0')
         return Joined(place.CountryCode, digits.sliced(1));
 
     // The rest is read by the numbering plan of the place's country.

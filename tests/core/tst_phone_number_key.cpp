@@ -18,6 +18,8 @@ private Q_SLOTS:
             QTest::newRow(written) << QByteArray(written) << QByteArray("90") << QByteArray("212") << mobile;
         QTest::newRow("subscriber number") << QByteArray("333 44 55") << QByteArray("90") << QByteArray("212")
                                            << QByteArray("902123334455");
+        QTest::newRow("with an extension") << QByteArray("0212 123 45 67-123") << QByteArray("90") << QByteArray()
+                                           << QByteArray("902121234567123");
         QTest::newRow("another city") << QByteArray("0232 333 44 55") << QByteArray("90") << QByteArray("212")
                                       << QByteArray("902323334455");
         QTest::newRow("nationwide") << QByteArray("444 1 234") << QByteArray("90") << QByteArray("212") << QByteArray("904441234");
