@@ -222,22 +222,17 @@ void TSyncRun::Retry412(std::size_t at, TDavReply &fetched)
     step.Conflicts.clear();
     for (const int c : merged.Conflicts)
         step.Conflicts.push_back(ConflictRow(step.No, merged.Values, c, local[c], server.Fit[c], TSyncConflict::Kind::SameColumn));
-    bool rowChanges = false;
-    QByteArray patched[cfCount];
-    for (int c = 0; c < cfCount; ++c) {
-        rowChanges = rowChanges || merged.Values[c] != local[c];
-        patched[c] = merged.Values[c] == server.Fit[c] ? server.Raw[c] : merged.Values[c];
-        step.Row[c] = merged.Values[c];
-    }
-    step.WriteRow = rowChanges;
-    step.Received = rowChanges;
+    // Merged as the plan merges a linked card (TPlanner::Linked).
+    std::copy(std::begin(merged.Values), std::end(merged.Values), step.Row);
+    step.WriteRow = !SameValues(merged.Values, local);
+    step.Received = step.WriteRow;
     step.State.Digest = ValuesDigest(merged.Values);
+    QByteArray patched[cfCount];
+    ValuesForCard(merged.Values, server, patched);
     step.Card = PatchCard(fetched.Body, server.Raw, patched);
     step.State.Base = step.Card;
     step.IfMatch = etag;
-    bool cardChanges = false;
-    for (int c = 0; c < cfCount; ++c)
-        cardChanges = cardChanges || merged.Values[c] != server.Fit[c];
+    const bool cardChanges = !SameValues(merged.Values, server.Fit);
     if (!cardChanges) {
         step.Request = TSyncStep::TRequest::None;
         step.State.ETag = etag;
